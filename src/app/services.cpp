@@ -1,0 +1,229 @@
+// The toolkit side of the window services, with the hooks tests use in place of modal windows.
+#include "app/services.h"
+
+#include "db/dberror.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+#include <deque>
+
+namespace quirelle::services {
+
+namespace {
+
+struct TestState
+{
+    bool enabled = false;
+    std::deque<int> answers;
+    std::deque<QString> fileNames; // a null string stands for Cancel
+    std::vector<testing::Shown> messages;
+    QString clipboard;
+    bool endCalled = false;
+};
+
+TestState& state()
+{
+    static TestState s;
+    return s;
+}
+
+bool ended = false;
+
+int defaultAnswer(int buttons)
+{
+    switch (buttons & 7) {
+    case vbYesNoCancel:
+        return vbCancel;
+    case vbYesNo:
+        return vbNo;
+    default:
+        return vbOK;
+    }
+}
+
+QString nameFilter(const QString& filter)
+{
+    // "Description (*.x)|*.x" becomes the toolkit's "Description (*.x)".
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    return parts.value(0);
+}
+
+std::optional<QString> nextFileName()
+{
+    TestState& s = state();
+    if (s.fileNames.empty())
+        return std::nullopt;
+    const QString name = s.fileNames.front();
+    s.fileNames.pop_front();
+    if (name.isNull())
+        return std::nullopt;
+    return name;
+}
+
+} // namespace
+
+int MsgBox(const QString& prompt, int buttons, const QString& title)
+{
+    const QString shownTitle = title.isEmpty() ? programTitle : title;
+    TestState& s = state();
+    if (s.enabled) {
+        s.messages.push_back({prompt, buttons, shownTitle});
+        if (s.answers.empty())
+            return defaultAnswer(buttons);
+        const int answer = s.answers.front();
+        s.answers.pop_front();
+        return answer;
+    }
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(shownTitle);
+    box.setText(prompt);
+    if (buttons & vbCritical)
+        box.setIcon(QMessageBox::Critical);
+    switch (buttons & 7) {
+    case vbYesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case vbYesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return vbYes;
+    case QMessageBox::No:
+        return vbNo;
+    case QMessageBox::Cancel:
+        return vbCancel;
+    default:
+        return (buttons & 7) == vbOKOnly ? vbOK : vbCancel;
+    }
+}
+
+std::optional<QString> showOpen(const FileDialogSettings& settings)
+{
+    if (state().enabled)
+        return nextFileName();
+    QFileDialog dialog(QApplication::activeWindow(), settings.title, settings.initialDir,
+                       nameFilter(settings.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(settings.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+std::optional<QString> showSave(const FileDialogSettings& settings)
+{
+    if (state().enabled)
+        return nextFileName();
+    QFileDialog dialog(QApplication::activeWindow(), settings.title, settings.initialDir,
+                       nameFilter(settings.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+void clipboardClear()
+{
+    state().clipboard.clear();
+    if (auto* c = QGuiApplication::clipboard())
+        c->clear();
+}
+
+void clipboardSetText(const QString& text)
+{
+    state().clipboard = text;
+    if (auto* c = QGuiApplication::clipboard())
+        c->setText(text);
+}
+
+void End()
+{
+    ended = true;
+    TestState& s = state();
+    if (s.enabled) {
+        s.endCalled = true;
+    } else {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->hide();
+        // Queued, so that it also stops an event loop that has not started yet.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    }
+    throw ProgramEnded();
+}
+
+bool hasEnded()
+{
+    return ended;
+}
+
+void reportError(const std::exception& e)
+{
+    if (const auto* dbError = dynamic_cast<const db::DbError*>(&e)) {
+        MsgBox(QStringLiteral("Error %1: %2").arg(dbError->number()).arg(dbError->description()),
+               vbCritical);
+    } else {
+        MsgBox(QString::fromUtf8(e.what()), vbCritical);
+    }
+}
+
+namespace testing {
+
+void enable()
+{
+    state().enabled = true;
+}
+
+void reset()
+{
+    TestState& s = state();
+    s.answers.clear();
+    s.fileNames.clear();
+    s.messages.clear();
+    s.clipboard.clear();
+    s.endCalled = false;
+    ended = false;
+}
+
+void setNextAnswer(int answer)
+{
+    state().answers.push_back(answer);
+}
+
+void setNextFileName(const std::optional<QString>& fileName)
+{
+    state().fileNames.push_back(fileName ? *fileName : QString());
+}
+
+const std::vector<Shown>& messages()
+{
+    return state().messages;
+}
+
+QString clipboard()
+{
+    return state().clipboard;
+}
+
+bool endCalled()
+{
+    return state().endCalled;
+}
+
+} // namespace testing
+
+} // namespace quirelle::services

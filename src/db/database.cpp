@@ -1,0 +1,271 @@
+// Opening, creating and describing project database files.
+#include "db/database.h"
+
+#include "db/connection.h"
+#include "db/dberror.h"
+#include "db/jetsql.h"
+#include "db/textrules.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace quirelle::db {
+
+namespace {
+
+constexpr int ApplicationId = 0x5155524c; // marks the files this program creates
+
+int collateJet(void*, int lengthA, const void* a, int lengthB, const void* b)
+{
+    return text::collate(std::string_view(static_cast<const char*>(a), static_cast<size_t>(lengthA)),
+                         std::string_view(static_cast<const char*>(b), static_cast<size_t>(lengthB)));
+}
+
+void deletePattern(void* p)
+{
+    delete static_cast<text::LikePattern*>(p);
+}
+
+// jetlike(value, pattern): the dialect's `like`. The compiled pattern is kept with the
+// statement, so a constant pattern is compiled once per query.
+void jetLike(sqlite3_context* context, int, sqlite3_value** args)
+{
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    auto* pattern = static_cast<text::LikePattern*>(sqlite3_get_auxdata(context, 1));
+    if (!pattern) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(args[1]));
+        pattern = new text::LikePattern(QString::fromUtf8(p, sqlite3_value_bytes(args[1])));
+        sqlite3_set_auxdata(context, 1, pattern, deletePattern);
+        pattern = static_cast<text::LikePattern*>(sqlite3_get_auxdata(context, 1));
+        if (!pattern) {
+            sqlite3_result_error_nomem(context);
+            return;
+        }
+    }
+    const auto* v = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+    const int n = sqlite3_value_bytes(args[0]);
+    sqlite3_result_int(context, pattern->matches(std::string_view(v, static_cast<size_t>(n))) ? 1 : 0);
+}
+
+std::shared_ptr<Connection> connect(const QString& path, int flags, bool readOnly)
+{
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(handle);
+        throw DbError(err::NotAValidPath, QStringLiteral("'%1' is not a valid path.").arg(path));
+    }
+    sqlite3_extended_result_codes(handle, 1);
+    sqlite3_busy_timeout(handle, 2000);
+    sqlite3_create_collation_v2(handle, "JET", SQLITE_UTF8, nullptr, collateJet, nullptr);
+    sqlite3_create_function_v2(handle, "jetlike", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               jetLike, nullptr, nullptr, nullptr);
+    return std::make_shared<Connection>(handle, path, readOnly);
+}
+
+bool hasDatabaseHeader(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray magic("SQLite format 3\0", 16);
+    return f.read(16) == magic;
+}
+
+QString fieldSql(const FieldDef& f, bool rowid)
+{
+    const QString name = sqliteName(f.name);
+    QString sql = name;
+    switch (f.type) {
+    case FieldType::Long:
+        if (rowid)
+            sql += QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
+        else if (f.attributes & 16)
+            sql += QStringLiteral(" COUNTER");
+        else
+            sql += QStringLiteral(" INTEGER");
+        return sql;
+    case FieldType::Text:
+        sql += QStringLiteral(" VARCHAR(%1) CONSTRAINT %2 CHECK (length(%3) <= %1)")
+                   .arg(f.size)
+                   .arg(sqliteName(f.name + QStringLiteral(" size")), name);
+        break;
+    case FieldType::Memo:
+        sql += QStringLiteral(" LONGTEXT");
+        break;
+    }
+    if (!f.allowZeroLength) {
+        sql += QStringLiteral(" CONSTRAINT %1 CHECK (%2 <> '')")
+                   .arg(sqliteName(f.name + QStringLiteral(" not empty")), name);
+    }
+    return sql;
+}
+
+} // namespace
+
+Database::Database(std::shared_ptr<Connection> c)
+    : m_connection(std::move(c))
+{
+}
+
+Database::~Database() = default;
+
+std::unique_ptr<Database> Database::OpenDatabase(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        throw DbError(err::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    // An empty file would be taken for an empty database and written to: refuse it, as any
+    // other file that is not a database.
+    if (!hasDatabaseHeader(path))
+        throw DbError(err::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+
+    const bool readOnly = !info.isWritable() || !QFileInfo(info.absolutePath()).isWritable();
+    auto c = connect(path, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, readOnly);
+    // Reading the schema proves the file is a readable database before anyone relies on it.
+    char* error = nullptr;
+    const int rc = sqlite3_exec(c->handle(), "SELECT count(*) FROM sqlite_master", nullptr,
+                                nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        throw DbError(err::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+    return std::unique_ptr<Database>(new Database(std::move(c)));
+}
+
+std::unique_ptr<Database> Database::CreateDatabase(const QString& pathWithoutExtension,
+                                                   const QString& /*locale*/)
+{
+    const QString path = pathWithoutExtension + QStringLiteral(".mdb");
+    if (QFileInfo::exists(path))
+        throw DbError(err::DatabaseExists, QStringLiteral("Database already exists."));
+    const QFileInfo info(path);
+    if (info.fileName() == QLatin1String(".mdb") || !QFileInfo(info.absolutePath()).isDir())
+        throw DbError(err::NotAValidPath, QStringLiteral("'%1' is not a valid path.").arg(path));
+    auto c = connect(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, false);
+    // Writing the header makes the new file a database at once, even before it has tables.
+    c->exec(QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = 1;").arg(ApplicationId));
+    return std::unique_ptr<Database>(new Database(std::move(c)));
+}
+
+Connection& Database::connection() const
+{
+    if (!m_connection)
+        throw DbError(err::DatabaseClosed, QStringLiteral("Object invalid or no longer set."));
+    return *m_connection;
+}
+
+void Database::Close()
+{
+    m_connection.reset();
+}
+
+QString Database::path() const
+{
+    return connection().path();
+}
+
+bool Database::readOnly() const
+{
+    return connection().readOnly();
+}
+
+const TableInfo& Database::TableDefs(const QString& name) const
+{
+    Connection& c = connection();
+    if (!c.hasTable(name))
+        throw DbError(err::NotInCollection, QStringLiteral("Item not found in this collection."));
+    return c.table(name);
+}
+
+bool Database::tableExists(const QString& name) const
+{
+    return connection().hasTable(name);
+}
+
+void Database::appendTableDef(const TableDef& def)
+{
+    Connection& c = connection();
+    if (c.hasTable(def.name))
+        throw DbError(err::TableExists, QStringLiteral("Table '%1' already exists.").arg(def.name));
+
+    // An auto-increment field with the primary index is the table's own row number; the others
+    // are numbered by the engine (see Recordset::Update), so they may also take repeated values.
+    QString rowidField;
+    for (const IndexDef& i : def.indexes) {
+        for (const FieldDef& f : def.fields) {
+            if (i.primary && f.name == i.field && f.type == FieldType::Long && (f.attributes & 16))
+                rowidField = f.name;
+        }
+    }
+    QStringList fields;
+    for (const FieldDef& f : def.fields)
+        fields << fieldSql(f, f.name == rowidField);
+
+    Transaction t(*this);
+    c.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(sqliteName(def.name), fields.join(QStringLiteral(", "))));
+    for (const IndexDef& i : def.indexes) {
+        if (i.field == rowidField)
+            continue;
+        // Index names repeat across tables, and SQLite's are per database: prefix the table.
+        c.exec(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                   .arg(i.primary ? QStringLiteral("UNIQUE ") : QString(),
+                        sqliteName(def.name + QLatin1Char('.') + i.name), sqliteName(def.name),
+                        sqliteName(i.field)));
+    }
+    t.commit();
+    c.forgetTables();
+}
+
+Recordset Database::OpenRecordset(const QString& query)
+{
+    auto& c = connection();
+    const TranslatedSelect q = translateSelect(query, [&c](const QString& name) -> const TableInfo& {
+        return c.table(name);
+    });
+    return Recordset(m_connection, q);
+}
+
+void Database::BeginTrans()
+{
+    connection().exec(QStringLiteral("BEGIN"));
+}
+
+void Database::CommitTrans()
+{
+    connection().exec(QStringLiteral("COMMIT"));
+}
+
+void Database::Rollback()
+{
+    connection().exec(QStringLiteral("ROLLBACK"));
+}
+
+Transaction::Transaction(Database& db)
+    : m_db(db)
+{
+    m_db.BeginTrans();
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done) {
+        try {
+            m_db.Rollback();
+        } catch (...) {
+            // the connection already undid it
+        }
+    }
+}
+
+void Transaction::commit()
+{
+    m_db.CommitTrans();
+    m_done = true;
+}
+
+} // namespace quirelle::db

@@ -1,0 +1,474 @@
+// Translation of the program's select statements into SQLite. The grammar is the part of the
+// dialect the program uses:
+//   select [distinct] (* | field [as name], ...) from table [where condition]
+//          [order by field [asc|desc], ...] [;]
+// Conditions combine comparisons, `like`, `is [not] null`, `not`, `and`, `or` and brackets.
+// Text comparisons and ordering go through the JET collation and `like` through jetlike(), so
+// that letter case is ignored for every alphabet.
+#include "db/jetsql.h"
+
+#include "db/dberror.h"
+#include "db/textrules.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quirelle::db {
+
+QString sqliteName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+namespace {
+
+enum class Tok { Word, Name, String, Number, Symbol, End };
+
+struct Token
+{
+    Tok kind;
+    QString text;
+    bool is(const char* word) const
+    {
+        return (kind == Tok::Word || kind == Tok::Symbol)
+               && text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    }
+};
+
+[[noreturn]] void syntaxError(const QString& query)
+{
+    throw DbError(err::Syntax, QStringLiteral("Syntax error in query expression '%1'.").arg(query));
+}
+
+std::vector<Token> tokenize(const QString& q)
+{
+    std::vector<Token> out;
+    qsizetype i = 0;
+    const qsizetype n = q.size();
+    while (i < n) {
+        const QChar c = q[i];
+        if (c.isSpace()) {
+            ++i;
+        } else if (c == QLatin1Char('[')) {
+            const qsizetype close = q.indexOf(QLatin1Char(']'), i + 1);
+            if (close < 0)
+                syntaxError(q);
+            out.push_back({Tok::Name, q.mid(i + 1, close - i - 1)});
+            i = close + 1;
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            QString value;
+            qsizetype j = i + 1;
+            for (;;) {
+                if (j >= n)
+                    syntaxError(q);
+                if (q[j] == c) {
+                    if (j + 1 < n && q[j + 1] == c) {
+                        value.append(c);
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                value.append(q[j++]);
+            }
+            out.push_back({Tok::String, value});
+            i = j + 1;
+        } else if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n && q[i + 1].isDigit())) {
+            qsizetype j = i;
+            while (j < n && (q[j].isDigit() || q[j] == QLatin1Char('.')))
+                ++j;
+            out.push_back({Tok::Number, q.mid(i, j - i)});
+            i = j;
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            qsizetype j = i;
+            while (j < n && (q[j].isLetterOrNumber() || q[j] == QLatin1Char('_')))
+                ++j;
+            out.push_back({Tok::Word, q.mid(i, j - i)});
+            i = j;
+        } else {
+            static const QStringList twoChar{QStringLiteral("<>"), QStringLiteral("<="),
+                                             QStringLiteral(">="), QStringLiteral("!=")};
+            const QString two = q.mid(i, 2);
+            if (twoChar.contains(two)) {
+                out.push_back({Tok::Symbol, two});
+                i += 2;
+            } else if (QStringLiteral("=<>(),*;.-+").contains(c)) {
+                out.push_back({Tok::Symbol, QString(c)});
+                ++i;
+            } else {
+                syntaxError(q);
+            }
+        }
+    }
+    out.push_back({Tok::End, {}});
+    return out;
+}
+
+struct Expr
+{
+    enum Kind { Column, String, Number, Null, Not, Negate, And, Or, Compare, Like, IsNull };
+    Kind kind = Null;
+    QString text;               // literal text, operator, or the column's stored name
+    const ColumnInfo* column = nullptr;
+    bool negated = false;
+    std::unique_ptr<Expr> left, right;
+};
+using ExprPtr = std::unique_ptr<Expr>;
+
+ExprPtr makeExpr(Expr::Kind kind, const QString& text = {})
+{
+    auto e = std::make_unique<Expr>();
+    e->kind = kind;
+    e->text = text;
+    return e;
+}
+
+class Parser
+{
+public:
+    Parser(const QString& query, const TableLookup& lookup)
+        : m_query(query)
+        , m_tokens(tokenize(query))
+        , m_lookup(lookup)
+    {
+    }
+
+    TranslatedSelect parse();
+
+private:
+    const Token& peek() const { return m_tokens[m_pos]; }
+    const Token& next() { return m_tokens[m_pos++]; }
+    bool accept(const char* word)
+    {
+        if (peek().is(word)) {
+            ++m_pos;
+            return true;
+        }
+        return false;
+    }
+    void expect(const char* word)
+    {
+        if (!accept(word))
+            syntaxError(m_query);
+    }
+    QString name()
+    {
+        const Token& t = next();
+        if (t.kind != Tok::Name && t.kind != Tok::Word)
+            syntaxError(m_query);
+        return t.text;
+    }
+    const ColumnInfo& column(const QString& field) const
+    {
+        const int i = m_table->indexOf(field);
+        if (i < 0) {
+            throw DbError(err::UnknownField,
+                          QStringLiteral("The field name '%1' is not a field of the table '%2'.")
+                              .arg(field, m_table->name));
+        }
+        return m_table->columns[static_cast<size_t>(i)];
+    }
+    // A field reference, optionally qualified by the table's name.
+    const ColumnInfo& fieldReference()
+    {
+        QString field = name();
+        if (accept(".")) {
+            if (field.compare(m_table->name, Qt::CaseInsensitive) != 0)
+                syntaxError(m_query);
+            field = name();
+        }
+        return column(field);
+    }
+
+    ExprPtr orExpr();
+    ExprPtr andExpr();
+    ExprPtr notExpr();
+    ExprPtr predicate();
+    ExprPtr operand();
+
+    QString toSql(const Expr& e) const;
+
+    QString m_query;
+    std::vector<Token> m_tokens;
+    size_t m_pos = 0;
+    const TableLookup& m_lookup;
+    const TableInfo* m_table = nullptr;
+};
+
+bool isKeyword(const Token& t)
+{
+    static const char* words[] = {"from", "where", "order", "and", "or", "not", "like", "is",
+                                  "as", "asc", "desc", "by", "null", "select", "distinct"};
+    for (const char* w : words) {
+        if (t.kind == Tok::Word && t.is(w))
+            return true;
+    }
+    return false;
+}
+
+TranslatedSelect Parser::parse()
+{
+    TranslatedSelect out;
+    expect("select");
+    const bool distinct = accept("distinct");
+    if (!distinct)
+        accept("all");
+
+    // The select list names fields of a table that comes later, so read it first as names.
+    bool star = false;
+    struct Selected
+    {
+        QString field, alias;
+    };
+    std::vector<Selected> selected;
+    if (accept("*")) {
+        star = true;
+    } else {
+        do {
+            Selected s;
+            s.field = name();
+            if (accept(".")) {
+                // table.field: the qualifier is checked once the table is known
+                s.alias = s.field;
+                s.field = name();
+                s.alias = QStringLiteral("\x01") + s.alias; // marks the qualifier
+            }
+            if (accept("as"))
+                s.alias = name();
+            selected.push_back(s);
+        } while (accept(","));
+    }
+
+    expect("from");
+    m_table = &m_lookup(name());
+    out.table = m_table->name;
+    const QString from = QStringLiteral(" FROM ") + sqliteName(m_table->name);
+
+    QString where;
+    if (accept("where"))
+        where = QStringLiteral(" WHERE ") + toSql(*orExpr());
+
+    QStringList order;
+    if (accept("order")) {
+        expect("by");
+        do {
+            const ColumnInfo& c = fieldReference();
+            QString item = sqliteName(c.name);
+            if (c.isText())
+                item += QStringLiteral(" COLLATE JET");
+            if (accept("desc"))
+                item += QStringLiteral(" DESC");
+            else
+                accept("asc");
+            order << item;
+        } while (accept(","));
+    }
+    accept(";");
+    if (peek().kind != Tok::End)
+        syntaxError(m_query);
+
+    out.updatable = star && !distinct;
+    if (out.updatable) {
+        order << QStringLiteral("rowid");
+        out.sql = QStringLiteral("SELECT rowid") + from + where + QStringLiteral(" ORDER BY ")
+                  + order.join(QStringLiteral(", "));
+        return out;
+    }
+
+    QStringList list;
+    if (star) {
+        for (const ColumnInfo& c : m_table->columns) {
+            list << sqliteName(c.name) + (c.isText() ? QStringLiteral(" COLLATE JET") : QString());
+            out.columns << c.name;
+        }
+    } else {
+        for (Selected& s : selected) {
+            if (s.alias.startsWith(QLatin1Char('\x01'))) {
+                if (s.alias.mid(1).compare(m_table->name, Qt::CaseInsensitive) != 0)
+                    syntaxError(m_query);
+                s.alias.clear();
+            }
+            const ColumnInfo& c = column(s.field);
+            const QString shown = s.alias.isEmpty() ? c.name : s.alias;
+            list << sqliteName(c.name) + (c.isText() ? QStringLiteral(" COLLATE JET") : QString())
+                        + QStringLiteral(" AS ") + sqliteName(shown);
+            out.columns << shown;
+        }
+    }
+    out.sql = QStringLiteral("SELECT ") + (distinct ? QStringLiteral("DISTINCT ") : QString())
+              + list.join(QStringLiteral(", ")) + from + where;
+    if (!order.isEmpty())
+        out.sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    return out;
+}
+
+ExprPtr Parser::orExpr()
+{
+    ExprPtr left = andExpr();
+    while (accept("or")) {
+        auto e = makeExpr(Expr::Or);
+        e->left = std::move(left);
+        e->right = andExpr();
+        left = std::move(e);
+    }
+    return left;
+}
+
+ExprPtr Parser::andExpr()
+{
+    ExprPtr left = notExpr();
+    while (accept("and")) {
+        auto e = makeExpr(Expr::And);
+        e->left = std::move(left);
+        e->right = notExpr();
+        left = std::move(e);
+    }
+    return left;
+}
+
+ExprPtr Parser::notExpr()
+{
+    if (accept("not")) {
+        auto e = makeExpr(Expr::Not);
+        e->left = notExpr();
+        return e;
+    }
+    return predicate();
+}
+
+ExprPtr Parser::predicate()
+{
+    ExprPtr left = operand();
+    const Token& t = peek();
+    if (t.kind == Tok::Symbol
+        && (t.text == QLatin1String("=") || t.text == QLatin1String("<>")
+            || t.text == QLatin1String("!=") || t.text == QLatin1String("<")
+            || t.text == QLatin1String(">") || t.text == QLatin1String("<=")
+            || t.text == QLatin1String(">="))) {
+        auto e = makeExpr(Expr::Compare, next().text);
+        if (e->text == QLatin1String("!="))
+            e->text = QStringLiteral("<>");
+        e->left = std::move(left);
+        e->right = operand();
+        return e;
+    }
+    const bool negated = accept("not");
+    if (accept("like")) {
+        auto e = makeExpr(Expr::Like);
+        e->negated = negated;
+        e->left = std::move(left);
+        e->right = operand();
+        return e;
+    }
+    if (negated)
+        syntaxError(m_query);
+    if (accept("is")) {
+        auto e = makeExpr(Expr::IsNull);
+        e->negated = accept("not");
+        expect("null");
+        e->left = std::move(left);
+        return e;
+    }
+    return left;
+}
+
+ExprPtr Parser::operand()
+{
+    const Token& t = peek();
+    if (t.is("(")) {
+        next();
+        ExprPtr inner = orExpr();
+        expect(")");
+        return inner;
+    }
+    if (t.is("-")) {
+        next();
+        auto e = makeExpr(Expr::Negate);
+        e->left = operand();
+        return e;
+    }
+    if (t.kind == Tok::String)
+        return makeExpr(Expr::String, next().text);
+    if (t.kind == Tok::Number)
+        return makeExpr(Expr::Number, next().text);
+    if (t.kind == Tok::Word && t.is("null")) {
+        next();
+        return makeExpr(Expr::Null);
+    }
+    if (t.kind == Tok::Name || (t.kind == Tok::Word && !isKeyword(t))) {
+        const ColumnInfo& c = fieldReference();
+        auto e = makeExpr(Expr::Column, c.name);
+        e->column = &c;
+        return e;
+    }
+    syntaxError(m_query);
+}
+
+QString sqlString(const QString& s)
+{
+    QString quoted = s;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+bool isTextColumn(const Expr& e)
+{
+    return e.kind == Expr::Column && e.column->isText();
+}
+
+QString Parser::toSql(const Expr& e) const
+{
+    switch (e.kind) {
+    case Expr::Column:
+        return sqliteName(e.text);
+    case Expr::String:
+        return sqlString(e.text);
+    case Expr::Number:
+        return e.text;
+    case Expr::Null:
+        return QStringLiteral("NULL");
+    case Expr::Not:
+        return QStringLiteral("NOT (") + toSql(*e.left) + QLatin1Char(')');
+    case Expr::Negate:
+        return QStringLiteral("-(") + toSql(*e.left) + QLatin1Char(')');
+    case Expr::And:
+    case Expr::Or:
+        return QLatin1Char('(') + toSql(*e.left)
+               + (e.kind == Expr::And ? QStringLiteral(" AND ") : QStringLiteral(" OR "))
+               + toSql(*e.right) + QLatin1Char(')');
+    case Expr::IsNull:
+        return QLatin1Char('(') + toSql(*e.left)
+               + (e.negated ? QStringLiteral(" IS NOT NULL)") : QStringLiteral(" IS NULL)"));
+    case Expr::Like:
+        return (e.negated ? QStringLiteral("NOT jetlike(") : QStringLiteral("jetlike("))
+               + toSql(*e.left) + QStringLiteral(", ") + toSql(*e.right) + QLatin1Char(')');
+    case Expr::Compare: {
+        QString sql = QLatin1Char('(') + toSql(*e.left) + QLatin1Char(' ') + e.text
+                      + QLatin1Char(' ') + toSql(*e.right);
+        // Text is compared without regard to case. A value with no letters compares the same
+        // either way, and comparing it plainly lets SQLite use the field's index.
+        const bool text = isTextColumn(*e.left) || isTextColumn(*e.right);
+        const auto caselessLiteral = [](const Expr& x) {
+            return x.kind == Expr::Number || (x.kind == Expr::String && text::isCaseless(x.text));
+        };
+        const bool equality = e.text == QLatin1String("=") || e.text == QLatin1String("<>");
+        if (text && !(equality && (caselessLiteral(*e.left) || caselessLiteral(*e.right))))
+            sql += QStringLiteral(" COLLATE JET");
+        return sql + QLatin1Char(')');
+    }
+    }
+    return {};
+}
+
+} // namespace
+
+TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup)
+{
+    Parser parser(query, lookup);
+    return parser.parse();
+}
+
+} // namespace quirelle::db

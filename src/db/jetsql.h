@@ -1,0 +1,31 @@
+// Reads the query texts the program is written in (square-bracket names, '...' text values,
+// `like` with the dialect's wildcards, letter case ignored in names and text comparisons) and
+// turns them into SQLite statements.
+#pragma once
+
+#include "db/tableinfo.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace quirelle::db {
+
+struct TranslatedSelect
+{
+    QString table;         // the stored name of the table read
+    bool updatable = false; // `select *` from one table: rows are addressed by their row number
+    QString sql;           // updatable: selects row numbers; otherwise the values themselves
+    QStringList columns;   // names of the values selected, when not updatable
+};
+
+using TableLookup = std::function<const TableInfo&(const QString& name)>;
+
+// Throws DbError (err::Syntax, err::UnknownField, or what `lookup` throws).
+TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup);
+
+// Writes a name as an SQLite identifier.
+QString sqliteName(const QString& name);
+
+} // namespace quirelle::db

@@ -1,0 +1,566 @@
+// Record sets over the SQLite connection. An updatable record set keeps the row numbers its
+// query returned and reads one row's values when that row is first needed; a read-only one
+// keeps the values it selected.
+#include "db/recordset.h"
+
+#include "db/connection.h"
+#include "db/dberror.h"
+#include "db/jetsql.h"
+
+#include <sqlite3.h>
+
+#include <optional>
+
+namespace quirelle::db {
+
+namespace {
+
+[[noreturn]] void noCurrentRecord()
+{
+    throw DbError(err::NoCurrentRecord, QStringLiteral("No current record."));
+}
+
+QVariant columnValue(sqlite3_stmt* s, int col, const ColumnInfo* info)
+{
+    switch (sqlite3_column_type(s, col)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        if (info && info->isText())
+            return QString::number(sqlite3_column_int64(s, col));
+        return QVariant::fromValue(static_cast<qint32>(sqlite3_column_int64(s, col)));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(s, col);
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
+        return QString::fromUtf8(text, sqlite3_column_bytes(s, col));
+    }
+    }
+}
+
+// The value as the field's type will hold it; fails as the dialect does for text that is not
+// a number in a Long field, and for text longer than its field.
+QVariant convertForField(const QVariant& v, const ColumnInfo& c)
+{
+    if (v.isNull())
+        return {};
+    if (c.type == FieldType::Long) {
+        bool ok = false;
+        qint64 n = 0;
+        if (v.typeId() == QMetaType::QString) {
+            const QString t = v.toString().trimmed();
+            n = t.toLongLong(&ok);
+            if (!ok) {
+                const double d = t.toDouble(&ok);
+                n = static_cast<qint64>(d < 0 ? d - 0.5 : d + 0.5);
+            }
+        } else {
+            n = v.toLongLong(&ok);
+        }
+        if (!ok || n < INT32_MIN || n > INT32_MAX)
+            throw DbError(err::TypeMismatch,
+                          QStringLiteral("Data type conversion error in field '%1'.").arg(c.name));
+        return QVariant::fromValue(static_cast<qint32>(n));
+    }
+    const QString text = v.toString();
+    if (c.type == FieldType::Text && text.size() > c.size) {
+        throw DbError(err::FieldTooSmall,
+                      QStringLiteral("The field '%1' is too small to accept the amount of data you "
+                                     "attempted to add: it holds at most %2 characters.")
+                          .arg(c.name)
+                          .arg(c.size));
+    }
+    return text;
+}
+
+void bindValue(Connection& conn, sqlite3_stmt* s, int index, const QVariant& v)
+{
+    int rc;
+    if (v.isNull()) {
+        rc = sqlite3_bind_null(s, index);
+    } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) {
+        rc = sqlite3_bind_int64(s, index, v.toLongLong());
+    } else {
+        const QByteArray utf8 = v.toString().toUtf8();
+        rc = sqlite3_bind_text(s, index, utf8.constData(), static_cast<int>(utf8.size()),
+                               SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        conn.fail(rc);
+}
+
+void stepDone(Connection& conn, sqlite3_stmt* s)
+{
+    const int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        conn.fail(sqlite3_extended_errcode(conn.handle()));
+}
+
+} // namespace
+
+struct Recordset::Impl
+{
+    enum class Mode { None, AddNew, Edit };
+
+    std::shared_ptr<Connection> conn;
+    bool updatable = false;
+    TableInfo table;                      // updatable: the table read
+    QStringList names;                    // read-only: the names of the values
+    std::vector<qint64> keys;             // updatable: row numbers in query order
+    std::vector<std::vector<QVariant>> rows; // read-only: the values
+    int position = -1;                    // current row; -1 before the first, count after the last
+    bool currentDeleted = false;          // the current row was deleted and not yet moved from
+
+    std::vector<QVariant> current;        // values of the current row, read on demand
+    qint64 currentKey = -1;
+
+    Mode mode = Mode::None;
+    std::vector<std::optional<QVariant>> buffer; // values put since AddNew or Edit
+    qint64 lastModified = -1;
+
+    int count() const { return static_cast<int>(updatable ? keys.size() : rows.size()); }
+    int fieldCount() const
+    {
+        return updatable ? static_cast<int>(table.columns.size()) : static_cast<int>(names.size());
+    }
+
+    const std::vector<QVariant>& currentRow()
+    {
+        if (currentDeleted)
+            throw DbError(err::RecordDeleted, QStringLiteral("Record is deleted."));
+        if (position < 0 || position >= count())
+            noCurrentRecord();
+        if (!updatable)
+            return rows[static_cast<size_t>(position)];
+        const qint64 key = keys[static_cast<size_t>(position)];
+        if (key != currentKey) {
+            sqlite3_stmt* s = conn->cached(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1")
+                                               .arg(sqliteName(table.name)));
+            sqlite3_bind_int64(s, 1, key);
+            const int rc = sqlite3_step(s);
+            if (rc == SQLITE_DONE)
+                throw DbError(err::RecordDeleted, QStringLiteral("Record is deleted."));
+            if (rc != SQLITE_ROW)
+                conn->fail(sqlite3_extended_errcode(conn->handle()));
+            current.clear();
+            for (int i = 0; i < fieldCount(); ++i)
+                current.push_back(columnValue(s, i, &table.columns[static_cast<size_t>(i)]));
+            sqlite3_reset(s);
+            currentKey = key;
+        }
+        return current;
+    }
+
+    void moveTo(int p)
+    {
+        mode = Mode::None;
+        buffer.clear();
+        currentDeleted = false;
+        position = p;
+    }
+
+    void requireUpdatable() const
+    {
+        if (!updatable)
+            throw DbError(err::NotUpdatable, QStringLiteral("Operation is not supported for this "
+                                                            "type of object: the record set is "
+                                                            "read-only."));
+        if (conn->readOnly())
+            throw DbError(err::ReadOnly, QStringLiteral("Cannot update. Database or object is "
+                                                        "read-only."));
+    }
+
+    qint32 nextNumber(const ColumnInfo& c);
+    void insertRow();
+    void updateRow();
+};
+
+// The next number of an auto-increment field that is not the row number: one past both the
+// highest number given so far and the highest value stored, so a number is never handed out
+// twice even after its row was deleted. The highest number given is kept where SQLite keeps
+// its own, in sqlite_sequence.
+qint32 Recordset::Impl::nextNumber(const ColumnInfo& c)
+{
+    qint64 highest = 0;
+    {
+        Statement s(*conn, QStringLiteral("SELECT max(%1) FROM %2").arg(sqliteName(c.name), sqliteName(table.name)));
+        if (sqlite3_step(s.get()) == SQLITE_ROW)
+            highest = sqlite3_column_int64(s.get(), 0);
+    }
+    const bool haveSequence = [&] {
+        Statement s(*conn, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'"));
+        return sqlite3_step(s.get()) == SQLITE_ROW;
+    }();
+    if (haveSequence) {
+        Statement s(*conn, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"));
+        const QByteArray n = table.name.toUtf8();
+        sqlite3_bind_text(s.get(), 1, n.constData(), static_cast<int>(n.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(s.get()) == SQLITE_ROW)
+            highest = std::max(highest, sqlite3_column_int64(s.get(), 0));
+    }
+    if (highest >= INT32_MAX)
+        throw DbError(err::Generic, QStringLiteral("The table '%1' has run out of numbers.").arg(table.name));
+    const qint64 next = highest + 1;
+    if (haveSequence) {
+        Statement del(*conn, QStringLiteral("DELETE FROM sqlite_sequence WHERE name = ?1"));
+        const QByteArray n = table.name.toUtf8();
+        sqlite3_bind_text(del.get(), 1, n.constData(), static_cast<int>(n.size()), SQLITE_TRANSIENT);
+        stepDone(*conn, del.get());
+        Statement ins(*conn, QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?1, ?2)"));
+        sqlite3_bind_text(ins.get(), 1, n.constData(), static_cast<int>(n.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int64(ins.get(), 2, next);
+        stepDone(*conn, ins.get());
+    }
+    return static_cast<qint32>(next);
+}
+
+void Recordset::Impl::insertRow()
+{
+    // Everything of one new row is written in one transaction, so a refusal leaves nothing.
+    const bool ownTransaction = sqlite3_get_autocommit(conn->handle()) != 0;
+    if (ownTransaction)
+        conn->exec(QStringLiteral("SAVEPOINT quirelle_row"));
+    try {
+        QStringList fields, params;
+        std::vector<QVariant> values;
+        for (size_t i = 0; i < table.columns.size(); ++i) {
+            const ColumnInfo& c = table.columns[i];
+            QVariant v;
+            if (buffer[i].has_value())
+                v = convertForField(*buffer[i], c);
+            else if (c.autoNumber && !c.rowidAlias)
+                v = nextNumber(c);
+            else
+                continue;
+            fields << sqliteName(c.name);
+            values.push_back(v);
+            params << QStringLiteral("?%1").arg(values.size());
+        }
+        const QString sql = fields.isEmpty()
+                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(sqliteName(table.name))
+                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                      .arg(sqliteName(table.name), fields.join(QStringLiteral(", ")),
+                                           params.join(QStringLiteral(", ")));
+        sqlite3_stmt* s = conn->cached(sql);
+        for (size_t i = 0; i < values.size(); ++i)
+            bindValue(*conn, s, static_cast<int>(i + 1), values[i]);
+        const int rc = sqlite3_step(s);
+        sqlite3_reset(s);
+        if (rc != SQLITE_DONE)
+            conn->fail(sqlite3_extended_errcode(conn->handle()));
+        lastModified = sqlite3_last_insert_rowid(conn->handle());
+        if (ownTransaction)
+            conn->exec(QStringLiteral("RELEASE quirelle_row"));
+    } catch (...) {
+        if (ownTransaction) {
+            sqlite3_exec(conn->handle(), "ROLLBACK TO quirelle_row; RELEASE quirelle_row", nullptr,
+                         nullptr, nullptr);
+        }
+        throw;
+    }
+    keys.push_back(lastModified);
+}
+
+void Recordset::Impl::updateRow()
+{
+    QStringList sets;
+    std::vector<QVariant> values;
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+        if (!buffer[i].has_value())
+            continue;
+        values.push_back(convertForField(*buffer[i], table.columns[i]));
+        sets << QStringLiteral("%1 = ?%2").arg(sqliteName(table.columns[i].name)).arg(values.size());
+    }
+    const qint64 key = keys[static_cast<size_t>(position)];
+    if (!sets.isEmpty()) {
+        Statement s(*conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+                               .arg(sqliteName(table.name), sets.join(QStringLiteral(", ")))
+                               .arg(values.size() + 1));
+        for (size_t i = 0; i < values.size(); ++i)
+            bindValue(*conn, s.get(), static_cast<int>(i + 1), values[i]);
+        sqlite3_bind_int64(s.get(), static_cast<int>(values.size() + 1), key);
+        stepDone(*conn, s.get());
+    }
+    lastModified = key;
+    currentKey = -1;
+}
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
+
+Recordset::Recordset(std::shared_ptr<Connection> c, const TranslatedSelect& q)
+    : d(std::make_unique<Impl>())
+{
+    d->conn = std::move(c);
+    d->updatable = q.updatable;
+    Statement s(*d->conn, q.sql);
+    if (q.updatable) {
+        d->table = d->conn->table(q.table);
+    } else {
+        d->names = q.columns;
+    }
+    const TableInfo& table = d->conn->table(q.table);
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+        if (q.updatable) {
+            d->keys.push_back(sqlite3_column_int64(s.get(), 0));
+        } else {
+            std::vector<QVariant> row;
+            for (int i = 0; i < q.columns.size(); ++i) {
+                const QString column = QString::fromUtf8(sqlite3_column_origin_name(s.get(), i));
+                const int at = table.indexOf(column);
+                row.push_back(columnValue(s.get(), i, at >= 0 ? &table.columns[static_cast<size_t>(at)] : nullptr));
+            }
+            d->rows.push_back(std::move(row));
+        }
+    }
+    if (rc != SQLITE_DONE)
+        d->conn->fail(sqlite3_extended_errcode(d->conn->handle()));
+    d->position = d->count() > 0 ? 0 : -1;
+}
+
+Recordset::Impl& Recordset::impl() const
+{
+    if (!d)
+        throw DbError(err::DatabaseClosed, QStringLiteral("Object invalid or no longer set."));
+    return *d;
+}
+
+bool Recordset::isOpen() const
+{
+    return d != nullptr;
+}
+
+void Recordset::Close()
+{
+    d.reset();
+}
+
+int Recordset::RecordCount() const
+{
+    return impl().count();
+}
+
+void Recordset::MoveFirst()
+{
+    Impl& i = impl();
+    if (i.count() == 0)
+        noCurrentRecord();
+    i.moveTo(0);
+}
+
+void Recordset::MoveLast()
+{
+    Impl& i = impl();
+    if (i.count() == 0)
+        noCurrentRecord();
+    i.moveTo(i.count() - 1);
+}
+
+void Recordset::MoveNext()
+{
+    Impl& i = impl();
+    if (i.currentDeleted) {
+        // The rows after a deleted one moved up into its place.
+        i.moveTo(std::min(i.position, i.count()));
+        return;
+    }
+    if (i.position >= i.count())
+        noCurrentRecord();
+    i.moveTo(i.position + 1);
+}
+
+void Recordset::MovePrevious()
+{
+    Impl& i = impl();
+    if (i.position < 0)
+        noCurrentRecord();
+    i.moveTo(i.position - 1);
+}
+
+int Recordset::AbsolutePosition() const
+{
+    const Impl& i = impl();
+    if (i.currentDeleted || i.position < 0 || i.position >= i.count())
+        return -1;
+    return i.position;
+}
+
+void Recordset::setAbsolutePosition(int position)
+{
+    Impl& i = impl();
+    if (position < 0 || position >= i.count())
+        throw DbError(err::NoCurrentRecord, QStringLiteral("Invalid argument: no row at position %1.").arg(position));
+    i.moveTo(position);
+}
+
+int Recordset::fieldIndex(const QString& name) const
+{
+    const Impl& i = impl();
+    if (i.updatable) {
+        const int at = i.table.indexOf(name);
+        if (at >= 0)
+            return at;
+    } else {
+        for (int k = 0; k < i.names.size(); ++k) {
+            if (i.names[k].compare(name, Qt::CaseInsensitive) == 0)
+                return k;
+        }
+    }
+    throw DbError(err::NotInCollection, QStringLiteral("Item not found in this collection: '%1'.").arg(name));
+}
+
+Field Recordset::Fields(const QString& name)
+{
+    return Field(this, fieldIndex(name));
+}
+
+int Recordset::fieldCount() const
+{
+    return impl().fieldCount();
+}
+
+QString Recordset::fieldName(int index) const
+{
+    return nameAt(index);
+}
+
+const QString& Recordset::nameAt(int index) const
+{
+    const Impl& i = impl();
+    return i.updatable ? i.table.columns[static_cast<size_t>(index)].name : i.names[index];
+}
+
+QVariant Recordset::valueAt(int index) const
+{
+    Impl& i = impl();
+    if (i.mode != Impl::Mode::None && i.buffer[static_cast<size_t>(index)].has_value())
+        return *i.buffer[static_cast<size_t>(index)];
+    if (i.mode == Impl::Mode::AddNew)
+        return {};
+    return i.currentRow()[static_cast<size_t>(index)];
+}
+
+void Recordset::setValueAt(int index, const QVariant& v)
+{
+    Impl& i = impl();
+    if (i.mode == Impl::Mode::None)
+        throw DbError(err::UpdateWithoutEdit,
+                      QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    i.buffer[static_cast<size_t>(index)] = v;
+}
+
+void Recordset::AddNew()
+{
+    Impl& i = impl();
+    i.requireUpdatable();
+    i.mode = Impl::Mode::AddNew;
+    i.buffer.assign(i.table.columns.size(), std::nullopt);
+}
+
+void Recordset::Edit()
+{
+    Impl& i = impl();
+    i.requireUpdatable();
+    i.currentRow(); // fails when there is no current row
+    i.mode = Impl::Mode::Edit;
+    i.buffer.assign(i.table.columns.size(), std::nullopt);
+}
+
+void Recordset::Update()
+{
+    Impl& i = impl();
+    if (i.mode == Impl::Mode::None)
+        throw DbError(err::UpdateWithoutEdit,
+                      QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    // A refused row is not kept half-made: the pending change is dropped with the error.
+    const Impl::Mode mode = i.mode;
+    i.mode = Impl::Mode::None;
+    try {
+        if (mode == Impl::Mode::AddNew)
+            i.insertRow();
+        else
+            i.updateRow();
+    } catch (...) {
+        i.buffer.clear();
+        throw;
+    }
+    i.buffer.clear();
+}
+
+void Recordset::CancelUpdate()
+{
+    Impl& i = impl();
+    i.mode = Impl::Mode::None;
+    i.buffer.clear();
+}
+
+void Recordset::Delete()
+{
+    Impl& i = impl();
+    i.requireUpdatable();
+    i.currentRow(); // fails when there is no current row
+    const qint64 key = i.keys[static_cast<size_t>(i.position)];
+    sqlite3_stmt* s = i.conn->cached(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(sqliteName(i.table.name)));
+    sqlite3_bind_int64(s, 1, key);
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE)
+        i.conn->fail(sqlite3_extended_errcode(i.conn->handle()));
+    i.keys.erase(i.keys.begin() + i.position);
+    i.currentDeleted = true;
+    i.currentKey = -1;
+    i.mode = Impl::Mode::None;
+}
+
+qint64 Recordset::LastModified() const
+{
+    return impl().lastModified;
+}
+
+void Recordset::setBookmark(qint64 bookmark)
+{
+    Impl& i = impl();
+    for (size_t k = 0; k < i.keys.size(); ++k) {
+        if (i.keys[k] == bookmark) {
+            i.moveTo(static_cast<int>(k));
+            return;
+        }
+    }
+    throw DbError(err::NoCurrentRecord, QStringLiteral("Not a valid bookmark."));
+}
+
+QVariant Field::Value() const
+{
+    return m_rs->valueAt(m_index);
+}
+
+void Field::setValue(const QVariant& v)
+{
+    m_rs->setValueAt(m_index, v);
+}
+
+QString Field::text() const
+{
+    const QVariant v = Value();
+    return v.isNull() ? QString() : v.toString();
+}
+
+qint32 Field::toLong() const
+{
+    const QVariant v = Value();
+    bool ok = false;
+    const qint64 n = v.isNull() ? 0 : v.toString().trimmed().toLongLong(&ok);
+    if (!ok || n < INT32_MIN || n > INT32_MAX)
+        throw DbError(err::TypeMismatch, QStringLiteral("Type mismatch: '%1' is not a number.").arg(v.toString()));
+    return static_cast<qint32>(n);
+}
+
+const QString& Field::name() const
+{
+    return m_rs->nameAt(m_index);
+}
+
+} // namespace quirelle::db

@@ -1,0 +1,28 @@
+// The twelve tables of a project database, described once as data, and their creation.
+#pragma once
+
+#include "db/database.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace quirelle::db {
+
+// The tables in their order of creation.
+const std::vector<TableDef>& projectTables();
+
+// True when the database has a table of that name (letter case ignored).
+bool tableExists(const Database& database, const QString& name);
+
+// Creates the table from its description.
+void createTable(Database& database, const TableDef& table);
+
+// Creates every project table that the database does not have yet; existing ones keep their rows.
+void createMissingTables(Database& database);
+
+// Creates the file `pathWithoutExtension` + ".mdb" with all twelve tables and closes it again.
+// Fails (err::DatabaseExists) when the file is already there.
+void createProjectFile(const QString& pathWithoutExtension);
+
+} // namespace quirelle::db

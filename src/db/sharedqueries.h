@@ -1,0 +1,36 @@
+// The routines that fill the shared record sets with their fixed queries. Each opens its query
+// on the project database into its record set, completes the row count and leaves the first
+// row current; those with a result report whether any row was found.
+#pragma once
+
+#include <QtGlobal>
+
+namespace quirelle {
+
+bool getAllAuthors();
+bool getAuthor(qint32 id);
+bool getAllKeywords();
+bool getKeyword(qint32 id);
+bool getAllModels();
+bool getModel(qint32 id);
+void getAllPapers();
+bool getPaper(qint32 id);
+void getAllMeetings();
+bool getAllPaperAuthors();
+bool getPaperAuthors(qint32 id);
+bool getPaperKeywords(qint32 id);
+bool getPaperModels(qint32 id);
+bool getPaperReferences(qint32 id);
+bool getPaperStatements(qint32 id);
+// Opens the Master row without moving; warns when there is more than one.
+bool getMaster();
+void openAllLists();
+
+namespace db {
+class Recordset;
+}
+// Opens `query` on the project database into `rs`, completes its row count (move to the last
+// row and back to the first) and reports whether it holds a row.
+bool openQuery(db::Recordset& rs, const QString& query);
+
+} // namespace quirelle

@@ -1,0 +1,215 @@
+// Case-insensitive comparison, ordering and pattern matching of text.
+#include "db/textrules.h"
+
+#include <QList>
+
+#include <algorithm>
+
+namespace quirelle::db::text {
+
+namespace {
+
+bool isAscii(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+QString folded(QStringView s)
+{
+    return s.toString().normalized(QString::NormalizationForm_C).toCaseFolded();
+}
+
+// The folded text with its accents taken off: the first key of the ordering.
+QString baseLetters(const QString& foldedText)
+{
+    const QString decomposed = foldedText.normalized(QString::NormalizationForm_D);
+    QString out;
+    out.reserve(decomposed.size());
+    for (QChar c : decomposed) {
+        if (!c.isMark())
+            out.append(c);
+    }
+    return out;
+}
+
+std::u32string foldToUcs4(std::string_view utf8)
+{
+    std::u32string out;
+    if (isAscii(utf8)) {
+        out.reserve(utf8.size());
+        for (char c : utf8)
+            out.push_back(static_cast<char32_t>(asciiLower(c)));
+        return out;
+    }
+    const QString f = folded(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    for (uint u : f.toUcs4())
+        out.push_back(static_cast<char32_t>(u));
+    return out;
+}
+
+std::u32string foldToUcs4(QStringView s)
+{
+    std::u32string out;
+    for (uint u : folded(s).toUcs4())
+        out.push_back(static_cast<char32_t>(u));
+    return out;
+}
+
+char32_t foldChar(char32_t c)
+{
+    if (c < 0x80)
+        return static_cast<char32_t>(asciiLower(static_cast<char>(c)));
+    const QString f = folded(QString::fromUcs4(&c, 1));
+    const auto ucs = f.toUcs4();
+    return ucs.size() == 1 ? static_cast<char32_t>(ucs.front()) : c;
+}
+
+} // namespace
+
+int collate(std::string_view a, std::string_view b)
+{
+    if (isAscii(a) && isAscii(b)) {
+        const size_t n = std::min(a.size(), b.size());
+        for (size_t i = 0; i < n; ++i) {
+            const char x = asciiLower(a[i]);
+            const char y = asciiLower(b[i]);
+            if (x != y)
+                return x < y ? -1 : 1;
+        }
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    }
+    const QString fa = folded(QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size())));
+    const QString fb = folded(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())));
+    if (fa == fb)
+        return 0;
+    const int primary = baseLetters(fa).compare(baseLetters(fb));
+    if (primary != 0)
+        return primary < 0 ? -1 : 1;
+    return fa < fb ? -1 : 1;
+}
+
+bool isCaseless(QStringView s)
+{
+    for (QChar c : s) {
+        if (c.isLetter() || c.isSurrogate())
+            return false;
+    }
+    return true;
+}
+
+LikePattern::Token LikePattern::token(Kind kind, char32_t ch)
+{
+    Token t;
+    t.kind = kind;
+    t.ch = ch;
+    return t;
+}
+
+LikePattern::LikePattern(QStringView pattern)
+{
+    const std::u32string p = [&] {
+        std::u32string out;
+        for (uint u : pattern.toString().toUcs4())
+            out.push_back(static_cast<char32_t>(u));
+        return out;
+    }();
+    for (size_t i = 0; i < p.size(); ++i) {
+        const char32_t c = p[i];
+        if (c == U'*') {
+            if (m_tokens.empty() || m_tokens.back().kind != Kind::AnyRun)
+                m_tokens.push_back(token(Kind::AnyRun));
+        } else if (c == U'?') {
+            m_tokens.push_back(token(Kind::One));
+        } else if (c == U'#') {
+            m_tokens.push_back(token(Kind::Digit));
+        } else if (c == U'[') {
+            const size_t close = p.find(U']', i + 2);
+            if (close == std::u32string::npos) {
+                m_tokens.push_back(token(Kind::Literal, foldChar(c)));
+                continue;
+            }
+            Token t = token(Kind::List);
+            size_t j = i + 1;
+            if (p[j] == U'!' && j + 1 < close) {
+                t.negated = true;
+                ++j;
+            }
+            for (; j < close; ++j) {
+                if (j + 2 < close && p[j + 1] == U'-') {
+                    t.ranges.emplace_back(foldChar(p[j]), foldChar(p[j + 2]));
+                    j += 2;
+                } else {
+                    t.ranges.emplace_back(foldChar(p[j]), foldChar(p[j]));
+                }
+            }
+            m_tokens.push_back(std::move(t));
+            i = close;
+        } else {
+            m_tokens.push_back(token(Kind::Literal, foldChar(c)));
+        }
+    }
+}
+
+bool LikePattern::tokenMatches(const Token& t, char32_t c) const
+{
+    switch (t.kind) {
+    case Kind::Literal:
+        return t.ch == c;
+    case Kind::One:
+        return true;
+    case Kind::Digit:
+        return c >= U'0' && c <= U'9';
+    case Kind::List: {
+        const bool in = std::any_of(t.ranges.begin(), t.ranges.end(),
+                                    [c](const auto& r) { return c >= r.first && c <= r.second; });
+        return in != t.negated;
+    }
+    case Kind::AnyRun:
+        break;
+    }
+    return false;
+}
+
+// The usual wildcard walk: on a mismatch, go back to the last `*` and let it take one more
+// character. Every token but `*` takes exactly one character, so one back-track point is enough.
+bool LikePattern::matchFolded(const std::u32string& s) const
+{
+    size_t si = 0;
+    size_t ti = 0;
+    size_t starToken = std::string::npos;
+    size_t starSubject = 0;
+    while (si < s.size()) {
+        if (ti < m_tokens.size() && m_tokens[ti].kind == Kind::AnyRun) {
+            starToken = ti++;
+            starSubject = si;
+        } else if (ti < m_tokens.size() && tokenMatches(m_tokens[ti], s[si])) {
+            ++ti;
+            ++si;
+        } else if (starToken != std::string::npos) {
+            ti = starToken + 1;
+            si = ++starSubject;
+        } else {
+            return false;
+        }
+    }
+    while (ti < m_tokens.size() && m_tokens[ti].kind == Kind::AnyRun)
+        ++ti;
+    return ti == m_tokens.size();
+}
+
+bool LikePattern::matches(std::string_view utf8) const
+{
+    return matchFolded(foldToUcs4(utf8));
+}
+
+bool LikePattern::matches(QStringView s) const
+{
+    return matchFolded(foldToUcs4(s));
+}
+
+} // namespace quirelle::db::text

@@ -1,0 +1,46 @@
+// The dialect's rules for text: comparison and ordering that ignore letter case for every
+// alphabet, and the `like` patterns with their wildcards (* ? # and [...] character lists).
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quirelle::db::text {
+
+// Orders two UTF-8 texts: case-insensitive, accents ignored first and then used to break the
+// tie, so "émile" sorts next to "Emile". Returns 0 exactly when the texts differ only in case.
+int collate(std::string_view a, std::string_view b);
+
+// True when the text holds no character that has another letter case, so that comparing it
+// byte for byte gives the same answer as comparing it without regard to case.
+bool isCaseless(QStringView s);
+
+// A compiled `like` pattern of the dialect: `*` any run, `?` one character, `#` one digit,
+// `[abc]`, `[a-z]`, `[!abc]` character lists. Matching ignores letter case.
+class LikePattern
+{
+public:
+    explicit LikePattern(QStringView pattern);
+    bool matches(std::string_view utf8) const;
+    bool matches(QStringView s) const;
+
+private:
+    enum class Kind { Literal, AnyRun, One, Digit, List };
+    struct Token
+    {
+        Kind kind = Kind::Literal;
+        char32_t ch = 0;
+        bool negated = false;
+        std::vector<std::pair<char32_t, char32_t>> ranges;
+    };
+    static Token token(Kind kind, char32_t ch = 0);
+    bool matchFolded(const std::u32string& s) const;
+    bool tokenMatches(const Token& t, char32_t c) const;
+
+    std::vector<Token> m_tokens;
+};
+
+} // namespace quirelle::db::text
