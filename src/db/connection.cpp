@@ -12,11 +12,8 @@
 namespace quirelle::db {
 
 Connection::Connection(sqlite3* handle, QString path, bool readOnly)
-    : m_handle(handle)
-    , m_path(std::move(path))
-    , m_readOnly(readOnly)
-{
-}
+    : m_handle(handle), m_path(std::move(path)), m_readOnly(readOnly)
+{}
 
 Connection::~Connection()
 {
@@ -45,11 +42,13 @@ void Connection::fail(int rc, const QString& context) const
     }
     if (rc == SQLITE_CONSTRAINT_CHECK) {
         // The table's own checks, named "<field> not empty" and "<field> size".
-        static const QRegularExpression named(QStringLiteral("CHECK constraint failed: (.*) (not empty|size)$"));
+        static const QRegularExpression named(
+            QStringLiteral("CHECK constraint failed: (.*) (not empty|size)$"));
         const auto m = named.match(message);
         if (m.hasMatch() && m.captured(2) == QLatin1String("not empty")) {
-            throw DbError(err::ZeroLength,
-                          QStringLiteral("Field '%1' cannot be a zero-length string.").arg(m.captured(1)));
+            throw DbError(
+                err::ZeroLength,
+                QStringLiteral("Field '%1' cannot be a zero-length string.").arg(m.captured(1)));
         }
         throw DbError(err::FieldTooSmall,
                       QStringLiteral("The field is too small to accept the amount of data you "
@@ -58,7 +57,8 @@ void Connection::fail(int rc, const QString& context) const
     if (primary == SQLITE_FULL) {
         throw DbError(err::Generic, QStringLiteral("The disk is full: %1").arg(message));
     }
-    throw DbError(err::Generic, context.isEmpty() ? message : context + QStringLiteral(": ") + message);
+    throw DbError(err::Generic,
+                  context.isEmpty() ? message : context + QStringLiteral(": ") + message);
 }
 
 void Connection::exec(const QString& sql)
@@ -77,8 +77,7 @@ sqlite3_stmt* Connection::cached(const QString& sql)
         sqlite3_stmt* stmt = nullptr;
         const QByteArray text = sql.toUtf8();
         if (sqlite3_prepare_v3(m_handle, text.constData(), static_cast<int>(text.size()),
-                               SQLITE_PREPARE_PERSISTENT, &stmt, nullptr)
-            != SQLITE_OK) {
+                               SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
             fail(sqlite3_extended_errcode(m_handle));
         }
         it = m_statements.emplace(sql, stmt).first;
@@ -95,7 +94,8 @@ ColumnInfo describeColumn(const QString& name, const QString& declared, bool pri
     ColumnInfo c;
     c.name = name;
     const QString type = declared.trimmed().toUpper();
-    static const QRegularExpression sized(QStringLiteral("^(VARCHAR|TEXT|CHAR)\\s*\\(\\s*(\\d+)\\s*\\)$"));
+    static const QRegularExpression sized(
+        QStringLiteral("^(VARCHAR|TEXT|CHAR)\\s*\\(\\s*(\\d+)\\s*\\)$"));
     if (type == QLatin1String("COUNTER")) {
         c.type = FieldType::Long;
         c.autoNumber = true;
@@ -146,7 +146,8 @@ const TableInfo& Connection::table(const QString& name)
         sqlite3_bind_text(s.get(), 1, n.constData(), static_cast<int>(n.size()), SQLITE_TRANSIENT);
         const int rc = sqlite3_step(s.get());
         if (rc == SQLITE_ROW) {
-            stored = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0)));
+            stored =
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0)));
         } else if (rc == SQLITE_DONE) {
             throw DbError(err::UnknownTable,
                           QStringLiteral("The engine cannot find the input table or query '%1'. "
@@ -164,9 +165,11 @@ const TableInfo& Connection::table(const QString& name)
     int rc;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
         const auto text = [&](int col) {
-            return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), col)));
+            return QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(s.get(), col)));
         };
-        info.columns.push_back(describeColumn(text(1), text(2), sqlite3_column_int(s.get(), 5) == 1));
+        info.columns.push_back(
+            describeColumn(text(1), text(2), sqlite3_column_int(s.get(), 5) == 1));
     }
     if (rc != SQLITE_DONE)
         fail(sqlite3_extended_errcode(m_handle));
@@ -177,8 +180,7 @@ Statement::Statement(Connection& c, const QString& sql)
 {
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(c.handle(), text.constData(), static_cast<int>(text.size()), &m_stmt,
-                           nullptr)
-        != SQLITE_OK) {
+                           nullptr) != SQLITE_OK) {
         c.fail(sqlite3_extended_errcode(c.handle()));
     }
 }

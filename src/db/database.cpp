@@ -19,8 +19,9 @@ constexpr int ApplicationId = 0x5155524c; // marks the files this program create
 
 int collateJet(void*, int lengthA, const void* a, int lengthB, const void* b)
 {
-    return text::collate(std::string_view(static_cast<const char*>(a), static_cast<size_t>(lengthA)),
-                         std::string_view(static_cast<const char*>(b), static_cast<size_t>(lengthB)));
+    return text::collate(
+        std::string_view(static_cast<const char*>(a), static_cast<size_t>(lengthA)),
+        std::string_view(static_cast<const char*>(b), static_cast<size_t>(lengthB)));
 }
 
 void deletePattern(void* p)
@@ -49,7 +50,8 @@ void jetLike(sqlite3_context* context, int, sqlite3_value** args)
     }
     const auto* v = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
     const int n = sqlite3_value_bytes(args[0]);
-    sqlite3_result_int(context, pattern->matches(std::string_view(v, static_cast<size_t>(n))) ? 1 : 0);
+    sqlite3_result_int(context,
+                       pattern->matches(std::string_view(v, static_cast<size_t>(n))) ? 1 : 0);
 }
 
 std::shared_ptr<Connection> connect(const QString& path, int flags, bool readOnly)
@@ -108,14 +110,11 @@ QString fieldSql(const FieldDef& f, bool rowid)
 
 } // namespace
 
-Database::Database(std::shared_ptr<Connection> c)
-    : m_connection(std::move(c))
-{
-}
+Database::Database(std::shared_ptr<Connection> c) : m_connection(std::move(c)) {}
 
 Database::~Database() = default;
 
-std::unique_ptr<Database> Database::OpenDatabase(const QString& path)
+std::unique_ptr<Database> Database::OpenDatabase(const QString& path, bool readOnlyWanted)
 {
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
@@ -123,17 +122,20 @@ std::unique_ptr<Database> Database::OpenDatabase(const QString& path)
     // An empty file would be taken for an empty database and written to: refuse it, as any
     // other file that is not a database.
     if (!hasDatabaseHeader(path))
-        throw DbError(err::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+        throw DbError(err::NotADatabase,
+                      QStringLiteral("Unrecognized database format '%1'.").arg(path));
 
-    const bool readOnly = !info.isWritable() || !QFileInfo(info.absolutePath()).isWritable();
+    const bool readOnly =
+        readOnlyWanted || !info.isWritable() || !QFileInfo(info.absolutePath()).isWritable();
     auto c = connect(path, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, readOnly);
     // Reading the schema proves the file is a readable database before anyone relies on it.
     char* error = nullptr;
-    const int rc = sqlite3_exec(c->handle(), "SELECT count(*) FROM sqlite_master", nullptr,
-                                nullptr, &error);
+    const int rc =
+        sqlite3_exec(c->handle(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error);
     sqlite3_free(error);
     if (rc != SQLITE_OK)
-        throw DbError(err::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+        throw DbError(err::NotADatabase,
+                      QStringLiteral("Unrecognized database format '%1'.").arg(path));
     return std::unique_ptr<Database>(new Database(std::move(c)));
 }
 
@@ -148,7 +150,8 @@ std::unique_ptr<Database> Database::CreateDatabase(const QString& pathWithoutExt
         throw DbError(err::NotAValidPath, QStringLiteral("'%1' is not a valid path.").arg(path));
     auto c = connect(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, false);
     // Writing the header makes the new file a database at once, even before it has tables.
-    c->exec(QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = 1;").arg(ApplicationId));
+    c->exec(
+        QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = 1;").arg(ApplicationId));
     return std::unique_ptr<Database>(new Database(std::move(c)));
 }
 
@@ -207,7 +210,8 @@ void Database::appendTableDef(const TableDef& def)
         fields << fieldSql(f, f.name == rowidField);
 
     Transaction t(*this);
-    c.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(sqliteName(def.name), fields.join(QStringLiteral(", "))));
+    c.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+               .arg(sqliteName(def.name), fields.join(QStringLiteral(", "))));
     for (const IndexDef& i : def.indexes) {
         if (i.field == rowidField)
             continue;
@@ -224,9 +228,8 @@ void Database::appendTableDef(const TableDef& def)
 Recordset Database::OpenRecordset(const QString& query)
 {
     auto& c = connection();
-    const TranslatedSelect q = translateSelect(query, [&c](const QString& name) -> const TableInfo& {
-        return c.table(name);
-    });
+    const TranslatedSelect q = translateSelect(
+        query, [&c](const QString& name) -> const TableInfo& { return c.table(name); });
     return Recordset(m_connection, q);
 }
 
@@ -245,8 +248,7 @@ void Database::Rollback()
     connection().exec(QStringLiteral("ROLLBACK"));
 }
 
-Transaction::Transaction(Database& db)
-    : m_db(db)
+Transaction::Transaction(Database& db) : m_db(db)
 {
     m_db.BeginTrans();
 }

@@ -44,9 +44,9 @@ class Database
 {
 public:
     // Opens an existing database file, shared and read-write (read-only when the file may not
-    // be written). A file that is missing or not a database fails with an engine error and is
-    // left untouched.
-    static std::unique_ptr<Database> OpenDatabase(const QString& path);
+    // be written, or when asked). A file that is missing or not a database fails with an engine
+    // error and is left untouched.
+    static std::unique_ptr<Database> OpenDatabase(const QString& path, bool readOnly = false);
     // Creates `pathWithoutExtension` + ".mdb" and opens it; fails when that file exists.
     static std::unique_ptr<Database> CreateDatabase(const QString& pathWithoutExtension,
                                                     const QString& locale = {});

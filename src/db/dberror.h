@@ -39,8 +39,7 @@ public:
         : std::runtime_error(description.toStdString())
         , m_number(number)
         , m_description(description)
-    {
-    }
+    {}
 
     int number() const { return m_number; }
     const QString& description() const { return m_description; }

@@ -21,10 +21,10 @@ db::Database& project()
 
 void Globals::releaseAll()
 {
-    for (db::Recordset* rs : {&rsAuthors, &rsKeywords, &rsModels, &rsPapers, &rsMeetings,
-                              &rsMaster, &rsPaperAuthors, &rsPaperKeywords, &rsPaperModels,
-                              &rsPaperReferences, &rsPaperStatements, &rsTimeManagement, &rsQuery,
-                              &rsSubQuery, &rsLookup, &rsTimeSheet}) {
+    for (db::Recordset* rs :
+         {&rsAuthors, &rsKeywords, &rsModels, &rsPapers, &rsMeetings, &rsMaster, &rsPaperAuthors,
+          &rsPaperKeywords, &rsPaperModels, &rsPaperReferences, &rsPaperStatements,
+          &rsTimeManagement, &rsQuery, &rsSubQuery, &rsLookup, &rsTimeSheet}) {
         rs->Close();
     }
     if (dbProject)

@@ -33,8 +33,8 @@ struct Token
     QString text;
     bool is(const char* word) const
     {
-        return (kind == Tok::Word || kind == Tok::Symbol)
-               && text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+        return (kind == Tok::Word || kind == Tok::Symbol) &&
+               text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
     }
 };
 
@@ -111,7 +111,7 @@ struct Expr
 {
     enum Kind { Column, String, Number, Null, Not, Negate, And, Or, Compare, Like, IsNull };
     Kind kind = Null;
-    QString text;               // literal text, operator, or the column's stored name
+    QString text; // literal text, operator, or the column's stored name
     const ColumnInfo* column = nullptr;
     bool negated = false;
     std::unique_ptr<Expr> left, right;
@@ -130,11 +130,8 @@ class Parser
 {
 public:
     Parser(const QString& query, const TableLookup& lookup)
-        : m_query(query)
-        , m_tokens(tokenize(query))
-        , m_lookup(lookup)
-    {
-    }
+        : m_query(query), m_tokens(tokenize(query)), m_lookup(lookup)
+    {}
 
     TranslatedSelect parse();
 
@@ -200,8 +197,9 @@ private:
 
 bool isKeyword(const Token& t)
 {
-    static const char* words[] = {"from", "where", "order", "and", "or", "not", "like", "is",
-                                  "as", "asc", "desc", "by", "null", "select", "distinct"};
+    static const char* words[] = {"from", "where", "order", "and",    "or",
+                                  "not",  "like",  "is",    "as",     "asc",
+                                  "desc", "by",    "null",  "select", "distinct"};
     for (const char* w : words) {
         if (t.kind == Tok::Word && t.is(w))
             return true;
@@ -273,8 +271,8 @@ TranslatedSelect Parser::parse()
     out.updatable = star && !distinct;
     if (out.updatable) {
         order << QStringLiteral("rowid");
-        out.sql = QStringLiteral("SELECT rowid") + from + where + QStringLiteral(" ORDER BY ")
-                  + order.join(QStringLiteral(", "));
+        out.sql = QStringLiteral("SELECT rowid") + from + where + QStringLiteral(" ORDER BY ") +
+                  order.join(QStringLiteral(", "));
         return out;
     }
 
@@ -293,13 +291,13 @@ TranslatedSelect Parser::parse()
             }
             const ColumnInfo& c = column(s.field);
             const QString shown = s.alias.isEmpty() ? c.name : s.alias;
-            list << sqliteName(c.name) + (c.isText() ? QStringLiteral(" COLLATE JET") : QString())
-                        + QStringLiteral(" AS ") + sqliteName(shown);
+            list << sqliteName(c.name) + (c.isText() ? QStringLiteral(" COLLATE JET") : QString()) +
+                        QStringLiteral(" AS ") + sqliteName(shown);
             out.columns << shown;
         }
     }
-    out.sql = QStringLiteral("SELECT ") + (distinct ? QStringLiteral("DISTINCT ") : QString())
-              + list.join(QStringLiteral(", ")) + from + where;
+    out.sql = QStringLiteral("SELECT ") + (distinct ? QStringLiteral("DISTINCT ") : QString()) +
+              list.join(QStringLiteral(", ")) + from + where;
     if (!order.isEmpty())
         out.sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     return out;
@@ -343,11 +341,10 @@ ExprPtr Parser::predicate()
 {
     ExprPtr left = operand();
     const Token& t = peek();
-    if (t.kind == Tok::Symbol
-        && (t.text == QLatin1String("=") || t.text == QLatin1String("<>")
-            || t.text == QLatin1String("!=") || t.text == QLatin1String("<")
-            || t.text == QLatin1String(">") || t.text == QLatin1String("<=")
-            || t.text == QLatin1String(">="))) {
+    if (t.kind == Tok::Symbol && (t.text == QLatin1String("=") || t.text == QLatin1String("<>") ||
+                                  t.text == QLatin1String("!=") || t.text == QLatin1String("<") ||
+                                  t.text == QLatin1String(">") || t.text == QLatin1String("<=") ||
+                                  t.text == QLatin1String(">="))) {
         auto e = makeExpr(Expr::Compare, next().text);
         if (e->text == QLatin1String("!="))
             e->text = QStringLiteral("<>");
@@ -436,18 +433,18 @@ QString Parser::toSql(const Expr& e) const
         return QStringLiteral("-(") + toSql(*e.left) + QLatin1Char(')');
     case Expr::And:
     case Expr::Or:
-        return QLatin1Char('(') + toSql(*e.left)
-               + (e.kind == Expr::And ? QStringLiteral(" AND ") : QStringLiteral(" OR "))
-               + toSql(*e.right) + QLatin1Char(')');
+        return QLatin1Char('(') + toSql(*e.left) +
+               (e.kind == Expr::And ? QStringLiteral(" AND ") : QStringLiteral(" OR ")) +
+               toSql(*e.right) + QLatin1Char(')');
     case Expr::IsNull:
-        return QLatin1Char('(') + toSql(*e.left)
-               + (e.negated ? QStringLiteral(" IS NOT NULL)") : QStringLiteral(" IS NULL)"));
+        return QLatin1Char('(') + toSql(*e.left) +
+               (e.negated ? QStringLiteral(" IS NOT NULL)") : QStringLiteral(" IS NULL)"));
     case Expr::Like:
-        return (e.negated ? QStringLiteral("NOT jetlike(") : QStringLiteral("jetlike("))
-               + toSql(*e.left) + QStringLiteral(", ") + toSql(*e.right) + QLatin1Char(')');
+        return (e.negated ? QStringLiteral("NOT jetlike(") : QStringLiteral("jetlike(")) +
+               toSql(*e.left) + QStringLiteral(", ") + toSql(*e.right) + QLatin1Char(')');
     case Expr::Compare: {
-        QString sql = QLatin1Char('(') + toSql(*e.left) + QLatin1Char(' ') + e.text
-                      + QLatin1Char(' ') + toSql(*e.right);
+        QString sql = QLatin1Char('(') + toSql(*e.left) + QLatin1Char(' ') + e.text +
+                      QLatin1Char(' ') + toSql(*e.right);
         // Text is compared without regard to case. A value with no letters compares the same
         // either way, and comparing it plainly lets SQLite use the field's index.
         const bool text = isTextColumn(*e.left) || isTextColumn(*e.right);

@@ -14,10 +14,10 @@ namespace quirelle::db {
 
 struct TranslatedSelect
 {
-    QString table;         // the stored name of the table read
+    QString table;          // the stored name of the table read
     bool updatable = false; // `select *` from one table: rows are addressed by their row number
-    QString sql;           // updatable: selects row numbers; otherwise the values themselves
-    QStringList columns;   // names of the values selected, when not updatable
+    QString sql;            // updatable: selects row numbers; otherwise the values themselves
+    QStringList columns;    // names of the values selected, when not updatable
 };
 
 using TableLookup = std::function<const TableInfo&(const QString& name)>;

@@ -104,14 +104,14 @@ struct Recordset::Impl
 
     std::shared_ptr<Connection> conn;
     bool updatable = false;
-    TableInfo table;                      // updatable: the table read
-    QStringList names;                    // read-only: the names of the values
-    std::vector<qint64> keys;             // updatable: row numbers in query order
+    TableInfo table;                         // updatable: the table read
+    QStringList names;                       // read-only: the names of the values
+    std::vector<qint64> keys;                // updatable: row numbers in query order
     std::vector<std::vector<QVariant>> rows; // read-only: the values
-    int position = -1;                    // current row; -1 before the first, count after the last
-    bool currentDeleted = false;          // the current row was deleted and not yet moved from
+    int position = -1;           // current row; -1 before the first, count after the last
+    bool currentDeleted = false; // the current row was deleted and not yet moved from
 
-    std::vector<QVariant> current;        // values of the current row, read on demand
+    std::vector<QVariant> current; // values of the current row, read on demand
     qint64 currentKey = -1;
 
     Mode mode = Mode::None;
@@ -134,8 +134,8 @@ struct Recordset::Impl
             return rows[static_cast<size_t>(position)];
         const qint64 key = keys[static_cast<size_t>(position)];
         if (key != currentKey) {
-            sqlite3_stmt* s = conn->cached(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1")
-                                               .arg(sqliteName(table.name)));
+            sqlite3_stmt* s = conn->cached(
+                QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1").arg(sqliteName(table.name)));
             sqlite3_bind_int64(s, 1, key);
             const int rc = sqlite3_step(s);
             if (rc == SQLITE_DONE)
@@ -183,12 +183,14 @@ qint32 Recordset::Impl::nextNumber(const ColumnInfo& c)
 {
     qint64 highest = 0;
     {
-        Statement s(*conn, QStringLiteral("SELECT max(%1) FROM %2").arg(sqliteName(c.name), sqliteName(table.name)));
+        Statement s(*conn, QStringLiteral("SELECT max(%1) FROM %2")
+                               .arg(sqliteName(c.name), sqliteName(table.name)));
         if (sqlite3_step(s.get()) == SQLITE_ROW)
             highest = sqlite3_column_int64(s.get(), 0);
     }
     const bool haveSequence = [&] {
-        Statement s(*conn, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'"));
+        Statement s(*conn,
+                    QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'"));
         return sqlite3_step(s.get()) == SQLITE_ROW;
     }();
     if (haveSequence) {
@@ -199,15 +201,19 @@ qint32 Recordset::Impl::nextNumber(const ColumnInfo& c)
             highest = std::max(highest, sqlite3_column_int64(s.get(), 0));
     }
     if (highest >= INT32_MAX)
-        throw DbError(err::Generic, QStringLiteral("The table '%1' has run out of numbers.").arg(table.name));
+        throw DbError(err::Generic,
+                      QStringLiteral("The table '%1' has run out of numbers.").arg(table.name));
     const qint64 next = highest + 1;
     if (haveSequence) {
         Statement del(*conn, QStringLiteral("DELETE FROM sqlite_sequence WHERE name = ?1"));
         const QByteArray n = table.name.toUtf8();
-        sqlite3_bind_text(del.get(), 1, n.constData(), static_cast<int>(n.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(del.get(), 1, n.constData(), static_cast<int>(n.size()),
+                          SQLITE_TRANSIENT);
         stepDone(*conn, del.get());
-        Statement ins(*conn, QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?1, ?2)"));
-        sqlite3_bind_text(ins.get(), 1, n.constData(), static_cast<int>(n.size()), SQLITE_TRANSIENT);
+        Statement ins(*conn,
+                      QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?1, ?2)"));
+        sqlite3_bind_text(ins.get(), 1, n.constData(), static_cast<int>(n.size()),
+                          SQLITE_TRANSIENT);
         sqlite3_bind_int64(ins.get(), 2, next);
         stepDone(*conn, ins.get());
     }
@@ -236,11 +242,12 @@ void Recordset::Impl::insertRow()
             values.push_back(v);
             params << QStringLiteral("?%1").arg(values.size());
         }
-        const QString sql = fields.isEmpty()
-                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(sqliteName(table.name))
-                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                      .arg(sqliteName(table.name), fields.join(QStringLiteral(", ")),
-                                           params.join(QStringLiteral(", ")));
+        const QString sql =
+            fields.isEmpty()
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(sqliteName(table.name))
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(sqliteName(table.name), fields.join(QStringLiteral(", ")),
+                           params.join(QStringLiteral(", ")));
         sqlite3_stmt* s = conn->cached(sql);
         for (size_t i = 0; i < values.size(); ++i)
             bindValue(*conn, s, static_cast<int>(i + 1), values[i]);
@@ -269,7 +276,8 @@ void Recordset::Impl::updateRow()
         if (!buffer[i].has_value())
             continue;
         values.push_back(convertForField(*buffer[i], table.columns[i]));
-        sets << QStringLiteral("%1 = ?%2").arg(sqliteName(table.columns[i].name)).arg(values.size());
+        sets
+            << QStringLiteral("%1 = ?%2").arg(sqliteName(table.columns[i].name)).arg(values.size());
     }
     const qint64 key = keys[static_cast<size_t>(position)];
     if (!sets.isEmpty()) {
@@ -311,7 +319,8 @@ Recordset::Recordset(std::shared_ptr<Connection> c, const TranslatedSelect& q)
             for (int i = 0; i < q.columns.size(); ++i) {
                 const QString column = QString::fromUtf8(sqlite3_column_origin_name(s.get(), i));
                 const int at = table.indexOf(column);
-                row.push_back(columnValue(s.get(), i, at >= 0 ? &table.columns[static_cast<size_t>(at)] : nullptr));
+                row.push_back(columnValue(
+                    s.get(), i, at >= 0 ? &table.columns[static_cast<size_t>(at)] : nullptr));
             }
             d->rows.push_back(std::move(row));
         }
@@ -392,7 +401,8 @@ void Recordset::setAbsolutePosition(int position)
 {
     Impl& i = impl();
     if (position < 0 || position >= i.count())
-        throw DbError(err::NoCurrentRecord, QStringLiteral("Invalid argument: no row at position %1.").arg(position));
+        throw DbError(err::NoCurrentRecord,
+                      QStringLiteral("Invalid argument: no row at position %1.").arg(position));
     i.moveTo(position);
 }
 
@@ -409,7 +419,8 @@ int Recordset::fieldIndex(const QString& name) const
                 return k;
         }
     }
-    throw DbError(err::NotInCollection, QStringLiteral("Item not found in this collection: '%1'.").arg(name));
+    throw DbError(err::NotInCollection,
+                  QStringLiteral("Item not found in this collection: '%1'.").arg(name));
 }
 
 Field Recordset::Fields(const QString& name)
@@ -503,7 +514,8 @@ void Recordset::Delete()
     i.requireUpdatable();
     i.currentRow(); // fails when there is no current row
     const qint64 key = i.keys[static_cast<size_t>(i.position)];
-    sqlite3_stmt* s = i.conn->cached(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(sqliteName(i.table.name)));
+    sqlite3_stmt* s = i.conn->cached(
+        QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(sqliteName(i.table.name)));
     sqlite3_bind_int64(s, 1, key);
     const int rc = sqlite3_step(s);
     sqlite3_reset(s);
@@ -554,7 +566,8 @@ qint32 Field::toLong() const
     bool ok = false;
     const qint64 n = v.isNull() ? 0 : v.toString().trimmed().toLongLong(&ok);
     if (!ok || n < INT32_MIN || n > INT32_MAX)
-        throw DbError(err::TypeMismatch, QStringLiteral("Type mismatch: '%1' is not a number.").arg(v.toString()));
+        throw DbError(err::TypeMismatch,
+                      QStringLiteral("Type mismatch: '%1' is not a number.").arg(v.toString()));
     return static_cast<qint32>(n);
 }
 

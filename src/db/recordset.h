@@ -39,11 +39,7 @@ public:
 
 private:
     friend class Recordset;
-    Field(Recordset* rs, int index)
-        : m_rs(rs)
-        , m_index(index)
-    {
-    }
+    Field(Recordset* rs, int index) : m_rs(rs), m_index(index) {}
     Recordset* m_rs;
     int m_index;
 };

@@ -27,35 +27,41 @@ QString id(qint32 value)
 
 bool getAllAuthors()
 {
-    return openQuery(globals().rsAuthors, QStringLiteral("select * from [Authors] order by [Surname];"));
+    return openQuery(globals().rsAuthors,
+                     QStringLiteral("select * from [Authors] order by [Surname];"));
 }
 
 bool getAuthor(qint32 authorId)
 {
-    return openQuery(globals().rsAuthors, QStringLiteral("select * from [Authors] where [Author ID] = ")
-                                              + id(authorId) + QStringLiteral(" order by [Surname];"));
+    return openQuery(globals().rsAuthors,
+                     QStringLiteral("select * from [Authors] where [Author ID] = ") + id(authorId) +
+                         QStringLiteral(" order by [Surname];"));
 }
 
 bool getAllKeywords()
 {
-    return openQuery(globals().rsKeywords, QStringLiteral("select * from [Keywords] order by [Keyword];"));
+    return openQuery(globals().rsKeywords,
+                     QStringLiteral("select * from [Keywords] order by [Keyword];"));
 }
 
 bool getKeyword(qint32 keywordId)
 {
-    return openQuery(globals().rsKeywords, QStringLiteral("select * from [Keywords] where [Keyword ID] = ")
-                                               + id(keywordId) + QStringLiteral(" order by [Keyword];"));
+    return openQuery(globals().rsKeywords,
+                     QStringLiteral("select * from [Keywords] where [Keyword ID] = ") +
+                         id(keywordId) + QStringLiteral(" order by [Keyword];"));
 }
 
 bool getAllModels()
 {
-    return openQuery(globals().rsModels, QStringLiteral("select * from [Models] order by [Model];"));
+    return openQuery(globals().rsModels,
+                     QStringLiteral("select * from [Models] order by [Model];"));
 }
 
 bool getModel(qint32 modelId)
 {
-    return openQuery(globals().rsModels, QStringLiteral("select * from [Models] where [Model ID] = ")
-                                             + id(modelId) + QStringLiteral(" order by [Model];"));
+    return openQuery(globals().rsModels,
+                     QStringLiteral("select * from [Models] where [Model ID] = ") + id(modelId) +
+                         QStringLiteral(" order by [Model];"));
 }
 
 void getAllPapers()
@@ -65,8 +71,9 @@ void getAllPapers()
 
 bool getPaper(qint32 paperId)
 {
-    return openQuery(globals().rsPapers, QStringLiteral("select * from [Papers] where [Paper ID] = ")
-                                             + id(paperId) + QStringLiteral(";"));
+    return openQuery(globals().rsPapers,
+                     QStringLiteral("select * from [Papers] where [Paper ID] = ") + id(paperId) +
+                         QStringLiteral(";"));
 }
 
 void getAllMeetings()
@@ -76,42 +83,43 @@ void getAllMeetings()
 
 bool getAllPaperAuthors()
 {
-    return openQuery(globals().rsPaperAuthors, QStringLiteral("select * from [Paper Authors List];"));
+    return openQuery(globals().rsPaperAuthors,
+                     QStringLiteral("select * from [Paper Authors List];"));
 }
 
 bool getPaperAuthors(qint32 paperId)
 {
     return openQuery(globals().rsPaperAuthors,
-                     QStringLiteral("select * from [Paper Authors List] where [paper ID] = '")
-                         + id(paperId) + QStringLiteral("';"));
+                     QStringLiteral("select * from [Paper Authors List] where [paper ID] = '") +
+                         id(paperId) + QStringLiteral("';"));
 }
 
 bool getPaperKeywords(qint32 paperId)
 {
     return openQuery(globals().rsPaperKeywords,
-                     QStringLiteral("select * from [Paper Keywords List] where [paper ID] = '")
-                         + id(paperId) + QStringLiteral("';"));
+                     QStringLiteral("select * from [Paper Keywords List] where [paper ID] = '") +
+                         id(paperId) + QStringLiteral("';"));
 }
 
 bool getPaperModels(qint32 paperId)
 {
     return openQuery(globals().rsPaperModels,
-                     QStringLiteral("select * from [Paper Models List] where [paper ID] = '")
-                         + id(paperId) + QStringLiteral("';"));
+                     QStringLiteral("select * from [Paper Models List] where [paper ID] = '") +
+                         id(paperId) + QStringLiteral("';"));
 }
 
 bool getPaperReferences(qint32 paperId)
 {
     return openQuery(globals().rsPaperReferences,
-                     QStringLiteral("select * from [Paper References List] where [paper ID] = '")
-                         + id(paperId) + QStringLiteral("';"));
+                     QStringLiteral("select * from [Paper References List] where [paper ID] = '") +
+                         id(paperId) + QStringLiteral("';"));
 }
 
 bool getPaperStatements(qint32 paperId)
 {
     return openQuery(globals().rsPaperStatements,
-                     QStringLiteral("select * from [Paper Statements List] where [paper ID] = '")
-                         + id(paperId) + QStringLiteral("';"));
+                     QStringLiteral("select * from [Paper Statements List] where [paper ID] = '") +
+                         id(paperId) + QStringLiteral("';"));
 }
 
 bool getMaster()
@@ -119,7 +127,8 @@ bool getMaster()
     auto& rs = globals().rsMaster;
     rs = project().OpenRecordset(QStringLiteral("select * from [Master];"));
     if (rs.RecordCount() > 1)
-        services::MsgBox(QStringLiteral("Error - found more than one Master"), services::vbCritical);
+        services::MsgBox(QStringLiteral("Error - found more than one Master"),
+                         services::vbCritical);
     return rs.RecordCount() >= 1;
 }
 

@@ -13,9 +13,9 @@ struct ColumnInfo
 {
     QString name;
     FieldType type = FieldType::Text;
-    int size = 0;              // characters, for Text
-    bool autoNumber = false;   // numbered by the engine when no value is put
-    bool rowidAlias = false;   // stored as the table's own row number (unique)
+    int size = 0;            // characters, for Text
+    bool autoNumber = false; // numbered by the engine when no value is put
+    bool rowidAlias = false; // stored as the table's own row number (unique)
     bool isText() const { return type != FieldType::Long; }
 };
 

@@ -11,7 +11,8 @@ namespace {
 
 bool isAscii(std::string_view s)
 {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 char asciiLower(char c)

@@ -1,0 +1,458 @@
+// The database engine: counts and moves, Null and "", field rules, auto numbers, the query
+// dialect (names, comparisons, ordering, like), quoting, transactions and bad files.
+#include "db/database.h"
+#include "db/dberror.h"
+#include "db/sqlquote.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace quirelle;
+using namespace quirelle::db;
+using quirelle::test::addRow;
+using quirelle::test::countRows;
+
+namespace {
+
+int errorNumber(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const DbError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+QStringList column(Recordset rs, const QString& field)
+{
+    QStringList out;
+    for (int i = 0; i < rs.RecordCount(); ++i) {
+        rs.setAbsolutePosition(i);
+        out << rs.Fields(field).text();
+    }
+    return out;
+}
+
+} // namespace
+
+class TstEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void countsAndMoves()
+    {
+        test::TempProject p;
+        Recordset empty = p.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
+        QCOMPARE(empty.RecordCount(), 0);
+        QCOMPARE(empty.AbsolutePosition(), -1);
+        QCOMPARE(errorNumber([&] { empty.MoveFirst(); }), err::NoCurrentRecord);
+        QCOMPARE(errorNumber([&] { empty.Fields(QStringLiteral("Title")).Value(); }),
+                 err::NoCurrentRecord);
+
+        for (const char* t : {"One", "Two", "Three"})
+            addRow(p.db(), QStringLiteral("Papers"), {{"Title", QString::fromUtf8(t)}});
+        Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
+        QCOMPARE(rs.RecordCount(), 3);
+        QCOMPARE(rs.AbsolutePosition(), 0);
+        rs.MoveLast();
+        QCOMPARE(rs.AbsolutePosition(), 2);
+        QCOMPARE(rs.Fields(QStringLiteral("title")).text(), QStringLiteral("Three"));
+        rs.MoveFirst();
+        rs.MoveNext();
+        QCOMPARE(rs.Fields(QStringLiteral("TITLE")).text(), QStringLiteral("Two"));
+        rs.setAbsolutePosition(0);
+        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("One"));
+        rs.MoveLast();
+        rs.MoveNext(); // past the end: no current row
+        QCOMPARE(rs.AbsolutePosition(), -1);
+        QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Title")).Value(); }),
+                 err::NoCurrentRecord);
+        QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Nope")); }), err::NotInCollection);
+    }
+
+    void nullAndEmptyText()
+    {
+        test::TempProject p;
+        addRow(p.db(), QStringLiteral("Papers"), {{"Title", "T"}, {"Year", ""}});
+        Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
+        QVERIFY(rs.Fields(QStringLiteral("Summary")).isNull());
+        QVERIFY(!rs.Fields(QStringLiteral("Year")).isNull());
+        QCOMPARE(rs.Fields(QStringLiteral("Year")).Value().toString(), QString(""));
+        QCOMPARE(rs.Fields(QStringLiteral("Summary")).text(), QString());
+    }
+
+    void fieldRules_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("error");
+        QTest::newRow("title too long")
+            << "Papers"
+            << "Title" << QVariant(QString(101, 'x')) << err::FieldTooSmall;
+        QTest::newRow("title at its size") << "Papers"
+                                           << "Title" << QVariant(QString(100, 'x')) << 0;
+        QTest::newRow("empty title") << "Papers"
+                                     << "Title" << QVariant(QString("")) << err::ZeroLength;
+        QTest::newRow("rating of three") << "Papers"
+                                         << "Rating" << QVariant("ABC") << err::FieldTooSmall;
+        QTest::newRow("empty keyword") << "Keywords"
+                                       << "Keyword" << QVariant(QString("")) << err::ZeroLength;
+        QTest::newRow("empty model") << "Models"
+                                     << "Model" << QVariant(QString("")) << err::ZeroLength;
+        QTest::newRow("year of five") << "Models"
+                                      << "Year" << QVariant("12345") << err::FieldTooSmall;
+        QTest::newRow("date of nine") << "Meeting"
+                                      << "Date" << QVariant("12/05/2026") << err::FieldTooSmall;
+        QTest::newRow("empty surname allowed") << "Authors"
+                                               << "Surname" << QVariant(QString("")) << 0;
+        QTest::newRow("accented text counts characters") << "Papers"
+                                                         << "Rating" << QVariant("éé") << 0;
+        QTest::newRow("number text in a Long") << "Paper References List"
+                                               << "Reference ID" << QVariant("12") << 0;
+        QTest::newRow("words in a Long")
+            << "Paper References List"
+            << "Reference ID" << QVariant("twelve") << err::TypeMismatch;
+    }
+    void fieldRules()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, field);
+        QFETCH(QVariant, value);
+        QFETCH(int, error);
+        test::TempProject p;
+        Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [%1];").arg(table));
+        rs.AddNew();
+        rs.Fields(field) = value;
+        if (table == QLatin1String("Papers") && field != QLatin1String("Title"))
+            rs.Fields(QStringLiteral("Title")) = QStringLiteral("t");
+        if (table == QLatin1String("Models") && field != QLatin1String("Model"))
+            rs.Fields(QStringLiteral("Model")) = QStringLiteral("m");
+        if (table == QLatin1String("Keywords") && field != QLatin1String("Keyword"))
+            rs.Fields(QStringLiteral("Keyword")) = QStringLiteral("k");
+        if (table == QLatin1String("Paper References List"))
+            rs.Fields(QStringLiteral("Paper ID")) = QStringLiteral("1");
+        QCOMPARE(errorNumber([&] { rs.Update(); }), error);
+        // A refused row leaves nothing behind, in the table or in the record set.
+        QCOMPARE(countRows(p.db(), table), error ? 0 : 1);
+        QCOMPARE(rs.RecordCount(), error ? 0 : 1);
+        if (error)
+            QCOMPARE(errorNumber([&] { rs.Update(); }), err::UpdateWithoutEdit);
+    }
+
+    void refusedEditKeepsStoredValue()
+    {
+        test::TempProject p;
+        addRow(p.db(), QStringLiteral("Papers"), {{"Title", "T"}, {"Rating", "A"}});
+        Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
+        rs.Edit();
+        rs.Fields(QStringLiteral("Rating")) = QStringLiteral("AAA");
+        QCOMPARE(errorNumber([&] { rs.Update(); }), err::FieldTooSmall);
+        QCOMPARE(rs.Fields(QStringLiteral("Rating")).text(), QStringLiteral("A"));
+    }
+
+    void autoNumbers()
+    {
+        test::TempProject p;
+        const QString papers = QStringLiteral("Papers");
+        QCOMPARE(addRow(p.db(), papers, {{"Title", "a"}}), 1);
+        QCOMPARE(addRow(p.db(), papers, {{"Title", "b"}}), 2);
+        QCOMPARE(addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "x"}}), 1);
+        QCOMPARE(addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "y"}}), 2);
+
+        // A deleted number is never handed out again, so old links cannot point at a new row.
+        for (const QString& table : {papers, QStringLiteral("Authors")}) {
+            Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [%1];").arg(table));
+            rs.MoveLast();
+            rs.Delete();
+        }
+        QCOMPARE(addRow(p.db(), papers, {{"Title", "c"}}), 3);
+        QCOMPARE(addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "z"}}), 3);
+
+        // The link tables put explicit, repeating values into their auto-increment fields.
+        const QString links = QStringLiteral("Paper Keywords List");
+        addRow(p.db(), links, {{"Keywords ID", 7}, {"Paper ID", "1"}, {"Keyword", "k"}});
+        addRow(p.db(), links, {{"Keywords ID", 7}, {"Paper ID", "2"}, {"Keyword", "k"}});
+        addRow(p.db(), links, {{"Keywords ID", "7"}, {"Paper ID", "3"}, {"Keyword", "k"}});
+        Recordset rs = p.db().OpenRecordset(
+            QStringLiteral("select * from [%1] where [Keywords ID] = 7;").arg(links));
+        QCOMPARE(rs.RecordCount(), 3);
+        QCOMPARE(addRow(p.db(), links, {{"Paper ID", "4"}, {"Keyword", "k"}}), 8);
+
+        // Ids beyond 16 bits.
+        const QString refs = QStringLiteral("Paper References List");
+        addRow(p.db(), refs, {{"Reference ID", 70000}, {"Paper ID", "40000"}});
+        Recordset big = p.db().OpenRecordset(
+            QStringLiteral("select * from [Paper References List] where [Reference ID] = 70000;"));
+        QCOMPARE(big.RecordCount(), 1);
+        QCOMPARE(big.Fields(QStringLiteral("Reference ID")).toLong(), 70000);
+        QCOMPARE(big.Fields(QStringLiteral("Paper ID")).text(), QStringLiteral("40000"));
+    }
+
+    void addEditDelete()
+    {
+        test::TempProject p;
+        for (const char* s : {"b", "a", "c"})
+            addRow(p.db(), QStringLiteral("Authors"), {{"Surname", QString::fromUtf8(s)}});
+        Recordset rs =
+            p.db().OpenRecordset(QStringLiteral("select * from [Authors] order by [Surname];"));
+        QCOMPARE(column(p.db().OpenRecordset(
+                            QStringLiteral("select * from [Authors] order by [Surname];")),
+                        "Surname"),
+                 QStringList({"a", "b", "c"}));
+        // AddNew keeps the current row and appends the new one to the set.
+        rs.setAbsolutePosition(1);
+        rs.AddNew();
+        rs.Fields(QStringLiteral("Surname")) = QStringLiteral("aa");
+        rs.Update();
+        QCOMPARE(rs.RecordCount(), 4);
+        QCOMPARE(rs.AbsolutePosition(), 1);
+        rs.setBookmark(rs.LastModified());
+        QCOMPARE(rs.AbsolutePosition(), 3);
+        QCOMPARE(rs.Fields(QStringLiteral("Author ID")).toLong(), 4);
+        // Edit changes the row in the table.
+        rs.setAbsolutePosition(0);
+        rs.Edit();
+        rs.Fields(QStringLiteral("Forenames")) = QStringLiteral("Ann");
+        rs.Update();
+        QCOMPARE(
+            p.db()
+                .OpenRecordset(QStringLiteral("select * from authors where forenames = 'ann';"))
+                .RecordCount(),
+            1);
+        // Delete, then walk on: the next row follows.
+        rs.setAbsolutePosition(0);
+        rs.Delete();
+        QCOMPARE(rs.AbsolutePosition(), -1);
+        QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Surname")).Value(); }),
+                 err::RecordDeleted);
+        rs.MoveNext();
+        QCOMPARE(rs.Fields(QStringLiteral("Surname")).text(), QStringLiteral("b"));
+        QCOMPARE(rs.RecordCount(), 3);
+        QCOMPARE(countRows(p.db(), QStringLiteral("Authors")), 3);
+    }
+
+    void dialect_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("brackets and case in names")
+            << "select * from [papers] where [paper id] = 2;" << QStringList{"Über alles"};
+        QTest::newRow("bare names")
+            << "SELECT * FROM Papers WHERE Title = 'neural nets';" << QStringList{"Neural Nets"};
+        QTest::newRow("equal ignores case, all letters")
+            << "select * from [Papers] where [Title] = 'ÜBER ALLES';" << QStringList{"Über alles"};
+        QTest::newRow("like contains")
+            << "Select * from Papers where Title like '*über*';" << QStringList{"Über alles"};
+        QTest::newRow("like one letter")
+            << "select * from papers where title like '*e*';"
+            << QStringList{"Neural Nets", "Über alles", "émile and Emile"};
+        QTest::newRow("like digit")
+            << "select * from papers where [Year] like '19##';" << QStringList{"Neural Nets"};
+        QTest::newRow("or") << "select * from papers where [Paper ID] = 1 or [Paper ID] = 3;"
+                            << QStringList{"Neural Nets", "émile and Emile"};
+        QTest::newRow("and, not, brackets")
+            << "select * from papers where not ([Paper ID] = 1) and (title like 'é*');"
+            << QStringList{"émile and Emile"};
+        QTest::newRow("is null") << "select * from papers where [Year] is null;"
+                                 << QStringList{"Über alles", "émile and Emile"};
+        QTest::newRow("order by desc")
+            << "select * from papers order by [Title] desc;"
+            << QStringList{"Über alles", "Neural Nets", "émile and Emile"};
+        QTest::newRow("negative number")
+            << "select * from papers where [Paper ID] = -100;" << QStringList{};
+        QTest::newRow("double-quoted text")
+            << "select * from papers where title = \"neural nets\";" << QStringList{"Neural Nets"};
+        QTest::newRow("qualified field")
+            << "select * from papers where papers.[Paper ID] = 1" << QStringList{"Neural Nets"};
+    }
+    void dialect()
+    {
+        QFETCH(QString, query);
+        QFETCH(QStringList, titles);
+        test::TempProject p;
+        addRow(p.db(), QStringLiteral("Papers"), {{"Title", "Neural Nets"}, {"Year", "1998"}});
+        addRow(p.db(), QStringLiteral("Papers"), {{"Title", QString::fromUtf8("Über alles")}});
+        addRow(p.db(), QStringLiteral("Papers"), {{"Title", QString::fromUtf8("émile and Emile")}});
+        QCOMPARE(column(p.db().OpenRecordset(query), QStringLiteral("Title")), titles);
+    }
+
+    void orderAndDistinctIgnoreCase()
+    {
+        test::TempProject p;
+        for (const char* s : {"Zola", "émile", "Adams", "Emile", "emma", "Éa"})
+            addRow(p.db(), QStringLiteral("Authors"), {{"Surname", QString::fromUtf8(s)}});
+        const QStringList sorted = column(
+            p.db().OpenRecordset(QStringLiteral("select * from [Authors] order by [Surname];")),
+            QStringLiteral("Surname"));
+        QCOMPARE(sorted, QStringList({"Adams", "Éa", "Emile", "émile", "emma", "Zola"}));
+
+        for (const char* s : {"Reading", "reading", "Thesis", "READING"})
+            addRow(p.db(), QStringLiteral("Time Management"),
+                   {{"Subject", QString::fromUtf8(s)}, {"Time", "1"}});
+        Recordset d = p.db().OpenRecordset(
+            QStringLiteral("select distinct [subject] from [Time Management];"));
+        QCOMPARE(d.RecordCount(), 2);
+        QCOMPARE(errorNumber([&] { d.AddNew(); }), err::NotUpdatable);
+        Recordset r = p.db().OpenRecordset(
+            QStringLiteral("select * from [Time Management] where [subject] = 'reading'"));
+        QCOMPARE(r.RecordCount(), 3);
+    }
+
+    void quotingKeepsQueriesWhole()
+    {
+        test::TempProject p;
+        addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "O'Brien"}});
+        addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "Smith"}});
+        const auto find = [&](const QString& where) {
+            return p.db()
+                .OpenRecordset(QStringLiteral("select * from [Authors] where ") + where)
+                .RecordCount();
+        };
+        QCOMPARE(find(QStringLiteral("[Surname] = ") + sqlText(QStringLiteral("o'brien"))), 1);
+        QCOMPARE(find(QStringLiteral("[Surname] like ") + sqlContainsPattern(QStringLiteral("'B"))),
+                 1);
+        QCOMPARE(
+            find(QStringLiteral("[Surname] like ") + sqlContainsPattern(QStringLiteral("m?th"))),
+            1);
+        QCOMPARE(find(QStringLiteral("[Surname] = ") + sqlText(QStringLiteral("x' or '1'='1"))), 0);
+        QCOMPARE(find(QStringLiteral("[Surname] like ") +
+                      sqlContainsPattern(QStringLiteral("x' or surname like '"))),
+                 0);
+        QCOMPARE(errorNumber([&] { find(QStringLiteral("[Surname] = 'O'Brien'")); }), err::Syntax);
+        QCOMPARE(errorNumber([&] { find(QStringLiteral("[Nickname] = 'x'")); }), err::UnknownField);
+        QCOMPARE(
+            errorNumber([&] { p.db().OpenRecordset(QStringLiteral("select * from [Nowhere];")); }),
+            err::UnknownTable);
+        QCOMPARE(
+            errorNumber([&] { p.db().OpenRecordset(QStringLiteral("delete from [Authors];")); }),
+            err::Syntax);
+        QCOMPARE(countRows(p.db(), QStringLiteral("Authors")), 2);
+    }
+
+    void textRoundTrips()
+    {
+        test::TempProject p;
+        const QString memo = QString(10000, QChar(u'ß')).replace(5000, 3, QStringLiteral("\r\n\t"));
+        const QStringList texts{QStringLiteral("it's \"quoted\" [x] *?#"),
+                                QString::fromUtf8("Ünïcødé 深度学习 😀"),
+                                QStringLiteral("ctrl\x01\x1f end"), memo};
+        for (const QString& t : texts)
+            addRow(p.db(), QStringLiteral("Paper Statements List"),
+                   {{"Paper ID", "1"}, {"Statement", t}});
+        QCOMPARE(
+            column(p.db().OpenRecordset(QStringLiteral("select * from [Paper Statements List];")),
+                   QStringLiteral("Statement")),
+            texts);
+    }
+
+    void transactions()
+    {
+        test::TempProject p;
+        {
+            Transaction t(p.db());
+            addRow(p.db(), QStringLiteral("Papers"), {{"Title", "gone"}});
+        }
+        QCOMPARE(countRows(p.db(), QStringLiteral("Papers")), 0);
+        {
+            Transaction t(p.db());
+            addRow(p.db(), QStringLiteral("Papers"), {{"Title", "kept"}});
+            // A refusal inside the transaction undoes only its own row.
+            QCOMPARE(errorNumber([&] {
+                         addRow(p.db(), QStringLiteral("Papers"), {{"Title", ""}});
+                     }),
+                     err::ZeroLength);
+            t.commit();
+        }
+        QCOMPARE(countRows(p.db(), QStringLiteral("Papers")), 1);
+    }
+
+    void badFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("error");
+        QTest::newRow("empty file") << QByteArray() << err::NotADatabase;
+        QTest::newRow("random bytes")
+            << QByteArray("\x13\x37 not a database at all, just bytes", 38).repeated(200)
+            << err::NotADatabase;
+        QTest::newRow("damaged database")
+            << QByteArray("SQLite format 3\0", 16) + QByteArray(4000, '\xff') << err::NotADatabase;
+    }
+    void badFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, error);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bad.mdb"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        QCOMPARE(errorNumber([&] { Database::OpenDatabase(path); }), error);
+        QFile check(path);
+        QVERIFY(check.open(QIODevice::ReadOnly));
+        QCOMPARE(check.readAll(), content); // left untouched
+        QCOMPARE(errorNumber(
+                     [&] { Database::OpenDatabase(dir.filePath(QStringLiteral("missing.mdb"))); }),
+                 err::FileNotFound);
+        QCOMPARE(
+            errorNumber([&] { Database::CreateDatabase(dir.filePath(QStringLiteral("bad"))); }),
+            err::DatabaseExists);
+    }
+
+    void databaseWithoutTables()
+    {
+        QTemporaryDir dir;
+        const QString base = dir.filePath(QStringLiteral("bare"));
+        Database::CreateDatabase(base)->Close();
+        auto db = Database::OpenDatabase(base + QStringLiteral(".mdb"));
+        QCOMPARE(errorNumber([&] { db->OpenRecordset(QStringLiteral("select * from [Papers];")); }),
+                 err::UnknownTable);
+        QCOMPARE(errorNumber([&] { db->TableDefs(QStringLiteral("Papers")); }),
+                 err::NotInCollection);
+    }
+
+    void readOnlyFile()
+    {
+        test::TempProject p;
+        addRow(p.db(), QStringLiteral("Papers"), {{"Title", "kept"}});
+        p.db().Close();
+        QFile::setPermissions(p.file(), QFile::ReadOwner);
+        // Root may write any file, so also ask for read-only explicitly.
+        auto db = Database::OpenDatabase(p.file(), geteuid() == 0);
+        QVERIFY(db->readOnly());
+        Recordset rs = db->OpenRecordset(QStringLiteral("select * from [Papers];"));
+        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("kept"));
+        QCOMPARE(errorNumber([&] { rs.Edit(); }), err::ReadOnly);
+        QCOMPARE(errorNumber([&] { rs.AddNew(); }), err::ReadOnly);
+        QFile::setPermissions(p.file(), QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void plainSqliteFile()
+    {
+        test::TempProject p;
+        addRow(p.db(), QStringLiteral("Papers"), {{"Title", "Ünïcødé title"}});
+        addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "O'Brien"}});
+        const QString check =
+            test::sqliteShell(p.file(), QStringLiteral("PRAGMA integrity_check;"));
+        if (check.isEmpty())
+            QSKIP("no sqlite3 shell on this machine");
+        QCOMPARE(check, QStringLiteral("ok"));
+        QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("SELECT Title FROM Papers;")),
+                 QString::fromUtf8("Ünïcødé title"));
+        QCOMPARE(test::sqliteShell(p.file(),
+                                   QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = "
+                                                  "'table' AND name NOT LIKE 'sqlite_%';")),
+                 QStringLiteral("12"));
+        // The shell keeps the field rules too.
+        QVERIFY(
+            test::sqliteShell(p.file(), QStringLiteral("INSERT INTO Papers (Title) VALUES ('');"))
+                .contains(QStringLiteral("constraint")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstEngine)
+#include "tst_engine.moc"

@@ -1,0 +1,38 @@
+// Shared test helpers: a fresh project in a temporary folder, the services in test mode, and
+// small helpers to put rows into tables.
+#pragma once
+
+#include "db/database.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+#include <memory>
+
+namespace quirelle::test {
+
+// A new project file with all twelve tables in its own temporary folder, opened as the
+// program's project (dbProject), with the window services answering instead of the user.
+class TempProject
+{
+public:
+    TempProject();
+    ~TempProject();
+    QString folder() const { return m_dir.path(); }
+    QString pathWithoutExtension() const { return m_dir.filePath(QStringLiteral("project")); }
+    QString file() const { return pathWithoutExtension() + QStringLiteral(".mdb"); }
+    db::Database& db();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Adds one row to `table` with the given field values and returns its auto number (or -1).
+qint64 addRow(db::Database& database, const QString& table, const QVariantMap& values);
+int countRows(db::Database& database, const QString& table);
+
+// Runs the sqlite3 shell on `file` with `sql` and returns its output; empty when it is missing.
+QString sqliteShell(const QString& file, const QString& sql);
+
+} // namespace quirelle::test
