@@ -1,10 +1,15 @@
 // Shared test helpers.
 #include "testsupport.h"
 
+#include "app/form.h"
+#include "app/frmmain.h"
 #include "app/services.h"
 #include "db/globals.h"
 #include "db/schema.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -29,6 +34,40 @@ TempProject::~TempProject()
 db::Database& TempProject::db()
 {
     return *globals().dbProject;
+}
+
+Shell::Shell() : m_previousDir(QDir::currentPath())
+{
+    services::testing::enable();
+    services::testing::reset();
+    globals().releaseAll();
+    QDir::setCurrent(m_dir.path());
+    db::createProjectFile(pathWithoutExtension());
+    QFile nif(QStringLiteral("support.nif"));
+    if (nif.open(QIODevice::WriteOnly))
+        nif.write(("settings\n\"" + pathWithoutExtension() + "\"\n").toUtf8());
+    nif.close();
+    frmMain::instance();
+    settle();
+}
+
+Shell::~Shell()
+{
+    frmMain::unload();
+    globals().releaseAll();
+    services::testing::reset();
+    QDir::setCurrent(m_previousDir);
+}
+
+db::Database& Shell::db()
+{
+    return *globals().dbProject;
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
 }
 
 qint64 addRow(db::Database& database, const QString& table, const QVariantMap& values)

@@ -28,6 +28,27 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The whole program started on a fresh project in a temporary folder (the working directory
+// while it lives): "support.nif" names the project, the main window loads, the options panel
+// connects. The window services answer instead of the user.
+class Shell
+{
+public:
+    Shell();
+    ~Shell();
+    QString folder() const { return m_dir.path(); }
+    QString pathWithoutExtension() const { return m_dir.filePath(QStringLiteral("project")); }
+    QString file() const { return pathWithoutExtension() + QStringLiteral(".mdb"); }
+    db::Database& db();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+};
+
+// Lets queued events run (windows shown, focus moved, timers due).
+void settle();
+
 // Adds one row to `table` with the given field values and returns its auto number (or -1).
 qint64 addRow(db::Database& database, const QString& table, const QVariantMap& values);
 int countRows(db::Database& database, const QString& table);

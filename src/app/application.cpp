@@ -1,8 +1,11 @@
-// Program start-up.
+// Program start-up: the main window loads first and opens the options panel, which connects
+// to the last project.
 #include "app/application.h"
 
+#include "app/frmmain.h"
+#include "app/services.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 namespace quirelle {
 
@@ -10,9 +13,10 @@ int runApplication(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quirelle"));
-    QMainWindow frame;
-    frame.setObjectName(QStringLiteral("frmMain"));
-    frame.show();
+    QApplication::setQuitOnLastWindowClosed(false);
+    services::guarded([] { frmMain::instance(); });
+    if (services::hasEnded())
+        return 0;
     return QApplication::exec();
 }
 

@@ -1,0 +1,132 @@
+// The base of every window: one instance per window class, created and loaded on first use,
+// placed and sized in twips (15 per pixel), shown inside the main window's client area (or on
+// its own for the few top-level windows), and a lost-focus hook for boxes that save when left.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+#include <QColor>
+
+class QMdiSubWindow;
+
+namespace quirelle {
+
+inline constexpr int TwipsPerPixel = 15;
+inline int toPixels(int twips)
+{
+    return twips / TwipsPerPixel;
+}
+inline int toTwips(int pixels)
+{
+    return pixels * TwipsPerPixel;
+}
+
+class Form : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum class Placement { Child, TopLevel };
+
+    // `name` is the window's name, also its objectName; `clientWidth` and `clientHeight` its
+    // design client area in twips.
+    Form(const QString& name, int clientWidth, int clientHeight,
+         Placement placement = Placement::Child);
+    ~Form() override;
+
+    void setCaption(const QString& caption);
+    QString caption() const;
+
+    // Position and outer size in twips; a child's position counts from the client area.
+    int Left() const;
+    int Top() const;
+    void setLeftTop(int left, int top);
+    int Width() const;
+    int Height() const;
+
+    // Places the window by positionForm on its own size.
+    void placeByPositionForm();
+    // Shows it (not modal) and brings it to the front.
+    void showForm();
+    void hideForm();
+    bool isShown() const;
+
+    // The frame that holds a child window inside the main window.
+    QMdiSubWindow* subWindow() const { return m_sub; }
+
+    // Runs the load handler; called once by the instance holder after construction.
+    void loadForm();
+    // Closes and destroys the window (its instance is gone; the next use creates it anew).
+    void destroyForm();
+    void setForgetHook(std::function<void()> forget) { m_forget = std::move(forget); }
+
+    // Destroys every window but the main window, as between tests.
+    static void unloadAllForms();
+
+protected:
+    // The window's load handler.
+    virtual void Form_Load() {}
+    // The user closed the window with its frame's close box: by default, hide it.
+    virtual void closeRequested() { hideForm(); }
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QMdiSubWindow* m_sub = nullptr;
+    Placement m_placement;
+    std::function<void()> m_forget;
+};
+
+// One instance per window class, created and loaded on first use.
+template<class T>
+class SingleInstance
+{
+public:
+    static T& instance()
+    {
+        if (!s_instance) {
+            s_instance = new T();
+            s_instance->setForgetHook([] { s_instance = nullptr; });
+            s_instance->loadForm();
+        }
+        return *s_instance;
+    }
+    static bool isLoaded() { return s_instance != nullptr; }
+    static void unload()
+    {
+        if (T* f = s_instance) {
+            s_instance = nullptr;
+            f->destroyForm();
+        }
+    }
+
+private:
+    static inline T* s_instance = nullptr;
+};
+
+// The light background of the options panel and of the editors (&HFFFF80).
+inline QColor panelColour()
+{
+    return QColor(128, 255, 255);
+}
+void setBackColour(QWidget* w, const QColor& colour);
+
+// positionForm: from a window's width and height (twips), the left and top that centre it in
+// the part of the main window right of the options panel, 500 twips above the middle. Sets the
+// globals formLeft and formTop.
+void positionForm(int width, int height);
+
+// Halves go to the even neighbour, as the program has always rounded.
+int roundHalfEven(double value);
+
+// Calls `handler` when `box` loses the keyboard focus (the box saves its text then).
+void onLostFocus(QWidget* box, std::function<void()> handler);
+// Runs the lost-focus handler of the box that has the focus now, as if it had been left: the
+// program calls it before it ends so that nothing typed is lost.
+void commitFocusedBox();
+
+// Gives a control its name as objectName; array members are named "name(index)".
+QString controlName(const QString& name, int index);
+
+} // namespace quirelle

@@ -1,0 +1,63 @@
+// The main window: the frame with its menus, status bar and client area in which the other
+// windows open; opening and creating projects, the last-project memory, and the way out.
+#pragma once
+
+#include "app/form.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QMdiArea;
+class QLabel;
+
+namespace quirelle {
+
+class frmMain final : public QMainWindow, public SingleInstance<frmMain>
+{
+    Q_OBJECT
+
+public:
+    frmMain();
+    ~frmMain() override;
+
+    QMdiArea* mdiArea() const { return m_area; }
+    QLabel* statusPanel(int index) const; // one-based, as the status bar counts its panels
+
+    // Releases the database and the shared record sets and stops the program.
+    [[noreturn]] void exitApplication();
+
+    // The last opened project's path from "support.nif" in the working directory ("" if none).
+    static QString getLastOpenedFile();
+    // Records `path` as the last opened project; false (after a message) when that fails.
+    static bool setLastOpenedFile(const QString& path);
+
+    // Sets the caption that names the project and counts its papers.
+    void showProjectCaption();
+
+    // The menu items.
+    void mnuOpen_Click();
+    void mnuNew_Click();
+    void mnuExit_Click();
+    void mnuTimeSheets_Click();
+    void mnuAbout_Click();
+
+    void setForgetHook(std::function<void()> forget) { m_forget = std::move(forget); }
+    void loadForm();
+    void destroyForm();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+
+    QMdiArea* m_area;
+    std::function<void()> m_forget;
+};
+
+// The project path a chosen file name stands for: the name without its file extension. Empty
+// when the name cannot be a project's path.
+QString projectPathFromFileName(const QString& fileName);
+
+} // namespace quirelle

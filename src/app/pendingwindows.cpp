@@ -1,0 +1,17 @@
+// Entry points of windows that are not built yet: until then their menu items and buttons do
+// nothing. Each one moves to its own subsystem when that window is built.
+#include "app/windows.h"
+
+namespace quirelle::windows {
+
+void openAuthorEditor() {}
+void openModelEditor() {}
+void openKeywordEditor() {}
+void openNewPaper() {}
+void openSearch() {}
+void openReport() {}
+void openMeetings() {}
+void writeReadingList() {}
+void unloadSearch() {}
+
+} // namespace quirelle::windows

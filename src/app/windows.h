@@ -1,0 +1,17 @@
+// How the main window's menus and the options panel's buttons reach the windows of the other
+// subsystems. Each subsystem defines the entry points of its own windows.
+#pragma once
+
+namespace quirelle::windows {
+
+void openAuthorEditor();  // populate of the author editor
+void openModelEditor();   // populate of the model editor
+void openKeywordEditor(); // populate of the keyword editor
+void openNewPaper();      // the paper window on a new, empty paper
+void openSearch();        // populate of the search window
+void openReport();        // populate of the word report
+void openMeetings();      // populate of the meeting log
+void writeReadingList();  // the reading list file
+void unloadSearch();      // the search window starts afresh at its next use
+
+} // namespace quirelle::windows

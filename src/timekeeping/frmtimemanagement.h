@@ -1,0 +1,37 @@
+// The time entry window: the last step of leaving the program, which logs the hours spent
+// against a subject and then ends the program.
+#pragma once
+
+#include "app/form.h"
+
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace quirelle {
+
+class frmTimeManagement final : public Form, public SingleInstance<frmTimeManagement>
+{
+    Q_OBJECT
+
+public:
+    frmTimeManagement();
+
+    std::array<QLabel*, 2> Label1{};
+    QComboBox* cmbWork;
+    QComboBox* cmbTime;
+    QPushButton* cmdAdd;
+    QPushButton* cmdDone;
+
+protected:
+    void Form_Load() override;
+    void closeRequested() override;
+
+private:
+    void cmdAdd_Click();
+    void cmdDone_Click();
+};
+
+} // namespace quirelle
