@@ -13,5 +13,10 @@ void openReport() {}
 void openMeetings() {}
 void writeReadingList() {}
 void unloadSearch() {}
+void openPaperFromSearch(qint32) {}
+void openPaperFromTitlePick(qint32) {}
+void openPaperFromReport(qint32) {}
+void returnToSearch() {}
+void returnToReport() {}
 
 } // namespace quirelle::windows
