@@ -36,18 +36,20 @@ db::Database& TempProject::db()
     return *globals().dbProject;
 }
 
-Shell::Shell() : m_previousDir(QDir::currentPath())
+Shell::Shell(Start start) : m_previousDir(QDir::currentPath())
 {
     services::testing::enable();
     services::testing::reset();
     globals().releaseAll();
     QDir::setCurrent(m_dir.path());
-    db::createProjectFile(pathWithoutExtension());
-    QFile nif(QStringLiteral("support.nif"));
-    if (nif.open(QIODevice::WriteOnly))
-        nif.write(("settings\n\"" + pathWithoutExtension() + "\"\n").toUtf8());
-    nif.close();
-    frmMain::instance();
+    if (start == Start::OnProject) {
+        db::createProjectFile(pathWithoutExtension());
+        QFile nif(QStringLiteral("support.nif"));
+        if (nif.open(QIODevice::WriteOnly))
+            nif.write(("settings\n\"" + pathWithoutExtension() + "\"\n").toUtf8());
+        nif.close();
+    }
+    services::guarded([] { frmMain::instance(); });
     settle();
 }
 

@@ -34,7 +34,8 @@ private:
 class Shell
 {
 public:
-    Shell();
+    enum class Start { OnProject, EmptyFolder };
+    explicit Shell(Start start = Start::OnProject);
     ~Shell();
     QString folder() const { return m_dir.path(); }
     QString pathWithoutExtension() const { return m_dir.filePath(QStringLiteral("project")); }

@@ -193,8 +193,13 @@ QString frmMain::getLastOpenedFile()
     QFile f(settingsFile);
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    const QStringList items = readItems(QString::fromUtf8(f.readAll()), 2);
-    return items.size() < 2 ? QString() : items[1];
+    // Line 1 is not ours and may hold anything, commas included: the path is line 2's item.
+    const QString content = QString::fromUtf8(f.readAll());
+    const qsizetype lineEnd = content.indexOf(QLatin1Char('\n'));
+    if (lineEnd < 0)
+        return {};
+    const QStringList items = readItems(content.mid(lineEnd + 1), 1);
+    return items.value(0);
 }
 
 bool frmMain::setLastOpenedFile(const QString& path)
