@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QSaveFile>
 #include <QStatusBar>
@@ -83,6 +84,10 @@ frmMain::frmMain() : m_area(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("frmMain"));
     m_area->setObjectName(QStringLiteral("MDIClient"));
+    // A child window larger than the client area (the options panel, in the design size) can
+    // still be reached.
+    m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_area);
     buildMenus();
 
@@ -160,6 +165,10 @@ void frmMain::loadForm()
     frmMenu& panel = frmMenu::instance(); // loading it connects to the project
     panel.setLeftTop(0, 0);
     panel.showForm();
+    // Open the frame tall enough for the whole panel, where the screen has the room.
+    const int missing = panel.subWindow()->height() - m_area->viewport()->height();
+    if (missing > 0)
+        resize(width(), height() + missing);
 }
 
 void frmMain::destroyForm()

@@ -13,6 +13,7 @@
 
 #include <QFileInfo>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -54,6 +55,8 @@ void place(QWidget* w, int left, int top, int width, int height)
 frmMenu::frmMenu() : Form(QStringLiteral("frmMenu"), 2535, 9270)
 {
     setCaption(QStringLiteral("Options"));
+    // The panel stays open for the whole run: its frame offers no close box.
+    subWindow()->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setBackColour(this, panelColour());
     for (const ButtonRow& row : buttonRows) {
         auto* b = new QPushButton(QString::fromUtf8(row.caption), this);
