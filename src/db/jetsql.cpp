@@ -271,7 +271,7 @@ TranslatedSelect Parser::parse()
     out.updatable = star && !distinct;
     if (out.updatable) {
         order << QStringLiteral("rowid");
-        out.sql = QStringLiteral("SELECT rowid") + from + where + QStringLiteral(" ORDER BY ") +
+        out.sql = QStringLiteral("SELECT rowid, *") + from + where + QStringLiteral(" ORDER BY ") +
                   order.join(QStringLiteral(", "));
         return out;
     }

@@ -16,7 +16,7 @@ struct TranslatedSelect
 {
     QString table;          // the stored name of the table read
     bool updatable = false; // `select *` from one table: rows are addressed by their row number
-    QString sql;            // updatable: selects row numbers; otherwise the values themselves
+    QString sql;            // updatable: the row number, then the fields; otherwise the values
     QStringList columns;    // names of the values selected, when not updatable
 };
 

@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <optional>
+#include <unordered_map>
 
 namespace quirelle::db {
 
@@ -111,8 +112,11 @@ struct Recordset::Impl
     int position = -1;           // current row; -1 before the first, count after the last
     bool currentDeleted = false; // the current row was deleted and not yet moved from
 
-    std::vector<QVariant> current; // values of the current row, read on demand
-    qint64 currentKey = -1;
+    // Values of up to BlockSize rows read together, by row number. They stay valid while this
+    // connection writes nothing: any change of any table makes the next read fetch anew.
+    static constexpr int BlockSize = 64;
+    std::unordered_map<qint64, std::vector<QVariant>> block;
+    sqlite3_int64 blockChanges = -1;
 
     Mode mode = Mode::None;
     std::vector<std::optional<QVariant>> buffer; // values put since AddNew or Edit
@@ -133,22 +137,48 @@ struct Recordset::Impl
         if (!updatable)
             return rows[static_cast<size_t>(position)];
         const qint64 key = keys[static_cast<size_t>(position)];
-        if (key != currentKey) {
-            sqlite3_stmt* s = conn->cached(
-                QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1").arg(sqliteName(table.name)));
-            sqlite3_bind_int64(s, 1, key);
-            const int rc = sqlite3_step(s);
-            if (rc == SQLITE_DONE)
+        if (blockChanges != sqlite3_total_changes64(conn->handle()))
+            block.clear();
+        auto it = block.find(key);
+        if (it == block.end()) {
+            readBlock(position);
+            it = block.find(key);
+            if (it == block.end())
                 throw DbError(err::RecordDeleted, QStringLiteral("Record is deleted."));
-            if (rc != SQLITE_ROW)
-                conn->fail(sqlite3_extended_errcode(conn->handle()));
-            current.clear();
-            for (int i = 0; i < fieldCount(); ++i)
-                current.push_back(columnValue(s, i, &table.columns[static_cast<size_t>(i)]));
-            sqlite3_reset(s);
-            currentKey = key;
         }
-        return current;
+        return it->second;
+    }
+
+    std::vector<QVariant> rowValues(sqlite3_stmt* s, int firstColumn) const
+    {
+        std::vector<QVariant> values;
+        values.reserve(table.columns.size());
+        for (size_t i = 0; i < table.columns.size(); ++i)
+            values.push_back(columnValue(s, firstColumn + static_cast<int>(i), &table.columns[i]));
+        return values;
+    }
+
+    // Reads the rows from `first` on in one statement, so that walking a record set costs one
+    // statement per block rather than one per row.
+    void readBlock(int first)
+    {
+        QStringList params;
+        for (int i = 1; i <= BlockSize; ++i)
+            params << QStringLiteral("?%1").arg(i);
+        sqlite3_stmt* s =
+            conn->cached(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid IN (%2)")
+                             .arg(sqliteName(table.name), params.join(QLatin1Char(','))));
+        const int last = std::min(count(), first + BlockSize);
+        for (int p = first; p < last; ++p)
+            sqlite3_bind_int64(s, p - first + 1, keys[static_cast<size_t>(p)]);
+        block.clear();
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+            block.emplace(sqlite3_column_int64(s, 0), rowValues(s, 1));
+        sqlite3_reset(s);
+        if (rc != SQLITE_DONE)
+            conn->fail(sqlite3_extended_errcode(conn->handle()));
+        blockChanges = sqlite3_total_changes64(conn->handle());
     }
 
     void moveTo(int p)
@@ -290,7 +320,6 @@ void Recordset::Impl::updateRow()
         stepDone(*conn, s.get());
     }
     lastModified = key;
-    currentKey = -1;
 }
 
 Recordset::Recordset() = default;
@@ -313,7 +342,10 @@ Recordset::Recordset(std::shared_ptr<Connection> c, const TranslatedSelect& q)
     int rc;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
         if (q.updatable) {
-            d->keys.push_back(sqlite3_column_int64(s.get(), 0));
+            const qint64 key = sqlite3_column_int64(s.get(), 0);
+            if (d->keys.size() < static_cast<size_t>(Impl::BlockSize))
+                d->block.emplace(key, d->rowValues(s.get(), 1));
+            d->keys.push_back(key);
         } else {
             std::vector<QVariant> row;
             for (int i = 0; i < q.columns.size(); ++i) {
@@ -327,6 +359,7 @@ Recordset::Recordset(std::shared_ptr<Connection> c, const TranslatedSelect& q)
     }
     if (rc != SQLITE_DONE)
         d->conn->fail(sqlite3_extended_errcode(d->conn->handle()));
+    d->blockChanges = sqlite3_total_changes64(d->conn->handle());
     d->position = d->count() > 0 ? 0 : -1;
 }
 
@@ -523,7 +556,6 @@ void Recordset::Delete()
         i.conn->fail(sqlite3_extended_errcode(i.conn->handle()));
     i.keys.erase(i.keys.begin() + i.position);
     i.currentDeleted = true;
-    i.currentKey = -1;
     i.mode = Impl::Mode::None;
 }
 

@@ -235,6 +235,35 @@ private slots:
         QCOMPARE(countRows(p.db(), QStringLiteral("Authors")), 3);
     }
 
+    void walkingSeesOtherChanges()
+    {
+        test::TempProject p;
+        {
+            Transaction t(p.db());
+            for (int i = 1; i <= 200; ++i)
+                addRow(p.db(), QStringLiteral("Papers"), {{"Title", QString::number(i)}});
+            t.commit();
+        }
+        Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
+        QStringList titles;
+        for (int i = 0; i < rs.RecordCount(); ++i) {
+            titles << rs.Fields(QStringLiteral("Title")).text();
+            rs.MoveNext();
+        }
+        QCOMPARE(titles.size(), 200);
+        QCOMPARE(titles.last(), QStringLiteral("200"));
+        // A change made through another record set shows once this one reads the row again.
+        Recordset other = p.db().OpenRecordset(QStringLiteral("select * from [Papers] where [Paper ID] = 130;"));
+        other.Edit();
+        other.Fields(QStringLiteral("Title")) = QStringLiteral("changed");
+        other.Update();
+        other.Delete();
+        rs.setAbsolutePosition(128);
+        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("129"));
+        rs.setAbsolutePosition(129);
+        QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Title")).Value(); }), err::RecordDeleted);
+    }
+
     void dialect_data()
     {
         QTest::addColumn<QString>("query");
