@@ -9,14 +9,11 @@ void openModelEditor() {}
 void openKeywordEditor() {}
 void openNewPaper() {}
 void openSearch() {}
-void openReport() {}
 void openMeetings() {}
-void writeReadingList() {}
 void unloadSearch() {}
 void openPaperFromSearch(qint32) {}
 void openPaperFromTitlePick(qint32) {}
 void openPaperFromReport(qint32) {}
 void returnToSearch() {}
-void returnToReport() {}
 
 } // namespace quirelle::windows
