@@ -4,12 +4,8 @@
 
 namespace quirelle::windows {
 
-void openAuthorEditor() {}
-void openModelEditor() {}
-void openKeywordEditor() {}
 void openNewPaper() {}
 void openSearch() {}
-void openMeetings() {}
 void unloadSearch() {}
 void openPaperFromSearch(qint32) {}
 void openPaperFromTitlePick(qint32) {}

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,9 +39,15 @@ private:
     };
     static Token token(Kind kind, char32_t ch = 0);
     bool matchFolded(const std::u32string& s) const;
+    // The wildcard walk over `n` folded characters, the i-th of them at(i).
+    template<class At>
+    bool walk(size_t n, At at) const;
     bool tokenMatches(const Token& t, char32_t c) const;
 
     std::vector<Token> m_tokens;
+    // Set for a pattern that is `*`, plain characters, `*`: those characters, folded, when all
+    // of them are ASCII. A search builds such a pattern from what was typed.
+    std::optional<std::string> m_asciiContains;
 };
 
 } // namespace quirelle::db::text

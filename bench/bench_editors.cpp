@@ -1,0 +1,227 @@
+// bench_editors: times the grid editors on a large project: the author editor's fill from the
+// call to the painted grid (20,000 authors at full size), a click on a grid row, and the fills of
+// the keyword and model editors and the meeting log. It works on a copy of the project file.
+#include "benchcommon.h"
+
+#include "app/frmmain.h"
+#include "app/services.h"
+#include "db/dberror.h"
+#include "db/globals.h"
+#include "db/sharedqueries.h"
+#include "editors/frmaddauthor.h"
+#include "editors/frmaddkeyword.h"
+#include "editors/frmaddmodel.h"
+#include "meetings/frmmeeting.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace quirelle;
+using namespace quirelle::bench;
+
+namespace {
+
+constexpr int Runs = 9;
+constexpr int Clicks = 50;
+
+double nowMs()
+{
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+void report(const char* what, double ms, double goal)
+{
+    if (goal > 0)
+        std::printf("%-58s %9.2f ms  < %4.0f ms  %s\n", what, ms, goal,
+                    ms < goal ? "PASS" : "FAIL");
+    else
+        std::printf("%-58s %9.2f ms\n", what, ms);
+}
+
+// Counts the paints of a grid's viewport, so that a measure ends when the rows are on screen.
+class PaintWatch : public QObject
+{
+public:
+    explicit PaintWatch(QTableView* grid) { grid->viewport()->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Runs `call`, then lets the events run until the grid has painted itself again.
+double timedUntilPainted(PaintWatch& watch, const std::function<void()>& call)
+{
+    const int before = watch.paints;
+    const double start = nowMs();
+    call();
+    const double deadline = nowMs() + 5000;
+    while (watch.paints == before && nowMs() < deadline)
+        QApplication::processEvents();
+    const double ms = nowMs() - start;
+    if (watch.paints == before)
+        std::printf("  (the grid did not paint)\n");
+    return ms;
+}
+
+// Times populate of one editor: on the window that is hidden (as after Back), and on the
+// window that is shown (as when its menu entry is chosen again).
+template<class W>
+void timeFill(W& w, QTableView* grid, const char* hiddenLabel, const char* shownLabel, double goal)
+{
+    PaintWatch watch(grid);
+    std::vector<double> times;
+    for (int i = 0; i < Runs; ++i) {
+        w.hideForm();
+        QApplication::processEvents();
+        times.push_back(timedUntilPainted(watch, [&] { w.populate(); }));
+    }
+    report(hiddenLabel, median(times), goal);
+    times.clear();
+    for (int i = 0; i < Runs; ++i)
+        times.push_back(timedUntilPainted(watch, [&] { w.populate(); }));
+    report(shownLabel, median(times), goal);
+}
+
+int run(const QString& source)
+{
+    QTemporaryDir dir;
+    const QString project = dir.filePath(QStringLiteral("bench"));
+    if (!QFile::copy(source, project + QStringLiteral(".mdb"))) {
+        std::fprintf(stderr, "bench_editors: cannot copy %s\n", qPrintable(source));
+        return 1;
+    }
+    QDir::setCurrent(dir.path());
+    QFile nif(QStringLiteral("support.nif"));
+    if (!nif.open(QIODevice::WriteOnly))
+        return 1;
+    nif.write(("settings\n\"" + project + "\"\n").toUtf8());
+    nif.close();
+
+    // Message boxes answer at once instead of waiting for a click.
+    services::testing::enable();
+    frmMain::instance().resize(1280, 900);
+    frmMain::instance().show();
+    QApplication::processEvents();
+    getAllAuthors();
+    std::printf("Grid editor benchmark on %s: %d authors\n\n", qPrintable(source),
+                globals().rsAuthors.RecordCount());
+
+    // (a) Fill of the author editor, from the call to the painted grid.
+    frmAddAuthor& authors = frmAddAuthor::instance();
+    {
+        PaintWatch watch(authors.MSFAuthors);
+        report("author editor, first populate (window made)",
+               timedUntilPainted(watch, [&] { authors.populate(); }), 0);
+    }
+    timeFill(authors, authors.MSFAuthors, "author editor populate, hidden -> painted (median)",
+             "author editor populate on the shown window (median)", 200);
+    const int rows = authors.MSFAuthors->model()->rowCount();
+    std::printf("  grid rows: %d\n", rows);
+
+    // (b) A click on a grid row, until the boxes hold that author. Rows all over the grid.
+    QTableView* grid = authors.MSFAuthors;
+    std::vector<double> times;
+    int wrong = 0;
+    Random random(BenchSeed);
+    for (int i = 0; i < Clicks && rows > 0; ++i) {
+        const QModelIndex index = grid->model()->index(random.below(rows), 0);
+        grid->scrollTo(index);
+        QApplication::processEvents();
+        const QPoint at = grid->visualRect(index).center();
+        const double start = nowMs();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+        times.push_back(nowMs() - start);
+        if (authors.txtDetails[0]->text() != index.data().toString())
+            ++wrong;
+    }
+    report("row click (median)", median(times), 10);
+    report("row click (slowest)", *std::max_element(times.begin(), times.end()), 0);
+    if (wrong)
+        std::printf("  (%d clicks showed another author)\n", wrong);
+
+    // A click after another window has put another query into the shared record set: the list
+    // is opened again before the row is taken.
+    times.clear();
+    for (int i = 0; i < Runs && rows > 0; ++i) {
+        const QModelIndex index = grid->model()->index(random.below(rows), 0);
+        grid->scrollTo(index);
+        QApplication::processEvents();
+        getAuthor(probe::Author);
+        const QPoint at = grid->visualRect(index).center();
+        const double start = nowMs();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+        times.push_back(nowMs() - start);
+    }
+    report("row click after the list was moved elsewhere (median)", median(times), 0);
+    authors.cmdExit->click();
+
+    // (c) The other editors, for comparison.
+    frmAddKeyword& keywords = frmAddKeyword::instance();
+    keywords.populate();
+    timeFill(keywords, keywords.MSFKeywords, "keyword editor populate, hidden -> painted",
+             "keyword editor populate on the shown window", 0);
+    keywords.cmdExit->click();
+    frmAddModel& models = frmAddModel::instance();
+    models.populate();
+    timeFill(models, models.MSFModels, "model editor populate, hidden -> painted",
+             "model editor populate on the shown window", 0);
+    models.cmdExit->click();
+    frmMeeting& meetings = frmMeeting::instance();
+    meetings.populate();
+    timeFill(meetings, meetings.msfMeetings, "meeting log populate, hidden -> painted",
+             "meeting log populate on the shown window", 0);
+    meetings.cmdExit->click();
+
+    for (const auto& m : services::testing::messages())
+        std::printf("  message: %s\n", qPrintable(m.prompt));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_editors <project.mdb>\n");
+        return 2;
+    }
+    try {
+        return run(QFile::decodeName(argv[1]));
+    } catch (const db::DbError& e) {
+        std::fprintf(stderr, "bench_editors: error %d: %s\n", e.number(),
+                     qPrintable(e.description()));
+        return 1;
+    }
+}
