@@ -242,40 +242,51 @@ bool frmMain::setLastOpenedFile(const QString& path)
     return true;
 }
 
-void frmMain::mnuOpen_Click()
+namespace {
+
+// The file dialog of Open and New; the save mode of New neither asks for an existing file nor
+// about overwriting one (New says itself when the file exists).
+services::FileDialogSettings projectDialog(bool mustExist)
 {
     services::FileDialogSettings settings;
     settings.title = QStringLiteral("Open File");
     settings.initialDir = globals().appPath;
     settings.filter = projectFilter;
-    settings.mustExist = true;
-    const auto chosen = services::showOpen(settings);
+    settings.mustExist = mustExist;
+    return settings;
+}
+
+// The project path of a chosen file; empty (after the message) when the name cannot be one.
+QString chosenProject(const QString& chosen)
+{
+    const QString path = projectPathFromFileName(chosen);
+    if (path.isEmpty())
+        services::MsgBox(QStringLiteral("Error getting file ") + chosen);
+    return path;
+}
+
+} // namespace
+
+void frmMain::mnuOpen_Click()
+{
+    const auto chosen = services::showOpen(projectDialog(true));
     if (!chosen)
         return;
-    const QString path = projectPathFromFileName(*chosen);
-    if (path.isEmpty()) {
-        services::MsgBox(QStringLiteral("Error getting file ") + *chosen);
-    } else if (frmMenu::instance().connectTo(path)) {
-        // Recorded only once it has connected, so a bad file never locks the user out.
+    const QString path = chosenProject(*chosen);
+    // Recorded only once it has connected, so a bad file never locks the user out.
+    if (!path.isEmpty() && frmMenu::instance().connectTo(path))
         setLastOpenedFile(path);
-    }
     windows::unloadSearch();
 }
 
 void frmMain::mnuNew_Click()
 {
-    services::FileDialogSettings settings;
-    settings.title = QStringLiteral("Open File");
-    settings.initialDir = globals().appPath;
-    settings.filter = projectFilter;
-    const auto chosen = services::showSave(settings);
+    const auto chosen = services::showSave(projectDialog(false));
     if (!chosen)
         return;
-    const QString path = projectPathFromFileName(*chosen);
-    if (path.isEmpty()) {
-        services::MsgBox(QStringLiteral("Error getting file ") + *chosen);
+    const QString path = chosenProject(*chosen);
+    if (path.isEmpty())
         return;
-    }
     if (QFileInfo::exists(path + QStringLiteral(".mdb"))) {
         services::MsgBox(QStringLiteral("A file already exists with this name"));
         return;

@@ -220,6 +220,13 @@ private slots:
         QCOMPARE(caption(), captionFor(shell.pathWithoutExtension(), 0));
         QVERIFY(st::messages().empty());
 
+        // A name that cannot be a project's path is said, and nothing else happens.
+        st::setNextFileName(shell.folder());
+        mnuOpen->trigger();
+        QCOMPARE(prompts(), QStringList{QStringLiteral("Error getting file ") + shell.folder()});
+        QVERIFY(!st::endCalled());
+        st::reset();
+
         // A damaged file: the message, the old project still open, nothing recorded.
         const QString bad = shell.folder() + QStringLiteral("/damaged.mdb");
         writeFile(bad, QByteArray(5000, 'x'));
