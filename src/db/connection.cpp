@@ -11,9 +11,40 @@
 
 namespace quirelle::db {
 
+namespace {
+
+void rowChanged(void* connection, int, const char*, const char* table, sqlite3_int64)
+{
+    static_cast<Connection*>(connection)->noteChange(table);
+}
+
+quint64 nextSerial()
+{
+    static quint64 serial = 0;
+    return ++serial;
+}
+
+} // namespace
+
 Connection::Connection(sqlite3* handle, QString path, bool readOnly)
-    : m_handle(handle), m_path(std::move(path)), m_readOnly(readOnly)
-{}
+    : m_handle(handle), m_path(std::move(path)), m_readOnly(readOnly), m_serial(nextSerial())
+{
+    sqlite3_update_hook(m_handle, rowChanged, this);
+}
+
+void Connection::noteChange(const char* table)
+{
+    ++m_changes[table];
+}
+
+quint64 Connection::changesTo(const QString& table) const
+{
+    for (const auto& [name, count] : m_changes) {
+        if (QString::fromStdString(name).compare(table, Qt::CaseInsensitive) == 0)
+            return count;
+    }
+    return 0;
+}
 
 Connection::~Connection()
 {

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -40,12 +41,21 @@ public:
     // Turns the connection's last failure into an engine error and throws it.
     [[noreturn]] void fail(int rc, const QString& context = {}) const;
 
+    // Rows of `table` added, changed or deleted through this connection so far (letter case
+    // ignored), counted as SQLite reports them; and the number that tells this connection
+    // apart from every other opened during the run.
+    quint64 changesTo(const QString& table) const;
+    void noteChange(const char* table);
+    quint64 serial() const { return m_serial; }
+
 private:
     sqlite3* m_handle;
     QString m_path;
     bool m_readOnly;
     std::map<QString, TableInfo> m_tables; // by lower-case name
     std::map<QString, sqlite3_stmt*> m_statements;
+    std::map<std::string, quint64> m_changes; // by the table's stored name
+    quint64 m_serial;
 };
 
 // One-shot prepared statement that is finalized when it goes out of scope.

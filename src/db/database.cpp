@@ -233,6 +233,19 @@ Recordset Database::OpenRecordset(const QString& query)
     return Recordset(m_connection, q);
 }
 
+TableVersion Database::tableVersion(const QString& table) const
+{
+    Connection& c = connection();
+    TableVersion v;
+    v.connection = c.serial();
+    v.local = c.changesTo(table);
+    sqlite3_stmt* s = c.cached(QStringLiteral("PRAGMA data_version"));
+    if (sqlite3_step(s) == SQLITE_ROW)
+        v.external = sqlite3_column_int64(s, 0);
+    sqlite3_reset(s);
+    return v;
+}
+
 void Database::BeginTrans()
 {
     connection().exec(QStringLiteral("BEGIN"));

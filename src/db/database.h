@@ -40,6 +40,16 @@ struct TableDef
     std::vector<IndexDef> indexes;
 };
 
+// The state of one table's rows: two equal versions mean that nothing was written to the
+// table in between, through this program or by another program.
+struct TableVersion
+{
+    quint64 connection = 0; // which opening of which file
+    quint64 local = 0;      // rows written through this connection
+    qint64 external = 0;    // commits by other connections to the file
+    bool operator==(const TableVersion&) const = default;
+};
+
 class Database
 {
 public:
@@ -66,6 +76,9 @@ public:
     void appendTableDef(const TableDef& def);
 
     Recordset OpenRecordset(const QString& query);
+
+    // Lets a window keep what it read from a table until the table changes.
+    TableVersion tableVersion(const QString& table) const;
 
     void BeginTrans();
     void CommitTrans();

@@ -1,0 +1,296 @@
+// bench_paper: times the paper window on a large project: populate of the probe paper from the
+// call to the painted window, leaving a detail box, and deleting a paper with its link rows.
+// It works on a copy of the project file, so the file given is never changed.
+#include "benchcommon.h"
+
+#include "app/frmmain.h"
+#include "app/services.h"
+#include "app/windows.h"
+#include "db/dberror.h"
+#include "db/globals.h"
+#include "db/sharedqueries.h"
+#include "paper/frmviewpaper.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace quirelle;
+using namespace quirelle::bench;
+
+namespace {
+
+constexpr int Runs = 9;
+
+double nowMs()
+{
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+void report(const char* what, double ms, double goal)
+{
+    if (goal > 0)
+        std::printf("%-58s %9.2f ms  < %4.0f ms  %s\n", what, ms, goal,
+                    ms < goal ? "PASS" : "FAIL");
+    else
+        std::printf("%-58s %9.2f ms\n", what, ms);
+}
+
+// Counts the paints of one widget, so that a measure can end when the window is on screen.
+class PaintWatch : public QObject
+{
+public:
+    explicit PaintWatch(QWidget* w) { w->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Runs `call`, then lets the events run until the window has painted itself again.
+double timedUntilPainted(frmViewPaper& w, PaintWatch& watch, const std::function<void()>& call)
+{
+    const int before = watch.paints;
+    const double start = nowMs();
+    call();
+    const double deadline = nowMs() + 5000;
+    while (watch.paints == before && nowMs() < deadline)
+        QApplication::processEvents();
+    QApplication::processEvents();
+    const double ms = nowMs() - start;
+    if (watch.paints == before)
+        std::printf("  (the window did not paint)\n");
+    (void)w;
+    return ms;
+}
+
+// A paper with ten rows in each of the five link tables.
+qint32 paperWithFiftyLinks()
+{
+    Globals& g = globals();
+    db::Recordset& papers = g.rsPapers;
+    getPaper(0);
+    papers.AddNew();
+    papers.Fields(QStringLiteral("Title")) = QStringLiteral("Fifty links");
+    papers.Update();
+    papers.setBookmark(papers.LastModified());
+    const qint32 id = papers.Fields(QStringLiteral("Paper ID")).toLong();
+    const QString paper = QString::number(id);
+    const auto addRows = [&](const QString& table,
+                             const std::function<void(db::Recordset&, int)>& put) {
+        db::Recordset rs = project().OpenRecordset(
+            QStringLiteral("select * from [%1] where [Paper ID] = '0';").arg(table));
+        for (int i = 1; i <= 10; ++i) {
+            rs.AddNew();
+            rs.Fields(QStringLiteral("Paper ID")) = paper;
+            put(rs, i);
+            rs.Update();
+        }
+    };
+    addRows(QStringLiteral("Paper Authors List"), [](db::Recordset& rs, int i) {
+        rs.Fields(QStringLiteral("Author ID")) = QString::number(i);
+    });
+    addRows(QStringLiteral("Paper Keywords List"),
+            [](db::Recordset& rs, int i) { rs.Fields(QStringLiteral("Keywords ID")) = i; });
+    addRows(QStringLiteral("Paper Models List"), [](db::Recordset& rs, int i) {
+        rs.Fields(QStringLiteral("Model ID")) = QString::number(i);
+    });
+    addRows(QStringLiteral("Paper References List"),
+            [](db::Recordset& rs, int i) { rs.Fields(QStringLiteral("Reference ID")) = i; });
+    addRows(QStringLiteral("Paper Statements List"), [](db::Recordset& rs, int i) {
+        rs.Fields(QStringLiteral("Statement")) = QStringLiteral("quotation %1").arg(i);
+    });
+    return id;
+}
+
+int run(const QString& source)
+{
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("bench"));
+    if (!QFile::copy(source, copy + QStringLiteral(".mdb"))) {
+        std::fprintf(stderr, "bench_paper: cannot copy %s\n", qPrintable(source));
+        return 1;
+    }
+    QDir::setCurrent(dir.path());
+    QFile nif(QStringLiteral("support.nif"));
+    if (!nif.open(QIODevice::WriteOnly))
+        return 1;
+    nif.write(("settings\n\"" + copy + "\"\n").toUtf8());
+    nif.close();
+
+    // Message boxes answer at once instead of waiting for a click.
+    services::testing::enable();
+    frmMain::instance().resize(1280, 900);
+    frmMain::instance().show();
+    QApplication::processEvents();
+    getAllPapers();
+    std::printf("Paper window benchmark on %s: %d papers\n\n", qPrintable(source),
+                globals().rsPapers.RecordCount());
+
+    frmViewPaper& w = frmViewPaper::instance();
+    PaintWatch watch(&w);
+    const qint32 probePaper = probe::Paper;
+
+    // (a) populate: the window is hidden first, so that it is filled, shown and painted whole.
+    const auto hidden = [&](const std::function<void()>& call) {
+        w.hideForm();
+        QApplication::processEvents();
+        return timedUntilPainted(w, watch, call);
+    };
+    const double first = hidden([&] { windows::openPaperFromSearch(probePaper); });
+    std::vector<double> times;
+    for (int i = 0; i < Runs; ++i)
+        times.push_back(hidden([&] { windows::openPaperFromSearch(probePaper); }));
+    report("populate paper 1234, first call (window made, lists read)", first, 0);
+    report("populate paper 1234 from the search, to painted (median)", median(times), 150);
+    std::printf("  lists: %d authors, %d keywords, %d references, %d citations, %d quotations\n",
+                w.lstAuthors->count(), w.lstKeywords->count(), w.lstReferencedWork->count(),
+                w.lstCitations->count(), w.lstStatements->count());
+
+    // A jump: the window stays up and shows another paper.
+    times.clear();
+    for (int i = 0; i < Runs; ++i) {
+        w.populate(probe::EmptyPaper);
+        QApplication::processEvents();
+        times.push_back(timedUntilPainted(w, watch, [&] { w.populate(probePaper); }));
+    }
+    report("populate paper 1234 on the shown window, to painted (median)", median(times), 150);
+
+    times.clear();
+    for (int i = 0; i < Runs; ++i)
+        times.push_back(hidden([&] { windows::openNewPaper(); }));
+    report("populate of a new paper, to painted (median)", median(times), 150);
+
+    // After this window added a paper and stored a detail: its own writes keep the lists.
+    times.clear();
+    for (int i = 0; i < Runs; ++i) {
+        windows::openNewPaper();
+        qobject_cast<QLineEdit*>(w.txtDetails[0])->setText(QStringLiteral("Added %1").arg(i));
+        w.cmdAddPaper->click();
+        auto* year = qobject_cast<QLineEdit*>(w.txtDetails[1]);
+        year->setFocus();
+        year->setText(QStringLiteral("2024"));
+        w.txtDetails[0]->setFocus();
+        times.push_back(hidden([&] { windows::openPaperFromSearch(probePaper); }));
+    }
+    report("populate paper 1234 after adding a paper here (median)", median(times), 150);
+
+    // After other windows wrote authors or papers, those lists are read again.
+    const auto addRow = [](const char* table, const char* field, int i) {
+        db::Recordset rs = project().OpenRecordset(
+            QStringLiteral("select * from [%1] where [%2] = 0;")
+                .arg(QLatin1String(table), QLatin1String(table) == QLatin1String("Authors")
+                                               ? QStringLiteral("Author ID")
+                                               : QStringLiteral("Paper ID")));
+        rs.AddNew();
+        rs.Fields(QLatin1String(field)) = QStringLiteral("Newcomer %1").arg(i);
+        rs.Update();
+    };
+    times.clear();
+    for (int i = 0; i < Runs; ++i) {
+        addRow("Authors", "Surname", i);
+        times.push_back(hidden([&] { windows::openPaperFromSearch(probePaper); }));
+    }
+    report("populate paper 1234 after an author was added elsewhere (median)", median(times), 150);
+    times.clear();
+    for (int i = 0; i < Runs; ++i) {
+        addRow("Authors", "Surname", i);
+        addRow("Papers", "Title", i);
+        times.push_back(hidden([&] { windows::openPaperFromSearch(probePaper); }));
+    }
+    report("populate paper 1234 after authors and papers changed elsewhere", median(times), 150);
+
+    // (b) leaving a detail box: the Status box of the probe paper is stored.
+    windows::openPaperFromSearch(probePaper);
+    QApplication::processEvents();
+    auto* status = qobject_cast<QLineEdit*>(w.txtDetails[4]);
+    times.clear();
+    for (int i = 0; i < Runs; ++i) {
+        status->setFocus();
+        QApplication::processEvents();
+        status->setText(QStringLiteral("Read %1").arg(i));
+        const double start = nowMs();
+        w.txtDetails[0]->setFocus(); // the lost-focus save runs here
+        QApplication::processEvents();
+        times.push_back(nowMs() - start);
+    }
+    report("leaving a detail box (median)", median(times), 20);
+    getPaper(probePaper);
+    if (globals().rsPapers.Fields(QStringLiteral("Status")).text() !=
+        QStringLiteral("Read %1").arg(Runs - 1))
+        std::printf("  (the status was not stored)\n");
+
+    // (c) deleting a paper with 50 link rows, from the click to the search window shown
+    // afresh; then what the search window and the caption take of that on their own.
+    times.clear();
+    for (int i = 0; i < Runs; ++i) {
+        const qint32 id = paperWithFiftyLinks();
+        w.populate(id);
+        QApplication::processEvents();
+        services::testing::setNextAnswer(services::vbYes);
+        const double start = nowMs();
+        w.cmdDeletePaper->click();
+        times.push_back(nowMs() - start);
+        if (getPaper(id) || getPaperAuthors(id) || getPaperStatements(id))
+            std::printf("  (paper %d was not deleted)\n", id);
+    }
+    std::vector<double> after;
+    for (int i = 0; i < Runs; ++i) {
+        const double start = nowMs();
+        windows::unloadSearch();
+        frmMain::instance().showProjectCaption();
+        windows::openSearch();
+        after.push_back(nowMs() - start);
+    }
+    report("deleting a paper with 50 link rows, whole click (median)", median(times), 0);
+    report("  of which the caption count and the search window (median)", median(after), 0);
+    report("  the deletion itself (difference)", median(times) - median(after), 50);
+    for (const auto& m : services::testing::messages()) {
+        if (m.prompt != QStringLiteral("Are you sure you wish to delete this Paper?"))
+            std::printf("  message: %s\n", qPrintable(m.prompt));
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_paper <project.mdb>\n");
+        return 2;
+    }
+    try {
+        return run(QFile::decodeName(argv[1]));
+    } catch (const db::DbError& e) {
+        std::fprintf(stderr, "bench_paper: error %d: %s\n", e.number(),
+                     qPrintable(e.description()));
+        return 1;
+    }
+}

@@ -1,0 +1,203 @@
+// The search window.
+#include "search/frmsearchpapers.h"
+
+#include "app/frmmenu.h"
+#include "app/services.h"
+#include "app/windows.h"
+#include "db/sharedqueries.h"
+#include "search/searchqueries.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringListModel>
+
+namespace quirelle {
+
+namespace {
+
+void place(QWidget* w, int left, int top, int width, int height)
+{
+    w->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+}
+
+const char* const modeCaptions[] = {"Title", "Author", "Model", "Rating", "Quotation", "Keyword"};
+
+} // namespace
+
+frmSearchPapers::frmSearchPapers()
+    : Form(QStringLiteral("frmSearchPapers"), 6360, 7080), m_criteria(new QStringListModel(this))
+{
+    setCaption(QStringLiteral("Quirelle"));
+    setBackColour(this, panelColour());
+
+    fraSearchBy = new QGroupBox(QStringLiteral("Search by:"), this);
+    fraSearchBy->setObjectName(QStringLiteral("fraSearchBy"));
+    setBackColour(fraSearchBy, panelColour());
+    place(fraSearchBy, 120, 120, 6120, 2640);
+
+    for (int i = 0; i < static_cast<int>(optSearch.size()); ++i) {
+        auto* option = new QRadioButton(QString::fromLatin1(modeCaptions[i]), fraSearchBy);
+        option->setObjectName(controlName(QStringLiteral("optSearch"), i));
+        setBackColour(option, panelColour());
+        option->setBackgroundRole(QPalette::Window); // a button fills with its button colour
+        place(option, 240, 360 + i * 360, 1455, 300);
+        // Every click chooses the mode afresh, even a click on the mode already chosen.
+        QObject::connect(option, &QRadioButton::clicked, this,
+                         [this, i] { services::guarded([&] { optSearch_Click(i); }); });
+        optSearch[static_cast<size_t>(i)] = option;
+    }
+
+    cmbSearchCriteria = new QComboBox(fraSearchBy);
+    cmbSearchCriteria->setObjectName(QStringLiteral("cmbSearchCriteria"));
+    cmbSearchCriteria->setEditable(true);
+    // What the user types is the criterion as it stands: no completion from the list, and
+    // Enter adds nothing to the list.
+    cmbSearchCriteria->setCompleter(nullptr);
+    cmbSearchCriteria->setInsertPolicy(QComboBox::NoInsert);
+    // The list may hold every paper: its size is not measured item by item.
+    cmbSearchCriteria->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cmbSearchCriteria->setModel(m_criteria);
+    if (auto* view = qobject_cast<QListView*>(cmbSearchCriteria->view()))
+        view->setUniformItemSizes(true);
+    QFont font = cmbSearchCriteria->font();
+    font.setPointSize(12);
+    cmbSearchCriteria->setFont(font);
+    place(cmbSearchCriteria, 1800, 360, 4200, 420);
+    QObject::connect(cmbSearchCriteria->lineEdit(), &QLineEdit::returnPressed, this,
+                     [this] { services::guarded([this] { cmdFind_Click(); }); });
+
+    cmdFind = new QPushButton(QStringLiteral("Search"), fraSearchBy);
+    cmdFind->setObjectName(QStringLiteral("cmdFind"));
+    place(cmdFind, 1800, 960, 1215, 375);
+    QObject::connect(cmdFind, &QPushButton::clicked, this,
+                     [this] { services::guarded([this] { cmdFind_Click(); }); });
+
+    lstOptions = new QListWidget(this);
+    lstOptions->setObjectName(QStringLiteral("lstOptions"));
+    lstOptions->setUniformItemSizes(true);
+    place(lstOptions, 120, 2880, 6120, 3600);
+    QObject::connect(lstOptions, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        services::guarded([&] { lstOptions_Click(item); });
+    });
+
+    cmdCancel = new QPushButton(QStringLiteral("Back"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    place(cmdCancel, 120, 6600, 1215, 375);
+    QObject::connect(cmdCancel, &QPushButton::clicked, this,
+                     [this] { services::guarded([this] { cmdCancel_Click(); }); });
+
+    for (size_t i = 1; i < optSearch.size(); ++i)
+        setTabOrder(optSearch[i - 1], optSearch[i]);
+    setTabOrder(optSearch.back(), cmbSearchCriteria);
+    setTabOrder(cmbSearchCriteria, cmdFind);
+    setTabOrder(cmdFind, lstOptions);
+    setTabOrder(lstOptions, cmdCancel);
+}
+
+void frmSearchPapers::Form_Load()
+{
+    placeByPositionForm();
+    cmbSearchCriteria->setEditText(QString());
+    for (size_t i = 1; i < optSearch.size(); ++i) {
+        // An option button of a group can only be cleared while it stands alone.
+        optSearch[i]->setAutoExclusive(false);
+        optSearch[i]->setChecked(false);
+        optSearch[i]->setAutoExclusive(true);
+    }
+}
+
+void frmSearchPapers::closeRequested()
+{
+    // Closing the frame leaves as "Back" does, or the options panel stays disabled.
+    cmdCancel_Click();
+}
+
+void frmSearchPapers::populate()
+{
+    frmMenu::instance().setEnabled(false);
+    getAllPapers();
+    getAllModels(); // leaves its first row current
+    showForm();
+}
+
+int frmSearchPapers::chosenMode() const
+{
+    for (size_t i = 0; i < optSearch.size(); ++i) {
+        if (optSearch[i]->isChecked())
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void frmSearchPapers::setCriteriaItems(const QStringList& items)
+{
+    // One model for the whole list: a list of every paper is set at once, not item by item.
+    m_criteria->setStringList(items);
+    cmbSearchCriteria->setCurrentIndex(-1);
+    cmbSearchCriteria->setEditText(QString());
+}
+
+void frmSearchPapers::optSearch_Click(int index)
+{
+    lstOptions->clear();
+    setCriteriaItems({});
+    setCriteriaItems(search::criteriaItems(static_cast<search::Mode>(index)));
+}
+
+void frmSearchPapers::endStep()
+{
+    if (lstOptions->count() == 0)
+        lstOptions->addItem(QStringLiteral("No entried found..."));
+}
+
+void frmSearchPapers::cmdFind_Click()
+{
+    const int mode = chosenMode();
+    if (mode < 0) {
+        endStep();
+        return;
+    }
+    const search::Outcome found =
+        search::run(static_cast<search::Mode>(mode), cmbSearchCriteria->currentText());
+    if (found.clearList)
+        lstOptions->clear();
+    lstOptions->addItems(found.lines);
+    switch (found.then) {
+    case search::Outcome::Then::NoMatches:
+        services::MsgBox(QStringLiteral("No matches found"));
+        return;
+    case search::Outcome::Then::LeaveAsIs:
+        return;
+    case search::Outcome::Then::OpenPaper:
+        hideForm();
+        windows::openPaperFromTitlePick(found.paperToOpen);
+        break;
+    case search::Outcome::Then::EndStep:
+        break;
+    }
+    endStep();
+}
+
+void frmSearchPapers::lstOptions_Click(QListWidgetItem* item)
+{
+    // Only a paper's line names a paper; "No entried found..." names none.
+    const auto paperId = item ? search::lineId(item->text()) : std::nullopt;
+    if (!paperId)
+        return;
+    hideForm();
+    windows::openPaperFromSearch(*paperId);
+}
+
+void frmSearchPapers::cmdCancel_Click()
+{
+    frmMenu::instance().enableAgain();
+    lstOptions->clear();
+    hideForm();
+}
+
+} // namespace quirelle

@@ -1,0 +1,54 @@
+// The search window: a mode, a criterion typed or picked from the mode's list, and the papers
+// found, one line each; a click on a line opens that paper.
+#pragma once
+
+#include "app/form.h"
+
+#include <array>
+
+class QComboBox;
+class QGroupBox;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QRadioButton;
+class QStringListModel;
+
+namespace quirelle {
+
+class frmSearchPapers final : public Form, public SingleInstance<frmSearchPapers>
+{
+    Q_OBJECT
+
+public:
+    frmSearchPapers();
+
+    // Disables the options panel and shows the window; mode, criterion and results stay.
+    void populate();
+
+    QGroupBox* fraSearchBy;
+    QComboBox* cmbSearchCriteria;
+    QPushButton* cmdFind;
+    std::array<QRadioButton*, 6> optSearch{};
+    QPushButton* cmdCancel;
+    QListWidget* lstOptions;
+
+protected:
+    void Form_Load() override;
+    void closeRequested() override;
+
+private:
+    void optSearch_Click(int index);
+    void cmdFind_Click();
+    void lstOptions_Click(QListWidgetItem* item);
+    void cmdCancel_Click();
+
+    // The index of the chosen mode, or -1 when none is chosen.
+    int chosenMode() const;
+    void setCriteriaItems(const QStringList& items);
+    void endStep();
+
+    QStringListModel* m_criteria;
+};
+
+} // namespace quirelle
