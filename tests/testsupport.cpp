@@ -10,8 +10,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 
 namespace quirelle::test {
 
@@ -64,6 +66,29 @@ Shell::~Shell()
 db::Database& Shell::db()
 {
     return *globals().dbProject;
+}
+
+QStringList lines(const QListWidget* list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+void clickLine(QListWidget* list, int row)
+{
+    const QRect rect = list->visualItemRect(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    settle();
+}
+
+void doubleClickLine(QListWidget* list, int row)
+{
+    const QRect rect = list->visualItemRect(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    settle();
 }
 
 void settle()

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QVariantMap>
 
+class QListWidget;
+
 #include <memory>
 
 namespace quirelle::test {
@@ -46,6 +48,11 @@ private:
     QTemporaryDir m_dir;
     QString m_previousDir;
 };
+
+// The lines of a list box, and a click or double-click on one of its lines, as a user gives it.
+QStringList lines(const QListWidget* list);
+void clickLine(QListWidget* list, int row);
+void doubleClickLine(QListWidget* list, int row);
 
 // Lets queued events run (windows shown, focus moved, timers due).
 void settle();
