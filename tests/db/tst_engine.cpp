@@ -253,7 +253,8 @@ private slots:
         QCOMPARE(titles.size(), 200);
         QCOMPARE(titles.last(), QStringLiteral("200"));
         // A change made through another record set shows once this one reads the row again.
-        Recordset other = p.db().OpenRecordset(QStringLiteral("select * from [Papers] where [Paper ID] = 130;"));
+        Recordset other =
+            p.db().OpenRecordset(QStringLiteral("select * from [Papers] where [Paper ID] = 130;"));
         other.Edit();
         other.Fields(QStringLiteral("Title")) = QStringLiteral("changed");
         other.Update();
@@ -261,7 +262,8 @@ private slots:
         rs.setAbsolutePosition(128);
         QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("129"));
         rs.setAbsolutePosition(129);
-        QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Title")).Value(); }), err::RecordDeleted);
+        QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Title")).Value(); }),
+                 err::RecordDeleted);
     }
 
     void dialect_data()
