@@ -1,147 +1,134 @@
-// Helpers for driving a grid editor the way the user does: type into its boxes, click grid rows
-// and buttons, and read back the grid, the boxes and the stored rows.
+// A grid editor driven the way the user drives it: typing into its boxes, clicking grid rows and
+// buttons, and reading back the grid, the boxes, the messages and the stored rows.
 #pragma once
 
+#include "app/frmmain.h"
 #include "app/frmmenu.h"
 #include "app/services.h"
 #include "db/globals.h"
+#include "editors/grideditor.h"
 #include "testsupport.h"
 
-#include <QAbstractItemModel>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QAction>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
 
+#include <tuple>
+
 namespace quirelle::test {
 
-template<class T = QWidget>
-T* control(QWidget& window, const QString& name)
+class Editor
 {
-    return window.findChild<T*>(name);
-}
-
-inline QWidget* box(QWidget& window, int index)
-{
-    return control(window, controlName(QStringLiteral("txtDetails"), index));
-}
-
-inline QString textOf(QWidget* box)
-{
-    if (auto* line = qobject_cast<QLineEdit*>(box))
-        return line->text();
-    return qobject_cast<QPlainTextEdit*>(box)->toPlainText();
-}
-
-// Replaces the box's text by typing, then leaves the box.
-inline void type(QWidget& window, int index, const QString& text)
-{
-    QWidget* b = box(window, index);
-    b->setFocus();
-    if (auto* line = qobject_cast<QLineEdit*>(b))
-        line->clear();
-    else
-        qobject_cast<QPlainTextEdit*>(b)->clear();
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(b, Qt::Key_Return);
-        QTest::keyClicks(b, lines[i]);
+public:
+    // Opens window T with the options panel's button `button`.
+    template<class T>
+    static Editor open(int button)
+    {
+        QTest::mouseClick(frmMenu::instance().cmdButton[button], Qt::LeftButton);
+        settle();
+        return Editor(T::instance());
     }
-    settle();
-}
+    explicit Editor(GridEditor& window) : w(window), grid(window.findChild<QTableView*>()) {}
 
-inline void click(QWidget& window, const QString& button)
-{
-    QPushButton* b = control<QPushButton>(window, button);
-    QVERIFY2(b, qPrintable(button));
-    QTest::mouseClick(b, Qt::LeftButton);
-    settle();
-}
+    GridEditor& w;
+    QTableView* grid;
 
-inline QTableView* gridOf(QWidget& window, const QString& name)
-{
-    return control<QTableView>(window, name);
-}
-
-inline int dataRows(QTableView* grid)
-{
-    return grid->model()->rowCount();
-}
-
-// The text of data row `row` (from 1), column `column`.
-inline QString cell(QTableView* grid, int row, int column)
-{
-    return grid->model()->index(row - 1, column).data().toString();
-}
-
-inline QStringList headings(QTableView* grid)
-{
-    QStringList h;
-    for (int c = 0; c < grid->model()->columnCount(); ++c)
-        h << grid->model()->headerData(c, Qt::Horizontal).toString();
-    return h;
-}
-
-inline QList<int> columnWidths(QTableView* grid)
-{
-    QList<int> w;
-    for (int c = 0; c < grid->model()->columnCount(); ++c)
-        w << grid->columnWidth(c);
-    return w;
-}
-
-// A mouse click on data row `row` (from 1).
-inline void clickRow(QTableView* grid, int row)
-{
-    const QModelIndex index = grid->model()->index(row - 1, 0);
-    grid->scrollTo(index);
-    settle();
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
-    settle();
-}
-
-inline int messageCount()
-{
-    return static_cast<int>(services::testing::messages().size());
-}
-
-inline QString lastMessage()
-{
-    const auto& m = services::testing::messages();
-    return m.empty() ? QString() : m.back().prompt;
-}
-
-// The widgets the Tab key visits from `first`, in order, `count` of them.
-inline QStringList focusChain(QWidget* first, int count)
-{
-    QStringList names;
-    QWidget* w = first;
-    for (int i = 0; i < count && w; ++i) {
-        names << w->objectName();
-        do {
-            w = w->nextInFocusChain();
-        } while (w && w != first && !(w->focusPolicy() & Qt::TabFocus));
+    QWidget* box(int i) const { return w.findChild<QWidget*>(controlName("txtDetails", i)); }
+    int rows() const { return grid->model()->rowCount(); }
+    // The text of data row `row` (from 1), column `column`.
+    QString cell(int row, int column) const
+    {
+        return grid->model()->index(row - 1, column).data().toString();
     }
-    return names;
-}
+    QString text(int i) const
+    {
+        const QVariant line = box(i)->property("text");
+        return line.isValid() ? line.toString() : box(i)->property("plainText").toString();
+    }
+    // Replaces the box's text by typing.
+    void type(int i, const QString& text) const
+    {
+        box(i)->setFocus();
+        QMetaObject::invokeMethod(box(i), "clear");
+        QTest::keyClicks(box(i), text);
+        settle();
+    }
+    void click(const QString& button) const
+    {
+        QTest::mouseClick(w.findChild<QPushButton*>(button), Qt::LeftButton);
+        settle();
+    }
+    // A mouse click on data row `row` (from 1), or where it would be.
+    void clickRow(int row) const
+    {
+        const QModelIndex index = grid->model()->index(row - 1, 0);
+        grid->scrollTo(index);
+        settle();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+        settle();
+    }
 
-// One stored row's field, "<null>" for Null, read back from the project file by `where`.
-inline QString storedField(const QString& table, const QString& where, const QString& field)
-{
-    db::Recordset rs =
-        project().OpenRecordset(QStringLiteral("select * from [%1] where %2;").arg(table, where));
-    if (rs.RecordCount() == 0)
-        return QStringLiteral("<no row>");
-    const QVariant v = rs.Fields(field).Value();
-    return v.isNull() ? QStringLiteral("<null>") : v.toString();
-}
+    static int messages() { return static_cast<int>(services::testing::messages().size()); }
+    static QString lastMessage()
+    {
+        return messages() ? services::testing::messages().back().prompt : QString();
+    }
+    static bool panelEnabled() { return frmMenu::instance().isEnabled(); }
+    static void fromMenu(const char* action)
+    {
+        frmMain::instance().findChild<QAction*>(action)->trigger();
+        settle();
+    }
+    // One stored row's field, "<null>" for Null, read back from the project file by `where`.
+    static QString stored(const QString& table, const QString& where, const QString& field)
+    {
+        db::Recordset rs = project().OpenRecordset("select * from [" + table + "] where " + where);
+        if (rs.RecordCount() == 0)
+            return QStringLiteral("<no row>");
+        const QVariant v = rs.Fields(field).Value();
+        return v.isNull() ? QStringLiteral("<null>") : v.toString();
+    }
 
-inline bool panelEnabled()
-{
-    return frmMenu::instance().isEnabled();
-}
+    // Each refusal: its name, the box, the text typed, and what the message must say of the field
+    // and its limit.
+    using Refusal = std::tuple<const char*, int, QString, QString>;
+    static void refusalData(std::initializer_list<Refusal> rows)
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("says");
+        for (const auto& [name, box, text, says] : rows)
+            QTest::newRow(name) << box << text << says;
+    }
+    // Add with the data's text in its box and "Kept" in every other box is refused: one message
+    // naming the field and its limit, nothing stored, no row shown, every box as typed. Mended,
+    // one Add stores one row.
+    void refusedThenMended(const QString& table) const
+    {
+        QFETCH(int, box);
+        QFETCH(QString, text);
+        QFETCH(QString, says);
+        int boxes = 0;
+        while (this->box(boxes))
+            ++boxes;
+        for (int i = 0; i < boxes; ++i)
+            type(i, i == box ? text : QStringLiteral("Kept"));
+        click("cmdAdd");
+        QCOMPARE(messages(), 1);
+        QVERIFY2(lastMessage().contains(says), qPrintable(lastMessage()));
+        QCOMPARE(services::testing::messages().back().buttons, services::vbCritical);
+        QCOMPARE(countRows(project(), table), 0);
+        QCOMPARE(rows(), 0);
+        for (int i = 0; i < boxes; ++i)
+            QCOMPARE(this->text(i), i == box ? text : QStringLiteral("Kept"));
+
+        type(box, QStringLiteral("1"));
+        click("cmdAdd");
+        QCOMPARE(messages(), 1);
+        QCOMPARE(countRows(project(), table), 1);
+        QCOMPARE(rows(), 1);
+    }
+};
 
 } // namespace quirelle::test

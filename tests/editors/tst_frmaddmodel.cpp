@@ -1,140 +1,64 @@
-// The model editor: Creator, Year and Sphere carried from one model to the next, the Delete
-// button named Command1, and the refused models.
+// The model editor: Creator, Year and Sphere kept by Clear and carried from one model to the
+// next, Delete at once, and the refused models.
 #include "editors/frmaddmodel.h"
 #include "editors/gridwindow.h"
-
-#include <QLabel>
 
 using namespace quirelle;
 using namespace quirelle::test;
 
 namespace {
-
 enum Box { Model = 0, Details = 1, Creator = 2, Year = 3, Sphere = 4 };
-
-frmAddModel& openFromPanel()
-{
-    QTest::mouseClick(frmMenu::instance().cmdButton[1], Qt::LeftButton);
-    settle();
-    return frmAddModel::instance();
 }
-
-} // namespace
 
 class TstModelEditor : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void opensOnAnEmptyTable()
-    {
-        Shell shell;
-        frmAddModel& w = openFromPanel();
-        QCOMPARE(w.caption(), QStringLiteral("Add Model"));
-        QCOMPARE(dataRows(w.MSFModels), 0);
-        QCOMPARE(headings(w.MSFModels), QStringList({"Models", "Details"}));
-        QCOMPARE(columnWidths(w.MSFModels), QList<int>({166, 420}));
-        QCOMPARE(w.lblDetails[Creator]->text(), QStringLiteral("Creator"));
-        QVERIFY(!control(w, "cmdDelete"));
-        QCOMPARE(w.Command1->text(), QStringLiteral("Delete"));
-        QCOMPARE(focusChain(w.txtDetails[Model], 9),
-                 QStringList({"txtDetails(0)", "txtDetails(2)", "txtDetails(3)", "txtDetails(4)",
-                              "txtDetails(1)", "cmdExit", "cmdClear", "cmdAdd", "Command1"}));
-        click(w, "Command1");
-        QCOMPARE(messageCount(), 0);
-    }
-
-    void creatorYearAndSphereCarryOver()
-    {
-        Shell shell;
-        frmAddModel& w = openFromPanel();
-        type(w, Model, "Transformer");
-        type(w, Details, "Attention");
-        type(w, Creator, "Vaswani");
-        type(w, Year, "2017");
-        type(w, Sphere, "Language");
-        click(w, "cmdAdd");
-        QCOMPARE(textOf(w.txtDetails[Model]), QString());
-        QCOMPARE(textOf(w.txtDetails[Details]), QString());
-        QCOMPARE(textOf(w.txtDetails[Creator]), QStringLiteral("Vaswani"));
-        QCOMPARE(textOf(w.txtDetails[Year]), QStringLiteral("2017"));
-        QCOMPARE(textOf(w.txtDetails[Sphere]), QStringLiteral("Language"));
-
-        type(w, Model, "Encoder");
-        click(w, "cmdAdd");
-        QCOMPARE(storedField("Models", "[Model] = 'Encoder'", "Creator"), "Vaswani");
-        QCOMPARE(storedField("Models", "[Model] = 'Encoder'", "Year"), "2017");
-        QCOMPARE(storedField("Models", "[Model] = 'Encoder'", "Sphere"), "Language");
-        QCOMPARE(storedField("Models", "[Model] = 'Encoder'", "Details"), "");
-        QCOMPARE(cell(w.MSFModels, 1, 0), QStringLiteral("Encoder"));
-        QCOMPARE(cell(w.MSFModels, 2, 1), QStringLiteral("Attention"));
-    }
-
-    void clickAndClear()
+    void clickClearDeleteAndCarryOver()
     {
         Shell shell;
         addRow(shell.db(), "Models",
                {{"Model", "Alpha"}, {"Creator", "Ann"}, {"Year", "1999"}, {"Sphere", "Maths"}});
         addRow(shell.db(), "Models", {{"Model", "Beta"}, {"Creator", "Bo"}});
-        frmAddModel& w = openFromPanel();
-        clickRow(w.MSFModels, 1);
-        click(w, "cmdClear");
-        QCOMPARE(textOf(w.txtDetails[Model]), QString());
-        QCOMPARE(textOf(w.txtDetails[Creator]), QStringLiteral("Ann"));
-        QCOMPARE(textOf(w.txtDetails[Year]), QStringLiteral("1999"));
-        QCOMPARE(textOf(w.txtDetails[Sphere]), QStringLiteral("Maths"));
-        // Beta has no year: the earlier one stays in its box.
-        clickRow(w.MSFModels, 2);
-        QCOMPARE(textOf(w.txtDetails[Model]), QStringLiteral("Beta"));
-        QCOMPARE(textOf(w.txtDetails[Creator]), QStringLiteral("Bo"));
-        QCOMPARE(textOf(w.txtDetails[Year]), QStringLiteral("1999"));
+        const Editor e = Editor::open<frmAddModel>(1);
+        e.click("Command1"); // no row chosen yet
+        QCOMPARE(e.rows(), 2);
+        e.clickRow(1);
+        e.click("cmdClear");
+        QCOMPARE(e.text(Model), QString());
+        QCOMPARE(e.text(Creator) + e.text(Year) + e.text(Sphere), QStringLiteral("Ann1999Maths"));
+        // Beta has no year nor sphere: the earlier ones stay in their boxes.
+        e.clickRow(2);
+        QCOMPARE(e.text(Model) + e.text(Creator) + e.text(Year), QStringLiteral("BetaBo1999"));
 
-        click(w, "Command1");
-        QCOMPARE(messageCount(), 0);
-        QCOMPARE(dataRows(w.MSFModels), 1);
-        QCOMPARE(cell(w.MSFModels, 1, 0), QStringLiteral("Alpha"));
-        QCOMPARE(textOf(w.txtDetails[Model]), QString());
+        e.click("Command1");
+        QCOMPARE(e.messages(), 0);
+        QCOMPARE(e.rows(), 1);
+        QCOMPARE(e.cell(1, 0), QStringLiteral("Alpha"));
+        QCOMPARE(e.text(Model), QString());
+
+        // Creator, Year and Sphere are carried over to the next model.
+        e.type(Model, "Encoder");
+        e.click("cmdAdd");
+        QCOMPARE(e.text(Model) + e.text(Creator) + e.text(Year) + e.text(Sphere),
+                 QStringLiteral("Bo1999Maths"));
+        const QString encoder = "[Model] = 'Encoder'";
+        QCOMPARE(e.stored("Models", encoder, "Creator") + e.stored("Models", encoder, "Year") +
+                     e.stored("Models", encoder, "Sphere"),
+                 QStringLiteral("Bo1999Maths"));
+        QCOMPARE(e.rows(), 2);
     }
 
-    void refusedModelIsNotStored_data()
+    void refused_data()
     {
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<QString>("year");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("empty model")
-            << ""
-            << "2017"
-            << "The model was not added: the field 'Model' cannot be left empty. Nothing was "
-               "stored; the text is still in the boxes.";
-        QTest::newRow("five-character year")
-            << "Encoder"
-            << "20171"
-            << "The model was not added: the field 'Year' holds at most 4 characters, and the "
-               "text typed has 5. Nothing was stored; the text is still in the boxes.";
+        Editor::refusalData({{"empty model", Model, "", "'Model' cannot be left empty"},
+                             {"five-character year", Year, "20171", "'Year' holds at most 4"}});
     }
-    void refusedModelIsNotStored()
+    void refused()
     {
-        QFETCH(QString, model);
-        QFETCH(QString, year);
-        QFETCH(QString, message);
         Shell shell;
-        frmAddModel& w = openFromPanel();
-        type(w, Model, model);
-        type(w, Details, "Some details");
-        type(w, Year, year);
-        click(w, "cmdAdd");
-        QCOMPARE(lastMessage(), message);
-        QCOMPARE(countRows(shell.db(), "Models"), 0);
-        QCOMPARE(textOf(w.txtDetails[Model]), model);
-        QCOMPARE(textOf(w.txtDetails[Details]), QStringLiteral("Some details"));
-        QCOMPARE(textOf(w.txtDetails[Year]), year);
-
-        type(w, Model, "Encoder");
-        type(w, Year, "2017");
-        click(w, "cmdAdd");
-        QCOMPARE(messageCount(), 1);
-        QCOMPARE(countRows(shell.db(), "Models"), 1);
-        QCOMPARE(storedField("Models", "[Model] = 'Encoder'", "Details"), "Some details");
+        Editor::open<frmAddModel>(1).refusedThenMended("Models");
     }
 };
 
