@@ -22,8 +22,6 @@ private slots:
                {{"Model", "Alpha"}, {"Creator", "Ann"}, {"Year", "1999"}, {"Sphere", "Maths"}});
         addRow(shell.db(), "Models", {{"Model", "Beta"}, {"Creator", "Bo"}});
         const Editor e = Editor::open<frmAddModel>(1);
-        e.click("Command1"); // no row chosen yet
-        QCOMPARE(e.rows(), 2);
         e.clickRow(1);
         e.click("cmdClear");
         QCOMPARE(e.text(Model), QString());

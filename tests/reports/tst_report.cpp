@@ -24,13 +24,12 @@ qint32 add(const QString& table, const QVariantMap& values)
     return static_cast<qint32>(test::addRow(*globals().dbProject, table, values));
 }
 
-// A paper with its quotations.
-qint32 addPaper(const QString& title, const QStringList& quotations = {})
+// A paper with its quotations. A new project numbers its papers from 1.
+void addPaper(const QString& title, const QStringList& quotations = {})
 {
     const qint32 id = add("Papers", {{"Title", title}});
     for (const QString& q : quotations)
         add("Paper Statements List", {{"Paper ID", QString::number(id)}, {"Statement", q}});
-    return id;
 }
 
 // A keyword linked to `papers`.
@@ -40,11 +39,6 @@ void addKeyword(const QString& keyword, const QList<qint32>& papers = {})
     for (qint32 paper : papers)
         add("Paper Keywords List",
             {{"Keywords ID", id}, {"Paper ID", QString::number(paper)}, {"Keyword", keyword}});
-}
-
-QString line(qint32 paper, const QString& title)
-{
-    return QString::number(paper) + " : " + title;
 }
 
 frmReport& openByPanel()
@@ -70,29 +64,28 @@ private slots:
     void findsTheWordInTitlesQuotationsAndTheFirstKeyword()
     {
         test::Shell shell;
-        const qint32 neural = addPaper("Neural NETworks", {"a net of nodes", "the Net again"});
-        const qint32 internet = addPaper("Internet studies");
-        const qint32 cats = addPaper("Cats", {"nothing here"});
-        const qint32 law = addPaper("O'Brien's law", {"as O'Brien said"});
-        addKeyword("network", {cats, internet});
-        addKeyword("netting", {neural});
+        addPaper("Neural NETworks", {"a net of nodes", "the Net again"});
+        addPaper("Internet studies");
+        addPaper("Cats", {"nothing here"});
+        addPaper("O'Brien's law", {"as O'Brien said"});
+        addKeyword("network", {3, 2});
+        addKeyword("netting", {1});
         addKeyword("O'Brien method");
-        addKeyword("O'Brien", {law});
+        addKeyword("O'Brien", {4});
 
         frmReport& report = openByPanel();
         runWord(report, "net");
         QCOMPARE(report.lblDetails[1]->text(), "Paper titles containing the word net");
         QCOMPARE(report.lblDetails[0]->text(), "Quotations containing the word net");
         QCOMPARE(report.lblDetails[2]->text(), "Keyword fields containing the word net");
-        QCOMPARE(lines(report.lstByPaperTitle), QStringList({line(neural, "Neural NETworks"),
-                                                             line(internet, "Internet studies")}));
+        QCOMPARE(lines(report.lstByPaperTitle),
+                 QStringList({"1 : Neural NETworks", "2 : Internet studies"}));
         // A paper with two quotations appears twice.
         QCOMPARE(lines(report.lstByQuotation),
-                 QStringList({line(neural, "Neural NETworks"), " ---> a net of nodes",
-                              line(neural, "Neural NETworks"), " ---> the Net again"}));
+                 QStringList({"1 : Neural NETworks", " ---> a net of nodes", "1 : Neural NETworks",
+                              " ---> the Net again"}));
         // Only the papers of the first keyword that holds the word.
-        QCOMPARE(lines(report.lstByKeyword),
-                 QStringList({line(cats, "Cats"), line(internet, "Internet studies")}));
+        QCOMPARE(lines(report.lstByKeyword), QStringList({"3 : Cats", "2 : Internet studies"}));
 
         // An empty word changes nothing.
         runWord(report, QString());
@@ -100,7 +93,7 @@ private slots:
         QCOMPARE(report.lstByPaperTitle->count(), 2);
         // Apostrophes; the first keyword found has no papers, so its list stays empty.
         runWord(report, "o'brien");
-        QCOMPARE(lines(report.lstByPaperTitle), QStringList({line(law, "O'Brien's law")}));
+        QCOMPARE(lines(report.lstByPaperTitle), QStringList({"4 : O'Brien's law"}));
         QCOMPARE(report.lstByQuotation->count(), 2);
         QCOMPARE(report.lstByKeyword->count(), 0);
         // A word found nowhere empties every list.
@@ -124,7 +117,7 @@ private slots:
     {
         test::Shell shell;
         addPaper("Alpha waves", {"waves one"});
-        const qint32 second = addPaper("Beta waves", {"waves two"});
+        addPaper("Beta waves", {"waves two"});
         globals().previousPaperID = 0;
         frmReport& report = openByPanel();
         // Stray double-clicks do nothing: on an empty list, on a line without a number.
@@ -150,7 +143,7 @@ private slots:
 
         test::doubleClickLine(report.lstByPaperTitle, 1);
         QVERIFY(!report.isShown());
-        QCOMPARE(report.lstByPaperTitle->currentItem()->text(), line(second, "Beta waves"));
+        QCOMPARE(report.lstByPaperTitle->currentItem()->text(), "2 : Beta waves");
         QCOMPARE(globals().previousPaperID, -100);
         QVERIFY(services::testing::messages().empty());
         // Paper numbers past 16 bits are read whole; a quotation line holds none.
