@@ -27,24 +27,11 @@ constexpr int Runs = 7;         // of each whole-list measure
 constexpr int Rounds = 5;       // of each batch of lookups
 constexpr int LookupIds = 2000; // per batch
 
-double nowMs()
-{
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
 double timeMs(const std::function<void()>& f)
 {
     const double start = nowMs();
     f();
     return nowMs() - start;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 // The resident set size in KiB, from the kernel's own account.

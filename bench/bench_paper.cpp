@@ -32,28 +32,6 @@ namespace {
 
 constexpr int Runs = 9;
 
-double nowMs()
-{
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-void report(const char* what, double ms, double goal)
-{
-    if (goal > 0)
-        std::printf("%-58s %9.2f ms  < %4.0f ms  %s\n", what, ms, goal,
-                    ms < goal ? "PASS" : "FAIL");
-    else
-        std::printf("%-58s %9.2f ms\n", what, ms);
-}
-
 // Counts the paints of one widget, so that a measure can end when the window is on screen.
 class PaintWatch : public QObject
 {

@@ -67,13 +67,6 @@ double timeMs(const std::function<void()>& f, Times* times = nullptr)
     return wall;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 void printTimes(const char* what, const Times& runs, double goal)
 {
     const auto [low, high] = std::minmax_element(runs.wall.begin(), runs.wall.end());

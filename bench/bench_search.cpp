@@ -54,13 +54,6 @@ double timeMs(const std::function<void()>& f)
     return duration<double, std::milli>(steady_clock::now() - start).count();
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 // The rare author and model, each with its links; returns their ids.
 std::pair<qint32, qint32> addRareAuthorAndModel(db::Database& d)
 {

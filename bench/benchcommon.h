@@ -5,9 +5,36 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <vector>
 
 namespace quirelle::bench {
+
+// Wall-clock milliseconds, for the difference of two readings.
+inline double nowMs()
+{
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// One line of a benchmark's table: the figure, and PASS or FAIL against a goal when there is one.
+inline void report(const char* what, double ms, double goal)
+{
+    if (goal > 0)
+        std::printf("%-58s %9.2f ms  < %4.0f ms  %s\n", what, ms, goal,
+                    ms < goal ? "PASS" : "FAIL");
+    else
+        std::printf("%-58s %9.2f ms\n", what, ms);
+}
 
 // splitmix64: the same numbers on every platform and library version, which the standard
 // distributions do not promise.
