@@ -1,49 +1,27 @@
-// Shared test helpers.
+// Test helpers for the windows.
 #include "testsupport.h"
 
 #include "app/form.h"
 #include "app/frmmain.h"
-#include "app/services.h"
-#include "db/globals.h"
+#include "db/project.h"
 #include "db/schema.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 
 namespace quirelle::test {
-
-TempProject::TempProject()
-{
-    services::testing::enable();
-    services::testing::reset();
-    globals().releaseAll();
-    db::createProjectFile(pathWithoutExtension());
-    globals().dbProject = db::Database::OpenDatabase(file());
-    globals().projectFilePath = pathWithoutExtension();
-    globals().appPath = folder();
-}
-
-TempProject::~TempProject()
-{
-    globals().releaseAll();
-}
-
-db::Database& TempProject::db()
-{
-    return *globals().dbProject;
-}
 
 Shell::Shell(Start start) : m_previousDir(QDir::currentPath())
 {
     services::testing::enable();
     services::testing::reset();
-    globals().releaseAll();
-    QDir::setCurrent(m_dir.path());
+    project().close();
+    QDir::setCurrent(folder());
     if (start == Start::OnProject) {
         db::createProjectFile(pathWithoutExtension());
         QFile nif(QStringLiteral("support.nif"));
@@ -58,14 +36,34 @@ Shell::Shell(Start start) : m_previousDir(QDir::currentPath())
 Shell::~Shell()
 {
     frmMain::unload();
-    globals().releaseAll();
+    project().close();
     services::testing::reset();
     QDir::setCurrent(m_previousDir);
 }
 
 db::Database& Shell::db()
 {
-    return *globals().dbProject;
+    return project().db();
+}
+
+QStringList prompts()
+{
+    QStringList out;
+    for (const auto& m : services::testing::messages())
+        out << m.prompt;
+    return out;
+}
+
+QString lastPrompt()
+{
+    const auto& shown = services::testing::messages();
+    return shown.empty() ? QString() : shown.back().prompt;
+}
+
+void fromMenu(const char* name)
+{
+    control<QAction>(frmMain::instance(), QString::fromLatin1(name))->trigger();
+    settle();
 }
 
 QStringList lines(const QListWidget* list)
@@ -76,8 +74,17 @@ QStringList lines(const QListWidget* list)
     return out;
 }
 
+QStringList lines(const QComboBox* combo)
+{
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out << combo->itemText(i);
+    return out;
+}
+
 void clickLine(QListWidget* list, int row)
 {
+    list->scrollToItem(list->item(row));
     const QRect rect = list->visualItemRect(list->item(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     settle();
@@ -85,9 +92,35 @@ void clickLine(QListWidget* list, int row)
 
 void doubleClickLine(QListWidget* list, int row)
 {
+    list->scrollToItem(list->item(row));
     const QRect rect = list->visualItemRect(list->item(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    settle();
+}
+
+void click(QWidget* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+    settle();
+}
+
+void focusTo(QWidget* widget)
+{
+    widget->setFocus(Qt::MouseFocusReason);
+    settle();
+}
+
+void typeKeys(QWidget* widget, const QString& text)
+{
+    focusTo(widget);
+    const QStringList parts = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (!parts[i].isEmpty())
+            QTest::keyClicks(QApplication::focusWidget(), parts[i]);
+    }
     settle();
 }
 
@@ -95,38 +128,6 @@ void settle()
 {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
-}
-
-qint64 addRow(db::Database& database, const QString& table, const QVariantMap& values)
-{
-    db::Recordset rs = database.OpenRecordset(QStringLiteral("select * from [%1];").arg(table));
-    rs.AddNew();
-    for (auto it = values.begin(); it != values.end(); ++it)
-        rs.Fields(it.key()).setValue(it.value());
-    rs.Update();
-    rs.setBookmark(rs.LastModified());
-    for (int i = 0; i < rs.fieldCount(); ++i) {
-        const db::TableInfo& info = database.TableDefs(table);
-        if (info.columns[static_cast<size_t>(i)].autoNumber)
-            return rs.Fields(rs.fieldName(i)).Value().toLongLong();
-    }
-    return -1;
-}
-
-int countRows(db::Database& database, const QString& table)
-{
-    return database.OpenRecordset(QStringLiteral("select * from [%1];").arg(table)).RecordCount();
-}
-
-QString sqliteShell(const QString& file, const QString& sql)
-{
-    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
-    if (shell.isEmpty())
-        return {};
-    QProcess p;
-    p.start(shell, {file, sql});
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
 }
 
 } // namespace quirelle::test

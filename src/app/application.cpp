@@ -9,6 +9,26 @@
 
 namespace quirelle {
 
+namespace {
+
+QString& programFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
+QString appPath()
+{
+    return programFolder();
+}
+
+void setAppPath(const QString& path)
+{
+    programFolder() = path;
+}
+
 int runApplication(int argc, char** argv)
 {
     QApplication app(argc, argv);

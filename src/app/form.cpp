@@ -1,10 +1,8 @@
 // Window placement, lifetime and the lost-focus hook.
 #include "app/form.h"
 
-#include "app/frmmain.h"
-#include "app/frmmenu.h"
 #include "app/services.h"
-#include "db/globals.h"
+#include "app/windows.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,8 +10,10 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <stdexcept>
 
 namespace quirelle {
 
@@ -54,10 +54,34 @@ LostFocusFilter* lostFocusFilter()
     return filter;
 }
 
+Frame* theFrame = nullptr;
+
 } // namespace
 
-Form::Form(const QString& name, int clientWidth, int clientHeight, Placement placement)
-    : m_placement(placement)
+void place(QWidget* w, const Twips& at)
+{
+    w->setGeometry(toPixels(at.left), toPixels(at.top), toPixels(at.width), toPixels(at.height));
+}
+
+void Form::setFrame(Frame* frame)
+{
+    theFrame = frame;
+}
+
+Frame& Form::frame()
+{
+    if (!theFrame)
+        throw std::logic_error("no main window");
+    return *theFrame;
+}
+
+bool Form::hasFrame()
+{
+    return theFrame != nullptr;
+}
+
+Form::Form(const QString& name, int clientWidth, int clientHeight, Placement placement, Panel panel)
+    : m_placement(placement), m_panel(panel)
 {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -66,7 +90,7 @@ Form::Form(const QString& name, int clientWidth, int clientHeight, Placement pla
     setMinimumSize(client);
     liveForms().push_back(this);
     if (placement == Placement::Child) {
-        QMdiArea* area = frmMain::instance().mdiArea();
+        QMdiArea* area = frame().mdiArea();
         m_sub = new QMdiSubWindow(area);
         m_sub->setObjectName(name + QStringLiteral("Frame"));
         m_sub->setWidget(this);
@@ -138,12 +162,14 @@ int Form::Height() const
 
 void Form::placeByPositionForm()
 {
-    positionForm(Width(), Height());
-    setLeftTop(globals().formLeft, globals().formTop);
+    const QPoint at = positionForm(frame().sizeInTwips(), frame().panelWidth(), Width(), Height());
+    setLeftTop(at.x(), at.y());
 }
 
 void Form::showForm()
 {
+    if (m_panel != Panel::Leaves && hasFrame())
+        frame().setPanelEnabled(false);
     if (m_sub) {
         m_sub->show();
         show();
@@ -165,6 +191,13 @@ void Form::hideForm()
         hide();
 }
 
+void Form::closeForm()
+{
+    hideForm();
+    if (m_panel == Panel::DisablesUntilClosed && hasFrame())
+        frame().setPanelEnabled(true);
+}
+
 bool Form::isShown() const
 {
     return m_sub ? m_sub->isVisible() : isVisible();
@@ -177,6 +210,10 @@ void Form::loadForm()
 
 void Form::destroyForm()
 {
+    // Gone while up (another project opened meanwhile), it can no longer give the options panel
+    // back by its closing button.
+    if (m_panel == Panel::DisablesUntilClosed && isShown() && hasFrame())
+        frame().setPanelEnabled(true);
     if (m_forget) {
         m_forget();
         m_forget = nullptr;
@@ -200,19 +237,38 @@ void Form::unloadAllForms()
         liveForms().back()->destroyForm();
 }
 
+void Form::unloadProjectWindows()
+{
+    std::vector<Form*> going;
+    for (Form* f : liveForms()) {
+        if (f->showsProjectRows())
+            going.push_back(f);
+    }
+    for (Form* f : going)
+        f->destroyForm();
+    if (!hasFrame())
+        return;
+    const bool panelTaken = std::any_of(liveForms().begin(), liveForms().end(), [](Form* f) {
+        return f->m_panel != Panel::Leaves && f->isShown();
+    });
+    if (!panelTaken)
+        frame().setPanelEnabled(true);
+}
+
+void windows::projectChanged()
+{
+    Form::unloadProjectWindows();
+}
+
 int roundHalfEven(double value)
 {
     return static_cast<int>(std::nearbyint(value)); // the default rounding mode: to even
 }
 
-void positionForm(int width, int height)
+QPoint positionForm(QSize frame, int panelWidth, int width, int height)
 {
-    Globals& g = globals();
-    const int frameWidth = toTwips(frmMain::instance().width());
-    const int frameHeight = toTwips(frmMain::instance().height());
-    const int panelWidth = frmMenu::isLoaded() ? frmMenu::instance().Width() : 0;
-    g.formLeft = roundHalfEven((frameWidth - width + panelWidth) / 2.0);
-    g.formTop = roundHalfEven((frameHeight - height) / 2.0 - 500);
+    return {roundHalfEven((frame.width() - width + panelWidth) / 2.0),
+            roundHalfEven((frame.height() - height) / 2.0 - 500)};
 }
 
 void onLostFocus(QWidget* box, std::function<void()> handler)

@@ -3,12 +3,14 @@
 // its own for the few top-level windows), and a lost-focus hook for boxes that save when left.
 #pragma once
 
+#include <QColor>
+#include <QPoint>
+#include <QSize>
 #include <QWidget>
 
 #include <functional>
 
-#include <QColor>
-
+class QMdiArea;
 class QMdiSubWindow;
 
 namespace quirelle {
@@ -23,18 +25,63 @@ inline int toTwips(int pixels)
     return pixels * TwipsPerPixel;
 }
 
+// A rectangle in twips.
+struct Twips
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Puts a control at its place in twips.
+void place(QWidget* w, const Twips& at);
+inline void place(QWidget* w, int left, int top, int width, int height)
+{
+    place(w, Twips{left, top, width, height});
+}
+
+// What a window needs of the main window that holds it. The main window gives itself to the
+// windows (Form::setFrame) when it is made.
+class Frame
+{
+public:
+    virtual ~Frame() = default;
+    virtual QMdiArea* mdiArea() const = 0;
+    // The main window's outer size and the options panel's width, in twips.
+    virtual QSize sizeInTwips() const = 0;
+    virtual int panelWidth() const = 0;
+    // Disables the options panel, or enables it again with its own colour.
+    virtual void setPanelEnabled(bool enabled) = 0;
+    // The caption that names the project and counts its papers.
+    virtual void showProjectCaption() = 0;
+    // Releases the project and stops the program.
+    virtual void exitApplication() = 0;
+    // The window dialogs of the windows belong to.
+    virtual QWidget* dialogParent() = 0;
+};
+
 class Form : public QWidget
 {
     Q_OBJECT
 
 public:
     enum class Placement { Child, TopLevel };
+    // What showing the window does to the options panel: nothing; disable it (some other
+    // window's closing gives it back); or disable it until this window is closed by its closing
+    // button (closeForm).
+    enum class Panel { Leaves, Disables, DisablesUntilClosed };
 
     // `name` is the window's name, also its objectName; `clientWidth` and `clientHeight` its
     // design client area in twips.
     Form(const QString& name, int clientWidth, int clientHeight,
-         Placement placement = Placement::Child);
+         Placement placement = Placement::Child, Panel panel = Panel::Leaves);
     ~Form() override;
+
+    static void setFrame(Frame* frame);
+    // The main window; fails when there is none.
+    static Frame& frame();
+    static bool hasFrame();
 
     void setCaption(const QString& caption);
     QString caption() const;
@@ -51,6 +98,8 @@ public:
     // Shows it (not modal) and brings it to the front.
     void showForm();
     void hideForm();
+    // Leaves it by its closing button: hides it and gives the options panel back when it took it.
+    void closeForm();
     bool isShown() const;
 
     // The frame that holds a child window inside the main window.
@@ -64,10 +113,16 @@ public:
 
     // Destroys every window but the main window, as between tests.
     static void unloadAllForms();
+    // Another project was opened: every window that shows rows of a project is destroyed (the
+    // next use makes it anew from the project that is open), and the options panel is given
+    // back when no window that took it is left on screen.
+    static void unloadProjectWindows();
 
 protected:
     // The window's load handler.
     virtual void Form_Load() {}
+    // Whether the window shows rows of the project (and so must go when another is opened).
+    virtual bool showsProjectRows() const { return false; }
     // The user closed the window with its frame's close box: by default, hide it.
     virtual void closeRequested() { hideForm(); }
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,6 +130,7 @@ protected:
 private:
     QMdiSubWindow* m_sub = nullptr;
     Placement m_placement;
+    Panel m_panel;
     std::function<void()> m_forget;
 };
 
@@ -112,10 +168,10 @@ inline QColor panelColour()
 }
 void setBackColour(QWidget* w, const QColor& colour);
 
-// positionForm: from a window's width and height (twips), the left and top that centre it in
-// the part of the main window right of the options panel, 500 twips above the middle. Sets the
-// globals formLeft and formTop.
-void positionForm(int width, int height);
+// positionForm: from the main window's size, the options panel's width and a window's width and
+// height (all twips), the left and top that centre the window in the part of the main window
+// right of the options panel, 500 twips above the middle. No lower bound is applied.
+QPoint positionForm(QSize frame, int panelWidth, int width, int height);
 
 // Halves go to the even neighbour, as the program has always rounded.
 int roundHalfEven(double value);

@@ -1,70 +1,34 @@
 // The main window.
 #include "app/frmmain.h"
 
+#include "app/actions.h"
+#include "app/application.h"
 #include "app/frmmenu.h"
-#include "app/frmsplash.h"
 #include "app/services.h"
+#include "app/settingsfile.h"
 #include "app/windows.h"
-#include "db/globals.h"
+#include "db/project.h"
 #include "db/schema.h"
 #include "db/sharedqueries.h"
-#include "timekeeping/frmtimemanagement.h"
-#include "timekeeping/frmtimesheet.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QSaveFile>
 #include <QStatusBar>
+
+#include <map>
 
 namespace quirelle {
 
 namespace {
 
-const QString settingsFile = QStringLiteral("support.nif");
 const QString projectFilter = QStringLiteral("Microsoft Access File (*.mdb)|*.mdb");
-
-// Reads items as the settings file is written: an item ends at a comma or at the end of a
-// line, leading blanks are skipped, and a value in double quotes is taken without them (and may
-// then hold commas).
-QStringList readItems(const QString& content, int wanted)
-{
-    QStringList items;
-    qsizetype i = 0;
-    const qsizetype n = content.size();
-    while (items.size() < wanted && i < n) {
-        while (i < n && (content[i] == QLatin1Char(' ') || content[i] == QLatin1Char('\t')))
-            ++i;
-        QString item;
-        if (i < n && content[i] == QLatin1Char('"')) {
-            const qsizetype close = content.indexOf(QLatin1Char('"'), i + 1);
-            const qsizetype end = close < 0 ? n : close;
-            item = content.mid(i + 1, end - i - 1);
-            i = end + 1;
-            while (i < n && content[i] != QLatin1Char(',') && content[i] != QLatin1Char('\n'))
-                ++i;
-        } else {
-            const qsizetype start = i;
-            while (i < n && content[i] != QLatin1Char(',') && content[i] != QLatin1Char('\n'))
-                ++i;
-            item = content.mid(start, i - start);
-            if (item.endsWith(QLatin1Char('\r')))
-                item.chop(1);
-            item = item.trimmed();
-        }
-        if (i < n)
-            ++i; // the comma or line end
-        items << item;
-    }
-    return items;
-}
 
 } // namespace
 
@@ -83,6 +47,7 @@ QString projectPathFromFileName(const QString& fileName)
 frmMain::frmMain() : m_area(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("frmMain"));
+    Form::setFrame(this);
     m_area->setObjectName(QStringLiteral("MDIClient"));
     // A child window larger than the client area (the options panel, in the design size) can
     // still be reached.
@@ -105,6 +70,7 @@ frmMain::frmMain() : m_area(new QMdiArea(this))
 
 frmMain::~frmMain()
 {
+    Form::setFrame(nullptr);
     Form::unloadAllForms();
     if (m_forget)
         m_forget();
@@ -112,43 +78,18 @@ frmMain::~frmMain()
 
 void frmMain::buildMenus()
 {
-    struct Item
-    {
-        const char* menu;
-        const char* caption;
-        const char* name;
-        std::function<void()> action;
-    };
-    const std::vector<Item> items{
-        {"&File", "&Open", "mnuOpen", [this] { mnuOpen_Click(); }},
-        {"&File", "New", "mnuNew", [this] { mnuNew_Click(); }},
-        {"&File", "E&xit", "mnuExit", [this] { mnuExit_Click(); }},
-        {"&Add", "&Authors", "mnuAuthors", [] { windows::openAuthorEditor(); }},
-        {"&Add", "&Models", "mnuModels", [] { windows::openModelEditor(); }},
-        {"&Add", "&Keywords", "mnuKeywords", [] { windows::openKeywordEditor(); }},
-        {"&Add", "&Paper", "mnuPaper", [] { windows::openNewPaper(); }},
-        {"&Tools", "&Search", "mnuSearch", [] { windows::openSearch(); }},
-        {"&Tools", "&Reports", "mnuReports", [] { windows::openReport(); }},
-        {"&Tools", "&Timesheet", "mnuTimeSheets", [this] { mnuTimeSheets_Click(); }},
-        {"&Tools", "&Meetings", "mnuMeetings", [] { windows::openMeetings(); }},
-        {"&Tools", "Reading &List", "mnuReadingList", [] { windows::writeReadingList(); }},
-        {"&Help", "&About", "mnuAbout", [this] { mnuAbout_Click(); }},
-    };
-    const std::map<QString, QString> menuNames{
-        {"&File", "mnuFile"}, {"&Add", "mnuAdd"}, {"&Tools", "mnuTools"}, {"&Help", "mnuHelp"}};
     std::map<QString, QMenu*> menus;
-    for (const Item& item : items) {
+    for (const MenuItem& item : menuItems()) {
         const QString title = QString::fromUtf8(item.menu);
         QMenu*& menu = menus[title];
         if (!menu) {
             menu = menuBar()->addMenu(title);
-            menu->setObjectName(menuNames.at(title));
+            menu->setObjectName(menuName(title));
         }
         QAction* action = menu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromUtf8(item.name));
-        const auto handler = item.action;
-        QObject::connect(action, &QAction::triggered, this,
-                         [handler] { services::guarded(handler); });
+        const Action which = item.action;
+        QObject::connect(action, &QAction::triggered, this, [which] { runAction(which); });
     }
 }
 
@@ -159,7 +100,7 @@ QLabel* frmMain::statusPanel(int index) const
 
 void frmMain::loadForm()
 {
-    globals().appPath = QCoreApplication::applicationDirPath();
+    setAppPath(QCoreApplication::applicationDirPath());
     statusPanel(1)->setText(QDate::currentDate().toString(QStringLiteral("dd/MM/yy")));
     show();
     frmMenu& panel = frmMenu::instance(); // loading it connects to the project
@@ -176,6 +117,26 @@ void frmMain::destroyForm()
     delete this;
 }
 
+QSize frmMain::sizeInTwips() const
+{
+    return {toTwips(width()), toTwips(height())};
+}
+
+int frmMain::panelWidth() const
+{
+    return frmMenu::isLoaded() ? frmMenu::instance().Width() : 0;
+}
+
+void frmMain::setPanelEnabled(bool enabled)
+{
+    if (!frmMenu::isLoaded())
+        return;
+    frmMenu& panel = frmMenu::instance();
+    panel.setEnabled(enabled);
+    if (enabled)
+        setBackColour(&panel, panelColour());
+}
+
 void frmMain::closeEvent(QCloseEvent* event)
 {
     event->accept();
@@ -185,72 +146,49 @@ void frmMain::closeEvent(QCloseEvent* event)
 void frmMain::exitApplication()
 {
     commitFocusedBox();
-    globals().releaseAll();
+    project().close();
     services::End();
 }
 
 void frmMain::showProjectCaption()
 {
+    Project& p = project();
+    if (!p.isOpen()) {
+        setWindowTitle(QStringLiteral("Corvantis Tessiva V1.8 - No project is open"));
+        return;
+    }
     getAllPapers();
     setWindowTitle(QStringLiteral("Corvantis Tessiva V1.8 - ") + QStringLiteral("Project: ") +
-                   globals().projectFilePath + QStringLiteral(" - Papers added: ") +
-                   QString::number(globals().rsPapers.RecordCount()));
+                   p.projectFilePath + QStringLiteral(" - Papers added: ") +
+                   QString::number(p.rsPapers.RecordCount()));
 }
 
 QString frmMain::getLastOpenedFile()
 {
-    QFile f(settingsFile);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    // Line 1 is not ours and may hold anything, commas included: the path is line 2's item.
-    const QString content = QString::fromUtf8(f.readAll());
-    const qsizetype lineEnd = content.indexOf(QLatin1Char('\n'));
-    if (lineEnd < 0)
-        return {};
-    const QStringList items = readItems(content.mid(lineEnd + 1), 1);
-    return items.value(0);
+    return settings::readLastProject();
 }
 
 bool frmMain::setLastOpenedFile(const QString& path)
 {
-    // Line 1 is not ours: it is written back as it was. A missing file is made anew.
-    QString firstLine;
-    QFile in(settingsFile);
-    if (in.exists()) {
-        if (!in.open(QIODevice::ReadOnly)) {
-            services::MsgBox(QStringLiteral("support.nif is corrupt"), services::vbCritical);
-            return false;
-        }
-        firstLine = QString::fromUtf8(in.readLine());
-        while (firstLine.endsWith(QLatin1Char('\n')) || firstLine.endsWith(QLatin1Char('\r')))
-            firstLine.chop(1);
-        in.close();
-    }
-    // The path is written in quotes so that a comma in it survives the reading back.
-    QSaveFile out(settingsFile);
-    if (!out.open(QIODevice::WriteOnly)) {
-        services::MsgBox(QStringLiteral("support.nif is corrupt"), services::vbCritical);
-        return false;
-    }
-    out.write((firstLine + QLatin1Char('\n') + QLatin1Char('"') + path + QLatin1Char('"') +
-               QLatin1Char('\n'))
-                  .toUtf8());
-    if (!out.commit()) {
-        services::MsgBox(QStringLiteral("support.nif is corrupt"), services::vbCritical);
-        return false;
-    }
-    return true;
+    const QString failure = settings::writeLastProject(path);
+    if (failure.isEmpty())
+        return true;
+    services::MsgBox(QStringLiteral("support.nif is corrupt") + QStringLiteral("\n\n") + failure,
+                     services::Icon::Critical);
+    return false;
 }
 
 namespace {
 
-// The file dialog of Open and New; the save mode of New neither asks for an existing file nor
-// about overwriting one (New says itself when the file exists).
+// The file dialog of Open and New. It starts in the working directory, beside the settings file
+// and the default project: the program's own folder holds no file of the user's. The save mode
+// of New neither asks for an existing file nor about overwriting one (New says itself when the
+// file exists).
 services::FileDialogSettings projectDialog(bool mustExist)
 {
     services::FileDialogSettings settings;
     settings.title = QStringLiteral("Open File");
-    settings.initialDir = globals().appPath;
+    settings.initialDir = QDir::currentPath();
     settings.filter = projectFilter;
     settings.mustExist = mustExist;
     return settings;
@@ -276,7 +214,7 @@ void frmMain::mnuOpen_Click()
     // Recorded only once it has connected, so a bad file never locks the user out.
     if (!path.isEmpty() && frmMenu::instance().connectTo(path))
         setLastOpenedFile(path);
-    windows::unloadSearch();
+    windows::unloadSearch(); // the next search starts afresh, whether or not it connected
 }
 
 void frmMain::mnuNew_Click()
@@ -292,27 +230,12 @@ void frmMain::mnuNew_Click()
         return;
     }
     if (services::MsgBox(QStringLiteral("Do you wish to create a new project called ") + path,
-                         services::vbYesNoCancel) != services::vbYes) {
+                         services::Buttons::YesNoCancel) != services::Answer::Yes) {
         return;
     }
     db::createProjectFile(path);
     if (frmMenu::instance().connectTo(path))
         setLastOpenedFile(path);
-}
-
-void frmMain::mnuExit_Click()
-{
-    frmTimeManagement::instance().showForm();
-}
-
-void frmMain::mnuTimeSheets_Click()
-{
-    frmTimeSheet::instance().populate();
-}
-
-void frmMain::mnuAbout_Click()
-{
-    frmSplash::instance().populate();
 }
 
 } // namespace quirelle

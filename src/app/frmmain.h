@@ -8,12 +8,11 @@
 
 #include <functional>
 
-class QMdiArea;
 class QLabel;
 
 namespace quirelle {
 
-class frmMain final : public QMainWindow, public SingleInstance<frmMain>
+class frmMain final : public QMainWindow, public Frame, public SingleInstance<frmMain>
 {
     Q_OBJECT
 
@@ -21,26 +20,26 @@ public:
     frmMain();
     ~frmMain() override;
 
-    QMdiArea* mdiArea() const { return m_area; }
     QLabel* statusPanel(int index) const; // one-based, as the status bar counts its panels
-
-    // Releases the database and the shared record sets and stops the program.
-    [[noreturn]] void exitApplication();
 
     // The last opened project's path from "support.nif" in the working directory ("" if none).
     static QString getLastOpenedFile();
     // Records `path` as the last opened project; false (after a message) when that fails.
     static bool setLastOpenedFile(const QString& path);
 
-    // Sets the caption that names the project and counts its papers.
-    void showProjectCaption();
-
     // The menu items.
     void mnuOpen_Click();
     void mnuNew_Click();
-    void mnuExit_Click();
-    void mnuTimeSheets_Click();
-    void mnuAbout_Click();
+
+    // Frame
+    QMdiArea* mdiArea() const override { return m_area; }
+    QSize sizeInTwips() const override;
+    int panelWidth() const override;
+    void setPanelEnabled(bool enabled) override;
+    void showProjectCaption() override;
+    // Releases the database and the shared record sets and stops the program.
+    [[noreturn]] void exitApplication() override;
+    QWidget* dialogParent() override { return this; }
 
     void setForgetHook(std::function<void()> forget) { m_forget = std::move(forget); }
     void loadForm();

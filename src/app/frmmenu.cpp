@@ -1,15 +1,14 @@
 // The options panel.
 #include "app/frmmenu.h"
 
+#include "app/actions.h"
 #include "app/frmmain.h"
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/dberror.h"
-#include "db/globals.h"
+#include "db/project.h"
 #include "db/schema.h"
 #include "db/sharedqueries.h"
-#include "timekeeping/frmtimemanagement.h"
-#include "timekeeping/frmtimesheet.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -29,25 +28,30 @@ struct ButtonRow
     const char* caption;
     const char* tip;
     int top;
+    Action action;
 };
 
 // clang-format off
 const ButtonRow buttonRows[] = {
-    {0, "Add Authors", "Add Authors", 360},
-    {1, "Add Models", "Add Models", 840},
-    {5, "Add Keywords", "Add Keywords", 1320},
-    {2, "Add a Paper", "Add a Paper", 1800},
-    {4, "Search", "Run a Search", 2520},
-    {8, "Reports", "Run Reports", 3000},
-    {6, "Time Sheet", "View the Timesheets", 4200},
-    {3, "Meetings", "View University Meetings", 4680},
-    {7, "Reading List", "Create a Reading List", 5160},
+    {0, "Add Authors", "Add Authors", 360, Action::AddAuthors},
+    {1, "Add Models", "Add Models", 840, Action::AddModels},
+    {5, "Add Keywords", "Add Keywords", 1320, Action::AddKeywords},
+    {2, "Add a Paper", "Add a Paper", 1800, Action::AddPaper},
+    {4, "Search", "Run a Search", 2520, Action::Search},
+    {8, "Reports", "Run Reports", 3000, Action::Reports},
+    {6, "Time Sheet", "View the Timesheets", 4200, Action::TimeSheet},
+    {3, "Meetings", "View University Meetings", 4680, Action::Meetings},
+    {7, "Reading List", "Create a Reading List", 5160, Action::ReadingList},
 };
 // clang-format on
 
-void place(QWidget* w, int left, int top, int width, int height)
+// "Error getting <path>", and on the lines below it what is wrong with the file.
+void tellCannotOpen(const QString& path, const QString& reason)
 {
-    w->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+    QString prompt = QStringLiteral("Error getting ") + path;
+    if (!reason.isEmpty())
+        prompt += QStringLiteral("\n\n") + reason;
+    services::MsgBox(prompt);
 }
 
 } // namespace
@@ -63,17 +67,15 @@ frmMenu::frmMenu() : Form(QStringLiteral("frmMenu"), 2535, 9270)
         b->setObjectName(controlName(QStringLiteral("cmdButton"), row.index));
         b->setToolTip(QString::fromUtf8(row.tip));
         place(b, 480, row.top, 1455, 375);
-        const int index = row.index;
-        QObject::connect(b, &QPushButton::clicked, this,
-                         [this, index] { services::guarded([&] { cmdButton_Click(index); }); });
+        const Action action = row.action;
+        QObject::connect(b, &QPushButton::clicked, this, [action] { runAction(action); });
         cmdButton[static_cast<size_t>(row.index)] = b;
     }
     cmdQuit = new QPushButton(QStringLiteral("Quit"), this);
     cmdQuit->setObjectName(QStringLiteral("cmdQuit"));
     cmdQuit->setToolTip(QStringLiteral("Exit"));
     place(cmdQuit, 600, 8760, 1455, 375);
-    QObject::connect(cmdQuit, &QPushButton::clicked, this,
-                     [] { services::guarded([] { frmTimeManagement::instance().showForm(); }); });
+    QObject::connect(cmdQuit, &QPushButton::clicked, this, [] { runAction(Action::Exit); });
 
     lblToDo = new QLabel(QStringLiteral("ToDo's:"), this);
     lblToDo->setObjectName(QStringLiteral("lblToDo"));
@@ -97,123 +99,81 @@ frmMenu::frmMenu() : Form(QStringLiteral("frmMenu"), 2535, 9270)
 
 void frmMenu::Form_Load()
 {
-    Globals& g = globals();
     const QString last = frmMain::getLastOpenedFile();
     if (!last.isEmpty() && last != defaultProject) {
-        g.projectFilePath = last;
+        project().projectFilePath = last;
         if (connect())
             return;
     }
-    // No last project, or it cannot be opened: the default project, made on first start.
-    g.projectFilePath = defaultProject;
+    // No last project, or it cannot be opened: the default project, made on first start. A
+    // default project that exists is never made anew, whatever it holds: when it cannot be
+    // opened either, the program runs without a project, and File > Open and New still work.
     if (!QFileInfo::exists(defaultProject + QStringLiteral(".mdb"))) {
         try {
             db::createProjectFile(defaultProject);
         } catch (const db::DbError&) {
-            // connect below says what failed
+            // connectTo below says what failed
         }
     }
-    if (!connect())
-        services::End();
+    if (!connectTo(defaultProject))
+        showNotes();
 }
 
 bool frmMenu::connect()
 {
-    return connectTo(globals().projectFilePath);
+    return connectTo(project().projectFilePath);
 }
 
 bool frmMenu::connectTo(const QString& path)
 {
-    Globals& g = globals();
-    std::unique_ptr<db::Database> opened;
-    try {
-        opened = db::Database::OpenDatabase(path + QStringLiteral(".mdb"));
-        for (const db::TableDef& t : db::projectTables()) {
-            if (!db::tableExists(*opened, t.name))
-                throw db::DbError(db::err::UnknownTable, t.name);
-        }
-    } catch (const std::exception&) {
-        services::MsgBox(QStringLiteral("Error getting ") + path);
+    Project& p = project();
+    QString reason;
+    if (!p.open(path, &reason)) {
+        tellCannotOpen(path, reason);
         return false;
     }
-
-    std::unique_ptr<db::Database> previous = std::move(g.dbProject);
-    const QString previousPath = g.projectFilePath;
-    g.releaseAll();
-    g.dbProject = std::move(opened);
-    g.projectFilePath = path;
-    try {
-        openAllLists();
-    } catch (const std::exception&) {
-        g.releaseAll();
-        g.dbProject = std::move(previous);
-        g.projectFilePath = previousPath;
-        if (g.dbProject)
-            openAllLists();
-        services::MsgBox(QStringLiteral("Error getting ") + path);
-        return false;
-    }
-    previous.reset();
-
-    QString notes;
-    if (g.rsMaster.RecordCount() > 0)
-        notes = g.rsMaster.Fields(QStringLiteral("ToDos")).text();
-    txtToDos->setPlainText(notes);
-    frmMain::instance().showProjectCaption();
-    windows::unloadSearch(); // its lists belong to the project that was open
+    if (p.masterRows() > 1)
+        services::MsgBox(QString::fromLatin1(masterWarning), services::Icon::Critical);
+    showNotes();
+    Form::frame().showProjectCaption();
+    windows::projectChanged(); // the windows' rows belong to the project that was open
     return true;
 }
 
-void frmMenu::enableAgain()
+void frmMenu::showNotes()
 {
-    setEnabled(true);
-    setBackColour(this, panelColour());
+    Project& p = project();
+    QString notes;
+    if (p.isOpen() && p.rsMaster.RecordCount() > 0)
+        notes = p.rsMaster.Fields(QStringLiteral("ToDos")).text();
+    txtToDos->setPlainText(notes);
+    txtToDos->setEnabled(p.isOpen());
+    m_shownNotes = notes;
+    if (!p.isOpen())
+        Form::frame().showProjectCaption();
 }
 
 void frmMenu::txtToDos_LostFocus()
 {
-    Globals& g = globals();
-    if (!getMaster())
-        g.rsMaster.AddNew();
-    else
-        g.rsMaster.Edit();
-    g.rsMaster.Fields(QStringLiteral("ToDos")) = txtToDos->toPlainText();
-    g.rsMaster.Update();
-}
-
-void frmMenu::cmdButton_Click(int index)
-{
-    switch (index) {
-    case 0:
-        windows::openAuthorEditor();
-        break;
-    case 1:
-        windows::openModelEditor();
-        break;
-    case 2:
-        windows::openNewPaper();
-        break;
-    case 3:
-        windows::openMeetings();
-        break;
-    case 4:
-        windows::openSearch();
-        break;
-    case 5:
-        windows::openKeywordEditor();
-        break;
-    case 6:
-        frmTimeSheet::instance().populate();
-        break;
-    case 7:
-        windows::writeReadingList();
-        break;
-    case 8:
-        windows::openReport();
-        break;
-    default:
-        break;
+    Project& p = project();
+    if (!p.isOpen())
+        return;
+    const QString text = txtToDos->toPlainText();
+    const int rows = getMaster();
+    if (rows > 1)
+        services::MsgBox(QString::fromLatin1(masterWarning), services::Icon::Critical);
+    if (rows == 0) {
+        p.rsMaster.AddNew();
+    } else {
+        // Passing through the box writes nothing: notes saved meanwhile by another copy of the
+        // program are kept unless the user changed the text shown here.
+        if (text == m_shownNotes)
+            return;
+        p.rsMaster.Edit();
     }
+    p.rsMaster.Fields(QStringLiteral("ToDos")) = text;
+    p.rsMaster.Update();
+    m_shownNotes = text;
 }
 
 } // namespace quirelle

@@ -22,24 +22,24 @@ public:
     // Connects to the project named by projectFilePath.
     bool connect();
     // Connects to the project `path` (without ".mdb"). When it cannot be opened as a project,
-    // says "Error getting " and the path, stays on the project that was open and returns false.
+    // says "Error getting " and the path with what is wrong, stays on the project that was open
+    // and returns false.
     bool connectTo(const QString& path);
-
-    // What a closing window does to give the panel back: enable it, restore its colour.
-    void enableAgain();
-
-    std::array<QPushButton*, 9> cmdButton{};
-    QPushButton* cmdQuit;
-    QLabel* lblToDo;
-    QPlainTextEdit* txtToDos;
 
 protected:
     void Form_Load() override;
     void closeRequested() override {}
 
 private:
-    void cmdButton_Click(int index);
     void txtToDos_LostFocus();
+    void showNotes();
+
+    std::array<QPushButton*, 9> cmdButton{};
+    QPushButton* cmdQuit;
+    QLabel* lblToDo;
+    QPlainTextEdit* txtToDos;
+    // The notes as they were shown: leaving the box writes them only when the user changed them.
+    QString m_shownNotes;
 };
 
 } // namespace quirelle

@@ -21,7 +21,7 @@ namespace {
 struct TestState
 {
     bool enabled = false;
-    std::deque<int> answers;
+    std::deque<Answer> answers;
     std::deque<QString> fileNames; // a null string stands for Cancel
     std::vector<testing::Shown> messages;
     QString clipboard;
@@ -36,16 +36,17 @@ TestState& state()
 
 bool ended = false;
 
-int defaultAnswer(int buttons)
+Answer defaultAnswer(Buttons buttons)
 {
-    switch (buttons & 7) {
-    case vbYesNoCancel:
-        return vbCancel;
-    case vbYesNo:
-        return vbNo;
-    default:
-        return vbOK;
+    switch (buttons) {
+    case Buttons::YesNoCancel:
+        return Answer::Cancel;
+    case Buttons::YesNo:
+        return Answer::No;
+    case Buttons::OK:
+        break;
     }
+    return Answer::OK;
 }
 
 QString nameFilter(const QString& filter)
@@ -69,43 +70,43 @@ std::optional<QString> nextFileName()
 
 } // namespace
 
-int MsgBox(const QString& prompt, int buttons, const QString& title)
+Answer MsgBox(const QString& prompt, Buttons buttons, Icon icon, const QString& title)
 {
     const QString shownTitle = title.isEmpty() ? programTitle : title;
     TestState& s = state();
     if (s.enabled) {
-        s.messages.push_back({prompt, buttons, shownTitle});
+        s.messages.push_back({prompt, buttons, icon, shownTitle});
         if (s.answers.empty())
             return defaultAnswer(buttons);
-        const int answer = s.answers.front();
+        const Answer answer = s.answers.front();
         s.answers.pop_front();
         return answer;
     }
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(shownTitle);
     box.setText(prompt);
-    if (buttons & vbCritical)
+    if (icon == Icon::Critical)
         box.setIcon(QMessageBox::Critical);
-    switch (buttons & 7) {
-    case vbYesNoCancel:
+    switch (buttons) {
+    case Buttons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
-    case vbYesNo:
+    case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
-    default:
+    case Buttons::OK:
         box.setStandardButtons(QMessageBox::Ok);
         break;
     }
     switch (box.exec()) {
     case QMessageBox::Yes:
-        return vbYes;
+        return Answer::Yes;
     case QMessageBox::No:
-        return vbNo;
+        return Answer::No;
     case QMessageBox::Cancel:
-        return vbCancel;
+        return Answer::Cancel;
     default:
-        return (buttons & 7) == vbOKOnly ? vbOK : vbCancel;
+        return buttons == Buttons::OK ? Answer::OK : Answer::Cancel;
     }
 }
 
@@ -175,9 +176,9 @@ void reportError(const std::exception& e)
 {
     if (const auto* dbError = dynamic_cast<const db::DbError*>(&e)) {
         MsgBox(QStringLiteral("Error %1: %2").arg(dbError->number()).arg(dbError->description()),
-               vbCritical);
+               Icon::Critical);
     } else {
-        MsgBox(QString::fromUtf8(e.what()), vbCritical);
+        MsgBox(QString::fromUtf8(e.what()), Icon::Critical);
     }
 }
 
@@ -199,7 +200,7 @@ void reset()
     ended = false;
 }
 
-void setNextAnswer(int answer)
+void setNextAnswer(Answer answer)
 {
     state().answers.push_back(answer);
 }

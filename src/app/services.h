@@ -11,21 +11,22 @@
 
 namespace quirelle::services {
 
-// Message box button codes and answers.
-inline constexpr int vbOKOnly = 0;
-inline constexpr int vbYesNoCancel = 3;
-inline constexpr int vbYesNo = 4;
-inline constexpr int vbCritical = 16;
-inline constexpr int vbOK = 1;
-inline constexpr int vbCancel = 2;
-inline constexpr int vbYes = 6;
-inline constexpr int vbNo = 7;
+// The buttons a message box offers, its icon, and the user's answer.
+enum class Buttons { OK, YesNo, YesNoCancel };
+enum class Icon { None, Critical };
+enum class Answer { OK, Cancel, Yes, No };
 
 inline const QString programTitle = QStringLiteral("Quirelle");
 
-// Shows `prompt` with the buttons and icon of `buttons` (0, 16, 3 or 4) under `title`
-// ("Quirelle" when empty) and returns the answer (vbOK, vbYes, vbNo or vbCancel).
-int MsgBox(const QString& prompt, int buttons = vbOKOnly, const QString& title = {});
+// Shows `prompt` with `buttons` and `icon` under `title` ("Quirelle" when empty) and returns the
+// answer. Closing the box without a button answers Cancel (OK where OK is the only button).
+Answer MsgBox(const QString& prompt, Buttons buttons = Buttons::OK, Icon icon = Icon::None,
+              const QString& title = {});
+// An OK box with an icon.
+inline Answer MsgBox(const QString& prompt, Icon icon)
+{
+    return MsgBox(prompt, Buttons::OK, icon);
+}
 
 struct FileDialogSettings
 {
@@ -74,12 +75,13 @@ namespace testing {
 struct Shown
 {
     QString prompt;
-    int buttons;
+    Buttons buttons;
+    Icon icon;
     QString title;
 };
 void enable();
 void reset();
-void setNextAnswer(int answer);
+void setNextAnswer(Answer answer);
 void setNextFileName(const std::optional<QString>& fileName); // nothing = Cancel
 const std::vector<Shown>& messages();
 QString clipboard();

@@ -9,17 +9,28 @@ namespace quirelle::windows {
 void openAuthorEditor();  // populate of the author editor
 void openModelEditor();   // populate of the model editor
 void openKeywordEditor(); // populate of the keyword editor
-void openNewPaper();      // the paper window on a new, empty paper
 void openSearch();        // populate of the search window
 void openReport();        // populate of the word report
 void openMeetings();      // populate of the meeting log
+void openTimeSheet();     // populate of the time sheet
+void showTimeEntry();     // the time entry window, the way out of the program
 void writeReadingList();  // the reading list file
 void unloadSearch();      // the search window starts afresh at its next use
 
-// The paper window's hand-overs (the callers hide their own window first).
-void openPaperFromSearch(qint32 paperId);    // placed, populated, its "Summary" tab in front
-void openPaperFromTitlePick(qint32 paperId); // placed and populated, no tab chosen
-void openPaperFromReport(qint32 paperId);    // previousPaperID = -100, placed, populated
+// Windows that show the rows of the project that was open are unloaded (or refilled) when
+// another project is opened, before the user can act on them.
+void projectChanged();
+
+// Who opens the paper window, which decides what its "Back" and "<< doc" do and which tab is
+// in front.
+enum class PaperOrigin {
+    NewPaper,  // a new, empty paper: the menu's "Paper" and the panel's "Add a Paper"
+    Search,    // a result line of the search: placed, its "Summary" tab in front
+    TitlePick, // a picked title in the search's criteria: placed, no tab chosen
+    Report,    // a line of the word report: "Back" returns to the report
+};
+// The paper window on `paperId` (0 for NewPaper). The callers hide their own window first.
+void openPaper(qint32 paperId, PaperOrigin origin);
 
 // Where the paper window's "Back" returns to.
 void returnToSearch(); // placed; refilled by populate when its result list has lines, else shown

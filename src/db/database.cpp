@@ -225,11 +225,11 @@ void Database::appendTableDef(const TableDef& def)
     c.forgetTables();
 }
 
-Recordset Database::OpenRecordset(const QString& query)
+Recordset Database::OpenRecordset(const QString& query, const QVariantList& params)
 {
     auto& c = connection();
     const TranslatedSelect q = translateSelect(
-        query, [&c](const QString& name) -> const TableInfo& { return c.table(name); });
+        query, [&c](const QString& name) -> const TableInfo& { return c.table(name); }, params);
     return Recordset(m_connection, q);
 }
 
@@ -259,6 +259,30 @@ void Database::CommitTrans()
 void Database::Rollback()
 {
     connection().exec(QStringLiteral("ROLLBACK"));
+}
+
+bool Database::inTransaction() const
+{
+    return sqlite3_get_autocommit(connection().handle()) == 0;
+}
+
+ReadTransaction::ReadTransaction(Database& db)
+{
+    if (db.inTransaction())
+        return;
+    db.BeginTrans();
+    m_db = &db;
+}
+
+ReadTransaction::~ReadTransaction()
+{
+    if (!m_db)
+        return;
+    try {
+        m_db->CommitTrans();
+    } catch (...) {
+        // A transaction that only read has nothing to lose.
+    }
 }
 
 Transaction::Transaction(Database& db) : m_db(db)

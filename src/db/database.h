@@ -75,7 +75,9 @@ public:
     bool tableExists(const QString& name) const;
     void appendTableDef(const TableDef& def);
 
-    Recordset OpenRecordset(const QString& query);
+    // Opens a query of the dialect. Each `?` in it takes the next value of `params`, bound:
+    // values typed by the user reach the engine this way, never as query text.
+    Recordset OpenRecordset(const QString& query, const QVariantList& params = {});
 
     // Lets a window keep what it read from a table until the table changes.
     TableVersion tableVersion(const QString& table) const;
@@ -83,12 +85,29 @@ public:
     void BeginTrans();
     void CommitTrans();
     void Rollback();
+    bool inTransaction() const;
 
 private:
     explicit Database(std::shared_ptr<Connection> c);
     Connection& connection() const;
 
     std::shared_ptr<Connection> m_connection;
+};
+
+// Reads under one lock of the file: outside a transaction the engine takes and checks the lock
+// afresh for each statement, and a walk that reads row by row then costs many times longer.
+// Nothing is written under it, so it always ends by committing (also when the reading failed, so
+// that nothing another handler wrote meanwhile is undone). Inside a transaction it does nothing.
+class ReadTransaction
+{
+public:
+    explicit ReadTransaction(Database& db);
+    ~ReadTransaction();
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    Database* m_db = nullptr;
 };
 
 // Rolls a transaction back unless it was committed: all or nothing for one user action.

@@ -25,7 +25,7 @@ QString sqliteName(const QString& name)
 
 namespace {
 
-enum class Tok { Word, Name, String, Number, Symbol, End };
+enum class Tok { Word, Name, String, Number, Param, Symbol, End };
 
 struct Token
 {
@@ -95,6 +95,9 @@ std::vector<Token> tokenize(const QString& q)
             if (twoChar.contains(two)) {
                 out.push_back({Tok::Symbol, two});
                 i += 2;
+            } else if (c == QLatin1Char('?')) {
+                out.push_back({Tok::Param, {}});
+                ++i;
             } else if (QStringLiteral("=<>(),*;.-+").contains(c)) {
                 out.push_back({Tok::Symbol, QString(c)});
                 ++i;
@@ -109,9 +112,10 @@ std::vector<Token> tokenize(const QString& q)
 
 struct Expr
 {
-    enum Kind { Column, String, Number, Null, Not, Negate, And, Or, Compare, Like, IsNull };
+    enum Kind { Column, Value, Number, Null, Not, Negate, And, Or, Compare, Like, IsNull };
     Kind kind = Null;
-    QString text; // literal text, operator, or the column's stored name
+    QString text;     // number, operator, or the column's stored name
+    int binding = -1; // Value: the index of its value in the bindings
     const ColumnInfo* column = nullptr;
     bool negated = false;
     std::unique_ptr<Expr> left, right;
@@ -129,8 +133,8 @@ ExprPtr makeExpr(Expr::Kind kind, const QString& text = {})
 class Parser
 {
 public:
-    Parser(const QString& query, const TableLookup& lookup)
-        : m_query(query), m_tokens(tokenize(query)), m_lookup(lookup)
+    Parser(const QString& query, const TableLookup& lookup, const QVariantList& params)
+        : m_query(query), m_tokens(tokenize(query)), m_lookup(lookup), m_params(params)
     {}
 
     TranslatedSelect parse();
@@ -185,6 +189,8 @@ private:
     ExprPtr notExpr();
     ExprPtr predicate();
     ExprPtr operand();
+    ExprPtr value(const QVariant& v);
+    bool caselessValue(const Expr& e) const;
 
     QString toSql(const Expr& e) const;
 
@@ -192,6 +198,9 @@ private:
     std::vector<Token> m_tokens;
     size_t m_pos = 0;
     const TableLookup& m_lookup;
+    const QVariantList& m_params;
+    int m_nextParam = 0;
+    std::vector<QVariant> m_bindings;
     const TableInfo* m_table = nullptr;
 };
 
@@ -267,6 +276,10 @@ TranslatedSelect Parser::parse()
     accept(";");
     if (peek().kind != Tok::End)
         syntaxError(m_query);
+    if (m_nextParam != m_params.size())
+        throw DbError(err::Syntax,
+                      QStringLiteral("Too many parameters for query '%1'.").arg(m_query));
+    out.bindings = std::move(m_bindings);
 
     out.updatable = star && !distinct;
     if (out.updatable) {
@@ -388,7 +401,14 @@ ExprPtr Parser::operand()
         return e;
     }
     if (t.kind == Tok::String)
-        return makeExpr(Expr::String, next().text);
+        return value(next().text);
+    if (t.kind == Tok::Param) {
+        next();
+        if (m_nextParam >= m_params.size())
+            throw DbError(err::Syntax,
+                          QStringLiteral("Too few parameters in query '%1'.").arg(m_query));
+        return value(m_params[m_nextParam++]);
+    }
     if (t.kind == Tok::Number)
         return makeExpr(Expr::Number, next().text);
     if (t.kind == Tok::Word && t.is("null")) {
@@ -404,11 +424,23 @@ ExprPtr Parser::operand()
     syntaxError(m_query);
 }
 
-QString sqlString(const QString& s)
+ExprPtr Parser::value(const QVariant& v)
 {
-    QString quoted = s;
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    auto e = makeExpr(Expr::Value);
+    e->binding = static_cast<int>(m_bindings.size());
+    m_bindings.push_back(v);
+    return e;
+}
+
+// A value with no letters compares the same with or without regard to case.
+bool Parser::caselessValue(const Expr& x) const
+{
+    if (x.kind == Expr::Number)
+        return true;
+    if (x.kind != Expr::Value)
+        return false;
+    const QVariant& v = m_bindings[static_cast<size_t>(x.binding)];
+    return v.typeId() != QMetaType::QString || text::isCaseless(v.toString());
 }
 
 bool isTextColumn(const Expr& e)
@@ -421,8 +453,8 @@ QString Parser::toSql(const Expr& e) const
     switch (e.kind) {
     case Expr::Column:
         return sqliteName(e.text);
-    case Expr::String:
-        return sqlString(e.text);
+    case Expr::Value:
+        return QStringLiteral("?%1").arg(e.binding + 1);
     case Expr::Number:
         return e.text;
     case Expr::Null:
@@ -448,11 +480,8 @@ QString Parser::toSql(const Expr& e) const
         // Text is compared without regard to case. A value with no letters compares the same
         // either way, and comparing it plainly lets SQLite use the field's index.
         const bool text = isTextColumn(*e.left) || isTextColumn(*e.right);
-        const auto caselessLiteral = [](const Expr& x) {
-            return x.kind == Expr::Number || (x.kind == Expr::String && text::isCaseless(x.text));
-        };
         const bool equality = e.text == QLatin1String("=") || e.text == QLatin1String("<>");
-        if (text && !(equality && (caselessLiteral(*e.left) || caselessLiteral(*e.right))))
+        if (text && !(equality && (caselessValue(*e.left) || caselessValue(*e.right))))
             sql += QStringLiteral(" COLLATE JET");
         return sql + QLatin1Char(')');
     }
@@ -462,9 +491,10 @@ QString Parser::toSql(const Expr& e) const
 
 } // namespace
 
-TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup)
+TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup,
+                                 const QVariantList& params)
 {
-    Parser parser(query, lookup);
+    Parser parser(query, lookup, params);
     return parser.parse();
 }
 

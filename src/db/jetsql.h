@@ -7,8 +7,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
+#include <vector>
 
 namespace quirelle::db {
 
@@ -18,12 +20,17 @@ struct TranslatedSelect
     bool updatable = false; // `select *` from one table: rows are addressed by their row number
     QString sql;            // updatable: the row number, then the fields; otherwise the values
     QStringList columns;    // names of the values selected, when not updatable
+    // The values of the statement's parameters, in order. Every text value of the query, a
+    // literal between quotes or a `?` of the caller's, reaches SQLite bound, never as SQL text.
+    std::vector<QVariant> bindings;
 };
 
 using TableLookup = std::function<const TableInfo&(const QString& name)>;
 
-// Throws DbError (err::Syntax, err::UnknownField, or what `lookup` throws).
-TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup);
+// Throws DbError (err::Syntax, err::UnknownField, or what `lookup` throws). Each `?` of the
+// query takes the next value of `params`; a query with more `?` than values fails.
+TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup,
+                                 const QVariantList& params = {});
 
 // Writes a name as an SQLite identifier.
 QString sqliteName(const QString& name);

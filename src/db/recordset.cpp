@@ -6,6 +6,7 @@
 #include "db/connection.h"
 #include "db/dberror.h"
 #include "db/jetsql.h"
+#include "db/textrules.h"
 
 #include <sqlite3.h>
 
@@ -64,7 +65,7 @@ QVariant convertForField(const QVariant& v, const ColumnInfo& c)
         return QVariant::fromValue(static_cast<qint32>(n));
     }
     const QString text = v.toString();
-    if (c.type == FieldType::Text && text.size() > c.size) {
+    if (c.type == FieldType::Text && text::characterCount(text) > c.size) {
         throw DbError(err::FieldTooSmall,
                       QStringLiteral("The field '%1' is too small to accept the amount of data you "
                                      "attempted to add: it holds at most %2 characters.")
@@ -79,8 +80,11 @@ void bindValue(Connection& conn, sqlite3_stmt* s, int index, const QVariant& v)
     int rc;
     if (v.isNull()) {
         rc = sqlite3_bind_null(s, index);
-    } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) {
+    } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+               v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool) {
         rc = sqlite3_bind_int64(s, index, v.toLongLong());
+    } else if (v.typeId() == QMetaType::Double) {
+        rc = sqlite3_bind_double(s, index, v.toDouble());
     } else {
         const QByteArray utf8 = v.toString().toUtf8();
         rc = sqlite3_bind_text(s, index, utf8.constData(), static_cast<int>(utf8.size()),
@@ -333,6 +337,8 @@ Recordset::Recordset(std::shared_ptr<Connection> c, const TranslatedSelect& q)
     d->conn = std::move(c);
     d->updatable = q.updatable;
     Statement s(*d->conn, q.sql);
+    for (size_t i = 0; i < q.bindings.size(); ++i)
+        bindValue(*d->conn, s.get(), static_cast<int>(i + 1), q.bindings[i]);
     if (q.updatable) {
         d->table = d->conn->table(q.table);
     } else {
@@ -606,6 +612,13 @@ qint32 Field::toLong() const
 const QString& Field::name() const
 {
     return m_rs->nameAt(m_index);
+}
+
+std::optional<qint32> linkedId(Recordset& rs, const QString& field)
+{
+    bool ok = false;
+    const qint32 id = rs.Fields(field).text().trimmed().toInt(&ok);
+    return ok ? std::optional<qint32>(id) : std::nullopt;
 }
 
 } // namespace quirelle::db

@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quirelle::db {
@@ -96,5 +97,24 @@ private:
 
     std::unique_ptr<Impl> d;
 };
+
+// Runs `body` once for every row of `rs`, from the first to the last (the count is read once,
+// as the program has always walked its record sets).
+template<class F>
+void forEachRow(Recordset& rs, F&& body)
+{
+    const int count = rs.RecordCount();
+    if (count == 0)
+        return;
+    rs.MoveFirst();
+    for (int i = 0; i < count; ++i) {
+        body();
+        rs.MoveNext();
+    }
+}
+
+// The id a link table keeps as decimal text in `field` of the current row; nothing when the
+// text is not a number (such a row links to nothing).
+std::optional<qint32> linkedId(Recordset& rs, const QString& field);
 
 } // namespace quirelle::db

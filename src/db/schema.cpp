@@ -94,32 +94,62 @@ const std::vector<TableRow>& description()
     };
     return rows;
 }
+
+// Values of a paper that have no field of their own, or do not fit the one they have (a title
+// longer than the field holds, a DOI, the citation key an exchange format gave it).
+const std::vector<TableRow>& addedDescription()
+{
+    static const std::vector<TableRow> rows{
+        {"Paper Extra Fields", {
+            {"Paper ID", Text, 50, false, false, "Paper ID Index", false},
+            {"Field Name", Text, 100, false, false, nullptr, false},
+            {"Value", Memo, 0, false, true, nullptr, false}}},
+    };
+    return rows;
+}
 // clang-format on
+
+std::vector<TableDef> tableDefs(const std::vector<TableRow>& rows)
+{
+    std::vector<TableDef> out;
+    for (const TableRow& row : rows) {
+        TableDef t{QString::fromUtf8(row.name), {}, {}};
+        for (const FieldRow& f : row.fields) {
+            FieldDef field;
+            field.name = QString::fromUtf8(f.name);
+            field.type = f.type;
+            field.size = f.size;
+            field.attributes = f.autoNumber ? FieldDef::AutoIncrement : 0;
+            field.allowZeroLength = f.allowZeroLength;
+            t.fields.push_back(field);
+            if (f.index)
+                t.indexes.push_back({QString::fromUtf8(f.index), field.name, f.primary});
+        }
+        out.push_back(std::move(t));
+    }
+    return out;
+}
 
 } // namespace
 
 const std::vector<TableDef>& projectTables()
 {
-    static const std::vector<TableDef> tables = [] {
-        std::vector<TableDef> out;
-        for (const TableRow& row : description()) {
-            TableDef t{QString::fromUtf8(row.name), {}, {}};
-            for (const FieldRow& f : row.fields) {
-                FieldDef field;
-                field.name = QString::fromUtf8(f.name);
-                field.type = f.type;
-                field.size = f.size;
-                field.attributes = f.autoNumber ? FieldDef::AutoIncrement : 0;
-                field.allowZeroLength = f.allowZeroLength;
-                t.fields.push_back(field);
-                if (f.index)
-                    t.indexes.push_back({QString::fromUtf8(f.index), field.name, f.primary});
-            }
-            out.push_back(std::move(t));
-        }
-        return out;
-    }();
+    static const std::vector<TableDef> tables = tableDefs(description());
     return tables;
+}
+
+const std::vector<TableDef>& addedTables()
+{
+    static const std::vector<TableDef> tables = tableDefs(addedDescription());
+    return tables;
+}
+
+void createMissingAddedTables(Database& database)
+{
+    for (const TableDef& t : addedTables()) {
+        if (!tableExists(database, t.name))
+            createTable(database, t);
+    }
 }
 
 bool tableExists(const Database& database, const QString& name)
@@ -150,6 +180,7 @@ void createProjectFile(const QString& pathWithoutExtension)
     auto database = Database::CreateDatabase(pathWithoutExtension,
                                              QStringLiteral(";LANGID=0x0409;CP=1252;COUNTRY=0"));
     createMissingTables(*database);
+    createMissingAddedTables(*database);
     database->Close();
 }
 

@@ -1,14 +1,13 @@
 // The shared record set routines and their query texts.
 #include "db/sharedqueries.h"
 
-#include "app/services.h"
-#include "db/globals.h"
+#include "db/project.h"
 
 namespace quirelle {
 
-bool openQuery(db::Recordset& rs, const QString& query)
+bool openQuery(db::Recordset& rs, const QString& query, const QVariantList& params)
 {
-    rs = project().OpenRecordset(query);
+    rs = project().db().OpenRecordset(query, params);
     if (rs.RecordCount() > 0) {
         rs.MoveLast();
         rs.MoveFirst();
@@ -27,114 +26,111 @@ QString id(qint32 value)
 
 bool getAllAuthors()
 {
-    return openQuery(globals().rsAuthors,
+    return openQuery(project().rsAuthors,
                      QStringLiteral("select * from [Authors] order by [Surname];"));
 }
 
 bool getAuthor(qint32 authorId)
 {
-    return openQuery(globals().rsAuthors,
+    return openQuery(project().rsAuthors,
                      QStringLiteral("select * from [Authors] where [Author ID] = ") + id(authorId) +
                          QStringLiteral(" order by [Surname];"));
 }
 
 bool getAllKeywords()
 {
-    return openQuery(globals().rsKeywords,
+    return openQuery(project().rsKeywords,
                      QStringLiteral("select * from [Keywords] order by [Keyword];"));
 }
 
 bool getKeyword(qint32 keywordId)
 {
-    return openQuery(globals().rsKeywords,
+    return openQuery(project().rsKeywords,
                      QStringLiteral("select * from [Keywords] where [Keyword ID] = ") +
                          id(keywordId) + QStringLiteral(" order by [Keyword];"));
 }
 
 bool getAllModels()
 {
-    return openQuery(globals().rsModels,
+    return openQuery(project().rsModels,
                      QStringLiteral("select * from [Models] order by [Model];"));
 }
 
 bool getModel(qint32 modelId)
 {
-    return openQuery(globals().rsModels,
+    return openQuery(project().rsModels,
                      QStringLiteral("select * from [Models] where [Model ID] = ") + id(modelId) +
                          QStringLiteral(" order by [Model];"));
 }
 
 void getAllPapers()
 {
-    openQuery(globals().rsPapers, QStringLiteral("select * from [papers];"));
+    openQuery(project().rsPapers, QStringLiteral("select * from [papers];"));
 }
 
 bool getPaper(qint32 paperId)
 {
-    return openQuery(globals().rsPapers,
+    return openQuery(project().rsPapers,
                      QStringLiteral("select * from [Papers] where [Paper ID] = ") + id(paperId) +
                          QStringLiteral(";"));
 }
 
 void getAllMeetings()
 {
-    openQuery(globals().rsMeetings, QStringLiteral("select * from [meeting];"));
+    openQuery(project().rsMeetings, QStringLiteral("select * from [meeting];"));
 }
 
 bool getAllPaperAuthors()
 {
-    return openQuery(globals().rsPaperAuthors,
+    return openQuery(project().rsPaperAuthors,
                      QStringLiteral("select * from [Paper Authors List];"));
 }
 
 bool getPaperAuthors(qint32 paperId)
 {
-    return openQuery(globals().rsPaperAuthors,
+    return openQuery(project().rsPaperAuthors,
                      QStringLiteral("select * from [Paper Authors List] where [paper ID] = '") +
                          id(paperId) + QStringLiteral("';"));
 }
 
 bool getPaperKeywords(qint32 paperId)
 {
-    return openQuery(globals().rsPaperKeywords,
+    return openQuery(project().rsPaperKeywords,
                      QStringLiteral("select * from [Paper Keywords List] where [paper ID] = '") +
                          id(paperId) + QStringLiteral("';"));
 }
 
 bool getPaperModels(qint32 paperId)
 {
-    return openQuery(globals().rsPaperModels,
+    return openQuery(project().rsPaperModels,
                      QStringLiteral("select * from [Paper Models List] where [paper ID] = '") +
                          id(paperId) + QStringLiteral("';"));
 }
 
 bool getPaperReferences(qint32 paperId)
 {
-    return openQuery(globals().rsPaperReferences,
+    return openQuery(project().rsPaperReferences,
                      QStringLiteral("select * from [Paper References List] where [paper ID] = '") +
                          id(paperId) + QStringLiteral("';"));
 }
 
 bool getPaperStatements(qint32 paperId)
 {
-    return openQuery(globals().rsPaperStatements,
+    return openQuery(project().rsPaperStatements,
                      QStringLiteral("select * from [Paper Statements List] where [paper ID] = '") +
                          id(paperId) + QStringLiteral("';"));
 }
 
-bool getMaster()
+int getMaster()
 {
-    auto& rs = globals().rsMaster;
-    rs = project().OpenRecordset(QStringLiteral("select * from [Master];"));
-    if (rs.RecordCount() > 1)
-        services::MsgBox(QStringLiteral("Error - found more than one Master"),
-                         services::vbCritical);
-    return rs.RecordCount() >= 1;
+    auto& rs = project().rsMaster;
+    rs = project().db().OpenRecordset(QStringLiteral("select * from [Master];"));
+    return rs.RecordCount();
 }
 
-void openAllLists()
+int openAllLists()
 {
-    Globals& g = globals();
+    Project& g = project();
     getAllAuthors();
     getAllPapers();
     getAllModels();
@@ -144,7 +140,7 @@ void openAllLists()
     openQuery(g.rsPaperModels, QStringLiteral("select * from [Paper Models List];"));
     openQuery(g.rsPaperReferences, QStringLiteral("select * from [Paper References List];"));
     openQuery(g.rsPaperStatements, QStringLiteral("select * from [Paper Statements List];"));
-    getMaster();
+    return getMaster();
 }
 
 } // namespace quirelle

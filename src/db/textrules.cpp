@@ -126,9 +126,11 @@ LikePattern::Token LikePattern::token(Kind kind, char32_t ch)
 
 LikePattern::LikePattern(QStringView pattern)
 {
+    // The text matched is compared in its composed form (an accent pasted as a letter and a
+    // combining mark matches the one-character accent), so the pattern is composed too.
     const std::u32string p = [&] {
         std::u32string out;
-        for (uint u : pattern.toString().toUcs4())
+        for (uint u : pattern.toString().normalized(QString::NormalizationForm_C).toUcs4())
             out.push_back(static_cast<char32_t>(u));
         return out;
     }();
@@ -273,6 +275,26 @@ bool LikePattern::matches(std::string_view utf8) const
 bool LikePattern::matches(QStringView s) const
 {
     return matchFolded(foldToUcs4(s));
+}
+
+qsizetype characterCount(QStringView s)
+{
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        // The second half of a pair that stands for one character outside the basic plane is
+        // not counted again.
+        if (!(s[i].isLowSurrogate() && i > 0 && s[i - 1].isHighSurrogate()))
+            ++n;
+    }
+    return n;
+}
+
+QString leftCharacters(const QString& s, qsizetype count)
+{
+    qsizetype i = 0;
+    for (qsizetype n = 0; n < count && i < s.size(); ++n)
+        i += (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate()) ? 2 : 1;
+    return s.left(i);
 }
 
 } // namespace quirelle::db::text

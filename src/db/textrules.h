@@ -15,6 +15,12 @@ namespace quirelle::db::text {
 // tie, so "émile" sorts next to "Emile". Returns 0 exactly when the texts differ only in case.
 int collate(std::string_view a, std::string_view b);
 
+// How many characters the text holds, as the file's own checks count them (a character outside
+// the basic plane is one character, not two).
+qsizetype characterCount(QStringView s);
+// The first `count` characters of the text, never cutting a character in two.
+QString leftCharacters(const QString& s, qsizetype count);
+
 // True when the text holds no character that has another letter case, so that comparing it
 // byte for byte gives the same answer as comparing it without regard to case.
 bool isCaseless(QStringView s);

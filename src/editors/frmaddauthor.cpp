@@ -2,9 +2,6 @@
 #include "editors/frmaddauthor.h"
 
 #include "app/windows.h"
-#include "db/sharedqueries.h"
-
-#include <QLineEdit>
 
 namespace quirelle {
 
@@ -21,8 +18,7 @@ EditorDesign authorEditor()
     s.table = QStringLiteral("Authors");
     s.idField = QStringLiteral("Author ID");
     s.noun = QStringLiteral("author");
-    s.records = &Globals::rsAuthors;
-    s.reopen = [] { getAllAuthors(); };
+    s.query = QStringLiteral("select * from [Authors] order by [Surname];");
     s.gridName = QStringLiteral("MSFAuthors");
     s.gridAt = {120, 120, 6840, 2895};
     s.columns = {{QStringLiteral("Surname"), 1500, QStringLiteral("Surname")},
@@ -75,15 +71,7 @@ EditorDesign authorEditor()
 
 } // namespace
 
-frmAddAuthor::frmAddAuthor() : GridEditor(authorEditor())
-{
-    MSFAuthors = grid();
-    for (int i = 0; i < 4; ++i) {
-        lblDetails[static_cast<size_t>(i)] = label(i);
-        txtDetails[static_cast<size_t>(i)] = static_cast<QLineEdit*>(box(i));
-    }
-    cmdDelete = deleteButton();
-}
+frmAddAuthor::frmAddAuthor() : GridEditor(authorEditor()) {}
 
 void windows::openAuthorEditor()
 {

@@ -3,13 +3,6 @@
 
 #include "editors/grideditor.h"
 
-#include <array>
-
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QTableView;
-
 namespace quirelle {
 
 class frmAddAuthor final : public GridEditor, public SingleInstance<frmAddAuthor>
@@ -18,11 +11,6 @@ class frmAddAuthor final : public GridEditor, public SingleInstance<frmAddAuthor
 
 public:
     frmAddAuthor();
-
-    QTableView* MSFAuthors;
-    std::array<QLabel*, 4> lblDetails{};
-    std::array<QLineEdit*, 4> txtDetails{}; // Surname, Forenames, Occupation, Location
-    QPushButton* cmdDelete;
 };
 
 } // namespace quirelle

@@ -2,7 +2,6 @@
 #include "editors/frmaddkeyword.h"
 
 #include "app/windows.h"
-#include "db/sharedqueries.h"
 
 namespace quirelle {
 
@@ -19,8 +18,7 @@ EditorDesign keywordEditor()
     s.table = QStringLiteral("Keywords");
     s.idField = QStringLiteral("Keyword ID");
     s.noun = QStringLiteral("keyword");
-    s.records = &Globals::rsKeywords;
-    s.reopen = [] { getAllKeywords(); };
+    s.query = QStringLiteral("select * from [Keywords] order by [Keyword];");
     s.gridName = QStringLiteral("MSFKeywords");
     s.gridAt = {120, 120, 8460, 2895};
     s.columns = {{QStringLiteral("Keywords"), 2500, QStringLiteral("Keyword")},
@@ -69,15 +67,7 @@ EditorDesign keywordEditor()
 
 } // namespace
 
-frmAddKeyword::frmAddKeyword() : GridEditor(keywordEditor())
-{
-    MSFKeywords = grid();
-    for (int i = 0; i < 3; ++i) {
-        lblDetails[static_cast<size_t>(i)] = label(i);
-        txtDetails[static_cast<size_t>(i)] = box(i);
-    }
-    cmdDelete = deleteButton();
-}
+frmAddKeyword::frmAddKeyword() : GridEditor(keywordEditor()) {}
 
 void windows::openKeywordEditor()
 {

@@ -3,14 +3,6 @@
 
 #include "editors/grideditor.h"
 
-#include <array>
-
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-class QTableView;
-
 namespace quirelle {
 
 class frmAddKeyword final : public GridEditor, public SingleInstance<frmAddKeyword>
@@ -19,12 +11,6 @@ class frmAddKeyword final : public GridEditor, public SingleInstance<frmAddKeywo
 
 public:
     frmAddKeyword();
-
-    QTableView* MSFKeywords;
-    std::array<QLabel*, 3> lblDetails{};
-    // Keyword and Origin are one line (QLineEdit), Definition several (QPlainTextEdit).
-    std::array<QWidget*, 3> txtDetails{};
-    QPushButton* cmdDelete;
 };
 
 } // namespace quirelle

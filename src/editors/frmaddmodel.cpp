@@ -2,7 +2,6 @@
 #include "editors/frmaddmodel.h"
 
 #include "app/windows.h"
-#include "db/sharedqueries.h"
 
 namespace quirelle {
 
@@ -19,8 +18,7 @@ EditorDesign modelEditor()
     s.table = QStringLiteral("Models");
     s.idField = QStringLiteral("Model ID");
     s.noun = QStringLiteral("model");
-    s.records = &Globals::rsModels;
-    s.reopen = [] { getAllModels(); };
+    s.query = QStringLiteral("select * from [Models] order by [Model];");
     s.gridName = QStringLiteral("MSFModels");
     s.gridAt = {120, 120, 9060, 2895};
     s.columns = {{QStringLiteral("Models"), 2500, QStringLiteral("Model")},
@@ -80,15 +78,7 @@ EditorDesign modelEditor()
 
 } // namespace
 
-frmAddModel::frmAddModel() : GridEditor(modelEditor())
-{
-    MSFModels = grid();
-    for (int i = 0; i < 5; ++i) {
-        lblDetails[static_cast<size_t>(i)] = label(i);
-        txtDetails[static_cast<size_t>(i)] = box(i);
-    }
-    Command1 = deleteButton();
-}
+frmAddModel::frmAddModel() : GridEditor(modelEditor()) {}
 
 void windows::openModelEditor()
 {

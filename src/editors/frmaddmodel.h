@@ -3,12 +3,6 @@
 
 #include "editors/grideditor.h"
 
-#include <array>
-
-class QLabel;
-class QPushButton;
-class QTableView;
-
 namespace quirelle {
 
 class frmAddModel final : public GridEditor, public SingleInstance<frmAddModel>
@@ -17,12 +11,6 @@ class frmAddModel final : public GridEditor, public SingleInstance<frmAddModel>
 
 public:
     frmAddModel();
-
-    QTableView* MSFModels;
-    std::array<QLabel*, 5> lblDetails{};
-    // Model, Details (several lines: QPlainTextEdit), Creator, Year, Sphere (QLineEdit).
-    std::array<QWidget*, 5> txtDetails{};
-    QPushButton* Command1; // Delete
 };
 
 } // namespace quirelle

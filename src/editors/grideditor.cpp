@@ -1,9 +1,11 @@
 // The grid editor's steps: Fill, Row click, Add, Clear, Delete and Back.
 #include "editors/grideditor.h"
 
-#include "app/frmmenu.h"
 #include "app/services.h"
+#include "app/textboxes.h"
 #include "db/dberror.h"
+#include "db/project.h"
+#include "db/textrules.h"
 
 #include <QAbstractTableModel>
 #include <QCloseEvent>
@@ -69,11 +71,6 @@ private:
 
 namespace {
 
-void place(QWidget* w, const Twips& at)
-{
-    w->setGeometry(toPixels(at.left), toPixels(at.top), toPixels(at.width), toPixels(at.height));
-}
-
 constexpr int ButtonWidth = 1215;
 constexpr int ButtonHeight = 375;
 constexpr int Margin = 120;
@@ -81,7 +78,8 @@ constexpr int Margin = 120;
 } // namespace
 
 GridEditor::GridEditor(EditorDesign design)
-    : Form(design.name, design.width, design.height, design.placement), m_design(std::move(design))
+    : Form(design.name, design.width, design.height, design.placement, Panel::DisablesUntilClosed)
+    , m_design(std::move(design))
 {
     setCaption(m_design.caption);
     setBackColour(this, panelColour());
@@ -187,11 +185,6 @@ GridEditor::GridEditor(EditorDesign design)
     }
 }
 
-db::Recordset& GridEditor::records() const
-{
-    return globals().*(m_design.records);
-}
-
 const DetailBox& GridEditor::boxDesign(int index) const
 {
     return *std::find_if(m_design.boxes.begin(), m_design.boxes.end(),
@@ -200,19 +193,12 @@ const DetailBox& GridEditor::boxDesign(int index) const
 
 QString GridEditor::boxText(int index) const
 {
-    QWidget* w = box(index);
-    if (auto* line = qobject_cast<QLineEdit*>(w))
-        return line->text();
-    return static_cast<QPlainTextEdit*>(w)->toPlainText();
+    return quirelle::boxText(box(index));
 }
 
 void GridEditor::setBoxText(int index, const QString& text)
 {
-    QWidget* w = box(index);
-    if (auto* line = qobject_cast<QLineEdit*>(w))
-        line->setText(text);
-    else
-        static_cast<QPlainTextEdit*>(w)->setPlainText(text);
+    quirelle::setBoxText(box(index), text);
 }
 
 void GridEditor::Form_Load()
@@ -231,11 +217,13 @@ void GridEditor::fill()
         clear();
     m_selectedRow = 0;
 
+    Project& p = project();
     // One read transaction for the whole pass, so that the rows are read under one lock of the
     // file instead of one lock each.
-    db::Transaction reading(project());
-    m_design.reopen();
-    db::Recordset& rs = records();
+    db::ReadTransaction reading(p.db());
+    m_records = p.db().OpenRecordset(m_design.query);
+    m_generation = p.generation();
+    db::Recordset& rs = m_records;
     const int rows = rs.RecordCount();
     std::vector<db::Field> fields;
     for (const GridColumn& c : m_design.columns)
@@ -254,12 +242,10 @@ void GridEditor::fill()
         m_ids.push_back(static_cast<qint32>(id.Value().toLongLong()));
         rs.MoveNext();
     }
-    reading.commit();
 
-    // The panel is disabled once the list has been read, so that a project that cannot be read
-    // does not leave it unusable with no editor on screen.
-    frmMenu::instance().setEnabled(false);
-    // Hidden while it fills, shown once at the end.
+    // Hidden while it fills, shown once at the end (which disables the options panel: only once
+    // the list has been read, so that a project that cannot be read does not leave the panel
+    // unusable with no editor on screen).
     m_grid->setVisible(false);
     m_model->setCells(std::move(cells), rows);
     for (size_t c = 0; c < m_design.columns.size(); ++c)
@@ -270,32 +256,20 @@ void GridEditor::fill()
 
 bool GridEditor::makeCurrent(int row)
 {
-    db::Recordset& rs = records();
+    // Rows of a project that is no longer open name nothing in the one that is.
+    if (m_generation != project().generation() || !m_records.isOpen())
+        return false;
+    db::Recordset& rs = m_records;
     const qint32 wanted = m_ids[static_cast<size_t>(row - 1)];
-    const auto holdsAt = [&](int position) {
-        try {
-            if (!rs.isOpen() || position < 0 || position >= rs.RecordCount())
-                return false;
-            rs.setAbsolutePosition(position);
-            const QVariant v = rs.Fields(m_design.idField).Value();
-            return !v.isNull() && v.toLongLong() == wanted;
-        } catch (const db::DbError&) {
-            return false; // the row is gone
-        }
-    };
-    if (holdsAt(row - 1))
-        return true;
-    db::Transaction reading(project());
-    m_design.reopen();
-    bool found = holdsAt(row - 1);
-    for (int p = 0; p < rs.RecordCount() && !found; ++p)
-        found = holdsAt(p);
-    if (!found && rs.RecordCount() > 0) {
-        rs.MoveLast();
-        rs.MoveNext();
+    try {
+        if (row - 1 >= rs.RecordCount())
+            return false;
+        rs.setAbsolutePosition(row - 1);
+        const QVariant v = rs.Fields(m_design.idField).Value();
+        return !v.isNull() && v.toLongLong() == wanted;
+    } catch (const db::DbError&) {
+        return false; // the row is gone
     }
-    reading.commit();
-    return found;
 }
 
 void GridEditor::rowClick(int row)
@@ -309,7 +283,7 @@ void GridEditor::rowClick(int row)
     m_selectedRow = row;
     if (m_design.rowClickClearsFirst)
         clear();
-    db::Recordset& rs = records();
+    db::Recordset& rs = m_records;
     // A Null field leaves its box as it was, unless the boxes were emptied first.
     for (int index : m_design.rowClickOrder) {
         const QVariant v = rs.Fields(boxDesign(index).field).Value();
@@ -320,9 +294,10 @@ void GridEditor::rowClick(int row)
 
 void GridEditor::add()
 {
-    db::Recordset& rs = records();
-    if (!rs.isOpen())
-        m_design.reopen();
+    // Rows are added to the project that is open, whatever the grid showed.
+    if (!m_records.isOpen() || m_generation != project().generation())
+        m_records = project().db().OpenRecordset(m_design.query);
+    db::Recordset& rs = m_records;
     std::vector<int> written;
     rs.AddNew();
     try {
@@ -355,19 +330,20 @@ void GridEditor::refuse(const db::DbError& error, const std::vector<int>& writte
     int culprit = -1;
     // Name the field and its limit: the first text longer than its field, or the field that
     // may not be left empty.
-    const db::TableInfo& table = project().TableDefs(m_design.table);
+    const db::TableInfo& table = project().db().TableDefs(m_design.table);
     for (const db::ColumnInfo& column : table.columns) {
         for (int index : writtenBoxes) {
             const QString& field = boxDesign(index).field;
             const QString text = boxText(index);
+            const qsizetype length = db::text::characterCount(text);
             if (culprit < 0 && column.name.compare(field, Qt::CaseInsensitive) == 0 &&
-                column.type == db::FieldType::Text && text.size() > column.size) {
+                column.type == db::FieldType::Text && length > column.size) {
                 culprit = index;
                 reason = QStringLiteral("the field '%1' holds at most %2 characters, and the text "
                                         "typed has %3")
                              .arg(column.name)
                              .arg(column.size)
-                             .arg(text.size());
+                             .arg(length);
             }
         }
     }
@@ -386,7 +362,7 @@ void GridEditor::refuse(const db::DbError& error, const std::vector<int>& writte
     services::MsgBox(QStringLiteral("The %1 was not added: %2. Nothing was stored; the text is "
                                     "still in the boxes.")
                          .arg(m_design.noun, reason),
-                     services::vbCritical);
+                     services::Icon::Critical);
     if (culprit >= 0)
         box(culprit)->setFocus();
 }
@@ -403,11 +379,11 @@ void GridEditor::deleteRow()
     if (m_selectedRow < 1)
         return;
     if (m_design.deleteKind == DeleteKind::Ask &&
-        services::MsgBox(QStringLiteral("Do you wish to delete?"), services::vbYesNo) !=
-            services::vbYes)
+        services::MsgBox(QStringLiteral("Do you wish to delete?"), services::Buttons::YesNo) !=
+            services::Answer::Yes)
         return;
     if (makeCurrent(m_selectedRow))
-        records().Delete();
+        m_records.Delete();
     if (m_design.deleteKind == DeleteKind::AtOnce)
         clear();
     fill();
@@ -415,8 +391,7 @@ void GridEditor::deleteRow()
 
 void GridEditor::back()
 {
-    frmMenu::instance().enableAgain();
-    hideForm();
+    closeForm();
 }
 
 void GridEditor::closeRequested()

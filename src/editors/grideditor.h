@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/form.h"
-#include "db/globals.h"
+#include "db/recordset.h"
 
 #include <QString>
 
@@ -23,15 +23,6 @@ class DbError;
 }
 
 class GridModel;
-
-// A rectangle in twips.
-struct Twips
-{
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
 
 enum class BoxKind {
     Line,            // one line
@@ -87,8 +78,7 @@ struct EditorDesign
     QString table;   // the table the record set reads, for its field sizes
     QString idField; // the row's auto number, which tells rows apart
     QString noun;    // what one row is called in messages: "author"
-    db::Recordset Globals::*records;
-    std::function<void()> reopen; // the shared routine that opens the record set
+    QString query;   // the list's query, the same as the shared routine's for this table
 
     QString gridName;
     Twips gridAt;
@@ -121,17 +111,8 @@ public:
     // Fills the window from the project database and shows it; refreshes it when it is open.
     void populate();
 
-    QPushButton* cmdAdd = nullptr;
-    QPushButton* cmdClear = nullptr;
-    QPushButton* cmdExit = nullptr;
-
 protected:
     explicit GridEditor(EditorDesign design);
-
-    QTableView* grid() const { return m_grid; }
-    QWidget* box(int index) const { return m_boxes[static_cast<size_t>(index)]; }
-    QLabel* label(int index) const { return m_labels[static_cast<size_t>(index)]; }
-    QPushButton* deleteButton() const { return m_delete; }
 
     // Clear: empties the boxes listed in clearedBoxes.
     void clear();
@@ -139,24 +120,31 @@ protected:
     void Form_Load() override;
     void closeRequested() override;
     void closeEvent(QCloseEvent* event) override;
+    bool showsProjectRows() const override { return true; }
 
 private:
+    QWidget* box(int index) const { return m_boxes[static_cast<size_t>(index)]; }
+
     void fill();
     void rowClick(int row);
     void add();
     void deleteRow();
     void back();
 
-    db::Recordset& records() const;
     QString boxText(int index) const;
     void setBoxText(int index, const QString& text);
     const DetailBox& boxDesign(int index) const;
-    // Makes the record of data row `row` the current row of the shared record set, opening the
-    // list again when another window has put another query into it since the fill.
+    // Makes the record of data row `row` the current row, when it is still the row the user
+    // saw there: the same id, in the same project.
     bool makeCurrent(int row);
     void refuse(const db::DbError& error, const std::vector<int>& writtenBoxes);
 
     EditorDesign m_design;
+    db::Recordset m_records;  // the rows of the grid, in its order
+    quint64 m_generation = 0; // the project they were read from
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdClear = nullptr;
+    QPushButton* cmdExit = nullptr;
     QTableView* m_grid = nullptr;
     GridModel* m_model = nullptr;
     std::vector<QWidget*> m_boxes;

@@ -2,7 +2,6 @@
 #include "meetings/frmmeeting.h"
 
 #include "app/windows.h"
-#include "db/sharedqueries.h"
 
 namespace quirelle {
 
@@ -20,8 +19,7 @@ EditorDesign meetingLog()
     s.table = QStringLiteral("Meeting");
     s.idField = QStringLiteral("Counter");
     s.noun = QStringLiteral("meeting");
-    s.records = &Globals::rsMeetings;
-    s.reopen = [] { getAllMeetings(); };
+    s.query = QStringLiteral("select * from [meeting];");
     s.gridName = QStringLiteral("msfMeetings");
     s.gridAt = {120, 120, 8940, 2895};
     s.columns = {{QStringLiteral("Date"), 1000, QStringLiteral("Date")},
@@ -93,19 +91,7 @@ EditorDesign meetingLog()
 
 } // namespace
 
-frmMeeting::frmMeeting() : GridEditor(meetingLog())
-{
-    msfMeetings = grid();
-    for (int i = 0; i < 6; ++i) {
-        lblDetails[static_cast<size_t>(i)] = label(i);
-        txtDetails[static_cast<size_t>(i)] = box(i);
-    }
-}
-
-void frmMeeting::clearDetails()
-{
-    clear();
-}
+frmMeeting::frmMeeting() : GridEditor(meetingLog()) {}
 
 void windows::openMeetings()
 {

@@ -4,11 +4,6 @@
 
 #include "editors/grideditor.h"
 
-#include <array>
-
-class QLabel;
-class QTableView;
-
 namespace quirelle {
 
 class frmMeeting final : public GridEditor, public SingleInstance<frmMeeting>
@@ -17,14 +12,6 @@ class frmMeeting final : public GridEditor, public SingleInstance<frmMeeting>
 
 public:
     frmMeeting();
-
-    // Puts "" into the six boxes.
-    void clearDetails();
-
-    QTableView* msfMeetings;
-    std::array<QLabel*, 6> lblDetails{};
-    // Date, Time, Location, Those Present, Outcome (several lines: QPlainTextEdit), Subject.
-    std::array<QWidget*, 6> txtDetails{};
 };
 
 } // namespace quirelle

@@ -1,16 +1,15 @@
 // The word report window.
 #include "reports/frmreport.h"
 
-#include "app/frmmenu.h"
 #include "app/services.h"
 #include "app/windows.h"
-#include "db/globals.h"
+#include "db/listline.h"
+#include "db/project.h"
 #include "db/sharedqueries.h"
-#include "db/sqlquote.h"
+#include "search/data/searchqueries.h"
 
 #include <QComboBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,56 +17,8 @@
 
 namespace quirelle {
 
-namespace {
-
-void place(QWidget* w, int left, int top, int width, int height)
-{
-    w->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
-}
-
-// "<Paper ID> : <Title>" for the current row of a record set over [Papers].
-QString paperLine(db::Recordset& rs)
-{
-    return rs.Fields(QStringLiteral("Paper ID")).text() + QStringLiteral(" : ") +
-           rs.Fields(QStringLiteral("Title")).text();
-}
-
-// A link table holds the paper's number as text. Only a number goes into the query: anything
-// else cannot name a paper, and pasting it in would break (or change) the query.
-std::optional<qint32> linkedPaperId(db::Recordset& link)
-{
-    bool ok = false;
-    const qint32 id = link.Fields(QStringLiteral("Paper ID")).text().trimmed().toInt(&ok);
-    return ok ? std::optional<qint32>(id) : std::nullopt;
-}
-
-// Opens the paper `id` into `rs` and adds its line (and `after`, when given) for each row.
-void addPaperLines(db::Recordset& rs, qint32 id, QListWidget* list, const QString& after = {})
-{
-    if (!openQuery(rs, QStringLiteral("Select * from [Papers] where [Paper ID] = ") +
-                           QString::number(id) + QStringLiteral(";")))
-        return;
-    const int count = rs.RecordCount();
-    for (int i = 1; i <= count; ++i) {
-        list->addItem(paperLine(rs));
-        if (!after.isNull())
-            list->addItem(after);
-        rs.MoveNext();
-    }
-}
-
-} // namespace
-
-std::optional<qint32> paperIdOfLine(const QString& line)
-{
-    const qsizetype blank = line.indexOf(QLatin1Char(' '));
-    const QString head = (blank < 0 ? line : line.left(blank + 1)).trimmed();
-    bool ok = false;
-    const qint32 id = head.toInt(&ok);
-    return ok ? std::optional<qint32>(id) : std::nullopt;
-}
-
-frmReport::frmReport() : Form(QStringLiteral("frmReport"), 9240, 8280)
+frmReport::frmReport()
+    : Form(QStringLiteral("frmReport"), 9240, 8280, Placement::Child, Panel::DisablesUntilClosed)
 {
     setCaption(QStringLiteral("Report"));
 
@@ -99,7 +50,10 @@ frmReport::frmReport() : Form(QStringLiteral("frmReport"), 9240, 8280)
     // Completing as the user types would change the word behind their back.
     cmbKeyword->setCompleter(nullptr);
     place(cmbKeyword, 1080, 360, 5400, 315);
-    cmbKeyword->lineEdit()->installEventFilter(this);
+    // Enter in the word box runs "Go". The key reaches the box's text field through the combo
+    // box, which passes it on without going through event filters: its signal is what tells.
+    QObject::connect(cmbKeyword->lineEdit(), &QLineEdit::returnPressed, this,
+                     [this] { services::guarded([this] { cmdGo_Click(); }); });
     cmdGo = new QPushButton(QStringLiteral("Go"), fraKeyword);
     cmdGo->setObjectName(QStringLiteral("cmdGo"));
     place(cmdGo, 6600, 330, 975, 375);
@@ -138,26 +92,11 @@ void frmReport::closeRequested()
     cmdCancel_Click();
 }
 
-bool frmReport::eventFilter(QObject* watched, QEvent* event)
-{
-    // The window watches its frame from before its controls exist.
-    if (cmbKeyword && watched == cmbKeyword->lineEdit() && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            services::guarded([this] { cmdGo_Click(); });
-            return true;
-        }
-    }
-    return Form::eventFilter(watched, event);
-}
-
 void frmReport::populate()
 {
-    frmMenu::instance().setEnabled(false);
     cmbKeyword->clear();
-    Globals& g = globals();
     if (getAllKeywords()) {
-        db::Recordset& rs = g.rsKeywords;
+        db::Recordset& rs = project().rsKeywords;
         const int count = rs.RecordCount();
         QStringList keywords;
         keywords.reserve(count);
@@ -185,57 +124,19 @@ void frmReport::cmdGo_Click()
     lblDetails[0]->setText(QStringLiteral("Quotations containing the word ") + word);
     lblDetails[2]->setText(QStringLiteral("Keyword fields containing the word ") + word);
 
-    Globals& g = globals();
-    const QString pattern = db::sqlContainsPattern(word);
-
-    db::Recordset& titles = g.rsQuery;
-    if (openQuery(titles, QStringLiteral("Select * from Papers where Title like ") + pattern +
-                              QStringLiteral(";"))) {
-        const int count = titles.RecordCount();
-        for (int i = 1; i <= count; ++i) {
-            lstByPaperTitle->addItem(paperLine(titles));
-            titles.MoveNext();
-        }
+    lstByPaperTitle->addItems(search::titleLines(word));
+    for (const search::QuotationHit& hit : search::quotationHits(word)) {
+        for (const QString& paper : hit.paperLines)
+            lstByQuotation->addItems({paper, QStringLiteral(" ---> ") + hit.statement});
     }
-
-    db::Recordset& quotations = g.rsQuery;
-    if (openQuery(quotations,
-                  QStringLiteral("Select * from [Paper Statements List] where Statement like ") +
-                      pattern + QStringLiteral(";"))) {
-        const int count = quotations.RecordCount();
-        for (int i = 1; i <= count; ++i) {
-            if (const auto id = linkedPaperId(quotations)) {
-                addPaperLines(g.rsSubQuery, *id, lstByQuotation,
-                              QStringLiteral(" ---> ") +
-                                  quotations.Fields(QStringLiteral("statement")).text());
-            }
-            quotations.MoveNext();
-        }
-    }
-
-    db::Recordset& keywords = g.rsKeywords;
-    if (openQuery(keywords, QStringLiteral("select * from [Keywords] where [Keyword] like ") +
-                                pattern + QStringLiteral(";"))) {
-        // Only the first keyword the engine returns, as the report has always done.
-        const QString keywordId = keywords.Fields(QStringLiteral("Keyword ID")).text();
-        db::Recordset& links = g.rsPaperKeywords;
-        if (openQuery(links,
-                      QStringLiteral("select * from [Paper Keywords List] where [Keywords id] = ") +
-                          keywordId + QStringLiteral(";"))) {
-            const int count = links.RecordCount();
-            for (int i = 1; i <= count; ++i) {
-                if (const auto id = linkedPaperId(links))
-                    addPaperLines(g.rsPapers, *id, lstByKeyword);
-                links.MoveNext();
-            }
-        }
-    }
+    // Only the papers of the first keyword the engine returns, as the report has always done.
+    if (const auto papers = search::firstKeywordPapers({word, std::nullopt, std::nullopt}))
+        lstByKeyword->addItems(*papers);
 }
 
 void frmReport::cmdCancel_Click()
 {
-    frmMenu::instance().enableAgain();
-    hideForm();
+    closeForm();
 }
 
 void frmReport::list_DblClick(QListWidget* list, QListWidgetItem* item)
@@ -250,11 +151,11 @@ void frmReport::list_DblClick(QListWidget* list, QListWidgetItem* item)
         --row;
         list->setCurrentRow(row);
     }
-    const auto id = paperIdOfLine(list->item(row)->text());
+    const auto id = ListLine::idOf(list->item(row)->text());
     if (!id)
         return;
     hideForm();
-    windows::openPaperFromReport(*id);
+    windows::openPaper(*id, windows::PaperOrigin::Report);
 }
 
 } // namespace quirelle

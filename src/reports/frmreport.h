@@ -5,7 +5,6 @@
 #include "app/form.h"
 
 #include <array>
-#include <optional>
 
 class QComboBox;
 class QGroupBox;
@@ -26,6 +25,16 @@ public:
     // Refills the word box with every keyword, disables the options panel and shows the window.
     void populate();
 
+protected:
+    void Form_Load() override;
+    void closeRequested() override;
+    bool showsProjectRows() const override { return true; }
+
+private:
+    void cmdGo_Click();
+    void cmdCancel_Click();
+    void list_DblClick(QListWidget* list, QListWidgetItem* item);
+
     QGroupBox* fraKeyword;
     std::array<QLabel*, 4> lblDetails{};
     QComboBox* cmbKeyword = nullptr;
@@ -34,20 +43,6 @@ public:
     QListWidget* lstByQuotation;
     QListWidget* lstByKeyword;
     QPushButton* cmdCancel;
-
-protected:
-    void Form_Load() override;
-    void closeRequested() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void cmdGo_Click();
-    void cmdCancel_Click();
-    void list_DblClick(QListWidget* list, QListWidgetItem* item);
 };
-
-// The Paper ID a list line begins with: the text up to its first blank. Nothing when the line
-// does not begin with a number.
-std::optional<qint32> paperIdOfLine(const QString& line);
 
 } // namespace quirelle

@@ -1,12 +1,8 @@
-// The reading list: every paper of the project with its authors, title, publication and year,
-// written as one record per paper to "Reading List.txt" in the program's folder.
+// The reading list, written to "Reading List.txt" in the working directory, beside the settings
+// file, with the user told where it is.
 #pragma once
 
-#include <QString>
-
 namespace quirelle {
-
-inline const QString readingListFileName = QStringLiteral("Reading List.txt");
 
 // From this many papers on, a progress dialog shows while the file is written.
 inline constexpr int readingListProgressFrom = 1000;

@@ -1,11 +1,11 @@
 // The search window.
 #include "search/frmsearchpapers.h"
 
-#include "app/frmmenu.h"
 #include "app/services.h"
 #include "app/windows.h"
+#include "db/listline.h"
 #include "db/sharedqueries.h"
-#include "search/searchqueries.h"
+#include "search/data/searchqueries.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -20,17 +20,14 @@ namespace quirelle {
 
 namespace {
 
-void place(QWidget* w, int left, int top, int width, int height)
-{
-    w->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
-}
-
 const char* const modeCaptions[] = {"Title", "Author", "Model", "Rating", "Quotation", "Keyword"};
 
 } // namespace
 
 frmSearchPapers::frmSearchPapers()
-    : Form(QStringLiteral("frmSearchPapers"), 6360, 7080), m_criteria(new QStringListModel(this))
+    : Form(QStringLiteral("frmSearchPapers"), 6360, 7080, Placement::Child,
+           Panel::DisablesUntilClosed)
+    , m_criteria(new QStringListModel(this))
 {
     setCaption(QStringLiteral("Quirelle"));
     setBackColour(this, panelColour());
@@ -119,7 +116,6 @@ void frmSearchPapers::closeRequested()
 
 void frmSearchPapers::populate()
 {
-    frmMenu::instance().setEnabled(false);
     getAllPapers();
     getAllModels(); // leaves its first row current
     showForm();
@@ -175,7 +171,7 @@ void frmSearchPapers::cmdFind_Click()
         return;
     case search::Outcome::Then::OpenPaper:
         hideForm();
-        windows::openPaperFromTitlePick(found.paperToOpen);
+        windows::openPaper(found.paperToOpen, windows::PaperOrigin::TitlePick);
         break;
     case search::Outcome::Then::EndStep:
         break;
@@ -186,18 +182,22 @@ void frmSearchPapers::cmdFind_Click()
 void frmSearchPapers::lstOptions_Click(QListWidgetItem* item)
 {
     // Only a paper's line names a paper; "No entried found..." names none.
-    const auto paperId = item ? search::lineId(item->text()) : std::nullopt;
-    if (!paperId)
+    const auto line = item ? ListLine::parse(item->text()) : std::nullopt;
+    if (!line)
         return;
     hideForm();
-    windows::openPaperFromSearch(*paperId);
+    windows::openPaper(line->id, windows::PaperOrigin::Search);
 }
 
 void frmSearchPapers::cmdCancel_Click()
 {
-    frmMenu::instance().enableAgain();
     lstOptions->clear();
-    hideForm();
+    closeForm();
+}
+
+bool frmSearchPapers::hasResults() const
+{
+    return lstOptions->count() >= 1;
 }
 
 } // namespace quirelle

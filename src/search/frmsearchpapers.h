@@ -25,17 +25,13 @@ public:
 
     // Disables the options panel and shows the window; mode, criterion and results stay.
     void populate();
-
-    QGroupBox* fraSearchBy;
-    QComboBox* cmbSearchCriteria;
-    QPushButton* cmdFind;
-    std::array<QRadioButton*, 6> optSearch{};
-    QPushButton* cmdCancel;
-    QListWidget* lstOptions;
+    // Whether the result list holds any line ("Back" of the paper window asks).
+    bool hasResults() const;
 
 protected:
     void Form_Load() override;
     void closeRequested() override;
+    bool showsProjectRows() const override { return true; }
 
 private:
     void optSearch_Click(int index);
@@ -48,6 +44,12 @@ private:
     void setCriteriaItems(const QStringList& items);
     void endStep();
 
+    QGroupBox* fraSearchBy;
+    QComboBox* cmbSearchCriteria;
+    QPushButton* cmdFind;
+    std::array<QRadioButton*, 6> optSearch{};
+    QPushButton* cmdCancel;
+    QListWidget* lstOptions;
     QStringListModel* m_criteria;
 };
 

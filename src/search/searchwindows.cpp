@@ -1,10 +1,7 @@
 // How the main window, the options panel and the paper window reach the search window.
 #include "app/windows.h"
 
-#include "app/frmmenu.h"
 #include "search/frmsearchpapers.h"
-
-#include <QListWidget>
 
 namespace quirelle::windows {
 
@@ -15,10 +12,6 @@ void openSearch()
 
 void unloadSearch()
 {
-    // Gone while up (another project opened meanwhile), it can no longer give the options panel
-    // back as its "Back" does.
-    if (frmSearchPapers::isLoaded() && frmSearchPapers::instance().isShown())
-        frmMenu::instance().enableAgain();
     frmSearchPapers::unload();
 }
 
@@ -26,7 +19,7 @@ void returnToSearch()
 {
     frmSearchPapers& w = frmSearchPapers::instance();
     w.placeByPositionForm();
-    if (w.lstOptions->count() >= 1)
+    if (w.hasResults())
         w.populate();
     else
         w.showForm();

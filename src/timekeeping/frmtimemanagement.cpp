@@ -1,10 +1,10 @@
 // Time entry.
 #include "timekeeping/frmtimemanagement.h"
 
-#include "app/frmmain.h"
 #include "app/services.h"
+#include "app/windows.h"
 #include "db/dberror.h"
-#include "db/globals.h"
+#include "db/project.h"
 #include "db/sharedqueries.h"
 
 #include <QComboBox>
@@ -16,9 +16,7 @@ namespace quirelle {
 frmTimeManagement::frmTimeManagement() : Form(QStringLiteral("frmTimeManagement"), 4200, 1700)
 {
     setCaption(QStringLiteral("Time Management"));
-    const auto place = [](QWidget* w, int left, int top, int width, int height) {
-        w->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
-    };
+    // Both boxes take the text as typed: no completion from their lists changes it.
     Label1[0] = new QLabel(QStringLiteral("Use:"), this);
     Label1[0]->setObjectName(controlName(QStringLiteral("Label1"), 0));
     place(Label1[0], 120, 120, 1500, 255);
@@ -26,6 +24,7 @@ frmTimeManagement::frmTimeManagement() : Form(QStringLiteral("frmTimeManagement"
     cmbWork->setObjectName(QStringLiteral("cmbWork"));
     cmbWork->setEditable(true);
     cmbWork->setInsertPolicy(QComboBox::NoInsert);
+    cmbWork->setCompleter(nullptr);
     place(cmbWork, 120, 400, 3900, 315);
     Label1[1] = new QLabel(QStringLiteral("Hours:"), this);
     Label1[1]->setObjectName(controlName(QStringLiteral("Label1"), 1));
@@ -34,6 +33,7 @@ frmTimeManagement::frmTimeManagement() : Form(QStringLiteral("frmTimeManagement"
     cmbTime->setObjectName(QStringLiteral("cmbTime"));
     cmbTime->setEditable(true);
     cmbTime->setInsertPolicy(QComboBox::NoInsert);
+    cmbTime->setCompleter(nullptr);
     cmbTime->addItems({QStringLiteral("1/2"), QStringLiteral("1"), QStringLiteral("2"),
                        QStringLiteral("3"), QStringLiteral("4")});
     cmbTime->setCurrentIndex(-1);
@@ -55,12 +55,13 @@ frmTimeManagement::frmTimeManagement() : Form(QStringLiteral("frmTimeManagement"
 
 void frmTimeManagement::Form_Load()
 {
-    db::Recordset& rs = globals().rsTimeManagement;
-    openQuery(rs, QStringLiteral("select * from [Time Management];"));
-    const int count = rs.RecordCount();
-    for (int i = 1; i <= count; ++i) {
-        cmbWork->addItem(rs.Fields(QStringLiteral("Subject")).text());
-        rs.MoveNext();
+    // Without a project there is nothing to list, and nothing to log the hours in.
+    if (project().isOpen()) {
+        db::Recordset& rs = project().rsTimeManagement;
+        openQuery(rs, QStringLiteral("select * from [Time Management];"));
+        QStringList subjects;
+        db::forEachRow(rs, [&] { subjects << rs.Fields(QStringLiteral("Subject")).text(); });
+        cmbWork->addItems(subjects);
     }
     cmbWork->setCurrentIndex(-1);
     placeByPositionForm();
@@ -70,11 +71,10 @@ void frmTimeManagement::cmdAdd_Click()
 {
     const QString work = cmbWork->currentText();
     const QString time = cmbTime->currentText();
-    if (!work.isEmpty() && !time.isEmpty()) {
-        db::Recordset& rs = globals().rsTimeManagement;
+    if (!work.isEmpty() && !time.isEmpty() && project().isOpen()) {
         try {
-            // The time sheet may have put another query into the shared record set since Load.
-            openQuery(rs, QStringLiteral("select * from [Time Management];"));
+            db::Recordset rs =
+                project().db().OpenRecordset(QStringLiteral("select * from [Time Management];"));
             rs.AddNew();
             rs.Fields(QStringLiteral("Time")) =
                 time == QLatin1String("1/2") ? QStringLiteral("0.5") : time;
@@ -83,18 +83,23 @@ void frmTimeManagement::cmdAdd_Click()
         } catch (const db::DbError& e) {
             // The entry is not lost silently: say why, and let the user mend it.
             services::MsgBox(QStringLiteral("The hours could not be stored: ") + e.description(),
-                             services::vbCritical);
+                             services::Icon::Critical);
             return;
         }
     }
     hideForm();
-    frmMain::instance().exitApplication();
+    frame().exitApplication();
 }
 
 void frmTimeManagement::cmdDone_Click()
 {
     hideForm();
-    frmMain::instance().exitApplication();
+    frame().exitApplication();
+}
+
+void windows::showTimeEntry()
+{
+    frmTimeManagement::instance().showForm();
 }
 
 void frmTimeManagement::closeRequested()

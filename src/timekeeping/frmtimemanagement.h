@@ -19,19 +19,20 @@ class frmTimeManagement final : public Form, public SingleInstance<frmTimeManage
 public:
     frmTimeManagement();
 
+protected:
+    void Form_Load() override;
+    void closeRequested() override;
+    bool showsProjectRows() const override { return true; }
+
+private:
+    void cmdAdd_Click();
+    void cmdDone_Click();
+
     std::array<QLabel*, 2> Label1{};
     QComboBox* cmbWork;
     QComboBox* cmbTime;
     QPushButton* cmdAdd;
     QPushButton* cmdDone;
-
-protected:
-    void Form_Load() override;
-    void closeRequested() override;
-
-private:
-    void cmdAdd_Click();
-    void cmdDone_Click();
 };
 
 } // namespace quirelle

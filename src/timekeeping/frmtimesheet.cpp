@@ -2,9 +2,9 @@
 #include "timekeeping/frmtimesheet.h"
 
 #include "app/services.h"
-#include "db/globals.h"
+#include "app/windows.h"
+#include "db/project.h"
 #include "db/sharedqueries.h"
-#include "db/sqlquote.h"
 
 #include <QListWidget>
 #include <QLocale>
@@ -63,29 +63,32 @@ void frmTimeSheet::Form_Load()
 
 void frmTimeSheet::populate()
 {
-    Globals& g = globals();
+    Project& p = project();
     lstTimesheet->clear();
-    db::Recordset& subjects = g.rsTimeManagement;
+    db::Recordset& subjects = p.rsTimeManagement;
     if (!openQuery(subjects, QStringLiteral("select distinct [subject] from [Time Management];")))
         return;
-    const int count = subjects.RecordCount();
-    for (int i = 1; i <= count; ++i) {
+    db::ReadTransaction reading(p.db());
+    db::forEachRow(subjects, [&] {
         const QString subject = subjects.Fields(QStringLiteral("Subject")).text();
-        db::Recordset& rows = g.rsTimeSheet;
-        if (openQuery(rows, QStringLiteral("select * from [Time Management] where [subject] = ") +
-                                db::sqlText(subject))) {
-            // Entries that are not a number (hours typed freely) are left out of the total.
-            qint64 total = 0;
-            for (int j = 1; j <= rows.RecordCount(); ++j) {
-                if (const auto hours = parseHours(rows.Fields(QStringLiteral("Time")).text()))
-                    total += *hours;
-                rows.MoveNext();
-            }
-            lstTimesheet->addItem(subject + QStringLiteral(" = ") + formatHours(total));
-        }
-        subjects.MoveNext();
-    }
+        db::Recordset rows = p.db().OpenRecordset(
+            QStringLiteral("select * from [Time Management] where [subject] = ?"), {subject});
+        if (rows.RecordCount() == 0)
+            return;
+        // Entries that are not a number (hours typed freely) are left out of the total.
+        qint64 total = 0;
+        db::forEachRow(rows, [&] {
+            if (const auto hours = parseHours(rows.Fields(QStringLiteral("Time")).text()))
+                total += *hours;
+        });
+        lstTimesheet->addItem(subject + QStringLiteral(" = ") + formatHours(total));
+    });
     showForm();
+}
+
+void windows::openTimeSheet()
+{
+    frmTimeSheet::instance().populate();
 }
 
 } // namespace quirelle

@@ -18,11 +18,13 @@ public:
     frmTimeSheet();
     void populate();
 
-    QListWidget* lstTimesheet;
-    QPushButton* cmdBack;
-
 protected:
     void Form_Load() override;
+    bool showsProjectRows() const override { return true; }
+
+private:
+    QListWidget* lstTimesheet;
+    QPushButton* cmdBack;
 };
 
 // Hours as stored, in ten-thousandths of an hour: "0.5", "3", "2,5" in the user's own number

@@ -2,8 +2,7 @@
 // dialect (names, comparisons, ordering, like), quoting, transactions and bad files.
 #include "db/database.h"
 #include "db/dberror.h"
-#include "db/sqlquote.h"
-#include "testsupport.h"
+#include "dbtestsupport.h"
 
 #include <QFile>
 #include <QTest>
@@ -333,26 +332,32 @@ private slots:
         QCOMPARE(r.RecordCount(), 3);
     }
 
-    void quotingKeepsQueriesWhole()
+    void valuesKeepQueriesWhole()
     {
         test::TempProject p;
         addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "O'Brien"}});
         addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "Smith"}});
-        const auto find = [&](const QString& where) {
+        addRow(p.db(), QStringLiteral("Authors"), {{"Surname", QString::fromUtf8("nul\0here", 8)}});
+        const auto find = [&](const QString& where, const QVariantList& params = {}) {
             return p.db()
-                .OpenRecordset(QStringLiteral("select * from [Authors] where ") + where)
+                .OpenRecordset(QStringLiteral("select * from [Authors] where ") + where, params)
                 .RecordCount();
         };
-        QCOMPARE(find(QStringLiteral("[Surname] = ") + sqlText(QStringLiteral("o'brien"))), 1);
-        QCOMPARE(find(QStringLiteral("[Surname] like ") + sqlContainsPattern(QStringLiteral("'B"))),
-                 1);
+        // Bound values, and literals of the query text, which reach SQLite bound as well.
+        QCOMPARE(find(QStringLiteral("[Surname] = ?"), {QStringLiteral("o'brien")}), 1);
+        QCOMPARE(find(QStringLiteral("[Surname] = 'o''brien'")), 1);
+        QCOMPARE(find(QStringLiteral("[Surname] like ?"), {QStringLiteral("*'B*")}), 1);
+        QCOMPARE(find(QStringLiteral("[Surname] like ?"), {QStringLiteral("*m?th*")}), 1);
+        QCOMPARE(find(QStringLiteral("[Surname] = ?"), {QStringLiteral("x' or '1'='1")}), 0);
         QCOMPARE(
-            find(QStringLiteral("[Surname] like ") + sqlContainsPattern(QStringLiteral("m?th"))),
-            1);
-        QCOMPARE(find(QStringLiteral("[Surname] = ") + sqlText(QStringLiteral("x' or '1'='1"))), 0);
-        QCOMPARE(find(QStringLiteral("[Surname] like ") +
-                      sqlContainsPattern(QStringLiteral("x' or surname like '"))),
-                 0);
+            find(QStringLiteral("[Surname] like ?"), {QStringLiteral("*x' or surname like '*")}),
+            0);
+        QCOMPARE(find(QStringLiteral("[Surname] like ?"), {QString::fromUtf8("*\0h*", 4)}), 1);
+        QCOMPARE(find(QStringLiteral("[Surname] like '*") + QString::fromUtf8("\0", 1) +
+                      QStringLiteral("h*'")),
+                 1);
+        QCOMPARE(errorNumber([&] { find(QStringLiteral("[Surname] = ?")); }), err::Syntax);
+        QCOMPARE(errorNumber([&] { find(QStringLiteral("[Surname] = ?"), {1, 2}); }), err::Syntax);
         QCOMPARE(errorNumber([&] { find(QStringLiteral("[Surname] = 'O'Brien'")); }), err::Syntax);
         QCOMPARE(errorNumber([&] { find(QStringLiteral("[Nickname] = 'x'")); }), err::UnknownField);
         QCOMPARE(
@@ -361,7 +366,7 @@ private slots:
         QCOMPARE(
             errorNumber([&] { p.db().OpenRecordset(QStringLiteral("delete from [Authors];")); }),
             err::Syntax);
-        QCOMPARE(countRows(p.db(), QStringLiteral("Authors")), 2);
+        QCOMPARE(countRows(p.db(), QStringLiteral("Authors")), 3);
     }
 
     void textRoundTrips()
@@ -477,7 +482,7 @@ private slots:
         QCOMPARE(test::sqliteShell(p.file(),
                                    QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = "
                                                   "'table' AND name NOT LIKE 'sqlite_%';")),
-                 QStringLiteral("12"));
+                 QStringLiteral("13")); // twelve tables and the extra fields
         // The shell keeps the field rules too.
         QVERIFY(
             test::sqliteShell(p.file(), QStringLiteral("INSERT INTO Papers (Title) VALUES ('');"))

@@ -1,8 +1,10 @@
-// The project schema: twelve tables in order with their fields, created empty; existing tables
-// kept.
+// The project schema: a new project has every table, empty; tables that exist keep their rows;
+// a file made before a table was added gets it when it is opened.
+#include "db/project.h"
 #include "db/schema.h"
-#include "testsupport.h"
+#include "dbtestsupport.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace quirelle;
@@ -13,54 +15,19 @@ class TstSchema : public QObject
     Q_OBJECT
 
 private slots:
-    void newProjectHasTwelveEmptyTables()
+    void newProjectHasEveryTableEmpty()
     {
         test::TempProject p;
-        const QStringList expected{"Authors",
-                                   "Keywords",
-                                   "Master",
-                                   "Meeting",
-                                   "Models",
-                                   "Paper Authors List",
-                                   "Paper Keywords List",
-                                   "Paper Models List",
-                                   "Paper References List",
-                                   "Paper Statements List",
-                                   "Papers",
-                                   "Time Management"};
-        QStringList names;
-        for (const TableDef& t : projectTables())
-            names << t.name;
-        QCOMPARE(names, expected);
-        for (const QString& t : expected) {
-            QVERIFY2(tableExists(p.db(), t), qPrintable(t));
-            QVERIFY(tableExists(p.db(), t.toUpper()));
-            QCOMPARE(test::countRows(p.db(), t), 0);
+        std::vector<TableDef> all = projectTables();
+        all.insert(all.end(), addedTables().begin(), addedTables().end());
+        for (const TableDef& t : all) {
+            QVERIFY2(tableExists(p.db(), t.name.toUpper()), qPrintable(t.name));
+            QCOMPARE(test::countRows(p.db(), t.name), 0);
         }
         QVERIFY(!tableExists(p.db(), QStringLiteral("Paper")));
     }
 
-    void fieldsAsDescribed()
-    {
-        test::TempProject p;
-        const TableInfo& papers = p.db().TableDefs(QStringLiteral("papers"));
-        QStringList names;
-        for (const ColumnInfo& c : papers.columns)
-            names << c.name;
-        QCOMPARE(names, QStringList({"Paper ID", "Title", "Year", "Summary", "Status", "Rating",
-                                     "Publication Type", "Publication name"}));
-        QCOMPARE(papers.columns[0].type, FieldType::Long);
-        QVERIFY(papers.columns[0].autoNumber);
-        QCOMPARE(papers.columns[1].size, 100);
-        QCOMPARE(papers.columns[3].type, FieldType::Memo);
-        QCOMPARE(papers.columns[7].size, 255);
-        const TableInfo& links = p.db().TableDefs(QStringLiteral("Paper Keywords List"));
-        QCOMPARE(links.columns[0].name, QStringLiteral("Keywords ID"));
-        QVERIFY(links.columns[0].autoNumber);
-        QCOMPARE(links.columns[2].size, 30);
-    }
-
-    void existingTableKeepsItsRows()
+    void existingTablesKeepTheirRows()
     {
         test::TempProject p;
         test::addRow(p.db(), QStringLiteral("Papers"), {{"Title", "kept"}});
@@ -75,6 +42,35 @@ private slots:
         createMissingTables(*db);
         QCOMPARE(test::countRows(*db, QStringLiteral("Papers")), 1);
         QVERIFY(tableExists(*db, QStringLiteral("Time Management")));
+    }
+
+    void olderFileGetsTheAddedTablesWhenOpened()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("older"));
+        {
+            auto db = Database::CreateDatabase(path);
+            createMissingTables(*db); // the described tables only, as older versions made them
+            test::addRow(*db, QStringLiteral("Papers"), {{"Title", "old"}});
+        }
+        // Opened read-only, it is not changed, and it still opens.
+        QVERIFY(project().open(path, nullptr, true));
+        QVERIFY(!project().db().tableExists(QStringLiteral("Paper Extra Fields")));
+        QVERIFY(project().open(path));
+        QVERIFY(project().db().tableExists(QStringLiteral("Paper Extra Fields")));
+        QCOMPARE(test::countRows(project().db(), QStringLiteral("Papers")), 1);
+        project().close();
+
+        // A file without the described tables is not a project, and opening it keeps the
+        // project that was open.
+        test::TempProject kept;
+        auto other = Database::CreateDatabase(dir.filePath(QStringLiteral("other")));
+        other->Close();
+        QString reason;
+        QVERIFY(!project().open(dir.filePath(QStringLiteral("other")), &reason));
+        QVERIFY2(reason.contains(QStringLiteral("Authors")), qPrintable(reason));
+        QCOMPARE(project().projectFilePath, kept.pathWithoutExtension());
+        QVERIFY(project().rsPapers.isOpen());
     }
 };
 

@@ -1,11 +1,24 @@
 // Identifiers, quotation sentences and references of the paper window.
-#include "paper/papertext.h"
+#include "paper/data/papertext.h"
+
+#include "db/textrules.h"
 
 #include <algorithm>
 
 namespace quirelle::paper {
 
 namespace {
+
+using db::text::leftCharacters;
+
+// The last `count` characters of `s`, never cutting a character in two.
+QString rightCharacters(const QString& s, qsizetype count)
+{
+    qsizetype i = s.size();
+    for (qsizetype n = 0; n < count && i > 0; ++n)
+        i -= (i >= 2 && s[i - 1].isLowSurrogate() && s[i - 2].isHighSurrogate()) ? 2 : 1;
+    return s.mid(i);
+}
 
 struct SurnamePlace
 {
@@ -37,21 +50,6 @@ SurnamePlace surnamePlace(const QString& line)
 
 } // namespace
 
-QString identifierText(const QString& line)
-{
-    const qsizetype blank = line.indexOf(QLatin1Char(' '));
-    return (blank < 0 ? line : line.left(blank + 1)).trimmed();
-}
-
-std::optional<qint32> identifierOf(const QString& line)
-{
-    bool ok = false;
-    const qint32 id = identifierText(line).toInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    return id;
-}
-
 QString surnameOfAuthorLine(const QString& line)
 {
     const SurnamePlace p = surnamePlace(line);
@@ -64,22 +62,22 @@ QString quotationSentence(const QStringList& authorLines, const QString& year,
     QString text;
     if (authorLines.size() >= 3) {
         const QString surname = surnameOfAuthorLine(authorLines[0]);
-        text = surname + QStringLiteral(" et al. [") + surname.left(4).toUpper();
+        text = surname + QStringLiteral(" et al. [") + leftCharacters(surname, 4).toUpper();
     } else if (authorLines.size() == 2) {
         // The key letters are the four characters where the first surname begins, whatever
         // they are: a short surname runs on into ", " and the forenames.
         const SurnamePlace p = surnamePlace(authorLines[0]);
-        const QString key = authorLines[0].mid(p.start, 4).toUpper();
+        const QString key = leftCharacters(authorLines[0].mid(p.start), 4).toUpper();
         text = surnameOfAuthorLine(authorLines[0]) + QStringLiteral(" and ") +
                surnameOfAuthorLine(authorLines[1]) + QStringLiteral(" [") + key;
     } else if (authorLines.size() == 1) {
         const QString surname = surnameOfAuthorLine(authorLines[0]);
-        text = surname + QStringLiteral(" [") + surname.left(4).toUpper();
+        text = surname + QStringLiteral(" [") + leftCharacters(surname, 4).toUpper();
     } else {
         text = QStringLiteral("[");
     }
     if (!year.isEmpty())
-        text += year.trimmed().right(2);
+        text += rightCharacters(year.trimmed(), 2);
     return text + QStringLiteral("] stated that '") + statement + QLatin1Char('\'');
 }
 
@@ -91,7 +89,7 @@ QString statementOfLine(const QString& line)
 
 QString referenceAuthor(const QString& surname, const QString& forenames)
 {
-    return surname + QLatin1Char(' ') + forenames.left(1) + QLatin1Char('.');
+    return surname + QLatin1Char(' ') + leftCharacters(forenames, 1) + QLatin1Char('.');
 }
 
 QString referenceText(const QStringList& authors, const QString& title,

@@ -1,23 +1,18 @@
 // The six ways of searching the papers: how a criterion is read (an item picked from the
 // criteria list, or typed text), the queries each mode runs and the result lines they give.
-// No widgets here: the search window shows what a search found.
+// No widgets here: the search window shows what a search found, and the word report runs the
+// title, quotation and keyword queries of the same words.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace quirelle::search {
 
 enum class Mode { Title = 0, Author = 1, Model = 2, Rating = 3, Quotation = 4, Keyword = 5 };
-
-// The line shown for a row: the identifier, " : " and the row's text.
-QString rowLine(qint32 id, const QString& text);
-
-// The identifier of a line that has the form of a list line: a number, " : ", then its text.
-// Nothing for anything else (typed text, "No entried found...", a number too large for an id).
-std::optional<qint32> lineId(const QString& line);
 
 // A typed Keyword criterion cut at its first two commas, untrimmed. `second` is only there
 // when there are two commas; `third` is the rest after the second comma, or after the only one.
@@ -28,8 +23,6 @@ struct KeywordTerms
     std::optional<QString> third;
 };
 KeywordTerms splitKeywordTerms(const QString& criterion);
-// The keyword query of a typed Keyword criterion; an empty second or third term adds nothing.
-QString keywordQuery(const KeywordTerms& terms);
 
 // What a search found and what the window does after showing its lines.
 struct Outcome
@@ -46,11 +39,24 @@ struct Outcome
     qint32 paperToOpen = 0;
 };
 
-// Runs the search of `mode` for `criterion` on the project database, through the shared
-// record sets the search has always used.
+// Runs the search of `mode` for `criterion` on the project database.
 Outcome run(Mode mode, const QString& criterion);
 
 // The criteria list of a mode, in the order of its record set.
 QStringList criteriaItems(Mode mode);
+
+// The queries the word report shares with the search, each for text typed by the user.
+// The lines of the papers whose title holds `typed`.
+QStringList titleLines(const QString& typed);
+// Each quotation that holds `typed`, with the lines of its paper.
+struct QuotationHit
+{
+    QString statement;
+    QStringList paperLines;
+};
+std::vector<QuotationHit> quotationHits(const QString& typed);
+// The lines of the papers linked to the first keyword the keyword query of `terms` returns;
+// nothing when no keyword matches (an empty list when it matches but no paper carries it).
+std::optional<QStringList> firstKeywordPapers(const KeywordTerms& terms);
 
 } // namespace quirelle::search

@@ -1,20 +1,14 @@
-// The texts of the paper window that are built from its lines: identifiers read back from a
-// list or combo line, the quotation sentence with its author-year key, and the one-line
-// reference. Pure functions, so that their rules can be checked on their own.
+// The texts of the paper window that are built from its lines: the quotation sentence with its
+// author-year key, and the one-line reference. Pure functions, so that their rules can be
+// checked on their own. Texts are cut at whole characters: a letter outside the basic plane is
+// never split in two.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
-#include <optional>
 
 namespace quirelle::paper {
-
-// The identifier text a line begins with: the text up to its first blank, trimmed (the whole
-// line, trimmed, when it has no blank).
-QString identifierText(const QString& line);
-// That identifier as a number; nothing when it is not a whole number.
-std::optional<qint32> identifierOf(const QString& line);
 
 // The surname of an author line "[Author ID] : Surname, Forenames": the text after the colon
 // and its blank, up to the blank that follows the surname's comma.

@@ -1,0 +1,106 @@
+// Opening and closing the project.
+#include "db/project.h"
+
+#include "db/dberror.h"
+#include "db/schema.h"
+#include "db/sharedqueries.h"
+
+namespace quirelle {
+
+Project& project()
+{
+    static Project p;
+    return p;
+}
+
+db::Database& Project::db()
+{
+    if (!dbProject || !dbProject->isOpen())
+        throw db::DbError(db::err::DatabaseClosed, QStringLiteral("No project database is open."));
+    return *dbProject;
+}
+
+bool Project::isOpen() const
+{
+    return dbProject && dbProject->isOpen();
+}
+
+void Project::releaseRecordsets()
+{
+    for (db::Recordset* rs : {&rsAuthors, &rsKeywords, &rsModels, &rsPapers, &rsMeetings, &rsMaster,
+                              &rsPaperAuthors, &rsPaperKeywords, &rsPaperModels, &rsPaperReferences,
+                              &rsPaperStatements, &rsTimeManagement}) {
+        rs->Close();
+    }
+}
+
+void Project::close()
+{
+    releaseRecordsets();
+    if (dbProject)
+        dbProject->Close();
+    dbProject.reset();
+    projectFilePath.clear();
+    ++m_generation;
+}
+
+namespace {
+
+QString describe(const std::exception& e)
+{
+    if (const auto* dbError = dynamic_cast<const db::DbError*>(&e))
+        return dbError->description();
+    return QString::fromUtf8(e.what());
+}
+
+} // namespace
+
+bool Project::open(const QString& pathWithoutExtension, QString* reason, bool readOnly)
+{
+    const auto fail = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    std::unique_ptr<db::Database> opened;
+    try {
+        opened =
+            db::Database::OpenDatabase(pathWithoutExtension + QStringLiteral(".mdb"), readOnly);
+        for (const db::TableDef& t : db::projectTables()) {
+            if (!db::tableExists(*opened, t.name))
+                return fail(QStringLiteral("It is not a project file: the table '%1' is missing.")
+                                .arg(t.name));
+        }
+        if (!opened->readOnly())
+            db::createMissingAddedTables(*opened);
+    } catch (const std::exception& e) {
+        return fail(describe(e));
+    }
+
+    std::unique_ptr<db::Database> previous = std::move(dbProject);
+    const QString previousPath = projectFilePath;
+    releaseRecordsets();
+    dbProject = std::move(opened);
+    projectFilePath = pathWithoutExtension;
+    try {
+        m_masterRows = openAllLists();
+    } catch (const std::exception& e) {
+        const QString why = describe(e);
+        releaseRecordsets();
+        dbProject = std::move(previous);
+        projectFilePath = previousPath;
+        if (isOpen()) {
+            try {
+                m_masterRows = openAllLists();
+            } catch (const std::exception&) {
+                close();
+            }
+        }
+        return fail(why);
+    }
+    previous.reset();
+    ++m_generation;
+    return true;
+}
+
+} // namespace quirelle

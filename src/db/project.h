@@ -1,0 +1,70 @@
+// The open research project: its database file, the record sets that several windows share,
+// and opening, checking and swapping one project for another. One instance with a visible
+// lifetime: `open` fills it, `close` releases it, tests open their own.
+#pragma once
+
+#include "db/database.h"
+#include "db/recordset.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace quirelle {
+
+class Project final
+{
+public:
+    Project() = default;
+    Project(const Project&) = delete;
+    Project& operator=(const Project&) = delete;
+
+    // The open project database; fails with an engine error when none is open.
+    db::Database& db();
+    bool isOpen() const;
+
+    // Opens the project `pathWithoutExtension` + ".mdb": checks that it is a project database
+    // (every described table is there), adds the tables newer versions keep when an older file
+    // lacks them, fills the shared record sets, and only then puts it in the place of the project
+    // that was open. On failure the project that was open stays open and `reason` says what is
+    // wrong with the file.
+    bool open(const QString& pathWithoutExtension, QString* reason = nullptr,
+              bool readOnly = false);
+    // Closes every record set, then the database.
+    void close();
+
+    // Changes every time a project is opened or closed, so that a window can tell whether the
+    // rows it shows belong to the project that is open now.
+    quint64 generation() const { return m_generation; }
+    // How many rows the Master table had when the lists were last opened (more than one is an
+    // error the caller reports).
+    int masterRows() const { return m_masterRows; }
+    void setMasterRows(int rows) { m_masterRows = rows; }
+
+    std::unique_ptr<db::Database> dbProject;
+    QString projectFilePath; // the open project's path without ".mdb"
+
+    db::Recordset rsAuthors;
+    db::Recordset rsKeywords;
+    db::Recordset rsModels;
+    db::Recordset rsPapers;
+    db::Recordset rsMeetings;
+    db::Recordset rsMaster;
+    db::Recordset rsPaperAuthors;
+    db::Recordset rsPaperKeywords;
+    db::Recordset rsPaperModels;
+    db::Recordset rsPaperReferences;
+    db::Recordset rsPaperStatements;
+    db::Recordset rsTimeManagement;
+
+private:
+    void releaseRecordsets();
+
+    quint64 m_generation = 0;
+    int m_masterRows = 0;
+};
+
+// The program's project.
+Project& project();
+
+} // namespace quirelle

@@ -1,0 +1,291 @@
+// The search modes and their queries. Each search reads under one read transaction: a search
+// reads one row at a time, and outside a transaction every statement would take the file's lock
+// afresh.
+#include "search/data/searchqueries.h"
+
+#include "db/dberror.h"
+#include "db/listline.h"
+#include "db/project.h"
+#include "db/sharedqueries.h"
+
+namespace quirelle::search {
+
+namespace {
+
+db::Recordset open(const QString& query, const QVariantList& params = {})
+{
+    return project().db().OpenRecordset(query, params);
+}
+
+// `*typed*`: the user's text anywhere in a field, their own wildcards kept.
+QString contains(const QString& typed)
+{
+    return QLatin1Char('*') + typed + QLatin1Char('*');
+}
+
+// "<Paper ID> : <Title>" for each row of a record set over [Papers].
+void addPaperLines(db::Recordset& papers, QStringList& lines)
+{
+    db::forEachRow(papers, [&] {
+        lines << ListLine::format(papers.Fields(QStringLiteral("Paper ID")).toLong(),
+                                  papers.Fields(QStringLiteral("Title")).text());
+    });
+}
+
+// The paper query for one link or quotation row. A link table holds the paper's number as
+// text: only a number can name a paper.
+QStringList linkedPaperLines(db::Recordset& link)
+{
+    QStringList lines;
+    if (const auto id = db::linkedId(link, QStringLiteral("Paper ID"))) {
+        db::Recordset papers =
+            open(QStringLiteral("Select * from [Papers] where [Paper ID] = ?;"), {*id});
+        addPaperLines(papers, lines);
+    }
+    return lines;
+}
+
+void addLinkedPapers(db::Recordset& links, QStringList& lines)
+{
+    db::forEachRow(links, [&] { lines << linkedPaperLines(links); });
+}
+
+void searchTitle(const QString& criterion, Outcome& out)
+{
+    if (const auto picked = ListLine::parse(criterion)) {
+        out.then = Outcome::Then::OpenPaper;
+        out.paperToOpen = picked->id;
+        return;
+    }
+    out.lines = titleLines(criterion);
+}
+
+// Authors and models are found by name, then their papers through a link table.
+struct LinkedSearch
+{
+    QString typedQuery; // the name pattern is its parameter
+    QString idField;    // the identifier of a row the typed query found
+    QString linkQuery;  // the identifier, as text, is its parameter
+};
+
+void searchLinked(const LinkedSearch& s, const QString& criterion, Outcome& out)
+{
+    const auto papersOf = [&](qint32 id) {
+        db::Recordset links = open(s.linkQuery, {QString::number(id)});
+        const bool found = links.RecordCount() > 0;
+        addLinkedPapers(links, out.lines);
+        return found;
+    };
+    if (const auto picked = ListLine::parse(criterion)) {
+        if (!papersOf(picked->id))
+            out.then = Outcome::Then::NoMatches;
+        return;
+    }
+    db::Recordset found = open(s.typedQuery, {contains(criterion)});
+    if (found.RecordCount() == 0)
+        return;
+    // A match without papers is passed over: the papers of the matches after it still count.
+    db::forEachRow(found, [&] { papersOf(found.Fields(s.idField).toLong()); });
+    if (out.lines.isEmpty())
+        out.then = Outcome::Then::NoMatches;
+}
+
+void searchRating(const QString& criterion, Outcome& out)
+{
+    const QString letter = criterion.toUpper();
+    static const QStringList letters{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                                     QStringLiteral("D")};
+    if (!letters.contains(letter))
+        return;
+    db::Recordset rs = open(QStringLiteral("Select * from Papers where Rating like ?;"), {letter});
+    addPaperLines(rs, out.lines);
+}
+
+void searchQuotation(const QString& criterion, Outcome& out)
+{
+    for (const QuotationHit& hit : quotationHits(criterion))
+        out.lines << hit.paperLines;
+}
+
+// The keyword query of a typed Keyword criterion; an empty second or third term adds nothing.
+db::Recordset openKeywords(const KeywordTerms& terms)
+{
+    QString q = QStringLiteral("select * from [Keywords] where [Keyword] like ?");
+    QVariantList params{contains(terms.first)};
+    if (terms.second && !terms.second->isEmpty()) {
+        q += QStringLiteral(" or [KeyWord] like ?");
+        params << contains(*terms.second);
+    }
+    if (terms.third && !terms.third->isEmpty()) {
+        q += QStringLiteral(" or [KeyWord] like ?;");
+        params << contains(*terms.third);
+    }
+    return open(q, params);
+}
+
+void searchKeyword(const QString& criterion, Outcome& out)
+{
+    if (const auto picked = ListLine::parse(criterion)) {
+        db::Recordset links =
+            open(QStringLiteral("Select * from [Paper keywords list] where [keywords id] = ?;"),
+                 {picked->id});
+        if (links.RecordCount() == 0) {
+            out.then = Outcome::Then::NoMatches;
+            return;
+        }
+        addLinkedPapers(links, out.lines);
+        return;
+    }
+    const auto papers = firstKeywordPapers(splitKeywordTerms(criterion));
+    if (!papers) {
+        out.then = Outcome::Then::LeaveAsIs;
+        return;
+    }
+    out.lines = *papers;
+}
+
+} // namespace
+
+KeywordTerms splitKeywordTerms(const QString& criterion)
+{
+    KeywordTerms t;
+    const qsizetype comma = criterion.indexOf(QLatin1Char(','));
+    if (comma < 0) {
+        t.first = criterion;
+        return t;
+    }
+    t.first = criterion.left(comma);
+    const QString rest = criterion.mid(comma + 1);
+    const qsizetype second = rest.indexOf(QLatin1Char(','));
+    if (second < 0) {
+        t.third = rest;
+    } else {
+        t.second = rest.left(second);
+        t.third = rest.mid(second + 1);
+    }
+    return t;
+}
+
+QStringList titleLines(const QString& typed)
+{
+    db::ReadTransaction reading(project().db());
+    QStringList lines;
+    db::Recordset rs =
+        open(QStringLiteral("Select * from Papers where Title like ?;"), {contains(typed)});
+    addPaperLines(rs, lines);
+    return lines;
+}
+
+std::vector<QuotationHit> quotationHits(const QString& typed)
+{
+    db::ReadTransaction reading(project().db());
+    std::vector<QuotationHit> hits;
+    db::Recordset quotations =
+        open(QStringLiteral("Select * from [Paper Statements List] where Statement like ?;"),
+             {contains(typed)});
+    db::forEachRow(quotations, [&] {
+        hits.push_back(
+            {quotations.Fields(QStringLiteral("statement")).text(), linkedPaperLines(quotations)});
+    });
+    return hits;
+}
+
+std::optional<QStringList> firstKeywordPapers(const KeywordTerms& terms)
+{
+    db::ReadTransaction reading(project().db());
+    db::Recordset keywords = openKeywords(terms);
+    if (keywords.RecordCount() == 0)
+        return std::nullopt;
+    // Only the first keyword found is followed: the query has no order, so which one that is
+    // is the engine's choice.
+    const qint32 keywordId = keywords.Fields(QStringLiteral("Keyword ID")).toLong();
+    db::Recordset links =
+        open(QStringLiteral("select * from [Paper Keywords List] where [Keywords id] = ?;"),
+             {keywordId});
+    QStringList lines;
+    addLinkedPapers(links, lines);
+    return lines;
+}
+
+Outcome run(Mode mode, const QString& criterion)
+{
+    Outcome out;
+    if (criterion.isEmpty()) {
+        out.clearList = false;
+        return out;
+    }
+    db::ReadTransaction reading(project().db());
+    switch (mode) {
+    case Mode::Title:
+        searchTitle(criterion, out);
+        break;
+    case Mode::Author:
+        searchLinked({QStringLiteral("Select * from Authors where surName like ?;"),
+                      QStringLiteral("Author ID"),
+                      QStringLiteral("Select * from [Paper authors list] where [Author ID] = ?;")},
+                     criterion, out);
+        break;
+    case Mode::Model:
+        searchLinked({QStringLiteral("Select * from Models where model like ?;"),
+                      QStringLiteral("model ID"),
+                      QStringLiteral("Select * from [Paper models list] where [model ID] = ?;")},
+                     criterion, out);
+        break;
+    case Mode::Rating:
+        searchRating(criterion, out);
+        break;
+    case Mode::Quotation:
+        searchQuotation(criterion, out);
+        break;
+    case Mode::Keyword:
+        searchKeyword(criterion, out);
+        break;
+    }
+    return out;
+}
+
+QStringList criteriaItems(Mode mode)
+{
+    Project& p = project();
+    db::ReadTransaction reading(p.db());
+    QStringList items;
+    const auto fill = [&items](db::Recordset& rs, const QString& idField, auto text) {
+        items.reserve(rs.RecordCount());
+        db::forEachRow(rs,
+                       [&] { items << ListLine::format(rs.Fields(idField).toLong(), text(rs)); });
+    };
+    const auto field = [](const char* name) {
+        return [name](db::Recordset& rs) { return rs.Fields(QString::fromLatin1(name)).text(); };
+    };
+    // Every mode reopens the list of all papers first, whatever it fills.
+    getAllPapers();
+    switch (mode) {
+    case Mode::Title:
+        fill(p.rsPapers, QStringLiteral("Paper ID"), field("Title"));
+        break;
+    case Mode::Author:
+        getAllAuthors();
+        fill(p.rsAuthors, QStringLiteral("Author ID"), [](db::Recordset& rs) {
+            return rs.Fields(QStringLiteral("Surname")).text() + QStringLiteral(", ") +
+                   rs.Fields(QStringLiteral("Forenames")).text();
+        });
+        break;
+    case Mode::Model:
+        getAllModels();
+        fill(p.rsModels, QStringLiteral("Model ID"), field("Model"));
+        break;
+    case Mode::Rating:
+        items = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                 QStringLiteral("D")};
+        break;
+    case Mode::Quotation:
+        break;
+    case Mode::Keyword:
+        getAllKeywords();
+        fill(p.rsKeywords, QStringLiteral("keyword ID"), field("keyword"));
+        break;
+    }
+    return items;
+}
+
+} // namespace quirelle::search

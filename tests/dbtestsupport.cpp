@@ -1,0 +1,82 @@
+// Test helpers that need no window.
+#include "dbtestsupport.h"
+
+#include "db/project.h"
+#include "db/schema.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace quirelle::test {
+
+TempProject::TempProject()
+{
+    project().close();
+    db::createProjectFile(pathWithoutExtension());
+    QString reason;
+    if (!project().open(pathWithoutExtension(), &reason))
+        qFatal("cannot open the test project: %s", qPrintable(reason));
+}
+
+TempProject::~TempProject()
+{
+    project().close();
+}
+
+db::Database& TempProject::db()
+{
+    return project().db();
+}
+
+qint64 addRow(db::Database& database, const QString& table, const QVariantMap& values)
+{
+    db::Recordset rs = database.OpenRecordset(QStringLiteral("select * from [%1];").arg(table));
+    rs.AddNew();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        rs.Fields(it.key()).setValue(it.value());
+    rs.Update();
+    rs.setBookmark(rs.LastModified());
+    const db::TableInfo& info = database.TableDefs(table);
+    for (int i = 0; i < rs.fieldCount(); ++i) {
+        if (info.columns[static_cast<size_t>(i)].autoNumber)
+            return rs.Fields(rs.fieldName(i)).Value().toLongLong();
+    }
+    return -1;
+}
+
+qint64 addRow(const QString& table, const QVariantMap& values)
+{
+    return addRow(project().db(), table, values);
+}
+
+int countRows(db::Database& database, const QString& table)
+{
+    return database.OpenRecordset(QStringLiteral("select * from [%1];").arg(table)).RecordCount();
+}
+
+QStringList rowsOf(const QString& query, const QStringList& fields)
+{
+    db::Recordset rs = project().db().OpenRecordset(query);
+    QStringList out;
+    db::forEachRow(rs, [&] {
+        QStringList values;
+        for (const QString& f : fields)
+            values << rs.Fields(f).text();
+        out << values.join(QLatin1Char('/'));
+    });
+    return out;
+}
+
+QString sqliteShell(const QString& file, const QString& sql)
+{
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty())
+        return {};
+    QProcess p;
+    p.start(shell, {file, sql});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
+}
+
+} // namespace quirelle::test
