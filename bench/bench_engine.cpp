@@ -86,6 +86,8 @@ void printLine(const Line& l)
     std::printf("%-64s %12s  %-9s %s\n", qPrintable(l.what), qPrintable(value),
                 l.goal.isEmpty() ? "-" : qPrintable(l.goal),
                 l.goal.isEmpty() ? "info" : (l.pass ? "PASS" : "FAIL"));
+    if (!l.goal.isEmpty() && !l.pass)
+        ++missedGoals();
 }
 
 int run(const QString& path)
@@ -271,6 +273,8 @@ int run(const QString& path)
     std::printf("  file size                            %8.1f MiB\n", fileMiB);
     std::printf("  growth below %.1f MiB (a quarter of the file, at least 8): %s\n", allowedMiB,
                 memoryPass ? "PASS" : "FAIL");
+    if (!memoryPass)
+        ++missedGoals();
 
     // The generator's probes, as documented in benchcommon.h.
     struct Check
@@ -345,7 +349,7 @@ int run(const QString& path)
     std::printf("\nprobe records: %s\n", wrong.isEmpty()
                                              ? "all as generated"
                                              : qPrintable(wrong.join(QStringLiteral("; "))));
-    return 0;
+    return verdict();
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // full-size project, and the probe records whose links are known in advance.
 #pragma once
 
+#include <QString>
+#include <QWidget>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -11,6 +13,16 @@
 #include <vector>
 
 namespace quirelle::bench {
+
+// A window's control by its name, as accessibility tools find it.
+template<class T = QWidget>
+T* control(const QWidget& window, const char* name)
+{
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
 
 // Wall-clock milliseconds, for the difference of two readings.
 inline double nowMs()
@@ -26,14 +38,32 @@ inline double median(std::vector<double> v)
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// How many figures of this run missed their goal; a benchmark's exit status says whether any did.
+inline int& missedGoals()
+{
+    static int missed = 0;
+    return missed;
+}
+
 // One line of a benchmark's table: the figure, and PASS or FAIL against a goal when there is one.
 inline void report(const char* what, double ms, double goal)
 {
-    if (goal > 0)
+    if (goal > 0) {
         std::printf("%-58s %9.2f ms  < %4.0f ms  %s\n", what, ms, goal,
                     ms < goal ? "PASS" : "FAIL");
-    else
+        if (ms >= goal)
+            ++missedGoals();
+    } else {
         std::printf("%-58s %9.2f ms\n", what, ms);
+    }
+}
+
+// The exit status of a benchmark: 0 when every goal was met.
+inline int verdict()
+{
+    if (missedGoals() > 0)
+        std::printf("\n%d figure(s) missed their goal\n", missedGoals());
+    return missedGoals() > 0 ? 1 : 0;
 }
 
 // splitmix64: the same numbers on every platform and library version, which the standard

@@ -6,6 +6,14 @@
 #include "app/services.h"
 
 #include <QApplication>
+#include <QIcon>
+
+// The icon lives in the windows' library: a resource of a static library is only linked in when
+// something names it.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace quirelle {
 
@@ -33,6 +41,9 @@ int runApplication(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quirelle"));
+    // Every window shows the program's own icon in its title bar.
+    initResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quirelle.svg")));
     QApplication::setQuitOnLastWindowClosed(false);
     services::guarded([] { frmMain::instance(); });
     if (services::hasEnded())

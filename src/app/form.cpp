@@ -4,8 +4,11 @@
 #include "app/services.h"
 #include "app/windows.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -206,6 +209,7 @@ bool Form::isShown() const
 void Form::loadForm()
 {
     Form_Load();
+    fitCaptions(this);
 }
 
 void Form::destroyForm()
@@ -299,6 +303,36 @@ void setBackColour(QWidget* w, const QColor& colour)
     p.setColor(QPalette::Window, colour);
     w->setPalette(p);
     w->setAutoFillBackground(true);
+}
+
+void fitCaptions(QWidget* window)
+{
+    // Controls inside a layout are sized by it; only those placed by position are grown.
+    const auto placed = [](QWidget* w) {
+        QWidget* parent = w->parentWidget();
+        return parent && (!parent->layout() || parent->layout()->indexOf(w) < 0);
+    };
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!placed(label) || label->text().isEmpty())
+            continue;
+        if (label->wordWrap()) {
+            const int needed = label->heightForWidth(label->width());
+            if (needed > label->height())
+                label->resize(label->width(), needed);
+            continue;
+        }
+        const QSize hint = label->sizeHint();
+        if (hint.width() > label->width() || hint.height() > label->height())
+            label->resize(std::max(label->width(), hint.width()),
+                          std::max(label->height(), hint.height()));
+    }
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (!placed(button) || button->text().isEmpty())
+            continue;
+        const QSize hint = button->sizeHint();
+        if (hint.width() > button->width())
+            button->resize(hint.width(), button->height());
+    }
 }
 
 QString controlName(const QString& name, int index)

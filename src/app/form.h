@@ -182,6 +182,11 @@ void onLostFocus(QWidget* box, std::function<void()> handler);
 // program calls it before it ends so that nothing typed is lost.
 void commitFocusedBox();
 
+// Lets every caption of `window` show whole in the font in use: a label or a button whose text
+// is wider than its place grows to the right (its position stays), a label that wraps grows
+// down. Windows call it when they are loaded.
+void fitCaptions(QWidget* window);
+
 // Gives a control its name as objectName; array members are named "name(index)".
 QString controlName(const QString& name, int index);
 

@@ -5,9 +5,12 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QTextDocument>
+
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quirelle {
 
@@ -30,6 +33,17 @@ frmSplash::frmSplash() : Form(QStringLiteral("frmSplash"), 4635, 3420, Placement
     Text3->setPlainText(QStringLiteral("For help please see\nCorvantis Tessiva.doc in your "
                                        "installation \ndirectory\n"));
     frameLayout->addWidget(Text3);
+    // The help text shows whole, each of its lines on one line.
+    Text3->setLineWrapMode(QTextEdit::NoWrap);
+    Text3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const QFontMetrics metrics(Text3->font());
+    const int margins =
+        2 * (Text3->frameWidth() + static_cast<int>(Text3->document()->documentMargin()));
+    int widest = 0;
+    for (const QString& line : Text3->toPlainText().split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    Text3->setMinimumSize(widest + margins + 4, 4 * metrics.lineSpacing() + margins);
     Text2 = new QTextEdit(this);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setReadOnly(true);
@@ -43,6 +57,11 @@ frmSplash::frmSplash() : Form(QStringLiteral("frmSplash"), 4635, 3420, Placement
                        static_cast<QWidget*>(Text1)}) {
         layout->addWidget(w);
     }
+    // The window is as large as its design, or larger when its texts need it in the font in use.
+    const QSize needed = size().expandedTo(layout->minimumSize());
+    setMinimumSize(needed);
+    resize(needed);
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(3000);

@@ -18,6 +18,10 @@ public:
     frmSplash();
     void populate();
 
+protected:
+    void Form_Load() override;
+
+private:
     QLabel* Label1;
     QLabel* Label2;
     QGroupBox* Frame1;
@@ -25,9 +29,6 @@ public:
     QTextEdit* Text2;
     QTextEdit* Text1;
     QTimer* Timer1;
-
-protected:
-    void Form_Load() override;
 };
 
 } // namespace quirelle

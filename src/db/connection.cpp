@@ -86,7 +86,13 @@ void Connection::fail(int rc, const QString& context) const
                                      "attempted to add. Try inserting or pasting less data."));
     }
     if (primary == SQLITE_FULL) {
-        throw DbError(err::Generic, QStringLiteral("The disk is full: %1").arg(message));
+        throw DbError(err::DiskFull, QStringLiteral("Not enough space on the disk: the change was "
+                                                    "not stored."));
+    }
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        throw DbError(err::Locked, QStringLiteral("The project is in use by another program "
+                                                  "(another copy of this program, perhaps): the "
+                                                  "change was not stored. Try again in a moment."));
     }
     throw DbError(err::Generic,
                   context.isEmpty() ? message : context + QStringLiteral(": ") + message);

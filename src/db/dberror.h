@@ -14,6 +14,7 @@ inline constexpr int NoCurrentRecord = 3021;
 inline constexpr int UpdateWithoutEdit = 3020;
 inline constexpr int Duplicate = 3022;
 inline constexpr int FileNotFound = 3024;
+inline constexpr int DiskFull = 3026;
 inline constexpr int ReadOnly = 3027;
 inline constexpr int NotAValidPath = 3044;
 inline constexpr int TableExists = 3010;
@@ -30,6 +31,7 @@ inline constexpr int TypeMismatch = 3464;
 inline constexpr int NotUpdatable = 3326;
 inline constexpr int DatabaseClosed = 3420;
 inline constexpr int Generic = 3000;
+inline constexpr int Locked = 3260; // another program holds the file
 } // namespace err
 
 class DbError : public std::runtime_error

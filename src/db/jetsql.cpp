@@ -284,6 +284,8 @@ TranslatedSelect Parser::parse()
     out.updatable = star && !distinct;
     if (out.updatable) {
         order << QStringLiteral("rowid");
+        out.countSql = QStringLiteral("SELECT count(*)") + from + where;
+        out.existsSql = QStringLiteral("SELECT 1") + from + where + QStringLiteral(" LIMIT 1");
         out.sql = QStringLiteral("SELECT rowid, *") + from + where + QStringLiteral(" ORDER BY ") +
                   order.join(QStringLiteral(", "));
         return out;

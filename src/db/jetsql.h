@@ -19,6 +19,8 @@ struct TranslatedSelect
     QString table;          // the stored name of the table read
     bool updatable = false; // `select *` from one table: rows are addressed by their row number
     QString sql;            // updatable: the row number, then the fields; otherwise the values
+    QString countSql;       // updatable: the number of rows the query returns
+    QString existsSql;      // updatable: one row when the query returns any
     QStringList columns;    // names of the values selected, when not updatable
     // The values of the statement's parameters, in order. Every text value of the query, a
     // literal between quotes or a `?` of the caller's, reaches SQLite bound, never as SQL text.

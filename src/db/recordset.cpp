@@ -109,6 +109,12 @@ struct Recordset::Impl
 
     std::shared_ptr<Connection> conn;
     bool updatable = false;
+    // An updatable set reads its row numbers when a row is first needed, not when it is opened:
+    // opening the shared lists of a large project then costs a count of each, not a read of
+    // every row. Until then `query` keeps what reading them takes.
+    bool loaded = true;
+    TranslatedSelect query;
+    std::optional<int> unloadedCount;
     TableInfo table;                         // updatable: the table read
     QStringList names;                       // read-only: the names of the values
     std::vector<qint64> keys;                // updatable: row numbers in query order
@@ -126,7 +132,63 @@ struct Recordset::Impl
     std::vector<std::optional<QVariant>> buffer; // values put since AddNew or Edit
     qint64 lastModified = -1;
 
-    int count() const { return static_cast<int>(updatable ? keys.size() : rows.size()); }
+    int count()
+    {
+        if (!loaded) {
+            if (!unloadedCount)
+                unloadedCount = static_cast<int>(scalar(query.countSql));
+            return *unloadedCount;
+        }
+        return static_cast<int>(updatable ? keys.size() : rows.size());
+    }
+    bool empty()
+    {
+        if (!loaded && !unloadedCount)
+            return scalar(query.existsSql) == 0;
+        return count() == 0;
+    }
+
+    // The one value of a statement over the query's table, with the query's values bound.
+    qint64 scalar(const QString& sql)
+    {
+        Statement s(*conn, sql);
+        bindAll(s.get());
+        const int rc = sqlite3_step(s.get());
+        if (rc == SQLITE_ROW)
+            return sqlite3_column_int64(s.get(), 0);
+        if (rc != SQLITE_DONE)
+            conn->fail(sqlite3_extended_errcode(conn->handle()));
+        return 0;
+    }
+    void bindAll(sqlite3_stmt* s)
+    {
+        for (size_t i = 0; i < query.bindings.size(); ++i)
+            bindValue(*conn, s, static_cast<int>(i + 1), query.bindings[i]);
+    }
+    // Reads the row numbers, in the query's order, and the values of the first rows.
+    void load()
+    {
+        if (loaded)
+            return;
+        Statement s(*conn, query.sql);
+        bindAll(s.get());
+        int rc;
+        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+            const qint64 key = sqlite3_column_int64(s.get(), 0);
+            if (keys.size() < static_cast<size_t>(BlockSize))
+                block.emplace(key, rowValues(s.get(), 1));
+            keys.push_back(key);
+        }
+        if (rc != SQLITE_DONE)
+            conn->fail(sqlite3_extended_errcode(conn->handle()));
+        blockChanges = sqlite3_total_changes64(conn->handle());
+        loaded = true;
+        unloadedCount.reset();
+        query = {};
+        // Rows gone meanwhile leave a position past the end where the last row was.
+        if (position > count())
+            position = count();
+    }
     int fieldCount() const
     {
         return updatable ? static_cast<int>(table.columns.size()) : static_cast<int>(names.size());
@@ -134,6 +196,7 @@ struct Recordset::Impl
 
     const std::vector<QVariant>& currentRow()
     {
+        load();
         if (currentDeleted)
             throw DbError(err::RecordDeleted, QStringLiteral("Record is deleted."));
         if (position < 0 || position >= count())
@@ -336,36 +399,31 @@ Recordset::Recordset(std::shared_ptr<Connection> c, const TranslatedSelect& q)
 {
     d->conn = std::move(c);
     d->updatable = q.updatable;
+    const TableInfo& table = d->conn->table(q.table);
+    if (q.updatable) {
+        d->table = table;
+        d->query = q;
+        d->loaded = false;
+        d->position = 0; // the first row, when there is one
+        return;
+    }
+    d->names = q.columns;
     Statement s(*d->conn, q.sql);
     for (size_t i = 0; i < q.bindings.size(); ++i)
         bindValue(*d->conn, s.get(), static_cast<int>(i + 1), q.bindings[i]);
-    if (q.updatable) {
-        d->table = d->conn->table(q.table);
-    } else {
-        d->names = q.columns;
-    }
-    const TableInfo& table = d->conn->table(q.table);
     int rc;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
-        if (q.updatable) {
-            const qint64 key = sqlite3_column_int64(s.get(), 0);
-            if (d->keys.size() < static_cast<size_t>(Impl::BlockSize))
-                d->block.emplace(key, d->rowValues(s.get(), 1));
-            d->keys.push_back(key);
-        } else {
-            std::vector<QVariant> row;
-            for (int i = 0; i < q.columns.size(); ++i) {
-                const QString column = QString::fromUtf8(sqlite3_column_origin_name(s.get(), i));
-                const int at = table.indexOf(column);
-                row.push_back(columnValue(
-                    s.get(), i, at >= 0 ? &table.columns[static_cast<size_t>(at)] : nullptr));
-            }
-            d->rows.push_back(std::move(row));
+        std::vector<QVariant> row;
+        for (int i = 0; i < q.columns.size(); ++i) {
+            const QString column = QString::fromUtf8(sqlite3_column_origin_name(s.get(), i));
+            const int at = table.indexOf(column);
+            row.push_back(columnValue(s.get(), i,
+                                      at >= 0 ? &table.columns[static_cast<size_t>(at)] : nullptr));
         }
+        d->rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE)
         d->conn->fail(sqlite3_extended_errcode(d->conn->handle()));
-    d->blockChanges = sqlite3_total_changes64(d->conn->handle());
     d->position = d->count() > 0 ? 0 : -1;
 }
 
@@ -391,10 +449,15 @@ int Recordset::RecordCount() const
     return impl().count();
 }
 
+bool Recordset::isEmpty() const
+{
+    return impl().empty();
+}
+
 void Recordset::MoveFirst()
 {
     Impl& i = impl();
-    if (i.count() == 0)
+    if (i.empty())
         noCurrentRecord();
     i.moveTo(0);
 }
@@ -430,7 +493,7 @@ void Recordset::MovePrevious()
 
 int Recordset::AbsolutePosition() const
 {
-    const Impl& i = impl();
+    Impl& i = impl();
     if (i.currentDeleted || i.position < 0 || i.position >= i.count())
         return -1;
     return i.position;
@@ -506,6 +569,7 @@ void Recordset::AddNew()
 {
     Impl& i = impl();
     i.requireUpdatable();
+    i.load(); // the new row joins the rows the set holds
     i.mode = Impl::Mode::AddNew;
     i.buffer.assign(i.table.columns.size(), std::nullopt);
 }
@@ -551,7 +615,7 @@ void Recordset::Delete()
 {
     Impl& i = impl();
     i.requireUpdatable();
-    i.currentRow(); // fails when there is no current row
+    i.currentRow(); // fails when there is no current row (and reads the rows first)
     const qint64 key = i.keys[static_cast<size_t>(i.position)];
     sqlite3_stmt* s = i.conn->cached(
         QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(sqliteName(i.table.name)));
@@ -573,6 +637,7 @@ qint64 Recordset::LastModified() const
 void Recordset::setBookmark(qint64 bookmark)
 {
     Impl& i = impl();
+    i.load();
     for (size_t k = 0; k < i.keys.size(); ++k) {
         if (i.keys[k] == bookmark) {
             i.moveTo(static_cast<int>(k));

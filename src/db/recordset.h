@@ -59,6 +59,8 @@ public:
     void Close();
 
     int RecordCount() const;
+    // Whether the query returned no row (answered without counting them).
+    bool isEmpty() const;
     void MoveFirst();
     void MoveNext();
     void MovePrevious();

@@ -8,11 +8,12 @@ namespace quirelle {
 bool openQuery(db::Recordset& rs, const QString& query, const QVariantList& params)
 {
     rs = project().db().OpenRecordset(query, params);
-    if (rs.RecordCount() > 0) {
-        rs.MoveLast();
-        rs.MoveFirst();
-    }
-    return rs.RecordCount() >= 1;
+    // Moving to the last row and back to the first completes the count in the engine the
+    // program was written for; this engine always knows it, so the first row is enough.
+    if (rs.isEmpty())
+        return false;
+    rs.MoveFirst();
+    return true;
 }
 
 namespace {

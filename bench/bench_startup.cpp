@@ -1,0 +1,119 @@
+// bench_startup: how long the program takes, on a large project, from start-up to a usable main
+// window, and then to show a paper in a paper window made for it. Neither may grow with the
+// catalogue: only what the user asked to see may cost in proportion to it.
+#include "benchcommon.h"
+
+#include "app/frmmain.h"
+#include "app/services.h"
+#include "app/windows.h"
+#include "db/dberror.h"
+#include "db/project.h"
+#include "paper/frmviewpaper.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace quirelle;
+using namespace quirelle::bench;
+
+namespace {
+
+constexpr int Runs = 5;
+
+// Counts the paints of one widget, so that a measure can end when it is on screen.
+class PaintWatch : public QObject
+{
+public:
+    explicit PaintWatch(QWidget* w) { w->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+void untilPainted(const PaintWatch& watch, int before)
+{
+    const double deadline = nowMs() + 10000;
+    while (watch.paints == before && nowMs() < deadline)
+        QApplication::processEvents();
+}
+
+int run(const QString& given)
+{
+    const QString source = QFileInfo(given).absoluteFilePath();
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    QFile nif(QStringLiteral("support.nif"));
+    if (!nif.open(QIODevice::WriteOnly))
+        return 1;
+    // The project is used where it is: it is only read.
+    nif.write(("settings\n\"" + source.chopped(4) + "\"\n").toUtf8());
+    nif.close();
+    services::testing::enable();
+
+    std::vector<double> startUps, papers;
+    int paperLines = 0;
+    for (int i = 0; i < Runs; ++i) {
+        // Start-up: the main window loads, the options panel connects to the project, the
+        // caption counts its papers, and the frame is painted.
+        double start = nowMs();
+        frmMain& main = frmMain::instance();
+        PaintWatch frame(&main);
+        untilPainted(frame, 0);
+        startUps.push_back(nowMs() - start);
+        if (!project().isOpen()) {
+            std::fprintf(stderr, "bench_startup: %s could not be opened\n", qPrintable(source));
+            return 1;
+        }
+
+        // A paper in a paper window made for it: made, filled and painted.
+        start = nowMs();
+        frmViewPaper& w = frmViewPaper::instance();
+        PaintWatch paper(&w);
+        windows::openPaper(probe::Paper, windows::PaperOrigin::Search);
+        untilPainted(paper, 0);
+        papers.push_back(nowMs() - start);
+        paperLines = w.findChild<QListWidget*>(QStringLiteral("lstCitations"))->count();
+
+        frmMain::unload();
+        project().close();
+    }
+    std::printf("Start-up benchmark on %s (median of %d runs)\n\n", qPrintable(source), Runs);
+    report("start-up to the main window painted, project connected", median(startUps), 150);
+    report("first paper window on paper 1234, painted", median(papers), 150);
+    std::printf("  (paper 1234 listed %d citations)\n", paperLines);
+    for (const auto& m : services::testing::messages())
+        std::printf("  message: %s\n", qPrintable(m.prompt));
+    return verdict();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_startup <project.mdb>\n");
+        return 2;
+    }
+    try {
+        return run(QFile::decodeName(argv[1]));
+    } catch (const db::DbError& e) {
+        std::fprintf(stderr, "bench_startup: error %d: %s\n", e.number(),
+                     qPrintable(e.description()));
+        return 1;
+    }
+}
