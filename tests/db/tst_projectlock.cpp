@@ -12,35 +12,14 @@ using quirelle::db::ProjectLock;
 
 namespace {
 
-// Another copy of the program holding the lock on `project` until its input closes.
-class OtherCopy final
+// Starts another copy of the program that holds the lock on `project` until its input closes,
+// and returns what it said on taking the lock.
+QString startOtherCopy(QProcess& other, const QString& project)
 {
-public:
-    explicit OtherCopy(const QString& project)
-    {
-        m_process.start(QStringLiteral(QUIRELLE_CRASH_HARNESS),
-                        {QStringLiteral("hold-lock"), project});
-        m_process.waitForReadyRead(30000);
-        m_answer = QString::fromUtf8(m_process.readLine()).trimmed();
-    }
-    ~OtherCopy() { kill(); }
-    const QString& answer() const { return m_answer; }
-    qint64 pid() const { return m_process.processId(); }
-    void quit()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished();
-    }
-    void kill()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-
-private:
-    QProcess m_process;
-    QString m_answer;
-};
+    other.start(QStringLiteral(QUIRELLE_CRASH_HARNESS), {QStringLiteral("hold-lock"), project});
+    other.waitForReadyRead(30000);
+    return QString::fromUtf8(other.readLine()).trimmed();
+}
 
 } // namespace
 
@@ -53,8 +32,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString project = dir.filePath(QStringLiteral("QuirelleXP.mdb"));
-        OtherCopy other(project);
-        QCOMPARE(other.answer(), QStringLiteral("locked"));
+        QProcess other;
+        QCOMPARE(startOtherCopy(other, project), QStringLiteral("locked"));
         // Held for an hour already: still held, as long as its process lives.
         QFile lockFile(ProjectLock::lockFileFor(project));
         QVERIFY(lockFile.open(QIODevice::ReadWrite));
@@ -64,17 +43,19 @@ private slots:
 
         ProjectLock lock(project);
         QCOMPARE(lock.tryLock(), ProjectLock::Status::HeldElsewhere);
-        QCOMPARE(lock.holder().pid, other.pid());
-        QVERIFY2(
-            lock.message().contains(QStringLiteral("process %1 on this computer").arg(other.pid())),
-            qPrintable(lock.message()));
-        QVERIFY(!lock.isLocked());
+        QCOMPARE(lock.holder().pid, other.processId());
+        QVERIFY2(lock.message().contains(
+                     QStringLiteral("process %1 on this computer").arg(other.processId())),
+                 qPrintable(lock.message()));
 
-        other.quit();
+        other.closeWriteChannel(); // the other copy exits and lets go
+        QVERIFY(other.waitForFinished());
         QVERIFY(!QFile::exists(ProjectLock::lockFileFor(project)));
         QCOMPARE(lock.tryLock(), ProjectLock::Status::Locked);
-        OtherCopy third(project);
-        QVERIFY2(third.answer().startsWith(QStringLiteral("held ")), qPrintable(third.answer()));
+        QProcess third;
+        QVERIFY(startOtherCopy(third, project).startsWith(QStringLiteral("held ")));
+        third.kill();
+        third.waitForFinished();
         lock.unlock();
         QVERIFY(!QFile::exists(ProjectLock::lockFileFor(project)));
     }
@@ -83,11 +64,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString project = dir.filePath(QStringLiteral("QuirelleXP.mdb"));
-        {
-            OtherCopy other(project);
-            QCOMPARE(other.answer(), QStringLiteral("locked"));
-            other.kill();
-        }
+        QProcess other;
+        QCOMPARE(startOtherCopy(other, project), QStringLiteral("locked"));
+        other.kill();
+        other.waitForFinished();
         QVERIFY(QFile::exists(ProjectLock::lockFileFor(project)));
         ProjectLock lock(project);
         QCOMPARE(lock.tryLock(), ProjectLock::Status::Locked);
@@ -97,9 +77,7 @@ private slots:
     {
         QTemporaryDir dir;
         // A file where the project's folder should be: nothing can be made in it, even as root.
-        QFile blocker(dir.filePath(QStringLiteral("folder")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QFile(dir.filePath(QStringLiteral("folder"))).open(QIODevice::WriteOnly);
         ProjectLock lock(dir.filePath(QStringLiteral("folder/QuirelleXP.mdb")));
         QCOMPARE(lock.tryLock(), ProjectLock::Status::Unavailable);
         QVERIFY(lock.message().contains(QStringLiteral("QuirelleXP.mdb.lock")));
