@@ -362,6 +362,13 @@ BackupResult writeBackupKeeping(const QString& projectFile, const QDateTime& now
     return result;
 }
 
+// Removes the temporary file of a restore that is given up (a commit after a cancel does that).
+void discard(QSaveFile& staged)
+{
+    staged.cancelWriting();
+    staged.commit();
+}
+
 // Writes `source` beside `target` under a temporary name; commit() renames it over `target`.
 // Returns an empty text, or why it failed (the temporary file is then gone).
 QString stageCopy(const QString& source, QSaveFile& target)
@@ -383,8 +390,7 @@ QString stageCopy(const QString& source, QSaveFile& target)
     if (in.error() != QFile::NoError || target.error() != QFile::NoError) {
         const QString why =
             target.error() != QFile::NoError ? target.errorString() : in.errorString();
-        target.cancelWriting();
-        target.commit(); // drops the temporary file
+        discard(target);
         return QStringLiteral("Could not copy the backup copy '%1' beside the project: %2.")
             .arg(QDir::toNativeSeparators(source), why);
     }
@@ -436,22 +442,22 @@ void moveBack(const QString& aside, const QString& projectFile)
 RestoreResult putInPlace(const QString& projectFile, QSaveFile& staged, RestoreResult result,
                          const QString& aside)
 {
-    if (!aside.isEmpty() && QFileInfo::exists(projectFile) && !moveAside(projectFile, aside)) {
-        staged.cancelWriting();
-        staged.commit();
+    const bool moving = !aside.isEmpty() && QFileInfo::exists(projectFile);
+    if (moving && !moveAside(projectFile, aside)) {
+        discard(staged);
         result.reason = QStringLiteral("Could not rename the damaged project to '%1'.")
                             .arg(QDir::toNativeSeparators(aside));
         return result;
     }
     if (!staged.commit()) {
-        if (!aside.isEmpty())
+        if (moving)
             moveBack(aside, projectFile);
         result.reason = QStringLiteral("Could not put the backup copy in the project's place: "
                                        "%1.")
                             .arg(staged.errorString());
         return result;
     }
-    if (!aside.isEmpty())
+    if (moving)
         result.keptAs = aside;
     result.ok = true;
     return result;
@@ -602,7 +608,7 @@ RestoreResult restoreBackup(const QString& projectFile, const QString& copy, con
     }
     result.restoredFrom = copy;
 
-    // Staged first: keeping the current file as a copy may rotate the chosen one away.
+    // Staged first, so that a copy that cannot be staged leaves no extra backup copy behind.
     QSaveFile staged(projectFile);
     result.reason = stageCopy(copy, staged);
     if (!result.reason.isEmpty())
@@ -614,8 +620,7 @@ RestoreResult restoreBackup(const QString& projectFile, const QString& copy, con
         if (kept.status == BackupResult::Status::ProjectDamaged) {
             aside = damagedName(projectFile);
         } else if (!kept.written()) {
-            staged.cancelWriting();
-            staged.commit();
+            discard(staged);
             result.reason = QStringLiteral("The project was left as it is, because it could not "
                                            "be kept as a backup copy first:\n") +
                             kept.reason;
