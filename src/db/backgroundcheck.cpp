@@ -1,0 +1,126 @@
+// The background check and backup runner.
+#include "db/backgroundcheck.h"
+
+#include <QDateTime>
+
+namespace quirelle::db {
+
+BackgroundCheck::BackgroundCheck(QObject* parent) : QObject(parent), m_worker(new QObject)
+{
+    m_thread.setObjectName(QStringLiteral("project check"));
+    m_worker->moveToThread(&m_thread);
+    QObject::connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread.start(QThread::LowPriority);
+}
+
+BackgroundCheck::~BackgroundCheck()
+{
+    cancel();
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void BackgroundCheck::checkOnOpening(const QString& projectFile)
+{
+    start(projectFile, Job::OnOpening);
+}
+
+void BackgroundCheck::backUpNow(const QString& projectFile)
+{
+    start(projectFile, Job::BackUpNow);
+}
+
+void BackgroundCheck::cancel()
+{
+    if (m_cancel)
+        m_cancel->store(true);
+    m_cancel.reset();
+    ++m_run;
+    m_busy = false;
+}
+
+void BackgroundCheck::start(const QString& projectFile, Job job)
+{
+    cancel();
+    m_cancel = std::make_shared<CancelFlag>(false);
+    m_busy = true;
+    // Jobs queue up on the worker: a cancelled one ends soon and the new one follows.
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, run = m_run, projectFile, job, flag = m_cancel] {
+            work(run, projectFile, job, flag);
+        },
+        Qt::QueuedConnection);
+}
+
+template<typename Report>
+void BackgroundCheck::post(quint64 run, Report report)
+{
+    // `this` outlives every report posted: the destructor waits for the worker first, and a
+    // report still queued is dropped with the object.
+    QMetaObject::invokeMethod(
+        this,
+        [this, run, report = std::move(report)] {
+            if (run == m_run)
+                report();
+        },
+        Qt::QueuedConnection);
+}
+
+void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job,
+                           const std::shared_ptr<CancelFlag>& cancel)
+{
+    const auto finish = [this, run, projectFile] {
+        post(run, [this, projectFile] {
+            m_busy = false;
+            emit finished(projectFile);
+        });
+    };
+    if (cancel->load())
+        return;
+
+    if (job == Job::OnOpening) {
+        const FileCheck check = checkFile(projectFile, cancel.get());
+        if (cancel->load())
+            return;
+        post(run, [this, projectFile, check] {
+            switch (check.result) {
+            case FileCheck::Result::Passed:
+                emit checkPassed(projectFile);
+                break;
+            case FileCheck::Result::Damaged:
+                emit checkFailed(projectFile, check.problems);
+                break;
+            case FileCheck::Result::NotChecked:
+                emit checkNotRun(projectFile, check.problems);
+                break;
+            }
+        });
+        if (!check.passed() || !backupDue(projectFile)) {
+            finish();
+            return;
+        }
+    }
+
+    const BackupResult backup =
+        writeBackup(projectFile, QDateTime::currentDateTime(), cancel.get());
+    if (backup.status == BackupResult::Status::Cancelled || cancel->load())
+        return;
+    post(run, [this, projectFile, backup] {
+        switch (backup.status) {
+        case BackupResult::Status::Written:
+            emit backupWritten(projectFile, backup.file);
+            break;
+        case BackupResult::Status::ProjectDamaged:
+            emit checkFailed(projectFile, backup.reason);
+            break;
+        case BackupResult::Status::Failed:
+        case BackupResult::Status::Cancelled:
+            emit backupFailed(projectFile, backup.reason);
+            break;
+        }
+    });
+    finish();
+}
+
+} // namespace quirelle::db

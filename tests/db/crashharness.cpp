@@ -1,0 +1,148 @@
+// A small program the crash and concurrency tests start and kill: it writes to a project through
+// the engine as the program does and prints what it has stored only once the engine returned,
+// so that whatever was printed must survive a kill.
+//
+//   quirelle_crashharness add <project.mdb> <count> [<rows per transaction>]
+//       adds papers; prints "stored <id>" for each once its Update (or its transaction) is done
+//   quirelle_crashharness delete <project.mdb> <first id> <last id>
+//       deletes those papers with their link rows, one transaction each, as the paper window
+//       does; prints "deleted <id>" after each commit
+//   quirelle_crashharness hold-write <project.mdb>
+//       adds a paper in a transaction, prints "holding", commits when a line arrives on stdin,
+//       then prints "committed"
+//   quirelle_crashharness hold-lock <project.mdb>
+//       takes the project lock, prints "locked" (or "held" with the holder's message) and waits
+//       until stdin closes
+#include "db/database.h"
+#include "db/dberror.h"
+#include "db/project.h"
+#include "db/projectlock.h"
+#include "db/sharedqueries.h"
+#include "paper/data/paperqueries.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <string>
+
+using namespace quirelle;
+
+namespace {
+
+void say(const char* what, qint64 id)
+{
+    std::printf("%s %lld\n", what, static_cast<long long>(id));
+    std::fflush(stdout);
+}
+
+void waitForLine()
+{
+    std::string line;
+    std::getline(std::cin, line);
+}
+
+qint32 addPaper(db::Recordset& papers, int n)
+{
+    papers.AddNew();
+    papers[QStringLiteral("Title")] = QStringLiteral("Burst paper %1").arg(n);
+    // Long enough for the rows to spread over many pages, so a kill can fall between them.
+    papers[QStringLiteral("Summary")] =
+        QStringLiteral("Summary of burst paper %1. ").arg(n).repeated(20);
+    papers.Update();
+    papers.setBookmark(papers.LastModified());
+    return papers[QStringLiteral("Paper ID")].toLong();
+}
+
+int addPapers(const QStringList& args)
+{
+    auto project = db::Database::OpenDatabase(args.value(0));
+    const int count = args.value(1).toInt();
+    const int batch = qMax(1, args.value(2, QStringLiteral("1")).toInt());
+    db::Recordset papers = project->OpenRecordset(QStringLiteral("select * from [Papers];"));
+    for (int n = 0; n < count;) {
+        if (batch == 1) {
+            say("stored", addPaper(papers, n++));
+            continue;
+        }
+        QList<qint32> ids;
+        db::Transaction transaction(*project);
+        for (int i = 0; i < batch && n < count; ++i)
+            ids << addPaper(papers, n++);
+        transaction.commit();
+        for (qint32 id : ids)
+            say("stored", id);
+    }
+    return 0;
+}
+
+int deletePapers(const QStringList& args)
+{
+    QString reason;
+    if (!project().open(args.value(0).chopped(4), &reason)) {
+        std::cerr << qPrintable(reason) << std::endl;
+        return 1;
+    }
+    // The paper window's deletion: the paper with all its rows, or nothing.
+    for (qint32 id = args.value(1).toInt(); id <= args.value(2).toInt(); ++id) {
+        paper::deletePaper(id);
+        say("deleted", id);
+    }
+    project().close();
+    return 0;
+}
+
+int holdWrite(const QStringList& args)
+{
+    auto project = db::Database::OpenDatabase(args.value(0));
+    db::Recordset papers = project->OpenRecordset(QStringLiteral("select * from [Papers];"));
+    db::Transaction transaction(*project);
+    say("holding", addPaper(papers, 0));
+    waitForLine();
+    transaction.commit();
+    std::printf("committed\n");
+    std::fflush(stdout);
+    return 0;
+}
+
+int holdLock(const QStringList& args)
+{
+    db::ProjectLock lock(args.value(0));
+    if (lock.tryLock() == db::ProjectLock::Status::Locked)
+        std::printf("locked\n");
+    else
+        std::printf("held %s\n", qPrintable(lock.message()));
+    std::fflush(stdout);
+    waitForLine();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const std::map<QString, std::function<int(const QStringList&)>> modes{
+        {QStringLiteral("add"), addPapers},
+        {QStringLiteral("delete"), deletePapers},
+        {QStringLiteral("hold-write"), holdWrite},
+        {QStringLiteral("hold-lock"), holdLock},
+    };
+    QStringList args = app.arguments().mid(1);
+    const auto mode = modes.find(args.value(0));
+    if (mode == modes.end() || args.size() < 2) {
+        std::fprintf(stderr, "usage: quirelle_crashharness add|delete|hold-write|hold-lock "
+                             "<project.mdb> ...\n");
+        return 2;
+    }
+    args.removeFirst();
+    try {
+        return mode->second(args);
+    } catch (const db::DbError& e) {
+        std::fprintf(stderr, "error %d: %s\n", e.number(), qPrintable(e.description()));
+        return 1;
+    }
+}

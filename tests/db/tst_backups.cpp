@@ -1,0 +1,345 @@
+// Backup copies: their names and rotation, when one is due, the listing with paper counts,
+// damaged files refused, copies that cannot be written (in the way, read-only, full disk),
+// restoring over a healthy or a damaged project, and the background runner's reports.
+#include "db/backgroundcheck.h"
+#include "db/backups.h"
+#include "db/database.h"
+#include "db/schema.h"
+#include "dbtestsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace quirelle;
+using namespace quirelle::db;
+
+namespace {
+
+const QDateTime Noon(QDate(2026, 12, 6), QTime(12, 0));
+
+void addPapers(const QString& file, int papers)
+{
+    auto project = Database::OpenDatabase(file);
+    Transaction t(*project);
+    for (int i = 0; i < papers; ++i)
+        test::addRow(*project, QStringLiteral("Papers"),
+                     {{"Title", QStringLiteral("Paper %1").arg(i)},
+                      {"Summary", QStringLiteral("A summary that fills pages. ").repeated(40)}});
+    t.commit();
+}
+
+// "<folder>/<name>.mdb" with `papers` papers, closed again.
+QString makeProject(const QTemporaryDir& dir, int papers, const QString& name = "QuirelleXP")
+{
+    createProjectFile(dir.filePath(name));
+    addPapers(dir.filePath(name + QStringLiteral(".mdb")), papers);
+    return dir.filePath(name + QStringLiteral(".mdb"));
+}
+
+int papersIn(const QString& file)
+{
+    auto project = Database::OpenDatabase(file, true);
+    return test::countRows(*project, QStringLiteral("Papers"));
+}
+
+// Overwrites whole pages past the first, so the header still says "SQLite".
+void damage(const QString& file)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    f.seek(4096);
+    f.write(QByteArray(3 * 4096, '\xa5'));
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+QStringList namesOf(const QList<BackupCopy>& copies)
+{
+    QStringList names;
+    for (const BackupCopy& c : copies)
+        names << QFileInfo(c.file).fileName();
+    return names;
+}
+
+QByteArray contentsOf(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Waits for the runner to report the end of its run on `project`.
+void waitForRun(BackgroundCheck& runner, const QString& project)
+{
+    QSignalSpy finished(&runner, &BackgroundCheck::finished);
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 30000);
+    QCOMPARE(finished.last().value(0).toString(), project);
+}
+
+} // namespace
+
+class TstBackups : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void namesClashesAndRotation()
+    {
+        QTemporaryDir dir;
+        const QString project = makeProject(dir, 1);
+        makeProject(dir, 1, QStringLiteral("QuirelleXP 2"));
+        const QDateTime at(QDate(2026, 12, 6), QTime(14, 5, 40));
+        for (const QDateTime& when : {at.addSecs(-33), at, at})
+            QVERIFY(writeBackup(project, when).written());
+        QVERIFY(writeBackup(dir.filePath("QuirelleXP 2.mdb"), at).written());
+        QCOMPARE(namesOf(listBackups(project)), QStringList({"QuirelleXP 2026-12-06 140540-2.mdb",
+                                                             "QuirelleXP 2026-12-06 140540.mdb",
+                                                             "QuirelleXP 2026-12-06 1405.mdb"}));
+
+        // Written out of order: the names, not the order of writing, decide which go.
+        QFile(backupFolder(project) + "/notes.txt").open(QIODevice::WriteOnly);
+        for (int day : {3, 12, 1, 7, 9, 2, 11, 5, 4, 10, 8, 6})
+            QVERIFY(writeBackup(project, Noon.addDays(-day)).written());
+        const QList<BackupCopy> kept = listBackups(project);
+        QCOMPARE(kept.size(), KeptBackupCopies);
+        QCOMPARE(kept.first().taken, at);
+        QCOMPARE(kept.last().taken, Noon.addDays(-7));
+        const QStringList files = filesIn(backupFolder(project));
+        QVERIFY(files.contains("notes.txt"));
+        QVERIFY(files.contains("QuirelleXP 2 2026-12-06 1405.mdb"));
+        QCOMPARE(files.filter(".partial").size(), 0);
+    }
+
+    void due_data()
+    {
+        QTest::addColumn<int>("newestHoursAgo"); // 0: no copy
+        QTest::addColumn<bool>("due");
+        QTest::newRow("no copy yet") << 0 << true;
+        QTest::newRow("copy of 23 hours") << 23 << false;
+        QTest::newRow("copy of 25 hours") << 25 << true;
+        QTest::newRow("copy two days ahead of the clock") << -48 << true;
+    }
+
+    void due()
+    {
+        QFETCH(int, newestHoursAgo);
+        QFETCH(bool, due);
+        QTemporaryDir dir;
+        const QString project = makeProject(dir, 1);
+        makeProject(dir, 1, QStringLiteral("Other"));
+        QVERIFY(writeBackup(dir.filePath("Other.mdb"), Noon).written());
+        if (newestHoursAgo != 0) {
+            QVERIFY(writeBackup(project, Noon.addDays(-5)).written());
+            QVERIFY(writeBackup(project, Noon.addSecs(-3600 * newestHoursAgo)).written());
+        }
+        QCOMPARE(backupDue(project, Noon), due);
+    }
+
+    void listingWithCounts()
+    {
+        QTemporaryDir dir;
+        const QString project = makeProject(dir, 3);
+        QVERIFY(writeBackup(project, Noon.addDays(-1)).written());
+        addPapers(project, 2);
+        // Written while the program has the project open.
+        auto open = Database::OpenDatabase(project);
+        const BackupResult newest = writeBackup(project, Noon);
+        QVERIFY(newest.written());
+        QFile(backupFolder(project) + "/QuirelleXP 2026-12-07 0900.mdb").open(QIODevice::WriteOnly);
+
+        const QList<BackupCopy> copies = listBackups(project);
+        QCOMPARE(copies.size(), 3);
+        QCOMPARE(copies[0].papers, -1); // listed, though it cannot be read
+        QCOMPARE(copies[1].file, newest.file);
+        QCOMPARE(copies[1].taken, Noon);
+        QCOMPARE(copies[1].papers, 5);
+        QCOMPARE(copies[1].size, QFileInfo(project).size());
+        QCOMPARE(copies[2].papers, 3);
+    }
+
+    void damagedFilesRefused_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("pages overwritten") << "pages";
+        QTest::newRow("cut short") << "cut";
+        QTest::newRow("empty") << "empty";
+    }
+
+    void damagedFilesRefused()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir dir;
+        const QString project = makeProject(dir, 30);
+        if (how == "pages")
+            damage(project);
+        else
+            QFile::resize(project, how == "cut" ? QFileInfo(project).size() / 2 : 0);
+
+        const FileCheck check = checkFile(project);
+        QCOMPARE(check.result, FileCheck::Result::Damaged);
+        QVERIFY(!check.problems.isEmpty());
+        const BackupResult result = writeBackup(project, Noon);
+        QCOMPARE(result.status, BackupResult::Status::ProjectDamaged);
+        QVERIFY(result.reason.contains("failed its check"));
+        QCOMPARE(filesIn(backupFolder(project)), QStringList());
+        QCOMPARE(checkFile(dir.filePath("missing.mdb")).result, FileCheck::Result::NotChecked);
+    }
+
+    void writeFailuresReported_data()
+    {
+        QTest::addColumn<QString>("obstacle");
+        QTest::newRow("a file named Backups") << "file";
+        QTest::newRow("read-only Backups folder") << "read-only";
+        QTest::newRow("full disk") << "full";
+    }
+
+    void writeFailuresReported()
+    {
+        QFETCH(QString, obstacle);
+        QTemporaryDir dir;
+        const QString project = makeProject(dir, 60);
+        const QString folder = backupFolder(project);
+        QString expected;
+        if (obstacle == "file") {
+            QFile(folder).open(QIODevice::WriteOnly);
+            expected = "a file of that name is in the way";
+        } else if (obstacle == "read-only") {
+            if (geteuid() == 0)
+                QSKIP("root writes into read-only folders");
+            QDir().mkpath(folder);
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+            expected = "cannot be written to";
+        } else {
+            if (geteuid() != 0)
+                QSKIP("mounting a small disk needs root");
+            QDir().mkpath(folder);
+            if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) != 0)
+                QSKIP("cannot mount a small disk here");
+            expected = "the disk is full";
+        }
+        const BackupResult result = writeBackup(project, Noon);
+        const QStringList left = QFileInfo(folder).isDir() ? filesIn(folder) : QStringList();
+        if (obstacle == "full")
+            QProcess::execute("umount", {folder});
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(result.status, BackupResult::Status::Failed);
+        QVERIFY2(result.reason.contains(expected), qPrintable(result.reason));
+        QCOMPARE(left, QStringList());
+        QCOMPARE(checkFile(project).result, FileCheck::Result::Passed);
+    }
+
+    void restoreKeepsTheCurrentProject()
+    {
+        QTemporaryDir dir;
+        const QString project = makeProject(dir, 3);
+        // The chosen copy is the oldest of ten: keeping the current project as an eleventh
+        // copy must not rotate it away before it is in place.
+        QVERIFY(writeBackup(project, Noon.addDays(-20)).written());
+        addPapers(project, 2);
+        for (int day = 1; day < KeptBackupCopies; ++day)
+            QVERIFY(writeBackup(project, Noon.addDays(-day)).written());
+        const QString oldest = listBackups(project).last().file;
+
+        const RestoreResult result = restoreBackup(project, oldest, Noon);
+        QVERIFY2(result.ok, qPrintable(result.reason));
+        QCOMPARE(papersIn(project), 3);
+        QCOMPARE(result.keptAs, listBackups(project).first().file);
+        QCOMPARE(papersIn(result.keptAs), 5);
+        QCOMPARE(filesIn(dir.path()), QStringList({"QuirelleXP.mdb"}));
+
+        // The restore undone from the copy it kept.
+        QVERIFY(restoreBackup(project, result.keptAs, Noon.addSecs(60)).ok);
+        QCOMPARE(papersIn(project), 5);
+
+        // Refused: a damaged copy, or a project with a journal beside it.
+        const QByteArray before = contentsOf(project);
+        const QString damagedCopy = listBackups(project).last().file;
+        damage(damagedCopy);
+        QVERIFY(!restoreBackup(project, damagedCopy, Noon).ok);
+        QFile(project + "-journal").open(QIODevice::WriteOnly);
+        QVERIFY(!restoreBackup(project, result.keptAs, Noon).ok);
+        QCOMPARE(contentsOf(project), before);
+    }
+
+    void damagedProjectReplaced()
+    {
+        QTemporaryDir dir;
+        const QString project = makeProject(dir, 3);
+        QVERIFY(writeBackup(project, Noon.addDays(-2)).written());
+        addPapers(project, 4);
+        const QString newest = writeBackup(project, Noon.addDays(-1)).file;
+        damage(newest);
+        QFile::copy(newest, project + ".damaged"); // a name already taken
+        damage(project);
+        const QByteArray damaged = contentsOf(project);
+        QFile journal(project + "-journal");
+        QVERIFY(journal.open(QIODevice::WriteOnly));
+        journal.write("journal of the damaged file");
+        journal.close();
+
+        const RestoreResult result = replaceDamagedProject(project);
+        QVERIFY2(result.ok, qPrintable(result.reason));
+        QCOMPARE(result.restoredFrom, listBackups(project).last().file); // skips the damaged one
+        QCOMPARE(result.keptAs, project + ".damaged.2");
+        QCOMPARE(contentsOf(result.keptAs), damaged);
+        QCOMPARE(contentsOf(result.keptAs + "-journal"), QByteArray("journal of the damaged file"));
+        QVERIFY(!QFile::exists(project + "-journal"));
+        QCOMPARE(papersIn(project), 3);
+
+        damage(result.restoredFrom);
+        const QByteArray restored = contentsOf(project);
+        QVERIFY(!replaceDamagedProject(project).ok);
+        QCOMPARE(contentsOf(project), restored);
+    }
+
+    void runnerReports()
+    {
+        QTemporaryDir dir;
+        const QString project = makeProject(dir, 3);
+        BackgroundCheck runner;
+        QSignalSpy passed(&runner, &BackgroundCheck::checkPassed);
+        QSignalSpy written(&runner, &BackgroundCheck::backupWritten);
+        QSignalSpy failed(&runner, &BackgroundCheck::checkFailed);
+
+        // Started again at once for another project: the first run's reports are not wanted.
+        runner.checkOnOpening(makeProject(dir, 300, QStringLiteral("Other")));
+        runner.checkOnOpening(project); // no copy yet: checked, then copied
+        QVERIFY(runner.isBusy());
+        waitForRun(runner, project);
+        QCOMPARE(passed.size(), 1);
+        QCOMPARE(written.size(), 1);
+        QCOMPARE(written.first().value(1).toString(), listBackups(project).first().file);
+
+        runner.checkOnOpening(project); // a copy of today: checked only
+        waitForRun(runner, project);
+        QCOMPARE(passed.size(), 2);
+        QCOMPARE(written.size(), 1);
+        runner.backUpNow(project);
+        waitForRun(runner, project);
+        QCOMPARE(written.size(), 2);
+        QVERIFY(!runner.isBusy());
+
+        damage(project);
+        runner.checkOnOpening(project);
+        waitForRun(runner, project);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(!failed.first().value(1).toString().isEmpty());
+        QCOMPARE(written.size(), 2);
+
+        {
+            BackgroundCheck destroyedWhileRunning;
+            destroyedWhileRunning.backUpNow(dir.filePath("Other.mdb"));
+        }
+        QCOMPARE(filesIn(backupFolder(project)).filter(".partial"), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstBackups)
+#include "tst_backups.moc"
