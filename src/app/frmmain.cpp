@@ -8,6 +8,7 @@
 #include "db/globals.h"
 #include "db/schema.h"
 #include "db/sharedqueries.h"
+#include "timekeeping/frmhourschart.h"
 #include "timekeeping/frmtimemanagement.h"
 #include "timekeeping/frmtimesheet.h"
 
@@ -132,6 +133,7 @@ void frmMain::buildMenus()
         {"&Tools", "&Timesheet", "mnuTimeSheets", [this] { mnuTimeSheets_Click(); }},
         {"&Tools", "&Meetings", "mnuMeetings", [] { windows::openMeetings(); }},
         {"&Tools", "Reading &List", "mnuReadingList", [] { windows::writeReadingList(); }},
+        {"&Tools", "Hours &Chart", "mnuHoursChart", [] { frmHoursChart::instance().populate(); }},
         {"&Help", "&About", "mnuAbout", [this] { mnuAbout_Click(); }},
     };
     const std::map<QString, QString> menuNames{
