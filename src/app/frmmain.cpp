@@ -8,6 +8,7 @@
 #include "db/globals.h"
 #include "db/schema.h"
 #include "db/sharedqueries.h"
+#include "paper/frmcitationmap.h"
 #include "timekeeping/frmhourschart.h"
 #include "timekeeping/frmtimemanagement.h"
 #include "timekeeping/frmtimesheet.h"
@@ -134,6 +135,8 @@ void frmMain::buildMenus()
         {"&Tools", "&Meetings", "mnuMeetings", [] { windows::openMeetings(); }},
         {"&Tools", "Reading &List", "mnuReadingList", [] { windows::writeReadingList(); }},
         {"&Tools", "Hours &Chart", "mnuHoursChart", [] { frmHoursChart::instance().populate(); }},
+        {"&Tools", "Citation Ma&p", "mnuCitationMap",
+         [] { frmCitationMap::instance().populate(); }},
         {"&Help", "&About", "mnuAbout", [this] { mnuAbout_Click(); }},
     };
     const std::map<QString, QString> menuNames{

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
+#include <unordered_map>
 
 namespace quirelle::citations {
 
@@ -86,9 +88,32 @@ Layout layOut(const Neighbourhood& graph, const std::vector<QSizeF>& sizes, cons
             }
             if (members.empty())
                 continue;
+            // The second level in the order of the papers of the first that lead to them, so
+            // that their lines cross as little as may be; otherwise by year.
+            std::unordered_map<int, double> leadY;
+            if (level == 2) {
+                std::unordered_map<int, std::pair<double, int>> sums;
+                for (const Edge& e : graph.edges) {
+                    const int a = graph.indexById.at(e.citing);
+                    const int b = graph.indexById.at(e.cited);
+                    for (auto [here, there] : {std::pair{a, b}, std::pair{b, a}}) {
+                        const Node& lead = graph.nodes[static_cast<size_t>(there)];
+                        if (graph.nodes[static_cast<size_t>(here)].level == 2 && lead.level == 1 &&
+                            lead.side == side) {
+                            auto& [sum, n] = sums[here];
+                            sum += layout.nodes[static_cast<size_t>(there)].center().y();
+                            ++n;
+                        }
+                    }
+                }
+                for (const auto& [i, sum] : sums)
+                    leadY[i] = sum.first / sum.second;
+            }
             const auto key = [&](int i) {
                 const Node& n = graph.nodes[static_cast<size_t>(i)];
-                return std::tuple(n.year.trimmed(), nodeLabel(n), n.id);
+                const auto lead = leadY.find(i);
+                return std::tuple(lead == leadY.end() ? 0.0 : lead->second, n.year.trimmed(),
+                                  nodeLabel(n), n.id);
             };
             std::sort(members.begin(), members.end(),
                       [&](int a, int b) { return key(a) < key(b); });

@@ -40,8 +40,10 @@ struct Layout
 };
 
 // Lays out `graph`, whose node i needs `sizes[i]`. Within a block the papers go by year, then
-// label, then id, down each column, the first column nearest the centre. Columns are about as
-// many as rows, the block as a whole near square, so that hundreds of papers stay in reach.
+// label, then id, down each column, the first column nearest the centre; those of the second
+// level go first by the height of the papers that lead to them, so that lines cross less.
+// Columns are about as many as rows, the block near square, so that hundreds of papers stay in
+// reach.
 Layout layOut(const Neighbourhood& graph, const std::vector<QSizeF>& sizes,
               const Spacing& spacing = {});
 
