@@ -305,6 +305,12 @@ frmCitationMap::frmCitationMap()
     viewMap->centreOnPaper = [this](qint32 id) { centreOn(id); };
 }
 
+frmCitationMap::~frmCitationMap()
+{
+    // The scene goes after the buttons its selection enables: it must no longer reach them.
+    viewMap->scene()->disconnect(this);
+}
+
 void frmCitationMap::Form_Load()
 {
     placeByPositionForm();

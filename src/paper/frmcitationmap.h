@@ -77,6 +77,7 @@ class frmCitationMap final : public Form, public SingleInstance<frmCitationMap>
 
 public:
     frmCitationMap();
+    ~frmCitationMap() override;
 
     // Refreshes the list of papers and shows the window, centred on the paper on screen in the
     // paper window; with none there, it asks for a paper. It leaves the options panel as it is.
