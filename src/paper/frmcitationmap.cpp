@@ -44,12 +44,12 @@ constexpr double ReadableScale = 0.6;
 // A saved picture is at most this many pixels across, however large the map.
 constexpr double LargestPicture = 8000;
 
-const QColor centreFill(255, 236, 140);
-const QColor linkedFill(220, 235, 250);
-const QColor secondFill(238, 238, 238);
-const QColor sameAuthorFill(255, 205, 150);
-const QColor nearLine(90, 90, 90);
-const QColor farLine(175, 175, 175);
+constexpr QRgb centreFill = 0xffffec8c;
+constexpr QRgb linkedFill = 0xffdcebfa;
+constexpr QRgb secondFill = 0xffeeeeee;
+constexpr QRgb sameAuthorFill = 0xffffcd96;
+constexpr QRgb nearLine = 0xff5a5a5a;
+constexpr QRgb farLine = 0xffafafaf;
 
 QFont centreFont(QFont font)
 {
@@ -135,14 +135,14 @@ QRectF MapNode::boundingRect() const
 
 void MapNode::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget*)
 {
-    QColor fill = m_look == Look::Centre   ? centreFill
-                  : m_look == Look::Linked ? linkedFill
-                                           : secondFill;
+    QRgb fill = m_look == Look::Centre   ? centreFill
+                : m_look == Look::Linked ? linkedFill
+                                         : secondFill;
     if (m_marked)
         fill = sameAuthorFill;
     const bool selected = option->state & QStyle::State_Selected;
     painter->setPen(QPen(selected ? QColor(0, 90, 200) : QColor(70, 70, 70), selected ? 2.5 : 1));
-    painter->setBrush(fill);
+    painter->setBrush(QColor(fill));
     painter->drawRoundedRect(m_rect, 4, 4);
     // Too small to read: the box alone tells where the paper is, and draws much faster.
     if (option->levelOfDetailFromTransform(painter->worldTransform()) < 0.25)
@@ -438,7 +438,7 @@ void frmCitationMap::redraw()
                           ? QLineF(middle.left(), 0, block.area.right(), 0)
                           : QLineF(block.area.left(), 0, middle.right(), 0);
         auto* bundle = new QGraphicsPathItem(arrow(line, 14));
-        QPen pen(nearLine, 4);
+        QPen pen(QColor(nearLine), 4);
         pen.setCapStyle(Qt::FlatCap);
         bundle->setPen(pen);
         bundle->setData(2, block.count);
@@ -457,7 +457,7 @@ void frmCitationMap::redraw()
             new QGraphicsPathItem(arrow(citationLine(layout.nodes[static_cast<size_t>(from)],
                                                      layout.nodes[static_cast<size_t>(to)]),
                                         7));
-        QPen pen(near ? nearLine : farLine);
+        QPen pen(QColor(near ? nearLine : farLine));
         pen.setCosmetic(true);
         line->setPen(pen);
         line->setData(0, e.citing);

@@ -24,8 +24,8 @@ using Units = Amount::Units;
 
 constexpr double Margin = 12;
 constexpr double LabelGap = 10;
-const QColor barColour(70, 130, 180);
-const QColor gridColour(220, 220, 220);
+constexpr QRgb barColour = 0xff4682b4;
+constexpr QRgb gridColour = 0xffdcdcdc;
 
 QString entriesText(int n)
 {
@@ -230,7 +230,7 @@ void HoursChart::paintChart(QPainter& painter, QSize size) const
     double lastLabelRight = -1e9;
     for (size_t i = 0; i < m_ticks.size(); ++i) {
         const double x = xOf(g, m_ticks[i].toDouble());
-        painter.setPen(m_ticks[i].units() == 0 ? Qt::darkGray : gridColour);
+        painter.setPen(m_ticks[i].units() == 0 ? QColor(Qt::darkGray) : QColor(gridColour));
         painter.drawLine(QPointF(x, g.plot.top()), QPointF(x, axisY));
         const QString label = m_axisLabels[static_cast<int>(i)];
         const double w = metrics.horizontalAdvance(label);
@@ -256,7 +256,7 @@ void HoursChart::paintChart(QPainter& painter, QSize size) const
             const double end = xOf(g, bar.hours.toDouble());
             const QRectF rect(QPointF(std::min(zero, end), top + 3),
                               QPointF(std::max(zero, end), top + g.rowHeight - 3));
-            painter.fillRect(rect, barColour);
+            painter.fillRect(rect, QColor(barColour));
             valueLeft = std::max(zero, end) + 4;
         }
         painter.drawText(QRectF(valueLeft, top, size.width() - valueLeft, g.rowHeight),
