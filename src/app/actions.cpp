@@ -27,6 +27,8 @@ const std::vector<MenuItem>& menuItems()
         {Action::TimeSheet, "&Tools", "&Timesheet", "mnuTimeSheets"},
         {Action::Meetings, "&Tools", "&Meetings", "mnuMeetings"},
         {Action::ReadingList, "&Tools", "Reading &List", "mnuReadingList"},
+        {Action::HoursChart, "&Tools", "Hours &Chart", "mnuHoursChart"},
+        {Action::CitationMap, "&Tools", "Citation Ma&p", "mnuCitationMap"},
         {Action::About, "&Help", "&About", "mnuAbout"},
     };
     // clang-format on
@@ -101,6 +103,12 @@ void run(Action action)
         break;
     case Action::About:
         frmSplash::instance().populate();
+        break;
+    case Action::HoursChart:
+        windows::openHoursChart();
+        break;
+    case Action::CitationMap:
+        windows::openCitationMap();
         break;
     }
 }

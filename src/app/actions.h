@@ -22,6 +22,8 @@ enum class Action {
     Meetings,
     ReadingList,
     About,
+    HoursChart,
+    CitationMap,
 };
 
 // A menu item: the menu it stands in, its caption (with its access key) and its name.

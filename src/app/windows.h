@@ -15,6 +15,8 @@ void openMeetings();      // populate of the meeting log
 void openTimeSheet();     // populate of the time sheet
 void showTimeEntry();     // the time entry window, the way out of the program
 void writeReadingList();  // the reading list file
+void openHoursChart();    // the hours logged, as a bar chart by subject
+void openCitationMap();   // the papers around one paper, as a map of their citations
 void unloadSearch();      // the search window starts afresh at its next use
 
 // Windows that show the rows of the project that was open are unloaded (or refilled) when
