@@ -7,7 +7,7 @@
 #include "app/frmmain.h"
 #include "app/services.h"
 #include "db/dberror.h"
-#include "db/globals.h"
+#include "db/project.h"
 #include "paper/data/citationgraph.h"
 #include "paper/data/citationlayout.h"
 #include "paper/frmcitationmap.h"
@@ -117,7 +117,7 @@ int run(const QString& source)
     frmMain::instance().resize(1280, 900);
     frmMain::instance().show();
     QApplication::processEvents();
-    db::Database& d = project();
+    db::Database& d = project().db();
     const int papers =
         d.OpenRecordset(QStringLiteral("select [Paper ID] from [Papers];")).RecordCount();
     const qint32 cited = probe::EmptyPaper;
