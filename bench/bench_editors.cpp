@@ -2,6 +2,7 @@
 // call to the painted grid (20,000 authors at full size), a click on a grid row, and the fills of
 // the keyword and model editors and the meeting log. It works on a copy of the project file.
 #include "benchcommon.h"
+#include "benchwindows.h"
 
 #include "app/frmmain.h"
 #include "app/services.h"

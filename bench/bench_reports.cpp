@@ -3,6 +3,7 @@
 // --compare it also writes the reading list with a query per author link row and checks that
 // both give the same bytes.
 #include "benchcommon.h"
+#include "benchwindows.h"
 
 #include "app/frmmain.h"
 #include "app/frmmenu.h"

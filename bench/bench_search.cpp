@@ -5,6 +5,7 @@
 // the rare word, each linked to a few dozen papers (the generated file has no model links and
 // no rare author).
 #include "benchcommon.h"
+#include "benchwindows.h"
 
 #include "app/frmmain.h"
 #include "app/frmmenu.h"

@@ -2,8 +2,6 @@
 // full-size project, and the probe records whose links are known in advance.
 #pragma once
 
-#include <QString>
-#include <QWidget>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -13,16 +11,6 @@
 #include <vector>
 
 namespace quirelle::bench {
-
-// A window's control by its name, as accessibility tools find it.
-template<class T = QWidget>
-T* control(const QWidget& window, const char* name)
-{
-    T* found = window.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
 
 // Wall-clock milliseconds, for the difference of two readings.
 inline double nowMs()
