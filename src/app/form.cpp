@@ -9,6 +9,8 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QPushButton>
+#include <QStyle>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -305,6 +307,21 @@ void setBackColour(QWidget* w, const QColor& colour)
     w->setAutoFillBackground(true);
 }
 
+int captionWidth(const QAbstractButton* button)
+{
+    QString text = button->text();
+    text.remove(QLatin1Char('&'));
+    const QStyle* style = button->style();
+    int width = button->fontMetrics().horizontalAdvance(text) +
+                2 * (style->pixelMetric(QStyle::PM_ButtonMargin) +
+                     style->pixelMetric(QStyle::PM_DefaultFrameWidth));
+    // Option buttons and check boxes have their mark beside the text.
+    if (!qobject_cast<const QPushButton*>(button))
+        width += style->pixelMetric(QStyle::PM_IndicatorWidth) +
+                 style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
+    return width;
+}
+
 void fitCaptions(QWidget* window)
 {
     // Controls inside a layout are sized by it; only those placed by position are grown.
@@ -329,9 +346,11 @@ void fitCaptions(QWidget* window)
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (!placed(button) || button->text().isEmpty())
             continue;
-        const QSize hint = button->sizeHint();
-        if (hint.width() > button->width())
-            button->resize(hint.width(), button->height());
+        // A button's size hint asks for more room than its text needs (a minimum width of the
+        // style's): only the text itself, with its margins, must fit.
+        const int needed = captionWidth(button);
+        if (needed > button->width())
+            button->resize(needed, button->height());
     }
 }
 

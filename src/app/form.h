@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class QAbstractButton;
 class QMdiArea;
 class QMdiSubWindow;
 
@@ -186,6 +187,8 @@ void commitFocusedBox();
 // is wider than its place grows to the right (its position stays), a label that wraps grows
 // down. Windows call it when they are loaded.
 void fitCaptions(QWidget* window);
+// The width a button needs to show its caption whole.
+int captionWidth(const QAbstractButton* button);
 
 // Gives a control its name as objectName; array members are named "name(index)".
 QString controlName(const QString& name, int index);
