@@ -18,6 +18,8 @@ const std::vector<MenuItem>& menuItems()
         {Action::Open, "&File", "&Open", "mnuOpen"},
         {Action::New, "&File", "New", "mnuNew"},
         {Action::Exit, "&File", "E&xit", "mnuExit"},
+        {Action::BackUpNow, "&File", "&Back Up Now", "mnuBackUpNow"},
+        {Action::Restore, "&File", "&Restore From Backup...", "mnuRestore"},
         {Action::AddAuthors, "&Add", "&Authors", "mnuAuthors"},
         {Action::AddModels, "&Add", "&Models", "mnuModels"},
         {Action::AddKeywords, "&Add", "&Keywords", "mnuKeywords"},
@@ -109,6 +111,12 @@ void run(Action action)
         break;
     case Action::CitationMap:
         windows::openCitationMap();
+        break;
+    case Action::BackUpNow:
+        windows::backUpNow();
+        break;
+    case Action::Restore:
+        windows::openRestore();
         break;
     }
 }

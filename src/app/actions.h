@@ -24,6 +24,8 @@ enum class Action {
     About,
     HoursChart,
     CitationMap,
+    BackUpNow,
+    Restore,
 };
 
 // A menu item: the menu it stands in, its caption (with its access key) and its name.

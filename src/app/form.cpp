@@ -9,11 +9,11 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLayout>
-#include <QPushButton>
-#include <QStyle>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QPushButton>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>

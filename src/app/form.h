@@ -56,6 +56,9 @@ public:
     virtual void setPanelEnabled(bool enabled) = 0;
     // The caption that names the project and counts its papers.
     virtual void showProjectCaption() = 0;
+    // A project was opened: it is checked, and copied when a copy is due, off the window's
+    // thread.
+    virtual void projectOpened() = 0;
     // Releases the project and stops the program.
     virtual void exitApplication() = 0;
     // The window dialogs of the windows belong to.

@@ -4,6 +4,7 @@
 #include "app/actions.h"
 #include "app/application.h"
 #include "app/frmmenu.h"
+#include "app/projectsafety.h"
 #include "app/services.h"
 #include "app/settingsfile.h"
 #include "app/windows.h"
@@ -21,6 +22,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <map>
 
@@ -60,8 +62,13 @@ frmMain::frmMain() : m_area(new QMdiArea(this))
     bar->setObjectName(QStringLiteral("StatusBar1"));
     auto* panel = new QLabel(bar);
     panel->setObjectName(QStringLiteral("Panels(1)"));
-    bar->addWidget(panel, 1);
+    bar->addWidget(panel);
+    // The second panel tells what the check and the backup copies did.
+    auto* safetyPanel = new QLabel(bar);
+    safetyPanel->setObjectName(QStringLiteral("Panels(2)"));
+    bar->addWidget(safetyPanel, 1);
     setStatusBar(bar);
+    m_safety = new ProjectSafety(safetyPanel, this);
 
     m_area->setMinimumSize(toPixels(9405), toPixels(7860));
     adjustSize();
@@ -70,6 +77,7 @@ frmMain::frmMain() : m_area(new QMdiArea(this))
 
 frmMain::~frmMain()
 {
+    m_safety->waitUntilIdle();
     Form::setFrame(nullptr);
     Form::unloadAllForms();
     if (m_forget)
@@ -146,6 +154,8 @@ void frmMain::closeEvent(QCloseEvent* event)
 void frmMain::exitApplication()
 {
     commitFocusedBox();
+    // A copy being written is finished, not left half made.
+    m_safety->waitUntilIdle();
     project().close();
     services::End();
 }
@@ -160,7 +170,22 @@ void frmMain::showProjectCaption()
     getAllPapers();
     setWindowTitle(QStringLiteral("Corvantis Tessiva V1.8 - ") + QStringLiteral("Project: ") +
                    p.projectFilePath + QStringLiteral(" - Papers added: ") +
-                   QString::number(p.rsPapers.RecordCount()));
+                   QString::number(p.rsPapers.RecordCount()) +
+                   (p.readOnly() ? QStringLiteral(" (read-only)") : QString()));
+}
+
+void frmMain::projectOpened()
+{
+    // After the window is shown: the user can start at once, while the check runs.
+    QTimer::singleShot(0, m_safety, [this, file = project().file()] {
+        if (project().isOpen() && project().file() == file)
+            m_safety->projectOpened(file);
+    });
+}
+
+void windows::backUpNow()
+{
+    frmMain::instance().safety().backUpNow();
 }
 
 QString frmMain::getLastOpenedFile()

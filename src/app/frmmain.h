@@ -12,6 +12,8 @@ class QLabel;
 
 namespace quirelle {
 
+class ProjectSafety;
+
 class frmMain final : public QMainWindow, public Frame, public SingleInstance<frmMain>
 {
     Q_OBJECT
@@ -31,12 +33,16 @@ public:
     void mnuOpen_Click();
     void mnuNew_Click();
 
+    // The check, the backup copies and restoring one, for the project that is open.
+    ProjectSafety& safety() { return *m_safety; }
+
     // Frame
     QMdiArea* mdiArea() const override { return m_area; }
     QSize sizeInTwips() const override;
     int panelWidth() const override;
     void setPanelEnabled(bool enabled) override;
     void showProjectCaption() override;
+    void projectOpened() override;
     // Releases the database and the shared record sets and stops the program.
     [[noreturn]] void exitApplication() override;
     QWidget* dialogParent() override { return this; }
@@ -52,6 +58,7 @@ private:
     void buildMenus();
 
     QMdiArea* m_area;
+    ProjectSafety* m_safety = nullptr;
     std::function<void()> m_forget;
 };
 

@@ -7,6 +7,7 @@
 #include "app/windows.h"
 #include "db/dberror.h"
 #include "db/project.h"
+#include "db/projectlock.h"
 #include "db/schema.h"
 #include "db/sharedqueries.h"
 
@@ -127,16 +128,35 @@ bool frmMenu::connect()
 bool frmMenu::connectTo(const QString& path)
 {
     Project& p = project();
+    // Another copy of the program may have the project open: the user is told at once, and
+    // chooses to open it read-only or not at all, rather than have two copies write it.
+    const QString file = path + QStringLiteral(".mdb");
+    if (p.isOpen() && p.file() == file)
+        p.keepLock(nullptr); // opened again here: its own lock is no other copy's
+    auto lock = std::make_unique<db::ProjectLock>(file);
+    bool readOnly = false;
+    if (lock->tryLock() == db::ProjectLock::Status::HeldElsewhere) {
+        const QString prompt =
+            lock->message() + QStringLiteral("\n\nOpen it read-only here? Nothing can then be "
+                                             "changed in it from this window. No leaves it "
+                                             "closed.");
+        if (services::MsgBox(prompt, services::Buttons::YesNo) != services::Answer::Yes)
+            return false;
+        readOnly = true;
+        lock.reset();
+    }
     QString reason;
-    if (!p.open(path, &reason)) {
+    if (!p.open(path, &reason, readOnly)) {
         tellCannotOpen(path, reason);
         return false;
     }
+    p.keepLock(std::move(lock));
     if (p.masterRows() > 1)
         services::MsgBox(QString::fromLatin1(masterWarning), services::Icon::Critical);
     showNotes();
     Form::frame().showProjectCaption();
     windows::projectChanged(); // the windows' rows belong to the project that was open
+    Form::frame().projectOpened();
     return true;
 }
 

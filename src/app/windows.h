@@ -17,6 +17,8 @@ void showTimeEntry();     // the time entry window, the way out of the program
 void writeReadingList();  // the reading list file
 void openHoursChart();    // the hours logged, as a bar chart by subject
 void openCitationMap();   // the papers around one paper, as a map of their citations
+void backUpNow();         // a backup copy of the open project, now
+void openRestore();       // the backup copies of the open project, to restore one
 void unloadSearch();      // the search window starts afresh at its next use
 
 // Windows that show the rows of the project that was open are unloaded (or refilled) when

@@ -3,6 +3,7 @@
 
 #include "db/connection.h"
 #include "db/dberror.h"
+#include "db/durability.h"
 #include "db/jetsql.h"
 #include "db/textrules.h"
 
@@ -64,6 +65,7 @@ std::shared_ptr<Connection> connect(const QString& path, int flags, bool readOnl
     }
     sqlite3_extended_result_codes(handle, 1);
     sqlite3_busy_timeout(handle, 2000);
+    applyDurabilitySettings(handle);
     sqlite3_create_collation_v2(handle, "JET", SQLITE_UTF8, nullptr, collateJet, nullptr);
     sqlite3_create_function_v2(handle, "jetlike", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                jetLike, nullptr, nullptr, nullptr);

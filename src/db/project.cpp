@@ -40,6 +40,7 @@ void Project::close()
     if (dbProject)
         dbProject->Close();
     dbProject.reset();
+    m_lock.reset();
     projectFilePath.clear();
     ++m_generation;
 }
@@ -99,6 +100,7 @@ bool Project::open(const QString& pathWithoutExtension, QString* reason, bool re
         return fail(why);
     }
     previous.reset();
+    m_lock.reset(); // the lock of the project that was open
     ++m_generation;
     return true;
 }

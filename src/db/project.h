@@ -4,6 +4,7 @@
 #pragma once
 
 #include "db/database.h"
+#include "db/projectlock.h"
 #include "db/recordset.h"
 
 #include <QString>
@@ -30,6 +31,12 @@ public:
     // wrong with the file.
     bool open(const QString& pathWithoutExtension, QString* reason = nullptr,
               bool readOnly = false);
+    // Keeps the lock that tells other copies of the program the project is open here, until the
+    // project is closed or another is opened.
+    void keepLock(std::unique_ptr<db::ProjectLock> lock) { m_lock = std::move(lock); }
+    // The project file, with its extension.
+    QString file() const { return projectFilePath + QStringLiteral(".mdb"); }
+    bool readOnly() const { return isOpen() && dbProject->readOnly(); }
     // Closes every record set, then the database.
     void close();
 
@@ -62,6 +69,7 @@ private:
 
     quint64 m_generation = 0;
     int m_masterRows = 0;
+    std::unique_ptr<db::ProjectLock> m_lock;
 };
 
 // The program's project.
