@@ -128,14 +128,6 @@ private slots:
         QCOMPARE(readFile(bad), QByteArray(5000, 'x'));
         test::addRow(QStringLiteral("Papers"), {{"Title", "still usable"}});
 
-        // A database without the project's tables is no project either.
-        const QString plain = shell.folder() + QStringLiteral("/plain");
-        db::Database::CreateDatabase(plain);
-        openByMenu(plain + QStringLiteral(".mdb"));
-        QVERIFY2(lastPrompt().startsWith(QStringLiteral("Error getting ") + plain + "\n\n"),
-                 qPrintable(lastPrompt()));
-        QCOMPARE(project().projectFilePath, shell.pathWithoutExtension());
-
         // A project in a folder whose name holds a full stop opens by its own name.
         QVERIFY(QDir(shell.folder()).mkpath(QStringLiteral("j.smith/papers")));
         const QString other = shell.folder() + QStringLiteral("/j.smith/papers/thesis");
@@ -190,26 +182,13 @@ private slots:
         QVERIFY(!st::endCalled());
     }
 
-    void positionFormFigures_data()
-    {
-        QTest::addColumn<QSize>("frame");
-        QTest::addColumn<int>("panel");
-        QTest::addColumn<QSize>("window");
-        QTest::addColumn<QPoint>("at");
-        QTest::newRow("centred right of the panel")
-            << QSize(10500, 9000) << 2600 << QSize(4000, 3000) << QPoint(4550, 2500);
-        QTest::newRow("half to even")
-            << QSize(10501, 9001) << 0 << QSize(4000, 3000) << QPoint(3250, 2500);
-        QTest::newRow("taller than the frame: above it")
-            << QSize(10500, 9000) << 2600 << QSize(4000, 8500) << QPoint(4550, -250);
-    }
+    // Centred right of the options panel, 500 twips above the middle; halves to even; a
+    // window taller than the frame goes above it.
     void positionFormFigures()
     {
-        QFETCH(QSize, frame);
-        QFETCH(int, panel);
-        QFETCH(QSize, window);
-        QFETCH(QPoint, at);
-        QCOMPARE(positionForm(frame, panel, window.width(), window.height()), at);
+        QCOMPARE(positionForm({10500, 9000}, 2600, 4000, 3000), QPoint(4550, 2500));
+        QCOMPARE(positionForm({10501, 9001}, 0, 4000, 3000), QPoint(3250, 2500));
+        QCOMPARE(positionForm({10500, 9000}, 2600, 4000, 8500), QPoint(4550, -250));
     }
 
     void aboutClosesItself()

@@ -1,7 +1,6 @@
-// Moving between papers in the paper window ("<< doc", the jump lists, "Back") and deleting a
-// paper with its rows, all or nothing.
+// Moving between papers in the paper window ("<< doc" and the jump lists) and deleting a paper
+// with its rows, all or nothing.
 #include "paperwindow.h"
-#include "reports/frmreport.h"
 #include "search/frmsearchpapers.h"
 
 using namespace quirelle;
@@ -167,28 +166,6 @@ private slots:
         QCOMPARE(lastPrompt(), QStringLiteral("Could not locate Paper error"));
         QVERIFY(!win().isShown());
         QVERIFY(frmSearchPapers::instance().isShown());
-    }
-
-    void backToTheReportThenToTheSearch()
-    {
-        Shell shell;
-        const Catalogue c = fill();
-        windows::openPaper(static_cast<qint32>(c.doomed), windows::PaperOrigin::Report);
-        QCOMPARE(win().previousPaperID(), -100);
-        QVERIFY(!ctl("cmdBackToPrevious")->isEnabled());
-        press("cmdBack");
-        QVERIFY(!win().isShown());
-        QVERIFY(frmReport::instance().isShown());
-        QCOMPARE(win().previousPaperID(), 0); // the report's mark is used up
-        frmReport::instance().hideForm();
-
-        openPaper(c.doomed);
-        clickListLine("lstCitations", 0);
-        press("cmdBack");
-        QVERIFY(!win().isShown());
-        QVERIFY(frmSearchPapers::instance().isShown());
-        QVERIFY(!frmReport::instance().isShown());
-        QCOMPARE(win().previousPaperID(), c.doomed); // kept for the next visit
     }
 };
 

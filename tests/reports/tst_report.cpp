@@ -139,6 +139,7 @@ private slots:
         QCOMPARE(list("lstByQuotation")->currentRow(), 2);
         QCOMPARE(frmViewPaper::instance().currentPaperID(), 2);
         QCOMPARE(frmViewPaper::instance().previousPaperID(), -100);
+        QVERIFY(!control(frmViewPaper::instance(), "cmdBackToPrevious")->isEnabled());
 
         // Back returns to the report as it was left; the options panel stays disabled until
         // the report's own Back.
@@ -148,6 +149,7 @@ private slots:
         QCOMPARE(heading(1), "Paper titles containing the word waves");
         QCOMPARE(lines(list("lstByQuotation")), before);
         QVERIFY(!frmMenu::instance().isEnabled());
+        QCOMPARE(frmViewPaper::instance().previousPaperID(), 0); // the report's mark is used up
 
         doubleClickLine(list("lstByPaperTitle"), 0);
         QVERIFY(!report().isShown());
