@@ -101,7 +101,7 @@ private slots:
         QCOMPARE(e.messages(), 0);
         e.clickRow(1);
         // A keyboard move chooses nothing.
-        QTest::keyClick(e.grid, Qt::Key_Down);
+        pressKey(Qt::Key_Down);
         QCOMPARE(e.grid->currentIndex().row(), 1);
         st::setNextAnswer(services::Answer::No);
         e.click("cmdDelete");
