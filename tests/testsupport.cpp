@@ -3,6 +3,7 @@
 
 #include "app/form.h"
 #include "app/frmmain.h"
+#include "app/frmmenu.h"
 #include "db/project.h"
 #include "db/schema.h"
 
@@ -12,7 +13,10 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QProcess>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace quirelle::test {
 
@@ -46,6 +50,15 @@ db::Database& Shell::db()
     return project().db();
 }
 
+void Shell::restart()
+{
+    frmMain::unload();
+    project().close();
+    services::testing::reset();
+    services::guarded([] { frmMain::instance(); });
+    settle();
+}
+
 QStringList prompts()
 {
     QStringList out;
@@ -64,6 +77,22 @@ void fromMenu(const char* name)
 {
     control<QAction>(frmMain::instance(), QString::fromLatin1(name))->trigger();
     settle();
+}
+
+void panelButton(int index)
+{
+    click(control(frmMenu::instance(), controlName(QStringLiteral("cmdButton"), index)));
+}
+
+void openByMenu(const QString& file)
+{
+    services::testing::setNextFileName(file);
+    fromMenu("mnuOpen");
+}
+
+QString caption()
+{
+    return frmMain::instance().windowTitle();
 }
 
 QStringList lines(const QListWidget* list)
@@ -107,20 +136,47 @@ void click(QWidget* button)
 
 void focusTo(QWidget* widget)
 {
+    // As a click does: the window comes to the front, then the widget takes the focus.
+    widget->window()->activateWindow();
     widget->setFocus(Qt::MouseFocusReason);
     settle();
+    const QWidget* focused = QApplication::focusWidget();
+    QVERIFY2(focused && (focused == widget || widget->isAncestorOf(focused)),
+             qPrintable(widget->objectName() + QStringLiteral(" cannot take the focus")));
 }
 
 void typeKeys(QWidget* widget, const QString& text)
 {
     focusTo(widget);
-    const QStringList parts = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        if (!parts[i].isEmpty())
-            QTest::keyClicks(QApplication::focusWidget(), parts[i]);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QWidget* target = QApplication::focusWidget();
+        const QChar c = text[i];
+        if (c == QLatin1Char('\n')) {
+            QTest::keyClick(target, Qt::Key_Return);
+        } else if (c.unicode() < 0x80 && c.isPrint()) {
+            QTest::keyClick(target, c.toLatin1());
+        } else {
+            // A key that gives this character as its text, as an input method gives it.
+            const qsizetype n = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, text.mid(i, n),
+                                Qt::NoModifier);
+            i += n - 1;
+        }
     }
+    settle();
+}
+
+void replaceText(QWidget* widget, const QString& text)
+{
+    focusTo(widget);
+    pressKey(Qt::Key_A, Qt::ControlModifier);
+    pressKey(Qt::Key_Delete);
+    typeKeys(widget, text);
+}
+
+void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
     settle();
 }
 
@@ -128,6 +184,41 @@ void settle()
 {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
+}
+
+FullDisk::FullDisk(const QString& parent)
+    : m_parent(parent), m_folder(QDir(parent).filePath(QStringLiteral("small disk")))
+{
+    if (::geteuid() != 0) {
+        m_unavailable = QStringLiteral("mounting a small file system needs root");
+        return;
+    }
+    QDir().mkpath(m_folder);
+    if (QProcess::execute(QStringLiteral("mount"),
+                          {"-t", "tmpfs", "-o", "size=256k", "tmpfs", m_folder}) != 0)
+        m_unavailable = QStringLiteral("a small file system could not be mounted");
+}
+
+FullDisk::~FullDisk()
+{
+    if (!m_unavailable.isEmpty())
+        return;
+    // A working directory inside keeps the file system busy.
+    if (QDir::currentPath().startsWith(m_folder))
+        QDir::setCurrent(m_parent);
+    if (QProcess::execute(QStringLiteral("umount"), {m_folder}) != 0)
+        QProcess::execute(QStringLiteral("umount"), {"-l", m_folder});
+}
+
+void FullDisk::fill()
+{
+    QFile filler(QDir(m_folder).filePath(QStringLiteral("filler")));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return;
+    const QByteArray block(4096, 'f');
+    for (int i = 0; i < 1024 && filler.write(block) == block.size(); ++i) {}
+    // What is left of the last page, byte by byte.
+    while (filler.write("f", 1) == 1) {}
 }
 
 } // namespace quirelle::test

@@ -83,6 +83,7 @@ frmMenu::frmMenu() : Form(QStringLiteral("frmMenu"), 2535, 9270)
     place(lblToDo, 240, 5760, 2055, 240);
     txtToDos = new QPlainTextEdit(this);
     txtToDos->setObjectName(QStringLiteral("txtToDos"));
+    txtToDos->setTabChangesFocus(true); // Tab leaves the notes, as in every other box
     place(txtToDos, 240, 6000, 2055, 2655);
     onLostFocus(txtToDos, [this] { txtToDos_LostFocus(); });
 

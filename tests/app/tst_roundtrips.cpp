@@ -1,64 +1,75 @@
-// Whole journeys through the windows: from the search and from the word report into the paper
-// window and back, and a deletion that sends the user back to a fresh search.
-#include "app/frmmain.h"
+// Whole journeys through the windows: from the search into the paper window, along its links,
+// back, and a deletion that leads to a fresh search; and another project opened while windows
+// show the rows of the one that was open.
 #include "app/frmmenu.h"
 #include "app/services.h"
-#include "db/globals.h"
+#include "app/textboxes.h"
+#include "db/project.h"
+#include "db/schema.h"
+#include "editors/frmaddauthor.h"
+#include "meetings/frmmeeting.h"
 #include "paper/frmviewpaper.h"
 #include "reports/frmreport.h"
 #include "search/frmsearchpapers.h"
 #include "testsupport.h"
+#include "timekeeping/frmtimemanagement.h"
+#include "timekeeping/frmtimesheet.h"
 
 #include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
+#include <QDir>
 #include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 
 using namespace quirelle;
+using namespace quirelle::test;
 namespace st = quirelle::services::testing;
 
 namespace {
 
-struct Catalogue
+// Paper 1 "Clay Remembers", cited by paper 2 "Signals in Clay".
+void fill()
 {
-    qint32 clay = 0;
-    qint32 signals_ = 0;
-    qint32 other = 0;
-};
-
-Catalogue fill(db::Database& d)
-{
-    Catalogue c;
-    c.clay = static_cast<qint32>(
-        test::addRow(d, "Papers", {{"Title", "Clay Remembers"}, {"Summary", "on clay"}}));
-    c.signals_ = static_cast<qint32>(test::addRow(d, "Papers", {{"Title", "Signals in Clay"}}));
-    c.other = static_cast<qint32>(test::addRow(d, "Papers", {{"Title", "Unrelated"}}));
-    const qint32 author = static_cast<qint32>(
-        test::addRow(d, "Authors", {{"Surname", "Wendrake"}, {"Forenames", "Ilse"}}));
-    for (qint32 p : {c.clay, c.signals_})
-        test::addRow(d, "Paper Authors List",
-                     {{"Paper ID", QString::number(p)}, {"Author ID", QString::number(author)}});
-    test::addRow(d, "Paper References List",
-                 {{"Reference ID", c.clay}, {"Paper ID", QString::number(c.signals_)}});
-    test::addRow(d, "Paper Statements List",
-                 {{"Paper ID", QString::number(c.signals_)}, {"Statement", "clay remembers"}});
-    test::addRow(d, "Paper Keywords List",
-                 {{"Keywords ID", 1}, {"Paper ID", QString::number(c.other)}, {"Keyword", "x"}});
-    return c;
+    addRow("Papers", {{"Title", "Clay Remembers"}});
+    addRow("Papers", {{"Title", "Signals in Clay"}});
+    addRow("Paper References List", {{"Reference ID", 1}, {"Paper ID", "2"}});
 }
 
+frmViewPaper& paperWindow()
+{
+    return frmViewPaper::instance();
+}
 QString paperNumber()
 {
-    return qobject_cast<QLineEdit*>(frmViewPaper::instance().txtDetails[6])->text();
+    return boxText(control(paperWindow(), "txtDetails(6)"));
+}
+frmSearchPapers& search()
+{
+    return frmSearchPapers::instance();
+}
+QComboBox* criterion()
+{
+    return control<QComboBox>(search(), "cmbSearchCriteria");
+}
+QListWidget* results()
+{
+    return control<QListWidget>(search(), "lstOptions");
 }
 
-QPushButton* panelButton(int index)
+// A title search from the options panel.
+void searchTitles(const QString& typed)
 {
-    return frmMenu::instance().cmdButton[static_cast<size_t>(index)];
+    fromMenu("mnuSearch");
+    click(control(search(), "optSearch(0)"));
+    replaceText(criterion(), typed);
+    click(control(search(), "cmdFind"));
+}
+
+bool panelEnabled()
+{
+    return frmMenu::instance().isEnabled();
 }
 
 } // namespace
@@ -68,108 +79,99 @@ class TstRoundTrips : public QObject
     Q_OBJECT
 
 private slots:
-    void reportToPaperAndBack()
-    {
-        test::Shell shell;
-        const Catalogue c = fill(shell.db());
-        QTest::mouseClick(panelButton(8), Qt::LeftButton);
-        frmReport& report = frmReport::instance();
-        QVERIFY(!frmMenu::instance().isEnabled());
-        report.cmbKeyword->setEditText(QStringLiteral("clay"));
-        QTest::mouseClick(report.cmdGo, Qt::LeftButton);
-        const QStringList titles = test::lines(report.lstByPaperTitle);
-        const QStringList quotations = test::lines(report.lstByQuotation);
-        QCOMPARE(titles.size(), 2);
-        QCOMPARE(quotations, QStringList({QStringLiteral("%1 : Signals in Clay").arg(c.signals_),
-                                          QStringLiteral(" ---> clay remembers")}));
-        const QString heading = report.lblDetails[1]->text();
-
-        // A quotation line opens the paper of the line above it.
-        test::doubleClickLine(report.lstByQuotation, 1);
-        frmViewPaper& paper = frmViewPaper::instance();
-        QVERIFY(paper.isShown());
-        QVERIFY(!report.isShown());
-        QCOMPARE(paperNumber(), QString::number(c.signals_));
-        QCOMPARE(globals().previousPaperID, -100);
-        QCOMPARE(test::lines(paper.lstReferencedWork),
-                 QStringList{QStringLiteral("%1 : Clay Remembers").arg(c.clay)});
-
-        // Back returns to the report as it was left.
-        QTest::mouseClick(paper.cmdBack, Qt::LeftButton);
-        QVERIFY(!paper.isShown());
-        QVERIFY(report.isShown());
-        QCOMPARE(report.cmbKeyword->currentText(), QStringLiteral("clay"));
-        QCOMPARE(report.lblDetails[1]->text(), heading);
-        QCOMPARE(test::lines(report.lstByPaperTitle), titles);
-        QCOMPARE(test::lines(report.lstByQuotation), quotations);
-        QVERIFY(!frmMenu::instance().isEnabled());
-        QTest::mouseClick(report.cmdCancel, Qt::LeftButton);
-        QVERIFY(frmMenu::instance().isEnabled());
-        QCOMPARE(frmMenu::instance().palette().color(QPalette::Window), QColor(128, 255, 255));
-    }
-
     void searchToPaperAlongLinksAndBack()
     {
-        test::Shell shell;
-        const Catalogue c = fill(shell.db());
-        QTest::mouseClick(panelButton(4), Qt::LeftButton);
-        frmSearchPapers& search = frmSearchPapers::instance();
-        QTest::mouseClick(search.optSearch[0], Qt::LeftButton);
-        search.cmbSearchCriteria->setEditText(QStringLiteral("CLAY"));
-        QTest::mouseClick(search.cmdFind, Qt::LeftButton);
-        const QStringList results = test::lines(search.lstOptions);
-        QCOMPARE(results.size(), 2);
+        Shell shell;
+        fill();
+        searchTitles(QStringLiteral("CLAY"));
+        const QStringList found = lines(results());
+        QCOMPARE(found.size(), 2);
 
-        test::clickLine(search.lstOptions, 0);
-        frmViewPaper& paper = frmViewPaper::instance();
-        QVERIFY(paper.isShown());
-        QVERIFY(!search.isShown());
-        QCOMPARE(paperNumber(), QString::number(c.clay));
-        QCOMPARE(paper.SSTab1->currentIndex(), 4);
+        clickLine(results(), 0);
+        QVERIFY(paperWindow().isShown());
+        QVERIFY(!search().isShown());
+        QCOMPARE(paperNumber(), "1");
+        QCOMPARE(control<QTabWidget>(paperWindow(), "SSTab1")->currentIndex(), 4);
         // Along a citation and back with "<< doc".
-        QCOMPARE(test::lines(paper.lstCitations),
-                 QStringList{QStringLiteral("%1 : Signals in Clay").arg(c.signals_)});
-        test::clickLine(paper.lstCitations, 0);
-        QCOMPARE(paperNumber(), QString::number(c.signals_));
-        QVERIFY(paper.cmdBackToPrevious->isEnabled());
-        QTest::mouseClick(paper.cmdBackToPrevious, Qt::LeftButton);
-        QCOMPARE(paperNumber(), QString::number(c.clay));
+        QListWidget* citations = control<QListWidget>(paperWindow(), "lstCitations");
+        QCOMPARE(lines(citations), QStringList{"2 : Signals in Clay"});
+        control<QTabWidget>(paperWindow(), "SSTab1")->setCurrentIndex(1);
+        clickLine(citations, 0);
+        QCOMPARE(paperNumber(), "2");
+        click(control(paperWindow(), "cmdBackToPrevious"));
+        QCOMPARE(paperNumber(), "1");
 
         // Back: the search window with its mode, criterion and results.
-        QTest::mouseClick(paper.cmdBack, Qt::LeftButton);
-        QVERIFY(search.isShown());
-        QVERIFY(search.optSearch[0]->isChecked());
-        QCOMPARE(search.cmbSearchCriteria->currentText(), QStringLiteral("CLAY"));
-        QCOMPARE(test::lines(search.lstOptions), results);
+        click(control(paperWindow(), "cmdBack"));
+        QVERIFY(search().isShown());
+        QVERIFY(control<QRadioButton>(search(), "optSearch(0)")->isChecked());
+        QCOMPARE(criterion()->currentText(), QStringLiteral("CLAY"));
+        QCOMPARE(lines(results()), found);
+
+        // Deleting the paper sends the user to a search that starts afresh.
+        clickLine(results(), 0);
+        st::setNextAnswer(services::Answer::Yes);
+        click(control(paperWindow(), "cmdDeletePaper"));
+        QVERIFY(!paperWindow().isShown());
+        QVERIFY(search().isShown());
+        QCOMPARE(lines(results()), QStringList());
+        QCOMPARE(criterion()->currentText(), QString());
+        QVERIFY(!control<QRadioButton>(search(), "optSearch(0)")->isChecked());
+        QVERIFY(caption().endsWith(QStringLiteral(" - Papers added: 1")));
     }
 
-    void deletingSendsTheUserToAFreshSearch()
+    // Windows that show rows of project A are gone once project B is open: nothing they held
+    // can act on B, and the options panel is usable again.
+    void openingAnotherProjectUnloadsItsWindows()
     {
-        test::Shell shell;
-        const Catalogue c = fill(shell.db());
-        QTest::mouseClick(panelButton(4), Qt::LeftButton);
-        QTest::mouseClick(frmSearchPapers::instance().optSearch[0], Qt::LeftButton);
-        frmSearchPapers::instance().cmbSearchCriteria->setEditText(QStringLiteral("clay"));
-        QTest::mouseClick(frmSearchPapers::instance().cmdFind, Qt::LeftButton);
-        test::clickLine(frmSearchPapers::instance().lstOptions, 0);
-        QCOMPARE(paperNumber(), QString::number(c.clay));
+        Shell shell;
+        fill();
+        addRow("Authors", {{"Surname", "Only in A"}});
+        const QString other = QDir(shell.folder()).filePath(QStringLiteral("other"));
+        db::createProjectFile(other);
+        {
+            auto b = db::Database::OpenDatabase(other + QStringLiteral(".mdb"));
+            addRow(*b, "Authors", {{"Surname", "Bennet"}});
+            addRow(*b, "Authors", {{"Surname", "Birch"}});
+            addRow(*b, "Time Management", {{"Subject", "B work"}, {"Time", "1"}});
+        }
 
-        st::setNextAnswer(services::vbYes);
-        QTest::mouseClick(frmViewPaper::instance().cmdDeletePaper, Qt::LeftButton);
-        QCOMPARE(st::messages().back().prompt,
-                 QStringLiteral("Are you sure you wish to delete this Paper?"));
-        QCOMPARE(st::messages().back().title, QStringLiteral("Warning"));
-        QVERIFY(!frmViewPaper::instance().isShown());
-        frmSearchPapers& search = frmSearchPapers::instance();
-        QVERIFY(search.isShown());
-        QVERIFY(test::lines(search.lstOptions).isEmpty());
-        QCOMPARE(search.cmbSearchCriteria->currentText(), QString());
-        for (QRadioButton* b : search.optSearch)
-            QVERIFY(!b->isChecked());
-        QVERIFY(frmMain::instance().windowTitle().endsWith(QStringLiteral(" - Papers added: 2")));
-        // Its links went with it; the paper that cited it keeps its reference row.
-        QCOMPARE(test::countRows(shell.db(), QStringLiteral("Paper Authors List")), 1);
-        QCOMPARE(test::countRows(shell.db(), QStringLiteral("Paper References List")), 1);
+        searchTitles(QStringLiteral("clay"));
+        clickLine(results(), 0); // the paper window, from the search
+        fromMenu("mnuReports");
+        fromMenu("mnuTimeSheets");
+        fromMenu("mnuMeetings");
+        fromMenu("mnuExit");    // the time entry
+        fromMenu("mnuAuthors"); // the author editor, a row clicked
+        QTableView* grid = control<QTableView>(frmAddAuthor::instance(), "MSFAuthors");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(0, 0)).center());
+        settle();
+        QVERIFY(!panelEnabled());
+
+        openByMenu(other + QStringLiteral(".mdb"));
+        QCOMPARE(project().projectFilePath, other);
+        QVERIFY(!frmAddAuthor::isLoaded());
+        QVERIFY(!frmViewPaper::isLoaded());
+        QVERIFY(!frmReport::isLoaded());
+        QVERIFY(!frmSearchPapers::isLoaded());
+        QVERIFY(!frmTimeSheet::isLoaded());
+        QVERIFY(!frmMeeting::isLoaded());
+        QVERIFY(!frmTimeManagement::isLoaded());
+        QVERIFY(panelEnabled());
+        QCOMPARE(countRows(shell.db(), "Authors"), 2);
+
+        // Opened again, each shows B's rows.
+        fromMenu("mnuAuthors");
+        QTableView* fresh = control<QTableView>(frmAddAuthor::instance(), "MSFAuthors");
+        QCOMPARE(fresh->model()->rowCount(), 2);
+        QCOMPARE(fresh->model()->index(0, 0).data().toString(), QStringLiteral("Bennet"));
+        fromMenu("mnuExit");
+        QCOMPARE(lines(control<QComboBox>(frmTimeManagement::instance(), "cmbWork")),
+                 QStringList{"B work"});
+        searchTitles(QStringLiteral("clay"));
+        QCOMPARE(lines(results()), QStringList{"No entried found..."});
+        QVERIFY(st::messages().empty());
     }
 };
 

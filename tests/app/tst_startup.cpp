@@ -1,25 +1,226 @@
-// Start-up: the frame, the options panel and the caption on a fresh project.
+// Start-up: the frame on a first start, the last project remembered in "support.nif" (what is
+// read from it, what is written back, a file that cannot be written), and projects that cannot
+// be opened.
 #include "app/frmmain.h"
 #include "app/frmmenu.h"
+#include "db/project.h"
+#include "db/schema.h"
 #include "testsupport.h"
 
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QTest>
 
 using namespace quirelle;
+using namespace quirelle::test;
+namespace st = quirelle::services::testing;
+
+namespace {
+
+QString captionFor(const QString& project, int papers)
+{
+    return QStringLiteral("Corvantis Tessiva V1.8 - Project: %1 - Papers added: %2")
+        .arg(project)
+        .arg(papers);
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+const QString noProject = QStringLiteral(
+    "No project is open. Open a project with File > Open, or create one with File > New.");
+
+} // namespace
 
 class TstStartup : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void startsOnTheRecordedProject()
+    void firstStartCreatesTheDefaultProject()
     {
-        test::Shell shell;
+        Shell shell(Shell::Start::EmptyFolder);
+        QVERIFY(!st::endCalled());
+        QVERIFY(QFile::exists(shell.folder() + QStringLiteral("/QuirelleXP.mdb")));
+        QCOMPARE(project().projectFilePath, QStringLiteral("QuirelleXP"));
+        QCOMPARE(caption(), captionFor(QStringLiteral("QuirelleXP"), 0));
+        for (const db::TableDef& t : db::projectTables())
+            QVERIFY(db::tableExists(shell.db(), t.name));
+        QVERIFY(st::messages().empty());
         QVERIFY(frmMain::instance().isVisible());
         QVERIFY(frmMenu::instance().isShown());
-        QCOMPARE(frmMain::instance().windowTitle(),
-                 QStringLiteral("Corvantis Tessiva V1.8 - Project: %1 - Papers added: 0")
-                     .arg(shell.pathWithoutExtension()));
+        QCOMPARE(frmMain::instance().statusPanel(1)->text(),
+                 QDate::currentDate().toString(QStringLiteral("dd/MM/yy")));
+    }
+
+    // What line 2 of the settings file names is opened; anything else falls back to the default
+    // project ("*" stands for the test's folder).
+    void lastProject_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("prompt"); // the start of the one message, if any
+        QTest::newRow("recorded project") << QByteArray("line one\n\"*/project\"\n") << "*/project"
+                                          << "";
+        QTest::newRow("unquoted path") << QByteArray("line one\n*/project\n") << "*/project"
+                                       << "";
+        QTest::newRow("unquoted path ends at a comma")
+            << QByteArray("line one\n*/project, old\n") << "*/project"
+            << "";
+        QTest::newRow("one line only") << QByteArray("line one\n") << "QuirelleXP"
+                                       << "";
+        QTest::newRow("empty file") << QByteArray() << "QuirelleXP"
+                                    << "";
+        QTest::newRow("binary junk")
+            << QByteArray("\x01\x02\xff\xfe", 4).repeated(50) << "QuirelleXP"
+            << "";
+        QTest::newRow("damaged project") << QByteArray("x\n*/damaged\n") << "QuirelleXP"
+                                         << "Error getting */damaged\n\n";
+    }
+    void lastProject()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, opened);
+        QFETCH(QString, prompt);
+        Shell shell;
+        writeFile(QStringLiteral("damaged.mdb"), "this is not a database");
+        writeFile(QStringLiteral("support.nif"), content.replace('*', shell.folder().toUtf8()));
+        shell.restart();
+        QVERIFY(!st::endCalled());
+        opened.replace(QLatin1Char('*'), shell.folder());
+        QCOMPARE(project().projectFilePath, opened);
+        QCOMPARE(caption(), captionFor(opened, 0));
+        QCOMPARE(prompts().size(), prompt.isEmpty() ? 0 : 1);
+        if (!prompt.isEmpty()) {
+            prompt.replace(QLatin1Char('*'), shell.folder());
+            QVERIFY2(lastPrompt().startsWith(prompt) && lastPrompt().size() > prompt.size(),
+                     qPrintable(lastPrompt()));
+        }
+        QCOMPARE(readFile(QStringLiteral("damaged.mdb")), QByteArray("this is not a database"));
+    }
+
+    // A project opened by File > Open is recorded so that it comes back whole at the next start.
+    void recordedPathComesBackWhole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("comma") << "thesis, draft";
+        QTest::newRow("double quote") << "my \"best\" thesis";
+        QTest::newRow("both, and a blank at the end") << "\"a\", b ";
+    }
+    void recordedPathComesBackWhole()
+    {
+        QFETCH(QString, name);
+        Shell shell;
+        const QString path = QDir(shell.folder()).filePath(name);
+        db::createProjectFile(path);
+        openByMenu(path + QStringLiteral(".mdb"));
+        QCOMPARE(frmMain::getLastOpenedFile(), path);
+        shell.restart();
+        QCOMPARE(project().projectFilePath, path);
+        QVERIFY(st::messages().empty());
+    }
+
+    // Line 1 belongs to whoever wrote it: recording a project writes it back byte for byte.
+    void lineOneIsKeptByteForByte_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("quotes and commas") << QByteArray("first, line \"as is\"\nold\n")
+                                           << QByteArray("first, line \"as is\"\n\"/a/b\"\n");
+        QTest::newRow("Latin-1 bytes and CR LF") << QByteArray("caf\xe9 \xff\xb5\r\nold\r\n")
+                                                 << QByteArray("caf\xe9 \xff\xb5\r\n\"/a/b\"\r\n");
+        QTest::newRow("no line end") << QByteArray("alone") << QByteArray("alone\n\"/a/b\"\n");
+    }
+    void lineOneIsKeptByteForByte()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        Shell shell;
+        writeFile(QStringLiteral("support.nif"), before);
+        QVERIFY(frmMain::setLastOpenedFile(QStringLiteral("/a/b")));
+        QCOMPARE(readFile(QStringLiteral("support.nif")), after);
+        QCOMPARE(frmMain::getLastOpenedFile(), QStringLiteral("/a/b"));
+    }
+
+    // A settings file that cannot be written (the disk is full) is left as it was, and the
+    // user is told what failed; the project opened all the same.
+    void fullDiskKeepsTheSettingsFile()
+    {
+        Shell shell;
+        const QString other = QDir(shell.folder()).filePath(QStringLiteral("other"));
+        db::createProjectFile(other);
+        FullDisk disk(shell.folder());
+        if (!disk.unavailable().isEmpty())
+            QSKIP(qPrintable(disk.unavailable()));
+        const QString nif = QDir(disk.folder()).filePath(QStringLiteral("support.nif"));
+        writeFile(nif, "earlier\n\"elsewhere\"\n");
+        disk.fill();
+        QDir::setCurrent(disk.folder());
+        openByMenu(other + QStringLiteral(".mdb"));
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY2(lastPrompt().startsWith(QStringLiteral("support.nif is corrupt\n\n")) &&
+                     lastPrompt().contains(QStringLiteral("No space left on device")),
+                 qPrintable(lastPrompt()));
+        QCOMPARE(st::messages().back().icon, services::Icon::Critical);
+        QCOMPARE(readFile(nif), QByteArray("earlier\n\"elsewhere\"\n"));
+        QCOMPARE(QDir(disk.folder()).entryList(QDir::Files),
+                 QStringList({"filler", "support.nif"}));
+        QCOMPARE(caption(), captionFor(other, 0));
+    }
+
+    // A default project that exists but cannot be read is never made anew: the program runs
+    // without a project until the user opens one.
+    void damagedDefaultProject()
+    {
+        Shell shell(Shell::Start::EmptyFolder);
+        frmMain::unload();
+        project().close();
+        QByteArray bytes = readFile(QStringLiteral("QuirelleXP.mdb"));
+        const int pageSize = (uchar(bytes[16]) << 8) | uchar(bytes[17]);
+        QVERIFY(bytes.size() > pageSize);
+        // The header and the first page whole, every page after it garbage.
+        bytes.replace(pageSize, bytes.size() - pageSize,
+                      QByteArray("\xde\xad", 2).repeated((bytes.size() - pageSize) / 2));
+        writeFile(QStringLiteral("QuirelleXP.mdb"), bytes);
+
+        shell.restart();
+        QVERIFY(!st::endCalled());
+        QCOMPARE(prompts().size(), 1);
+        const QString said = QStringLiteral("Error getting QuirelleXP\n\n");
+        QVERIFY2(lastPrompt().startsWith(said) && lastPrompt().size() > said.size(),
+                 qPrintable(lastPrompt()));
+        QCOMPARE(readFile(QStringLiteral("QuirelleXP.mdb")), bytes);
+        QVERIFY(frmMain::instance().isVisible() && frmMenu::instance().isShown());
+        QCOMPARE(caption(), QStringLiteral("Corvantis Tessiva V1.8 - No project is open"));
+
+        // Commands that need a project say there is none, from the panel and from the menus.
+        panelButton(4);
+        fromMenu("mnuAuthors");
+        fromMenu("mnuReadingList");
+        QCOMPARE(prompts().mid(1), QStringList({noProject, noProject, noProject}));
+        QVERIFY(!QFile::exists(QStringLiteral("Reading List.txt")));
+
+        // File > Open of a good project, and everything works again.
+        const QString good = QDir(shell.folder()).filePath(QStringLiteral("good"));
+        db::createProjectFile(good);
+        openByMenu(good + QStringLiteral(".mdb"));
+        QCOMPARE(caption(), captionFor(good, 0));
+        QCOMPARE(prompts().size(), 4);
+        panelButton(0);
+        QVERIFY(control(frmMain::instance(), "frmAddAuthor")->isVisible());
+        QCOMPARE(readFile(QStringLiteral("QuirelleXP.mdb")), bytes);
     }
 };
 

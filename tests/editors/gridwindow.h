@@ -2,14 +2,12 @@
 // buttons, and reading back the grid, the boxes, the messages and the stored rows.
 #pragma once
 
-#include "app/frmmain.h"
 #include "app/frmmenu.h"
 #include "app/services.h"
-#include "db/globals.h"
+#include "db/project.h"
 #include "editors/grideditor.h"
 #include "testsupport.h"
 
-#include <QAction>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -25,8 +23,7 @@ public:
     template<class T>
     static Editor open(int button)
     {
-        QTest::mouseClick(frmMenu::instance().cmdButton[button], Qt::LeftButton);
-        settle();
+        panelButton(button);
         return Editor(T::instance());
     }
     explicit Editor(GridEditor& window) : w(window), grid(window.findChild<QTableView*>()) {}
@@ -47,18 +44,8 @@ public:
         return line.isValid() ? line.toString() : box(i)->property("plainText").toString();
     }
     // Replaces the box's text by typing.
-    void type(int i, const QString& text) const
-    {
-        box(i)->setFocus();
-        QMetaObject::invokeMethod(box(i), "clear");
-        QTest::keyClicks(box(i), text);
-        settle();
-    }
-    void click(const QString& button) const
-    {
-        QTest::mouseClick(w.findChild<QPushButton*>(button), Qt::LeftButton);
-        settle();
-    }
+    void type(int i, const QString& text) const { replaceText(box(i), text); }
+    void click(const QString& button) const { test::click(control(w, button)); }
     // A mouse click on data row `row` (from 1), or where it would be.
     void clickRow(int row) const
     {
@@ -70,20 +57,12 @@ public:
     }
 
     static int messages() { return static_cast<int>(services::testing::messages().size()); }
-    static QString lastMessage()
-    {
-        return messages() ? services::testing::messages().back().prompt : QString();
-    }
     static bool panelEnabled() { return frmMenu::instance().isEnabled(); }
-    static void fromMenu(const char* action)
-    {
-        frmMain::instance().findChild<QAction*>(action)->trigger();
-        settle();
-    }
     // One stored row's field, "<null>" for Null, read back from the project file by `where`.
     static QString stored(const QString& table, const QString& where, const QString& field)
     {
-        db::Recordset rs = project().OpenRecordset("select * from [" + table + "] where " + where);
+        db::Recordset rs =
+            project().db().OpenRecordset("select * from [" + table + "] where " + where);
         if (rs.RecordCount() == 0)
             return QStringLiteral("<no row>");
         const QVariant v = rs.Fields(field).Value();
@@ -116,9 +95,9 @@ public:
             type(i, i == box ? text : QStringLiteral("Kept"));
         click("cmdAdd");
         QCOMPARE(messages(), 1);
-        QVERIFY2(lastMessage().contains(says), qPrintable(lastMessage()));
-        QCOMPARE(services::testing::messages().back().buttons, services::vbCritical);
-        QCOMPARE(countRows(project(), table), 0);
+        QVERIFY2(lastPrompt().contains(says), qPrintable(lastPrompt()));
+        QCOMPARE(services::testing::messages().back().icon, services::Icon::Critical);
+        QCOMPARE(countRows(project().db(), table), 0);
         QCOMPARE(rows(), 0);
         for (int i = 0; i < boxes; ++i)
             QCOMPARE(this->text(i), i == box ? text : QStringLiteral("Kept"));
@@ -126,7 +105,7 @@ public:
         type(box, QStringLiteral("1"));
         click("cmdAdd");
         QCOMPARE(messages(), 1);
-        QCOMPARE(countRows(project(), table), 1);
+        QCOMPARE(countRows(project().db(), table), 1);
         QCOMPARE(rows(), 1);
     }
 };

@@ -49,7 +49,7 @@ private slots:
         e.click("cmdExit");
         QVERIFY(e.panelEnabled());
         addRow(shell.db(), "Keywords", {{"Keyword", "tide"}});
-        e.fromMenu("mnuKeywords");
+        fromMenu("mnuKeywords");
         QVERIFY(!e.panelEnabled());
         QCOMPARE(e.text(0) + e.text(2), QStringLiteral("driftNorse"));
         QCOMPARE(e.rows(), 2);

@@ -30,7 +30,7 @@ private slots:
         e.click("cmdExit");
         QVERIFY(!e.w.isShown() && e.panelEnabled());
         addRow(shell.db(), "Meeting", {{"Date", "13/05/26"}});
-        e.fromMenu("mnuMeetings");
+        fromMenu("mnuMeetings");
         QVERIFY(e.w.isShown() && !e.panelEnabled());
         QCOMPARE(e.text(Location), QString());
         QCOMPARE(e.rows(), 2);

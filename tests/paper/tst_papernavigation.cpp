@@ -1,8 +1,6 @@
-// Moving between papers in the paper window ("<< doc", the jump lists, "Back") and deleting a
-// paper with its rows, all or nothing.
-#include "app/frmmain.h"
+// Moving between papers in the paper window ("<< doc" and the jump lists) and deleting a paper
+// with its rows, all or nothing.
 #include "paperwindow.h"
-#include "reports/frmreport.h"
 #include "search/frmsearchpapers.h"
 
 using namespace quirelle;
@@ -13,17 +11,16 @@ namespace {
 
 bool captionCounts(int papers)
 {
-    return frmMain::instance().windowTitle().endsWith(" - Papers added: " +
-                                                      QString::number(papers));
+    return caption().endsWith(" - Papers added: " + QString::number(papers));
 }
 
 int count(const QString& query)
 {
-    return globals().dbProject->OpenRecordset(query).RecordCount();
+    return project().db().OpenRecordset(query).RecordCount();
 }
 
 // Every row that names `paper`, table by table, and the catalogue rows it links to.
-QList<int> rowsOf(qint64 paper)
+QList<int> rowsNaming(qint64 paper)
 {
     const QString p = QString::number(paper);
     return {count("select * from [Papers] where [Paper ID] = " + p + ";"),
@@ -77,32 +74,32 @@ private slots:
     {
         Shell shell;
         const Catalogue c = fill();
-        frmMain::instance().showProjectCaption();
-        QList<int> keptAfter = rowsOf(c.kept);
+        Form::frame().showProjectCaption();
+        QList<int> keptAfter = rowsNaming(c.kept);
         keptAfter[6] -= 1; // the deleted paper's reference to it goes with the deleted paper
         openPaper(c.doomed);
-        frmViewPaper& w = win();
 
-        st::setNextAnswer(services::vbNo);
-        click(w.cmdDeletePaper);
+        st::setNextAnswer(services::Answer::No);
+        press("cmdDeletePaper");
         QCOMPARE(prompts(), QStringList{"Are you sure you wish to delete this Paper?"});
-        QCOMPARE(st::messages()[0].buttons, services::vbYesNo);
-        QCOMPARE(rowsOf(c.doomed), allRows);
-        QVERIFY(w.isShown());
+        QCOMPARE(st::messages()[0].buttons, services::Buttons::YesNo);
+        QCOMPARE(st::messages()[0].title, QStringLiteral("Warning"));
+        QCOMPARE(rowsNaming(c.doomed), allRows);
+        QVERIFY(win().isShown());
 
         // Its own rows go; the rows of the paper that cites it, and the catalogue, stay.
-        st::setNextAnswer(services::vbYes);
-        click(w.cmdDeletePaper);
-        QCOMPARE(rowsOf(c.doomed), deleted);
-        QCOMPARE(rowsOf(c.kept), keptAfter);
-        QVERIFY(!w.isShown());
+        st::setNextAnswer(services::Answer::Yes);
+        press("cmdDeletePaper");
+        QCOMPARE(rowsNaming(c.doomed), deleted);
+        QCOMPARE(rowsNaming(c.kept), keptAfter);
+        QVERIFY(!win().isShown());
         QVERIFY(captionCounts(2));
         QVERIFY(frmSearchPapers::instance().isShown());
         QCOMPARE(st::messages().size(), size_t(2));
 
         // The citing paper no longer lists it among its references.
         openPaper(c.citing);
-        QCOMPARE(lines(w.lstReferencedWork), QStringList{line(c.kept, "Kept")});
+        QCOMPARE(lines(list("lstReferencedWork")), QStringList{line(c.kept, "Kept")});
     }
 
     void deleteIsAllOrNothing()
@@ -111,23 +108,23 @@ private slots:
         if (sqliteShell(shell.file(), QStringLiteral("SELECT 1;")).isEmpty())
             QSKIP("the sqlite3 shell is not installed");
         const Catalogue c = fill();
-        frmMain::instance().showProjectCaption();
+        Form::frame().showProjectCaption();
         // The last of the deletes fails.
         sqliteShell(shell.file(), "CREATE TRIGGER refuse BEFORE DELETE ON \"Paper Statements "
                                   "List\" BEGIN SELECT RAISE(ABORT, 'refused'); END;");
         openPaper(c.doomed);
-        st::setNextAnswer(services::vbYes);
-        click(win().cmdDeletePaper);
+        st::setNextAnswer(services::Answer::Yes);
+        press("cmdDeletePaper");
         QCOMPARE(st::messages().size(), size_t(2));
-        QCOMPARE(st::messages()[1].buttons, services::vbCritical);
-        QCOMPARE(rowsOf(c.doomed), allRows);
+        QCOMPARE(st::messages()[1].icon, services::Icon::Critical);
+        QCOMPARE(rowsNaming(c.doomed), allRows);
         QVERIFY(captionCounts(3));
 
         // Once the obstacle is gone, the same button deletes it all.
         sqliteShell(shell.file(), QStringLiteral("DROP TRIGGER refuse;"));
-        st::setNextAnswer(services::vbYes);
-        click(win().cmdDeletePaper);
-        QCOMPARE(rowsOf(c.doomed), deleted);
+        st::setNextAnswer(services::Answer::Yes);
+        press("cmdDeletePaper");
+        QCOMPARE(rowsNaming(c.doomed), deleted);
     }
 
     void docTwiceReturnsToTheStart()
@@ -135,61 +132,40 @@ private slots:
         Shell shell;
         const Catalogue c = fill();
         openPaper(c.doomed);
-        frmViewPaper& w = win();
-        QVERIFY(!w.cmdBackToPrevious->isEnabled());
+        QVERIFY(!ctl("cmdBackToPrevious")->isEnabled());
 
-        clickListLine(w.lstCitations, 0);
-        QCOMPARE(w.currentPaperID, c.citing);
-        QCOMPARE(globals().previousPaperID, c.doomed);
-        QCOMPARE(w.detailText(0), QStringLiteral("Citing"));
-        QVERIFY(w.cmdBackToPrevious->isEnabled());
+        clickListLine("lstCitations", 0);
+        QCOMPARE(shownPaper(), c.citing);
+        QCOMPARE(win().previousPaperID(), c.doomed);
+        QCOMPARE(detail(0), QStringLiteral("Citing"));
+        QVERIFY(ctl("cmdBackToPrevious")->isEnabled());
 
-        click(w.cmdBackToPrevious);
-        QCOMPARE(w.currentPaperID, c.doomed);
-        QCOMPARE(globals().previousPaperID, c.citing);
-        QCOMPARE(w.detailText(0), QStringLiteral("Doomed"));
-        click(w.cmdBackToPrevious);
-        QCOMPARE(w.currentPaperID, c.citing);
-        QCOMPARE(w.detailText(0), QStringLiteral("Citing"));
+        press("cmdBackToPrevious");
+        QCOMPARE(shownPaper(), c.doomed);
+        QCOMPARE(win().previousPaperID(), c.citing);
+        QCOMPARE(detail(0), QStringLiteral("Doomed"));
+        press("cmdBackToPrevious");
+        QCOMPARE(shownPaper(), c.citing);
+        QCOMPARE(detail(0), QStringLiteral("Citing"));
 
         // Along the other two lists as well.
-        clickListLine(w.lstReferencedWork, 1);
-        QCOMPARE(w.currentPaperID, c.kept);
-        QCOMPARE(globals().previousPaperID, c.citing);
-        clickListLine(w.lstOtherArticles, 0);
-        QCOMPARE(w.currentPaperID, c.doomed);
-        QCOMPARE(globals().previousPaperID, c.kept);
+        clickListLine("lstReferencedWork", 1);
+        QCOMPARE(shownPaper(), c.kept);
+        QCOMPARE(win().previousPaperID(), c.citing);
+        clickListLine("lstOtherArticles", 0);
+        QCOMPARE(shownPaper(), c.doomed);
+        QCOMPARE(win().previousPaperID(), c.kept);
         QVERIFY(st::messages().empty());
 
         // To a paper deleted meanwhile: the message, and back to the search.
-        globals().previousPaperID = 999;
-        click(w.cmdBackToPrevious);
-        QCOMPARE(st::messages().back().prompt, QStringLiteral("Could not locate Paper error"));
-        QVERIFY(!w.isShown());
+        project()
+            .db()
+            .OpenRecordset(QStringLiteral("select * from [Papers] where [Paper ID] = ?;"), {c.kept})
+            .Delete();
+        press("cmdBackToPrevious");
+        QCOMPARE(lastPrompt(), QStringLiteral("Could not locate Paper error"));
+        QVERIFY(!win().isShown());
         QVERIFY(frmSearchPapers::instance().isShown());
-    }
-
-    void backToTheReportThenToTheSearch()
-    {
-        Shell shell;
-        const Catalogue c = fill();
-        windows::openPaperFromReport(static_cast<qint32>(c.doomed));
-        frmViewPaper& w = win();
-        QCOMPARE(globals().previousPaperID, -100);
-        QVERIFY(!w.cmdBackToPrevious->isEnabled());
-        click(w.cmdBack);
-        QVERIFY(!w.isShown());
-        QVERIFY(frmReport::instance().isShown());
-        QCOMPARE(globals().previousPaperID, 0); // the report's mark is used up
-        frmReport::instance().hideForm();
-
-        openPaper(c.doomed);
-        clickListLine(w.lstCitations, 0);
-        click(w.cmdBack);
-        QVERIFY(!w.isShown());
-        QVERIFY(frmSearchPapers::instance().isShown());
-        QVERIFY(!frmReport::instance().isShown());
-        QCOMPARE(globals().previousPaperID, c.doomed); // kept for the next visit
     }
 };
 

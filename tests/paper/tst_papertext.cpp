@@ -1,6 +1,6 @@
-// The texts the paper window builds from its lines: identifiers read back, the quotation
-// sentence with its author-year key, and the reference.
-#include "paper/papertext.h"
+// The texts the paper window builds from its lines: the quotation sentence with its author-year
+// key, and the reference; both cut at whole characters.
+#include "paper/data/papertext.h"
 
 #include <QTest>
 
@@ -11,30 +11,6 @@ class TstPaperText : public QObject
     Q_OBJECT
 
 private slots:
-    void identifiers_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("id"); // -1: not a number
-        QTest::newRow("paper line") << "27 : Signals in Clay" << QStringLiteral("27") << 27;
-        QTest::newRow("above 16 bits") << "40000 : Late paper" << QStringLiteral("40000") << 40000;
-        QTest::newRow("bare number") << "12" << QStringLiteral("12") << 12;
-        QTest::newRow("no number") << "No entried found..." << QStringLiteral("No") << -1;
-        QTest::newRow("empty") << "" << QString() << -1;
-        QTest::newRow("leading blank") << " 5 : x" << QString() << -1;
-    }
-    void identifiers()
-    {
-        QFETCH(QString, line);
-        QFETCH(QString, text);
-        QFETCH(int, id);
-        QCOMPARE(identifierText(line), text);
-        const auto read = identifierOf(line);
-        QCOMPARE(read.has_value(), id >= 0);
-        if (read)
-            QCOMPARE(*read, id);
-    }
-
     void quotations_data()
     {
         QTest::addColumn<QStringList>("authors");
@@ -56,14 +32,22 @@ private slots:
         QTest::newRow("blank in surname") << QStringList{"7 : Van Oss, Tim"} << y << "Va [VA98]";
         QTest::newRow("no authors") << QStringList{} << y << "[98]";
         QTest::newRow("typed, no colon") << QStringList{"Smith, Jo"} << y << "Smith [SMIT98]";
+        // A character outside the basic plane is one of the key's four, never half of one.
+        const QString e = QStringLiteral("\U0001F600");
+        QTest::newRow("emoji first")
+            << QStringList{"4 : " + e + "rnst, Jo"} << y << e + "rnst [" + e + "RNS98]";
+        QTest::newRow("emoji surname") << QStringList{"4 : " + e.repeated(5) + ", Jo"} << y
+                                       << e.repeated(5) + " [" + e.repeated(4) + "98]";
     }
     void quotations()
     {
         QFETCH(QStringList, authors);
         QFETCH(QString, year);
         QFETCH(QString, opening);
-        QCOMPARE(quotationSentence(authors, year, statementOfLine("41 : clay remembers")),
-                 opening + " stated that 'clay remembers'");
+        const QString sentence =
+            quotationSentence(authors, year, statementOfLine("41 : clay remembers"));
+        QCOMPARE(sentence, opening + " stated that 'clay remembers'");
+        QVERIFY(sentence.isValidUtf16());
     }
 
     void statementKeepsItsOwnSeparators()
@@ -87,13 +71,17 @@ private slots:
         QTest::newRow("no authors") << QStringList{} << j << "Signals in Clay, J, 2003";
         QTest::newRow("no forenames") << QStringList{referenceAuthor("Wendrake", "")} << j
                                       << "Wendrake ., Signals in Clay, J, 2003";
+        QTest::newRow("emoji initial") << QStringList{referenceAuthor("Wendrake", "\U0001F600lse")}
+                                       << j << "Wendrake \U0001F600., Signals in Clay, J, 2003";
     }
     void references()
     {
         QFETCH(QStringList, authors);
         QFETCH(QString, publication);
         QFETCH(QString, expected);
-        QCOMPARE(referenceText(authors, "Signals in Clay", publication, "2003"), expected);
+        const QString text = referenceText(authors, "Signals in Clay", publication, "2003");
+        QCOMPARE(text, expected);
+        QVERIFY(text.isValidUtf16());
     }
 };
 

@@ -1,17 +1,18 @@
-// The reading list file: its records byte for byte over two runs, a list that cannot be written
-// and the progress shown for a large catalogue, started from the options panel's button.
+// The reading list file: its records byte for byte over two runs, written to the working
+// directory; a list that cannot be written (read-only folder, engine failure, full disk) keeps
+// the earlier one; the progress shown for a large catalogue.
 #include "app/frmmenu.h"
 #include "app/services.h"
-#include "db/globals.h"
 #include "reports/readinglist.h"
 #include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProgressDialog>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 #include <unistd.h>
 
@@ -22,7 +23,7 @@ namespace {
 
 qint32 add(const QString& table, const QVariantMap& values)
 {
-    return static_cast<qint32>(test::addRow(*globals().dbProject, table, values));
+    return static_cast<qint32>(test::addRow(table, values));
 }
 
 qint32 addPaper(const QString& title, const QVariant& publication, const QString& year)
@@ -40,12 +41,13 @@ qint32 addAuthor(const QString& surname, const QString& forenames, const QList<q
     return id;
 }
 
-// Presses the options panel's Reading List button with the list going into `folder`.
+// Presses the options panel's Reading List button with `folder` as the working directory.
 void pressReadingList(const QString& folder)
 {
-    globals().appPath = folder;
-    QTest::mouseClick(frmMenu::instance().cmdButton[7], Qt::LeftButton);
-    test::settle();
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder);
+    test::panelButton(7);
+    QDir::setCurrent(previous);
 }
 
 QByteArray readingList(const QString& folder)
@@ -80,9 +82,7 @@ private slots:
         addAuthor("Müller", "Émile", {accents});
         // A link to an author that no longer exists is left out.
         const qint32 gone = addAuthor("Gone", "Soon", {noPublication});
-        shell.db()
-            .OpenRecordset("select * from [Authors] where [Author ID] = " + QString::number(gone))
-            .Delete();
+        shell.db().OpenRecordset("select * from [Authors] where [Author ID] = ?;", {gone}).Delete();
 
         // The second run replaces the first list.
         pressReadingList(shell.folder());
@@ -98,31 +98,48 @@ private slots:
         QCOMPARE(messages().size(), size_t(2));
         QCOMPARE(messages().back().prompt,
                  "A reading list has been created in 'Reading List.txt' located in " +
-                     shell.folder() + ".");
+                     QDir::toNativeSeparators(shell.folder()) + ".");
     }
 
     void failureKeepsTheEarlierList_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("missing folder") << "missing";
-        QTest::newRow("read-only folder") << "read-only";
-        QTest::newRow("engine fails once the file is open") << "engine";
+        QTest::addColumn<QString>("says"); // what the message names as the failure
+        QTest::newRow("read-only folder") << "read-only"
+                                          << "";
+        QTest::newRow("engine fails once the file is open") << "engine"
+                                                            << "";
+        QTest::newRow("full disk") << "full disk"
+                                   << "No space left on device";
     }
     void failureKeepsTheEarlierList()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, says);
         test::Shell shell;
         add("Papers", {{"Title", "Kept out"}});
-        const QString folder = QDir(shell.folder()).filePath("program");
-        const QString file = QDir(folder).filePath("Reading List.txt");
-        if (kind != "missing") {
+        QString folder = QDir(shell.folder()).filePath("program");
+        std::optional<test::FullDisk> disk;
+        if (kind == "full disk") {
+            disk.emplace(shell.folder());
+            if (!disk->unavailable().isEmpty())
+                QSKIP(qPrintable(disk->unavailable()));
+            folder = disk->folder();
+        } else {
             QVERIFY(QDir().mkdir(folder));
-            QFile earlier(file);
-            QVERIFY(earlier.open(QIODevice::WriteOnly));
-            earlier.write("earlier list\r\r\n");
         }
-        if (kind == "engine")
-            shell.db().Close();
+        const QString file = QDir(folder).filePath("Reading List.txt");
+        QFile earlier(file);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier list\r\r\n");
+        earlier.close();
+        const int files = QDir(folder).entryList(QDir::Files).size() + (disk ? 1 : 0);
+        if (disk)
+            disk->fill();
+        if (kind == "engine" &&
+            test::sqliteShell(shell.file(),
+                              "DROP TABLE \"Paper Authors List\"; SELECT 'dropped';") != "dropped")
+            QSKIP("the sqlite3 shell is not installed");
         const auto writable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
         if (kind == "read-only") {
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
@@ -132,17 +149,19 @@ private slots:
             }
         }
         pressReadingList(folder);
-        QFile::setPermissions(folder, writable);
+        if (kind == "read-only")
+            QFile::setPermissions(folder, writable);
 
         QCOMPARE(messages().size(), size_t(1));
-        QCOMPARE(messages().front().buttons, services::vbCritical);
+        QCOMPARE(messages().front().icon, services::Icon::Critical);
         if (kind != "engine")
             QVERIFY2(messages().front().prompt.startsWith(
-                         "The reading list could not be written to " + file + ": "),
+                         "The reading list could not be written to " + file + ": ") &&
+                         messages().front().prompt.contains(says),
                      qPrintable(messages().front().prompt));
-        QCOMPARE(readingList(folder), kind == "missing" ? "(missing)" : "earlier list\r\r\n");
+        QCOMPARE(readingList(folder), "earlier list\r\r\n");
         // Nothing is left beside the earlier list.
-        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), kind == "missing" ? 0 : 1);
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), files);
     }
 
     void largeCatalogueShowsProgress()

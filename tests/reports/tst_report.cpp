@@ -1,27 +1,24 @@
-// The word report: its headings and three lists, the word box, and opening a paper by a
-// double-click, driven through the real window.
+// The word report: its headings and three lists, the word box with its Enter key, and opening a
+// paper by a double-click, driven through the real window.
 #include "app/frmmenu.h"
 #include "app/services.h"
-#include "app/windows.h"
-#include "db/globals.h"
+#include "paper/frmviewpaper.h"
 #include "reports/frmreport.h"
 #include "testsupport.h"
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QTest>
 
 using namespace quirelle;
-using test::lines;
+using namespace quirelle::test;
 
 namespace {
 
 qint32 add(const QString& table, const QVariantMap& values)
 {
-    return static_cast<qint32>(test::addRow(*globals().dbProject, table, values));
+    return static_cast<qint32>(addRow(table, values));
 }
 
 // A paper with its quotations. A new project numbers its papers from 1.
@@ -41,17 +38,27 @@ void addKeyword(const QString& keyword, const QList<qint32>& papers = {})
             {{"Keywords ID", id}, {"Paper ID", QString::number(paper)}, {"Keyword", keyword}});
 }
 
-frmReport& openByPanel()
+frmReport& report()
 {
-    QTest::mouseClick(frmMenu::instance().cmdButton[8], Qt::LeftButton);
-    test::settle();
     return frmReport::instance();
 }
-
-void runWord(frmReport& report, const QString& word)
+QListWidget* list(const char* name)
 {
-    report.cmbKeyword->setEditText(word);
-    QTest::mouseClick(report.cmdGo, Qt::LeftButton);
+    return control<QListWidget>(report(), QString::fromLatin1(name));
+}
+QComboBox* wordBox()
+{
+    return control<QComboBox>(report(), "cmbKeyword");
+}
+QString heading(int index)
+{
+    return control<QLabel>(report(), controlName("lblDetails", index))->text();
+}
+
+void runWord(const QString& word)
+{
+    replaceText(wordBox(), word);
+    click(control(report(), "cmdGo"));
 }
 
 } // namespace
@@ -63,7 +70,7 @@ class TstReport : public QObject
 private slots:
     void findsTheWordInTitlesQuotationsAndTheFirstKeyword()
     {
-        test::Shell shell;
+        Shell shell;
         addPaper("Neural NETworks", {"a net of nodes", "the Net again"});
         addPaper("Internet studies");
         addPaper("Cats", {"nothing here"});
@@ -73,82 +80,86 @@ private slots:
         addKeyword("O'Brien method");
         addKeyword("O'Brien", {4});
 
-        frmReport& report = openByPanel();
-        runWord(report, "net");
-        QCOMPARE(report.lblDetails[1]->text(), "Paper titles containing the word net");
-        QCOMPARE(report.lblDetails[0]->text(), "Quotations containing the word net");
-        QCOMPARE(report.lblDetails[2]->text(), "Keyword fields containing the word net");
-        QCOMPARE(lines(report.lstByPaperTitle),
+        panelButton(8);
+        runWord("net");
+        QCOMPARE(heading(1), "Paper titles containing the word net");
+        QCOMPARE(heading(0), "Quotations containing the word net");
+        QCOMPARE(heading(2), "Keyword fields containing the word net");
+        QCOMPARE(lines(list("lstByPaperTitle")),
                  QStringList({"1 : Neural NETworks", "2 : Internet studies"}));
         // A paper with two quotations appears twice.
-        QCOMPARE(lines(report.lstByQuotation),
+        QCOMPARE(lines(list("lstByQuotation")),
                  QStringList({"1 : Neural NETworks", " ---> a net of nodes", "1 : Neural NETworks",
                               " ---> the Net again"}));
         // Only the papers of the first keyword that holds the word.
-        QCOMPARE(lines(report.lstByKeyword), QStringList({"3 : Cats", "2 : Internet studies"}));
+        QCOMPARE(lines(list("lstByKeyword")), QStringList({"3 : Cats", "2 : Internet studies"}));
 
         // An empty word changes nothing.
-        runWord(report, QString());
-        QCOMPARE(report.lblDetails[1]->text(), "Paper titles containing the word net");
-        QCOMPARE(report.lstByPaperTitle->count(), 2);
+        runWord(QString());
+        QCOMPARE(heading(1), "Paper titles containing the word net");
+        QCOMPARE(list("lstByPaperTitle")->count(), 2);
         // Apostrophes; the first keyword found has no papers, so its list stays empty.
-        runWord(report, "o'brien");
-        QCOMPARE(lines(report.lstByPaperTitle), QStringList({"4 : O'Brien's law"}));
-        QCOMPARE(report.lstByQuotation->count(), 2);
-        QCOMPARE(report.lstByKeyword->count(), 0);
+        runWord("o'brien");
+        QCOMPARE(lines(list("lstByPaperTitle")), QStringList({"4 : O'Brien's law"}));
+        QCOMPARE(list("lstByQuotation")->count(), 2);
+        QCOMPARE(list("lstByKeyword")->count(), 0);
         // A word found nowhere empties every list.
-        runWord(report, "zebra");
-        QCOMPARE(report.lstByPaperTitle->count() + report.lstByQuotation->count(), 0);
+        runWord("zebra");
+        QCOMPARE(list("lstByPaperTitle")->count() + list("lstByQuotation")->count(), 0);
         QVERIFY(services::testing::messages().empty());
 
         // Opened again, the word box offers each keyword once, and Enter runs the report with the
         // word as typed, not completed into a keyword.
-        QTest::mouseClick(report.cmdCancel, Qt::LeftButton);
-        openByPanel();
-        QCOMPARE(report.cmbKeyword->count(), 4);
-        report.cmbKeyword->setFocus();
-        QTest::keyClicks(report.cmbKeyword->lineEdit(), "NET");
-        QTest::keyClick(report.cmbKeyword->lineEdit(), Qt::Key_Return);
-        QCOMPARE(report.lblDetails[1]->text(), "Paper titles containing the word NET");
-        QCOMPARE(report.lstByPaperTitle->count(), 2);
+        click(control(report(), "cmdCancel"));
+        panelButton(8);
+        QCOMPARE(wordBox()->count(), 4);
+        typeKeys(wordBox(), "NET\n");
+        QCOMPARE(heading(1), "Paper titles containing the word NET");
+        QCOMPARE(list("lstByPaperTitle")->count(), 2);
     }
 
     void doubleClickOpensThePaperOfTheLine()
     {
-        test::Shell shell;
+        Shell shell;
         addPaper("Alpha waves", {"waves one"});
         addPaper("Beta waves", {"waves two"});
-        globals().previousPaperID = 0;
-        frmReport& report = openByPanel();
+        panelButton(8);
         // Stray double-clicks do nothing: on an empty list, on a line without a number.
-        QTest::mouseDClick(report.lstByKeyword->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-        report.lstByPaperTitle->addItem("no number : here");
-        test::doubleClickLine(report.lstByPaperTitle, 0);
-        QVERIFY(report.isShown());
-        QCOMPARE(globals().previousPaperID, 0);
+        QTest::mouseDClick(list("lstByKeyword")->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        list("lstByPaperTitle")->addItem("no number : here");
+        doubleClickLine(list("lstByPaperTitle"), 0);
+        QVERIFY(report().isShown());
+        QVERIFY(!frmViewPaper::isLoaded());
 
-        runWord(report, "waves");
-        const QStringList before = lines(report.lstByQuotation);
+        runWord("waves");
+        const QStringList before = lines(list("lstByQuotation"));
         // A quotation line opens the paper of the line above it.
-        test::doubleClickLine(report.lstByQuotation, 3);
-        QVERIFY(!report.isShown());
-        QCOMPARE(report.lstByQuotation->currentRow(), 2);
-        QCOMPARE(globals().previousPaperID, -100);
+        doubleClickLine(list("lstByQuotation"), 3);
+        QVERIFY(!report().isShown());
+        QCOMPARE(list("lstByQuotation")->currentRow(), 2);
+        QCOMPARE(frmViewPaper::instance().currentPaperID(), 2);
+        QCOMPARE(frmViewPaper::instance().previousPaperID(), -100);
+        QVERIFY(!control(frmViewPaper::instance(), "cmdBackToPrevious")->isEnabled());
 
-        windows::returnToReport();
-        globals().previousPaperID = 0;
-        QVERIFY(report.isShown());
-        QCOMPARE(report.cmbKeyword->currentText(), "waves");
-        QCOMPARE(lines(report.lstByQuotation), before);
+        // Back returns to the report as it was left; the options panel stays disabled until
+        // the report's own Back.
+        click(control(frmViewPaper::instance(), "cmdBack"));
+        QVERIFY(report().isShown());
+        QCOMPARE(wordBox()->currentText(), "waves");
+        QCOMPARE(heading(1), "Paper titles containing the word waves");
+        QCOMPARE(lines(list("lstByQuotation")), before);
+        QVERIFY(!frmMenu::instance().isEnabled());
+        QCOMPARE(frmViewPaper::instance().previousPaperID(), 0); // the report's mark is used up
 
-        test::doubleClickLine(report.lstByPaperTitle, 1);
-        QVERIFY(!report.isShown());
-        QCOMPARE(report.lstByPaperTitle->currentItem()->text(), "2 : Beta waves");
-        QCOMPARE(globals().previousPaperID, -100);
+        doubleClickLine(list("lstByPaperTitle"), 0);
+        QVERIFY(!report().isShown());
+        QCOMPARE(frmViewPaper::instance().currentPaperID(), 1);
+        QCOMPARE(frmViewPaper::instance().previousPaperID(), -100);
+        click(control(frmViewPaper::instance(), "cmdBack"));
+        click(control(report(), "cmdCancel"));
+        QVERIFY(frmMenu::instance().isEnabled());
+        QCOMPARE(frmMenu::instance().palette().color(QPalette::Window), QColor(128, 255, 255));
         QVERIFY(services::testing::messages().empty());
-        // Paper numbers past 16 bits are read whole; a quotation line holds none.
-        QCOMPARE(paperIdOfLine("70000 : Title").value_or(-1), 70000);
-        QCOMPARE(paperIdOfLine(" ---> 42 said").value_or(-1), -1);
     }
 };
 
