@@ -3,6 +3,7 @@
 
 #include "app/form.h"
 #include "app/frmmain.h"
+#include "app/projectsafety.h"
 #include "app/frmmenu.h"
 #include "db/project.h"
 #include "db/schema.h"
@@ -184,6 +185,12 @@ void settle()
 {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
+    // The check and the backup copy of a project just opened run on a thread of their own: a
+    // test goes on once they have reported, as a user would see their result.
+    if (frmMain::isLoaded()) {
+        frmMain::instance().safety().waitUntilIdle();
+        QApplication::processEvents();
+    }
 }
 
 FullDisk::FullDisk(const QString& parent)

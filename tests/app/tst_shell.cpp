@@ -197,8 +197,9 @@ private slots:
         fromMenu("mnuAbout");
         QVERIFY(frmSplash::isLoaded());
         QVERIFY(frmSplash::instance().isShown());
-        QCOMPARE(frmSplash::instance().Timer1->interval(), 3000);
-        QVERIFY(frmSplash::instance().Timer1->isActive());
+        auto* timer = control<QTimer>(frmSplash::instance(), "Timer1");
+        QCOMPARE(timer->interval(), 3000);
+        QVERIFY(timer->isActive());
         QTRY_VERIFY_WITH_TIMEOUT(!frmSplash::isLoaded(), 6000);
         // It loads again on the next use.
         fromMenu("mnuAbout");

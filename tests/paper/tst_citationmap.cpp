@@ -205,7 +205,7 @@ private slots:
         Shell shell;
         smallProject();
         if (paperWindow == 1)
-            windows::openNewPaper();
+            windows::openPaper(0, windows::PaperOrigin::NewPaper);
         const bool panelEnabled = frmMenu::instance().isEnabled();
         openMap();
         QVERIFY(!frmCitationMap::instance().centre());
@@ -252,9 +252,9 @@ private slots:
         settle();
         QVERIFY(!mapWindow()->isVisible());
         QVERIFY(win().isShown());
-        QCOMPARE(win().currentPaperID, p.x1);
-        QCOMPARE(win().detailText(0), QStringLiteral("First citing"));
-        QCOMPARE(win().SSTab1->currentIndex(), 4); // "Summary", as from the search
+        QCOMPARE(win().currentPaperID(), static_cast<qint32>(p.x1));
+        QCOMPARE(detail(0), QStringLiteral("First citing"));
+        QCOMPARE(tabs()->currentIndex(), 4); // "Summary", as from the search
         // Opened again, the map is about the paper now on screen.
         openMap();
         QCOMPARE(frmCitationMap::instance().centre(), std::optional<qint32>(p.x1));
