@@ -211,6 +211,10 @@ void frmViewPaper::buildControls()
     cmbPublication->setEditable(true);
     cmbPublication->setInsertPolicy(QComboBox::NoInsert);
     cmbPublication->setCompleter(nullptr);
+    // Nor does leaving the box choose the entry that its text happens to match: the type is
+    // stored only when the user chooses it.
+    QObject::disconnect(cmbPublication->lineEdit(), &QLineEdit::editingFinished, cmbPublication,
+                        nullptr);
     for (const char* type : publicationTypes)
         cmbPublication->addItem(QString::fromUtf8(type));
     cmbPublication->setCurrentIndex(-1);
