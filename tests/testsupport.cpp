@@ -55,7 +55,7 @@ void Shell::restart()
 {
     frmMain::unload();
     project().close();
-    services::testing::reset();
+    services::testing::forgetShown();
     services::guarded([] { frmMain::instance(); });
     settle();
 }

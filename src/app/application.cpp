@@ -6,14 +6,6 @@
 #include "app/services.h"
 
 #include <QApplication>
-#include <QIcon>
-
-// The icon lives in the windows' library: a resource of a static library is only linked in when
-// something names it.
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
 
 namespace quirelle {
 
@@ -41,9 +33,6 @@ int runApplication(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quirelle"));
-    // Every window shows the program's own icon in its title bar.
-    initResources();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quirelle.svg")));
     QApplication::setQuitOnLastWindowClosed(false);
     services::guarded([] { frmMain::instance(); });
     if (services::hasEnded())

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLayout>
@@ -13,7 +14,9 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
+#include <QStyleOptionButton>
 
 #include <algorithm>
 #include <cmath>
@@ -311,15 +314,18 @@ int captionWidth(const QAbstractButton* button)
 {
     QString text = button->text();
     text.remove(QLatin1Char('&'));
-    const QStyle* style = button->style();
-    int width = button->fontMetrics().horizontalAdvance(text) +
-                2 * (style->pixelMetric(QStyle::PM_ButtonMargin) +
-                     style->pixelMetric(QStyle::PM_DefaultFrameWidth));
-    // Option buttons and check boxes have their mark beside the text.
-    if (!qobject_cast<const QPushButton*>(button))
-        width += style->pixelMetric(QStyle::PM_IndicatorWidth) +
-                 style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
-    return width;
+    // The room the style leaves for the caption inside the button, at the button's own width.
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = text;
+    option.rect = button->rect();
+    QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+    if (qobject_cast<const QCheckBox*>(button))
+        contents = QStyle::SE_CheckBoxContents;
+    else if (qobject_cast<const QRadioButton*>(button))
+        contents = QStyle::SE_RadioButtonContents;
+    const QRect room = button->style()->subElementRect(contents, &option, button);
+    return button->width() - room.width() + button->fontMetrics().horizontalAdvance(text) + 2;
 }
 
 void fitCaptions(QWidget* window)

@@ -12,11 +12,13 @@
 #include "db/schema.h"
 #include "db/sharedqueries.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -25,6 +27,13 @@
 #include <QTimer>
 
 #include <map>
+
+// The icon lives in the windows' library: a resource of a static library is only linked in when
+// something names it.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace quirelle {
 
@@ -49,6 +58,9 @@ QString projectPathFromFileName(const QString& fileName)
 frmMain::frmMain() : m_area(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("frmMain"));
+    // Every window shows the program's own icon in its title bar.
+    initResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quirelle.svg")));
     Form::setFrame(this);
     m_area->setObjectName(QStringLiteral("MDIClient"));
     // A child window larger than the client area (the options panel, in the design size) can

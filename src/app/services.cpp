@@ -200,6 +200,15 @@ void reset()
     ended = false;
 }
 
+void forgetShown()
+{
+    TestState& s = state();
+    s.messages.clear();
+    s.clipboard.clear();
+    s.endCalled = false;
+    ended = false;
+}
+
 void setNextAnswer(Answer answer)
 {
     state().answers.push_back(answer);

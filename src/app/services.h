@@ -81,6 +81,8 @@ struct Shown
 };
 void enable();
 void reset();
+// Forgets what was shown, keeping the answers and file names queued for what comes.
+void forgetShown();
 void setNextAnswer(Answer answer);
 void setNextFileName(const std::optional<QString>& fileName); // nothing = Cancel
 const std::vector<Shown>& messages();
