@@ -298,9 +298,7 @@ void readCustom(const QJsonObject& custom, Reference& r)
         } else if (name == u"entrytype") {
             r.type = jsonText(it.value()).toLower();
         } else {
-            const QString value = jsonText(it.value());
-            if (!value.isEmpty())
-                r.setField(name, value);
+            r.setField(name, jsonText(it.value()));
         }
     }
 }
@@ -356,7 +354,31 @@ Reference toReference(const QJsonObject& o, int index)
         }
     }
     readCustom(o.value(QStringLiteral("custom")).toObject(), r);
+    // A volume of a work in several volumes: CSL's title is the work's, the volume-title the
+    // volume's own.
+    if (r.hasField(u"maintitle") && r.hasField(u"volume-title")) {
+        r.setField(QStringLiteral("title"), r.field(u"volume-title"));
+        r.removeField(u"volume-title");
+    }
+    // CSL has no subtitle: a title written with its subtitle after ": " is parted again.
+    const QString subtitle = r.field(u"subtitle");
+    const QString title = r.field(u"title");
+    if (!subtitle.isEmpty() && title.endsWith(QStringLiteral(": ") + subtitle))
+        r.setField(QStringLiteral("title"), title.chopped(subtitle.size() + 2));
     return r;
+}
+
+// A book rather than a part of one: a main title is the title of the whole work.
+bool isWholeBook(const QString& type)
+{
+    return type == u"book" || type == u"mvbook" || type == u"collection" ||
+           type == u"mvcollection" || type == u"proceedings" || type == u"mvproceedings";
+}
+
+// A title with its subtitle after ": ".
+QString joined(const QString& title, const QString& subtitle)
+{
+    return subtitle.isEmpty() ? title : title + QStringLiteral(": ") + subtitle;
 }
 
 QJsonArray peopleArray(const std::vector<PersonName>& people)
@@ -470,7 +492,16 @@ QJsonObject item(const Reference& r)
                 custom.insert(name, value);
             continue;
         }
-        if ((name == u"journal" && article) || (name == u"booktitle" && !article)) {
+        if (name == u"title") {
+            const QString own = joined(value, r.field(u"subtitle"));
+            if (r.hasField(u"maintitle") && isWholeBook(r.type)) {
+                o.insert(QStringLiteral("title"),
+                         joined(r.field(u"maintitle"), r.field(u"mainsubtitle")));
+                o.insert(QStringLiteral("volume-title"), own);
+            } else {
+                o.insert(QStringLiteral("title"), own);
+            }
+        } else if ((name == u"journal" && article) || (name == u"booktitle" && !article)) {
             o.insert(QStringLiteral("container-title"), value);
         } else if (name == u"number") {
             o.insert(article ? QStringLiteral("issue") : QStringLiteral("number"), value);

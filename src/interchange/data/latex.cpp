@@ -89,6 +89,7 @@ const QHash<QString, QString>& namedSymbols()
                                         {"LaTeXe", "LaTeX2e"},
                                         {"textexclamdown", "¡"},
                                         {"textquestiondown", "¿"},
+                                        {"hyphen", "-"},
                                         {"quad", " "},
                                         {"qquad", " "},
                                         {"space", " "},
@@ -148,10 +149,11 @@ const QHash<QString, QString>& namedSymbols()
     return symbols;
 }
 
-// Commands whose first argument is dropped and whose second is the text (\href{url}{text}).
+// Commands whose first argument is dropped: the address of \href{url}{text}, and the sorting
+// hint of \noopsort{key} that BibTeX files define to print nothing.
 bool dropsFirstArgument(QStringView command)
 {
-    return command == u"href";
+    return command == u"href" || command == u"noopsort";
 }
 
 class Decoder
@@ -195,9 +197,17 @@ private:
         case '}':
             ++m_pos;
             return !inGroup; // a stray closing brace outside any group is dropped
-        case '$':
-            ++m_pos;
+        case '$': {
+            // Mathematics stays as written, without its dollars.
+            const qsizetype close = m_text.indexOf(QLatin1Char('$'), m_pos + 1);
+            if (close < 0) {
+                ++m_pos;
+                return true;
+            }
+            out += m_text.mid(m_pos + 1, close - m_pos - 1);
+            m_pos = close + 1;
             return true;
+        }
         case '~':
             ++m_pos;
             out += QChar(0x00A0);
@@ -345,7 +355,7 @@ private:
             argument();
             skipSpaces();
         }
-        if (name == u"enquote" && peek() == QLatin1Char('{')) {
+        if ((name == u"enquote" || name == u"mkbibquote") && peek() == QLatin1Char('{')) {
             out += QChar(0x201C) + argument() + QChar(0x201D);
             return;
         }

@@ -250,21 +250,26 @@ PaperData toPaper(const Reference& r, int* valuesCut)
 
     p.summary = r.field(u"abstract");
 
-    // Publication name: the first container there is.
-    QStringList present;
+    // Publication name: the first container there is. Unless it is the one container and the
+    // one a typed name would go to, every container field is kept as read (empty ones too, so
+    // that a cross-reference does not fill them in again).
+    QStringList present, filled;
     for (const QString& f : containerFields()) {
-        if (!r.field(f).isEmpty())
+        if (r.hasField(f))
             present << f;
+        if (!r.field(f).isEmpty())
+            filled << f;
     }
-    if (!present.isEmpty()) {
-        const QString name = r.field(present.first());
+    if (!filled.isEmpty()) {
+        const QString name = r.field(filled.first());
         p.publicationName = shorten(name, limits::PublicationName);
         if (p.publicationName != name)
             ++cut;
-        if (present.size() > 1 || present.first() != defaultContainer(r.type) ||
-            p.publicationName != name)
-            keep += QSet<QString>(containerFields().begin(), containerFields().end());
     }
+    if (!present.isEmpty() &&
+        (present.size() > 1 || filled != present || present.first() != defaultContainer(r.type) ||
+         p.publicationName != r.field(present.first())))
+        keep += QSet<QString>(containerFields().begin(), containerFields().end());
 
     p.publicationType = publicationTypeOf(r.type, r.field(u"entrysubtype"));
 
@@ -301,7 +306,9 @@ PaperData toPaper(const Reference& r, int* valuesCut)
     if (editorsAsAuthors || !r.editors.empty())
         p.extras.append(
             {QStringLiteral("editor"), bibtex::formatNames(r.editors, r.editorsEtAl, false)});
-    if (!r.authors.empty() && (namesCut || r.authorsEtAl))
+    // Authors that read the same as the editors are kept, so the export can tell them apart.
+    if (!r.authors.empty() &&
+        (namesCut || r.authorsEtAl || (!r.editors.empty() && authorsOf(r.editors) == p.authors)))
         p.extras.append(
             {QStringLiteral("author"), bibtex::formatNames(r.authors, r.authorsEtAl, false)});
     else if (r.authors.empty() && r.authorsEtAl)
@@ -415,23 +422,29 @@ Reference toReference(const PaperData& p)
         r.setField(QStringLiteral("title"), p.title);
     }
 
-    // Publication name.
+    // Publication name: the container it came from takes a name changed since.
     QStringList present;
+    QString source;
     for (const QString& f : containerFields()) {
-        if (p.hasExtra(f))
-            present << f;
+        if (!p.hasExtra(f))
+            continue;
+        present << f;
+        if (source.isEmpty() && !p.extraValue(f).isEmpty())
+            source = f;
     }
-    if (!present.isEmpty()) {
-        const bool same =
-            shorten(p.extraValue(present.first()), limits::PublicationName) == p.publicationName;
-        for (const QString& f : present) {
-            const QString v = (f == present.first() && !same) ? p.publicationName : p.extraValue(f);
-            if (!v.isEmpty())
-                r.setField(f, v);
+    const bool same = source.isEmpty() ? p.publicationName.isEmpty()
+                                       : shorten(p.extraValue(source), limits::PublicationName) ==
+                                             p.publicationName;
+    for (const QString& f : present) {
+        if (f == source && !same) {
+            if (!p.publicationName.isEmpty())
+                r.setField(f, p.publicationName);
+        } else {
+            r.setField(f, p.extraValue(f));
         }
-    } else if (!p.publicationName.isEmpty()) {
-        r.setField(defaultContainer(r.type), p.publicationName);
     }
+    if (source.isEmpty() && !same)
+        r.setField(defaultContainer(r.type), p.publicationName);
 
     // Year.
     if ((p.hasExtra(u"year") || p.hasExtra(u"date")) &&

@@ -42,7 +42,7 @@ PersonName risName(const QString& value)
 void readDate(const QString& value, Reference& r)
 {
     static const QRegularExpression date(
-        QStringLiteral("^(\\d{4})(?:[/-](\\d{0,2})(?:[/-](\\d{0,2}))?)?"));
+        QStringLiteral("^(\\d{4})(?:[/-](\\d{0,2})(?:[/-](\\d{0,2})(?:/.*)?)?)?$"));
     const QString v = value.trimmed();
     const auto m = date.match(v);
     if (!m.hasMatch()) {
