@@ -173,7 +173,7 @@ public:
                     entryBody(entry);
             } catch (const SyntaxError& e) {
                 problems.push_back({entry.line, entry.key, e.reason});
-                m_pos = recoveryPoint(std::max(start + 1, std::min(e.at, m_text.size())));
+                m_pos = recoveryPoint(std::max(start + 1, std::min(e.at, m_text.size())), start);
                 continue;
             }
             if (type != u"string")
@@ -228,9 +228,13 @@ private:
                (m_text[i] == QLatin1Char('{') || m_text[i] == QLatin1Char('('));
     }
 
-    // Where to go on after a broken entry: the next line that starts an entry.
-    qsizetype recoveryPoint(qsizetype from) const
+    // Where to go on after a broken entry: the next line that starts an entry. The line where
+    // the reading stopped counts when an entry starts there, unless it is the broken one's.
+    qsizetype recoveryPoint(qsizetype from, qsizetype entryStart = -1) const
     {
+        const qsizetype lineStart = m_text.lastIndexOf(QLatin1Char('\n'), from - 1) + 1;
+        if (lineStart > entryStart && lineStart <= from && entryStartsAt(lineStart))
+            return lineStart;
         for (qsizetype i = m_text.indexOf(QLatin1Char('\n'), from); i >= 0;
              i = m_text.indexOf(QLatin1Char('\n'), i + 1)) {
             if (entryStartsAt(i + 1))
@@ -258,7 +262,7 @@ private:
                 return;
             }
         }
-        m_pos = recoveryPoint(start);
+        m_pos = recoveryPoint(start, start);
     }
 
     [[noreturn]] void fail(const QString& reason) const { throw SyntaxError{reason, m_pos}; }

@@ -231,7 +231,7 @@ private:
                 out += QChar(0x201C);
             } else {
                 ++m_pos;
-                out += QChar(0x2018);
+                out += c;
             }
             return true;
         case '\'':
