@@ -340,8 +340,9 @@ QString keyBase(const QString& surname, const QString& year, const QString& titl
         // No author: the first word of the title that gives letters.
         for (const QString& word : title.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             base = plainLetters(word);
-            if (!base.isEmpty())
+            if (std::any_of(base.begin(), base.end(), [](QChar c) { return c.isLetter(); }))
                 break;
+            base.clear();
         }
     }
     if (base.isEmpty())
