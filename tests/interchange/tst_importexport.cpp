@@ -104,6 +104,57 @@ private slots:
         QVERIFY(bib.contains(QStringLiteral("ranking = {A}")));
     }
 
+    // Hand-made entries: what lands in the described fields, the links and the extra fields.
+    void trickyFile()
+    {
+        test::TempProject p;
+        ensureExtraFieldsTable(p.db());
+        const ImportSummary s = importFile(p.db(), QFINDTESTDATA("data/tricky.bib"));
+        QCOMPARE(s.papersAdded, 6);
+        QCOMPARE(s.referencesAdded, 2);
+        QCOMPARE(s.quotationsAdded, 2);
+        // The long title.
+        QCOMPARE(s.valuesInExtraFieldsOnly, 1);
+        QCOMPARE(sql(p, "select Title, Year, Rating, Status, [Publication Type], [Publication "
+                        "name] from Papers order by [Paper ID]"),
+                 QStringLiteral("Tidal Moons: the O'Brien [revised] “model” of 100% & more: A "
+                                "second look|2003|B|skimmed|Professional Journal|Journal of Tidal "
+                                "Research (Series B)\n"
+                                "A chapter whose title is far too long to fit into the one "
+                                "hundred characters that the project keeps |2010|||Book|The Whole "
+                                "Book\n"
+                                "The Whole Book|2010|||Book|Press of the University of Somewhere "
+                                "in a Very Long Named Place and the Association of Others\n"
+                                "Résumé of DNA in Ödegaard's basin|1999|||University White "
+                                "Paper|Kyoto University\n"
+                                "A web page||||Website|Example Org\n"
+                                "Anonymous note|||||"));
+        QCOMPARE(sql(p, "select Surname || ',' || Forenames from Authors order by [Author ID]"),
+                 QStringLiteral("Wendrake,Jonas\nvan der Berg,Piet, Jr\nWorld Health "
+                                "Organization,\nOkafor,Chidi\nO'Neill,Ann\nHaddad,Samira\n"
+                                "Nakamura,Yuki"));
+        QCOMPARE(sql(p, "select Keyword from Keywords order by [Keyword ID]"),
+                 QStringLiteral("tides\nmoons\nOrbital mechanics"));
+        QCOMPARE(
+            sql(p, "select [Paper ID], [Reference ID] from [Paper References List] order by 1"),
+            QStringLiteral("1|2\n2|1"));
+        QCOMPARE(sql(p, "select Summary from Papers where [Paper ID] = 1"),
+                 QStringLiteral("Spread over several lines, with ümlauts, é, ß and Łukasiewicz."));
+        // Values without a described field, or too long for one, kept whole.
+        QCOMPARE(sql(p, "select [Field Name] || '=' || Value from [Paper Extra Fields] where "
+                        "[Paper ID] = '1' order by rowid"),
+                 QStringLiteral("citationkey=Wendrake2003\nentrytype=article\n"
+                                "author=Wendrake, Jonas and van der Berg, Jr, Piet and {World "
+                                "Health Organization} and others\n"
+                                "title=Tidal Moons: the O'Brien [revised] “model” of 100% & more\n"
+                                "subtitle=A second look\nmonth=May\npages=10–19\n"
+                                "doi=10.1000/j.tides.2003.05_01\n"
+                                "url=https://example.org/a_b%20c?x=1&y=2\ncites=NotInThisFile"));
+        QCOMPARE(sql(p, "select Value from [Paper Extra Fields] where [Paper ID] = '5' and "
+                        "[Field Name] = 'year'"),
+                 QStringLiteral("in press"));
+    }
+
     void duplicates_data()
     {
         QTest::addColumn<QString>("entry");

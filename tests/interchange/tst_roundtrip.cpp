@@ -92,7 +92,8 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("format");
-        for (const char* file : {"xampl.bib", "biblatex-examples.bib"}) {
+        for (const char* file :
+             {"xampl.bib", "biblatex-examples.bib", "tricky.bib", "sample.ris", "sample.json"}) {
             for (const Format f : {Format::BibTeX, Format::Ris, Format::CslJson})
                 QTest::addRow("%s to %s", file, qPrintable(formatName(f)))
                     << QString::fromLatin1(file) << int(f);
@@ -109,7 +110,8 @@ private slots:
             ensureExtraFieldsTable(original.db());
             const ImportSummary s = importFile(original.db(), QFINDTESTDATA("data/" + file));
             QCOMPARE(s.outcome, ImportSummary::Outcome::Imported);
-            QVERIFY(s.papersAdded > 30);
+            QCOMPARE(s.papersAdded, s.entriesRead - int(s.skipped.size()));
+            QVERIFY(s.papersAdded >= 3);
             first = exportAll(original.db(), f);
         }
         test::TempProject copy;

@@ -738,6 +738,38 @@ QString monthMacro(const QString& value)
     return {};
 }
 
+// Line breaks and runs of blanks are one blank to BibTeX: written so, a value reads back as
+// written.
+QString oneLine(const QString& value)
+{
+    QString out;
+    out.reserve(value.size());
+    bool blank = false;
+    for (const QChar c : value) {
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+            c == QLatin1Char('\t')) {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.isEmpty())
+            out += QLatin1Char(' ');
+        blank = false;
+        out += c;
+    }
+    return out;
+}
+
+// A field name BibTeX reads: characters that would end it become "_".
+QString safeName(const QString& name)
+{
+    QString out = name;
+    for (QChar& c : out) {
+        if (!isNameChar(c))
+            c = QLatin1Char('_');
+    }
+    return out.isEmpty() ? QStringLiteral("_") : out;
+}
+
 QString verbatimValue(const QString& value)
 {
     if (latex::bracesBalanced(value))
@@ -756,7 +788,7 @@ QString write(const Reference& r)
     out += QLatin1Char('@') + (r.type.isEmpty() ? QStringLiteral("misc") : r.type) +
            QLatin1Char('{') + safeKey(r.key);
     const auto add = [&out](const QString& name, const QString& value, bool braced = true) {
-        out += QStringLiteral(",\n  ") + name + QStringLiteral(" = ");
+        out += QStringLiteral(",\n  ") + safeName(name) + QStringLiteral(" = ");
         out += braced ? QLatin1Char('{') + value + QLatin1Char('}') : value;
     };
     if (!r.authors.empty() || r.authorsEtAl)
@@ -771,14 +803,21 @@ QString write(const Reference& r)
             }
         }
         if (isVerbatim(name)) {
-            add(name, verbatimValue(value));
+            add(name, verbatimValue(oneLine(value)));
         } else if (name == u"cites") {
             QStringList keys;
             for (const QString& k : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
                 keys << safeKey(k.trimmed());
             add(name, keys.join(QStringLiteral(", ")));
+        } else if (name == u"quotations") {
+            QStringList lines;
+            for (const QString& line : value.split(QLatin1Char('\n'))) {
+                if (const QString l = oneLine(line); !l.isEmpty())
+                    lines << latex::fromUnicode(l);
+            }
+            add(name, lines.join(QLatin1Char('\n')));
         } else {
-            add(name, latex::fromUnicode(value));
+            add(name, latex::fromUnicode(oneLine(value)));
         }
     }
     out += QStringLiteral("\n}\n\n");

@@ -67,7 +67,8 @@ PaperData describedFields(db::Recordset& rs)
 class Collector
 {
 public:
-    Collector(db::Database& database, const ExportRequest& request) : m_db(database)
+    Collector(db::Database& database, const ExportRequest& request, bool extras)
+        : m_db(database), m_extras(extras)
     {
         if (request.papers) {
             for (const qint32 id : *request.papers) {
@@ -104,13 +105,14 @@ public:
             if (!q.isEmpty())
                 s.data.quotations << q;
         });
-        links(ExtraFieldsTable, [&](Stored& s, db::Recordset& rs) {
-            s.data.extras.append({rs.Fields(QStringLiteral("Field Name")).text(),
-                                  rs.Fields(QStringLiteral("Value")).text()});
-        });
-
+        if (m_extras) {
+            links(ExtraFieldsTable, [&](Stored& s, db::Recordset& rs) {
+                s.data.extras.append({rs.Fields(QStringLiteral("Field Name")).text(),
+                                      rs.Fields(QStringLiteral("Value")).text()});
+            });
+            readKeys();
+        }
         readNames();
-        readKeys();
     }
 
     QList<qint32> order() const { return m_order; }
@@ -135,6 +137,7 @@ public:
             }
         }
         std::sort(needing.begin(), needing.end());
+        store = store && m_extras;
         db::Recordset extras;
         if (store)
             extras = m_db.OpenRecordset(
@@ -298,6 +301,7 @@ private:
     }
 
     db::Database& m_db;
+    bool m_extras; // the project has its extra fields table
     bool m_all = false;
     QList<qint32> m_order;
     QHash<qint32, Stored> m_papers;
@@ -358,8 +362,11 @@ ExportResult exportText(db::Database& database, const ExportRequest& request, QB
 {
     ExportResult result;
     try {
+        // A project opened read-only may lack the table; its papers are written without.
+        if (!database.readOnly())
+            ensureExtraFieldsTable(database);
         db::Transaction transaction(database);
-        Collector collector(database, request);
+        Collector collector(database, request, database.tableExists(ExtraFieldsTable));
         collector.assignKeys(!database.readOnly());
 
         const QList<qint32> order = collector.order();

@@ -29,8 +29,8 @@ struct ExportResult
     QString message; // why nothing was written
 };
 
-// The file's text (UTF-8). The project's extra fields table must exist (ensureExtraFieldsTable)
-// and no transaction may be open.
+// The file's text (UTF-8). No transaction may be open: the export reads in one of its own, in
+// which it stores the new citation keys (unless the project is open read-only).
 ExportResult exportText(db::Database& database, const ExportRequest& request, QByteArray& text,
                         const Progress& progress = {});
 

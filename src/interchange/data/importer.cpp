@@ -475,6 +475,7 @@ ImportSummary importText(db::Database& database, const QString& text, Format for
               [](const SkippedEntry& a, const SkippedEntry& b) { return a.line < b.line; });
 
     try {
+        ensureExtraFieldsTable(database);
         db::Transaction transaction(database);
         store(database, entries, s, progress);
         if (s.outcome == ImportSummary::Outcome::Cancelled) {

@@ -51,8 +51,8 @@ struct ImportSummary
 // The summary as lines of text for a message box or the command line.
 QString summaryText(const ImportSummary& summary);
 
-// Imports the file, in the format its extension names unless one is given. The project's extra
-// fields table must exist (ensureExtraFieldsTable) and no transaction may be open.
+// Imports the file, in the format its extension names unless one is given. No transaction may
+// be open: the import is one of its own (and creates the extra fields table when missing).
 ImportSummary importFile(db::Database& database, const QString& path,
                          std::optional<Format> format = std::nullopt,
                          const Progress& progress = {});
