@@ -742,6 +742,15 @@ QString monthMacro(const QString& value)
 // written.
 QString oneLine(const QString& value)
 {
+    bool plain = true;
+    for (qsizetype i = 0; i < value.size() && plain; ++i) {
+        const QChar c = value[i];
+        plain = c != QLatin1Char('\n') && c != QLatin1Char('\r') && c != QLatin1Char('\t') &&
+                !(c == QLatin1Char(' ') &&
+                  (i == 0 || i + 1 == value.size() || value[i + 1] == QLatin1Char(' ')));
+    }
+    if (plain)
+        return value;
     QString out;
     out.reserve(value.size());
     bool blank = false;

@@ -2,7 +2,6 @@
 #include "interchange/data/exporter.h"
 
 #include "db/dberror.h"
-#include "db/recordset.h"
 #include "interchange/data/bibtex.h"
 #include "interchange/data/csljson.h"
 #include "interchange/data/extrafields.h"
@@ -22,44 +21,38 @@ namespace {
 // Above this many papers, reading whole tables once beats one query per paper.
 constexpr qsizetype PerPaperQueries = 500;
 
-template<typename Row>
-void eachRow(db::Database& database, const QString& query, Row row)
-{
-    db::Recordset rs = database.OpenRecordset(query);
-    const int count = rs.RecordCount();
-    for (int i = 0; i < count; ++i) {
-        if (i > 0)
-            rs.MoveNext();
-        row(rs);
-    }
-}
-
-qint32 idOf(db::Recordset& rs, const QString& field)
-{
-    bool ok = false;
-    const qint32 id = rs.Fields(field).text().toInt(&ok);
-    return ok ? id : 0;
-}
-
 struct Stored
 {
+    qint32 id = 0;
     PaperData data;
     std::vector<qint32> authors;
     std::vector<qint32> keywords;
     std::vector<qint32> cited;
 };
 
-PaperData describedFields(db::Recordset& rs)
+const QStringList& paperFields()
+{
+    static const QStringList fields{QStringLiteral("Paper ID"),
+                                    QStringLiteral("Title"),
+                                    QStringLiteral("Year"),
+                                    QStringLiteral("Summary"),
+                                    QStringLiteral("Status"),
+                                    QStringLiteral("Rating"),
+                                    QStringLiteral("Publication Type"),
+                                    QStringLiteral("Publication name")};
+    return fields;
+}
+
+PaperData describedFields(const db::RowStream& row)
 {
     PaperData p;
-    const auto text = [&rs](const char* field) { return rs.Fields(QLatin1String(field)).text(); };
-    p.title = text("Title");
-    p.year = text("Year");
-    p.summary = text("Summary");
-    p.status = text("Status");
-    p.rating = text("Rating");
-    p.publicationType = text("Publication Type");
-    p.publicationName = text("Publication name");
+    p.title = row.text(1);
+    p.year = row.text(2);
+    p.summary = row.text(3);
+    p.status = row.text(4);
+    p.rating = row.text(5);
+    p.publicationType = row.text(6);
+    p.publicationName = row.text(7);
     return p;
 }
 
@@ -72,51 +65,52 @@ public:
     {
         if (request.papers) {
             for (const qint32 id : *request.papers) {
-                if (!m_papers.contains(id)) {
-                    eachRow(m_db,
-                            QStringLiteral("select * from [Papers] where [Paper ID] = %1;").arg(id),
-                            [&](db::Recordset& rs) {
-                                m_papers.insert(id, {describedFields(rs), {}, {}, {}});
-                                m_order << id;
-                            });
-                }
+                if (find(id))
+                    continue;
+                db::RowStream row(m_db, QStringLiteral("Papers"), paperFields(),
+                                  QStringLiteral("Paper ID"), id);
+                if (row.next())
+                    add(id, row);
             }
             m_all = m_order.size() > PerPaperQueries;
         } else {
             m_all = true;
-            eachRow(m_db, QStringLiteral("select * from [Papers];"), [&](db::Recordset& rs) {
-                const qint32 id = rs.Fields(QStringLiteral("Paper ID")).toLong();
-                m_papers.insert(id, {describedFields(rs), {}, {}, {}});
-                m_order << id;
-            });
+            db::RowStream row(m_db, QStringLiteral("Papers"), paperFields());
+            while (row.next())
+                add(static_cast<qint32>(row.number(0)), row);
         }
 
-        links(QStringLiteral("Paper Authors List"), [&](Stored& s, db::Recordset& rs) {
-            s.authors.push_back(idOf(rs, QStringLiteral("Author ID")));
-        });
-        links(QStringLiteral("Paper Keywords List"), [&](Stored& s, db::Recordset& rs) {
-            s.keywords.push_back(idOf(rs, QStringLiteral("Keywords ID")));
-        });
-        links(QStringLiteral("Paper References List"), [&](Stored& s, db::Recordset& rs) {
-            s.cited.push_back(idOf(rs, QStringLiteral("Reference ID")));
-        });
-        links(QStringLiteral("Paper Statements List"), [&](Stored& s, db::Recordset& rs) {
-            const QString q = rs.Fields(QStringLiteral("Statement")).text().trimmed();
-            if (!q.isEmpty())
-                s.data.quotations << q;
-        });
+        links(QStringLiteral("Paper Authors List"), QStringLiteral("Author ID"),
+              [](Stored& s, const db::RowStream& row) {
+                  s.authors.push_back(static_cast<qint32>(row.number(1)));
+              });
+        links(QStringLiteral("Paper Keywords List"), QStringLiteral("Keywords ID"),
+              [](Stored& s, const db::RowStream& row) {
+                  s.keywords.push_back(static_cast<qint32>(row.number(1)));
+              });
+        links(QStringLiteral("Paper References List"), QStringLiteral("Reference ID"),
+              [](Stored& s, const db::RowStream& row) {
+                  s.cited.push_back(static_cast<qint32>(row.number(1)));
+              });
+        links(QStringLiteral("Paper Statements List"), QStringLiteral("Statement"),
+              [](Stored& s, const db::RowStream& row) {
+                  const QString q = row.text(1).trimmed();
+                  if (!q.isEmpty())
+                      s.data.quotations << q;
+              });
         if (m_extras) {
-            links(ExtraFieldsTable, [&](Stored& s, db::Recordset& rs) {
-                s.data.extras.append({rs.Fields(QStringLiteral("Field Name")).text(),
-                                      rs.Fields(QStringLiteral("Value")).text()});
-            });
+            links(
+                ExtraFieldsTable, QStringLiteral("Field Name"),
+                [](Stored& s, const db::RowStream& row) {
+                    s.data.extras.append({row.text(1), row.text(2)});
+                },
+                QStringLiteral("Value"));
             readKeys();
         }
         readNames();
     }
 
     QList<qint32> order() const { return m_order; }
-    Stored& paper(qint32 id) { return m_papers[id]; }
 
     // Every paper written or cited gets its key; new ones are stored unless the file is
     // read-only.
@@ -124,24 +118,25 @@ public:
     {
         QList<qint32> needing;
         QSet<qint32> seen;
-        for (auto it = m_papers.begin(); it != m_papers.end(); ++it) {
-            for (const qint32 c : it->cited) {
+        for (const Stored& s : m_stored) {
+            for (const qint32 c : s.cited) {
                 if (!m_keys.contains(c) && !seen.contains(c)) {
                     seen.insert(c);
                     needing << c;
                 }
             }
-            if (!m_keys.contains(it.key()) && !seen.contains(it.key())) {
-                seen.insert(it.key());
-                needing << it.key();
+            if (!m_keys.contains(s.id) && !seen.contains(s.id)) {
+                seen.insert(s.id);
+                needing << s.id;
             }
         }
         std::sort(needing.begin(), needing.end());
         store = store && m_extras;
-        db::Recordset extras;
-        if (store)
-            extras = m_db.OpenRecordset(
-                QStringLiteral("select * from [Paper Extra Fields] where [Paper ID] = '0';"));
+        std::optional<db::RowWriter> extras;
+        if (store && !needing.isEmpty())
+            extras.emplace(m_db, ExtraFieldsTable,
+                           QStringList{QStringLiteral("Paper ID"), QStringLiteral("Field Name"),
+                                       QStringLiteral("Value")});
         for (const qint32 id : needing) {
             const auto [surname, year, title] = keyParts(id);
             if (title.isNull())
@@ -156,20 +151,15 @@ public:
             }
             m_takenKeys.insert(key.toCaseFolded());
             m_keys.insert(id, key);
-            if (store) {
-                extras.AddNew();
-                extras.Fields(QStringLiteral("Paper ID")) = QString::number(id);
-                extras.Fields(QStringLiteral("Field Name")) = extra::CitationKey;
-                extras.Fields(QStringLiteral("Value")) = key;
-                extras.Update();
-            }
+            if (extras)
+                extras->add({QString::number(id), extra::CitationKey, key});
         }
     }
 
     // The paper as the mapping takes it: links by value, key and cited keys filled in.
     PaperData data(qint32 id)
     {
-        Stored& s = m_papers[id];
+        const Stored& s = *find(id);
         PaperData p = s.data;
         for (const qint32 a : s.authors)
             p.authors.push_back(m_authors.value(a));
@@ -195,70 +185,94 @@ public:
     }
 
 private:
-    template<typename Row>
-    void links(const QString& table, Row row)
+    Stored* find(qint32 id)
     {
+        const auto it = m_index.constFind(id);
+        return it == m_index.constEnd() ? nullptr : &m_stored[static_cast<size_t>(*it)];
+    }
+
+    void add(qint32 id, const db::RowStream& row)
+    {
+        m_index.insert(id, static_cast<qsizetype>(m_stored.size()));
+        m_stored.push_back({id, describedFields(row), {}, {}, {}});
+        m_order << id;
+    }
+
+    // The rows of a link table that belong to the papers written: [Paper ID] and `field`
+    // (and `more`), in the order they were added.
+    template<typename Row>
+    void links(const QString& table, const QString& field, Row row, const QString& more = {})
+    {
+        QStringList fields{QStringLiteral("Paper ID"), field};
+        if (!more.isEmpty())
+            fields << more;
         if (m_all) {
-            eachRow(m_db, QStringLiteral("select * from [%1];").arg(table), [&](db::Recordset& rs) {
-                const qint32 paper = idOf(rs, QStringLiteral("Paper ID"));
-                if (const auto it = m_papers.find(paper); it != m_papers.end())
-                    row(*it, rs);
-            });
+            db::RowStream rows(m_db, table, fields);
+            while (rows.next()) {
+                if (Stored* s = find(static_cast<qint32>(rows.number(0))))
+                    row(*s, rows);
+            }
             return;
         }
-        for (const qint32 id : std::as_const(m_order)) {
-            Stored& s = m_papers[id];
-            eachRow(
-                m_db,
-                QStringLiteral("select * from [%1] where [Paper ID] = '%2';").arg(table).arg(id),
-                [&](db::Recordset& rs) { row(s, rs); });
+        for (Stored& s : m_stored) {
+            db::RowStream rows(m_db, table, fields, QStringLiteral("Paper ID"),
+                               QString::number(s.id));
+            while (rows.next())
+                row(s, rows);
         }
     }
 
     void readNames()
     {
         QSet<qint32> authors, keywords;
-        for (const Stored& s : std::as_const(m_papers)) {
+        for (const Stored& s : m_stored) {
             authors.unite(QSet<qint32>(s.authors.begin(), s.authors.end()));
             keywords.unite(QSet<qint32>(s.keywords.begin(), s.keywords.end()));
         }
-        const auto author = [&](db::Recordset& rs) {
-            m_authors.insert(rs.Fields(QStringLiteral("Author ID")).toLong(),
-                             {rs.Fields(QStringLiteral("Surname")).text(),
-                              rs.Fields(QStringLiteral("Forenames")).text()});
+        const QStringList authorFields{QStringLiteral("Author ID"), QStringLiteral("Surname"),
+                                       QStringLiteral("Forenames")};
+        const QStringList keywordFields{QStringLiteral("Keyword ID"), QStringLiteral("Keyword")};
+        const auto readAuthors = [&](db::RowStream& rows) {
+            while (rows.next())
+                m_authors.insert(static_cast<qint32>(rows.number(0)), {rows.text(1), rows.text(2)});
         };
-        const auto keyword = [&](db::Recordset& rs) {
-            m_keywords.insert(rs.Fields(QStringLiteral("Keyword ID")).toLong(),
-                              rs.Fields(QStringLiteral("Keyword")).text());
+        const auto readKeywords = [&](db::RowStream& rows) {
+            while (rows.next())
+                m_keywords.insert(static_cast<qint32>(rows.number(0)), rows.text(1));
         };
         if (m_all) {
-            eachRow(m_db, QStringLiteral("select * from [Authors];"), author);
-            eachRow(m_db, QStringLiteral("select * from [Keywords];"), keyword);
+            db::RowStream a(m_db, QStringLiteral("Authors"), authorFields);
+            readAuthors(a);
+            db::RowStream k(m_db, QStringLiteral("Keywords"), keywordFields);
+            readKeywords(k);
             return;
         }
-        for (const qint32 a : std::as_const(authors))
-            eachRow(m_db, QStringLiteral("select * from [Authors] where [Author ID] = %1;").arg(a),
-                    author);
-        for (const qint32 k : std::as_const(keywords))
-            eachRow(m_db,
-                    QStringLiteral("select * from [Keywords] where [Keyword ID] = %1;").arg(k),
-                    keyword);
+        for (const qint32 id : std::as_const(authors)) {
+            db::RowStream a(m_db, QStringLiteral("Authors"), authorFields,
+                            QStringLiteral("Author ID"), id);
+            readAuthors(a);
+        }
+        for (const qint32 id : std::as_const(keywords)) {
+            db::RowStream k(m_db, QStringLiteral("Keywords"), keywordFields,
+                            QStringLiteral("Keyword ID"), id);
+            readKeywords(k);
+        }
     }
 
     // Every stored key: those of the papers written or cited, and all of them as taken.
     void readKeys()
     {
-        eachRow(m_db,
-                QStringLiteral(
-                    "select * from [Paper Extra Fields] where [Field Name] = 'citationkey';"),
-                [&](db::Recordset& rs) {
-                    const qint32 paper = idOf(rs, QStringLiteral("Paper ID"));
-                    const QString key = rs.Fields(QStringLiteral("Value")).text();
-                    if (key.isEmpty() || m_keys.contains(paper))
-                        return;
-                    m_keys.insert(paper, key);
-                    m_takenKeys.insert(key.toCaseFolded());
-                });
+        db::RowStream rows(m_db, ExtraFieldsTable,
+                           {QStringLiteral("Paper ID"), QStringLiteral("Value")},
+                           QStringLiteral("Field Name"), extra::CitationKey);
+        while (rows.next()) {
+            const qint32 paper = static_cast<qint32>(rows.number(0));
+            const QString key = rows.text(1);
+            if (key.isEmpty() || m_keys.contains(paper))
+                continue;
+            m_keys.insert(paper, key);
+            m_takenKeys.insert(key.toCaseFolded());
+        }
     }
 
     struct KeyParts
@@ -270,32 +284,29 @@ private:
 
     KeyParts keyParts(qint32 id)
     {
-        if (const auto it = m_papers.constFind(id); it != m_papers.constEnd()) {
+        if (const Stored* s = find(id)) {
             const QString surname =
-                it->authors.empty() ? QString() : m_authors.value(it->authors.front()).surname;
-            return {surname, it->data.year,
-                    it->data.title.isNull() ? QString(QLatin1String("")) : it->data.title};
+                s->authors.empty() ? QString() : m_authors.value(s->authors.front()).surname;
+            return {surname, s->data.year,
+                    s->data.title.isNull() ? QString(QLatin1String("")) : s->data.title};
         }
         // A cited paper that is not written: read what its key needs.
         KeyParts parts;
-        eachRow(m_db, QStringLiteral("select * from [Papers] where [Paper ID] = %1;").arg(id),
-                [&](db::Recordset& rs) {
-                    parts.year = rs.Fields(QStringLiteral("Year")).text();
-                    parts.title = rs.Fields(QStringLiteral("Title")).text();
-                    if (parts.title.isNull())
-                        parts.title = QString(QLatin1String(""));
-                });
-        if (parts.title.isNull())
+        db::RowStream paper(m_db, QStringLiteral("Papers"),
+                            {QStringLiteral("Year"), QStringLiteral("Title")},
+                            QStringLiteral("Paper ID"), id);
+        if (!paper.next())
             return parts;
-        db::Recordset links = m_db.OpenRecordset(
-            QStringLiteral("select * from [Paper Authors List] where [Paper ID] = '%1';").arg(id));
-        if (links.RecordCount() > 0) {
-            const qint32 author = idOf(links, QStringLiteral("Author ID"));
-            eachRow(m_db,
-                    QStringLiteral("select * from [Authors] where [Author ID] = %1;").arg(author),
-                    [&](db::Recordset& rs) {
-                        parts.surname = rs.Fields(QStringLiteral("Surname")).text();
-                    });
+        parts.year = paper.text(0);
+        parts.title = paper.isNull(1) ? QString(QLatin1String("")) : paper.text(1);
+        db::RowStream link(m_db, QStringLiteral("Paper Authors List"),
+                           {QStringLiteral("Author ID")}, QStringLiteral("Paper ID"),
+                           QString::number(id));
+        if (link.next()) {
+            db::RowStream author(m_db, QStringLiteral("Authors"), {QStringLiteral("Surname")},
+                                 QStringLiteral("Author ID"), link.number(0));
+            if (author.next())
+                parts.surname = author.text(0);
         }
         return parts;
     }
@@ -304,7 +315,8 @@ private:
     bool m_extras; // the project has its extra fields table
     bool m_all = false;
     QList<qint32> m_order;
-    QHash<qint32, Stored> m_papers;
+    std::vector<Stored> m_stored;     // in the order written
+    QHash<qint32, qsizetype> m_index; // paper id to its place in m_stored
     QHash<qint32, AuthorName> m_authors;
     QHash<qint32, QString> m_keywords;
     QHash<qint32, QString> m_keys;

@@ -2,7 +2,6 @@
 #include "interchange/data/importer.h"
 
 #include "db/dberror.h"
-#include "db/recordset.h"
 #include "interchange/data/extrafields.h"
 #include "interchange/data/mapping.h"
 #include "interchange/data/sourcetext.h"
@@ -57,19 +56,6 @@ QString idText(qint32 id)
     return QString::number(id);
 }
 
-// Walks every row of a query, the record set positioned on each in turn.
-template<typename Row>
-void eachRow(db::Database& database, const QString& query, Row row)
-{
-    db::Recordset rs = database.OpenRecordset(query);
-    const int count = rs.RecordCount();
-    for (int i = 0; i < count; ++i) {
-        if (i > 0)
-            rs.MoveNext();
-        row(rs);
-    }
-}
-
 struct Pending
 {
     PaperData paper;
@@ -102,69 +88,74 @@ public:
         }
 
         std::vector<std::pair<size_t, qint32>> doiMatches, keyMatches;
-        eachRow(m_db,
-                QStringLiteral("select * from [Paper Extra Fields] where [Field Name] = 'doi' or "
-                               "[Field Name] = 'citationkey';"),
-                [&](db::Recordset& rs) {
-                    const QString name = rs.Fields(QStringLiteral("Field Name")).text();
-                    const QString value = rs.Fields(QStringLiteral("Value")).text();
-                    bool ok = false;
-                    const qint32 paper = rs.Fields(QStringLiteral("Paper ID")).text().toInt(&ok);
-                    if (!ok)
-                        return;
-                    if (name == u"doi") {
-                        for (size_t i : byDoi.value(doiKey(value)))
-                            doiMatches.emplace_back(i, paper);
-                    } else if (name == u"citationkey") {
-                        const QString k = fold(value);
-                        for (size_t i : byKey.value(k))
-                            keyMatches.emplace_back(i, paper);
-                        if (auto it = m_projectKeys.find(k); it != m_projectKeys.end() && !*it)
-                            *it = paper;
-                    }
-                });
+        db::RowStream extras(
+            m_db, ExtraFieldsTable,
+            {QStringLiteral("Paper ID"), QStringLiteral("Field Name"), QStringLiteral("Value")});
+        while (extras.next()) {
+            const QString name = extras.text(1);
+            const bool isDoi = name == u"doi";
+            if (!isDoi && name != extra::CitationKey)
+                continue;
+            bool ok = false;
+            const qint32 paper = extras.text(0).toInt(&ok);
+            if (!ok)
+                continue;
+            const QString value = extras.text(2);
+            if (isDoi) {
+                for (size_t i : byDoi.value(doiKey(value)))
+                    doiMatches.emplace_back(i, paper);
+                continue;
+            }
+            const QString k = fold(value);
+            for (size_t i : byKey.value(k))
+                keyMatches.emplace_back(i, paper);
+            if (auto it = m_projectKeys.find(k); it != m_projectKeys.end() && !*it)
+                *it = paper;
+        }
 
         // Papers whose title and year match an entry: their first author decides.
         std::vector<std::pair<size_t, qint32>> titleMatches;
-        eachRow(m_db, QStringLiteral("select * from [Papers];"), [&](db::Recordset& rs) {
-            const QString key = titleKey(rs.Fields(QStringLiteral("Title")).text()) + QChar(0x1f) +
-                                rs.Fields(QStringLiteral("Year")).text();
+        db::RowStream papers(
+            m_db, QStringLiteral("Papers"),
+            {QStringLiteral("Paper ID"), QStringLiteral("Title"), QStringLiteral("Year")});
+        while (papers.next()) {
+            const QString key = titleKey(papers.text(1)) + QChar(0x1f) + papers.text(2);
             if (const auto it = byTitle.constFind(key); it != byTitle.constEnd()) {
-                const qint32 paper = rs.Fields(QStringLiteral("Paper ID")).toLong();
                 for (size_t i : *it)
-                    titleMatches.emplace_back(i, paper);
+                    titleMatches.emplace_back(i, static_cast<qint32>(papers.number(0)));
             }
-        });
+        }
         QHash<qint32, qint32> firstAuthorOf; // paper, author (0: none)
         for (const auto& [i, paper] : titleMatches) {
             if (firstAuthorOf.contains(paper))
                 continue;
-            db::Recordset rs = m_db.OpenRecordset(
-                QStringLiteral("select * from [Paper Authors List] where [Paper ID] = '%1';")
-                    .arg(paper));
-            qint32 author = 0;
-            if (rs.RecordCount() > 0)
-                author = rs.Fields(QStringLiteral("Author ID")).text().toInt();
-            firstAuthorOf.insert(paper, author);
+            db::RowStream links(m_db, QStringLiteral("Paper Authors List"),
+                                {QStringLiteral("Author ID")}, QStringLiteral("Paper ID"),
+                                idText(paper));
+            firstAuthorOf.insert(paper, links.next() ? static_cast<qint32>(links.number(0)) : 0);
         }
         QSet<qint32> wantedSurnames;
         for (const qint32 a : std::as_const(firstAuthorOf))
             wantedSurnames.insert(a);
         QHash<qint32, QString> surnames;
-        eachRow(m_db, QStringLiteral("select * from [Authors];"), [&](db::Recordset& rs) {
-            const qint32 id = rs.Fields(QStringLiteral("Author ID")).toLong();
-            const QString surname = rs.Fields(QStringLiteral("Surname")).text();
+        db::RowStream authors(
+            m_db, QStringLiteral("Authors"),
+            {QStringLiteral("Author ID"), QStringLiteral("Surname"), QStringLiteral("Forenames")});
+        while (authors.next()) {
+            const qint32 id = static_cast<qint32>(authors.number(0));
+            const QString surname = authors.text(1);
             if (wantedSurnames.contains(id))
                 surnames.insert(id, fold(surname));
-            const QString key = nameKey(surname, rs.Fields(QStringLiteral("Forenames")).text());
-            if (auto it = m_authors.find(key); it != m_authors.end() && !*it)
+            if (auto it = m_authors.find(nameKey(surname, authors.text(2)));
+                it != m_authors.end() && !*it)
                 *it = id;
-        });
-        eachRow(m_db, QStringLiteral("select * from [Keywords];"), [&](db::Recordset& rs) {
-            const QString key = fold(rs.Fields(QStringLiteral("Keyword")).text());
-            if (auto it = m_keywords.find(key); it != m_keywords.end() && !*it)
-                *it = rs.Fields(QStringLiteral("Keyword ID")).toLong();
-        });
+        }
+        db::RowStream keywords(m_db, QStringLiteral("Keywords"),
+                               {QStringLiteral("Keyword ID"), QStringLiteral("Keyword")});
+        while (keywords.next()) {
+            if (auto it = m_keywords.find(fold(keywords.text(1))); it != m_keywords.end() && !*it)
+                *it = static_cast<qint32>(keywords.number(0));
+        }
 
         // The DOIs match; else the citation keys; else title, year and first author.
         for (const auto& [i, paper] : doiMatches) {
@@ -206,120 +197,75 @@ private:
     QHash<QString, qint32> m_projectKeys;
 };
 
-// Writes the rows of new papers through record sets opened once.
+// Writes the rows of new papers, each table through one prepared statement.
 class Writer
 {
 public:
     explicit Writer(db::Database& database)
-        : m_papers(open(database, QStringLiteral("Papers"), QStringLiteral("[Paper ID] = 0")))
-        , m_authors(open(database, QStringLiteral("Authors"), QStringLiteral("[Author ID] = 0")))
-        , m_keywords(open(database, QStringLiteral("Keywords"), QStringLiteral("[Keyword ID] = 0")))
-        , m_authorLinks(open(database, QStringLiteral("Paper Authors List"),
-                             QStringLiteral("[Paper ID] = '0'")))
-        , m_keywordLinks(open(database, QStringLiteral("Paper Keywords List"),
-                              QStringLiteral("[Paper ID] = '0'")))
-        , m_references(open(database, QStringLiteral("Paper References List"),
-                            QStringLiteral("[Paper ID] = '0'")))
-        , m_statements(open(database, QStringLiteral("Paper Statements List"),
-                            QStringLiteral("[Paper ID] = '0'")))
-        , m_extras(open(database, ExtraFieldsTable, QStringLiteral("[Paper ID] = '0'")))
+        : m_papers(database, QStringLiteral("Papers"),
+                   {QStringLiteral("Title"), QStringLiteral("Year"), QStringLiteral("Summary"),
+                    QStringLiteral("Status"), QStringLiteral("Rating"),
+                    QStringLiteral("Publication Type"), QStringLiteral("Publication name")})
+        , m_authors(database, QStringLiteral("Authors"),
+                    {QStringLiteral("Surname"), QStringLiteral("Forenames"),
+                     QStringLiteral("Occupation"), QStringLiteral("Location")})
+        , m_keywords(database, QStringLiteral("Keywords"), {QStringLiteral("Keyword")})
+        , m_authorLinks(database, QStringLiteral("Paper Authors List"),
+                        {QStringLiteral("Paper ID"), QStringLiteral("Author ID")})
+        , m_keywordLinks(database, QStringLiteral("Paper Keywords List"),
+                         {QStringLiteral("Paper ID"), QStringLiteral("Keywords ID")})
+        , m_references(database, QStringLiteral("Paper References List"),
+                       {QStringLiteral("Paper ID"), QStringLiteral("Reference ID")})
+        , m_statements(database, QStringLiteral("Paper Statements List"),
+                       {QStringLiteral("Paper ID"), QStringLiteral("Statement")})
+        , m_extras(
+              database, ExtraFieldsTable,
+              {QStringLiteral("Paper ID"), QStringLiteral("Field Name"), QStringLiteral("Value")})
     {}
 
     qint32 paper(const PaperData& p)
     {
-        m_papers.AddNew();
-        m_papers.Fields(QStringLiteral("Title")) = p.title;
-        const std::pair<const char*, const QString*> described[] = {
-            {"Year", &p.year},
-            {"Summary", &p.summary},
-            {"Status", &p.status},
-            {"Rating", &p.rating},
-            {"Publication Type", &p.publicationType},
-            {"Publication name", &p.publicationName}};
         // Fields without a value stay Null, as the paper window leaves them.
-        for (const auto& [field, value] : described) {
-            if (!value->isEmpty())
-                m_papers.Fields(QLatin1String(field)) = *value;
-        }
-        m_papers.Update();
-        return static_cast<qint32>(m_papers.LastModified());
+        const auto value = [](const QString& v) { return v.isEmpty() ? QVariant() : QVariant(v); };
+        return static_cast<qint32>(
+            m_papers.add({p.title, value(p.year), value(p.summary), value(p.status),
+                          value(p.rating), value(p.publicationType), value(p.publicationName)}));
     }
 
     void extra(qint32 paper, const QString& name, const QString& value)
     {
-        m_extras.AddNew();
-        m_extras.Fields(QStringLiteral("Paper ID")) = idText(paper);
-        m_extras.Fields(QStringLiteral("Field Name")) = shorten(name, 100);
-        m_extras.Fields(QStringLiteral("Value")) = value;
-        m_extras.Update();
+        m_extras.add({idText(paper), shorten(name, 100), value});
     }
 
     // A new author as the author editor adds one: every box written, "" when empty.
     qint32 newAuthor(const AuthorName& a)
     {
-        m_authors.AddNew();
-        m_authors.Fields(QStringLiteral("Surname")) = a.surname;
-        m_authors.Fields(QStringLiteral("Forenames")) = a.forenames;
-        m_authors.Fields(QStringLiteral("Occupation")) = QString(QLatin1String(""));
-        m_authors.Fields(QStringLiteral("Location")) = QString(QLatin1String(""));
-        m_authors.Update();
-        m_authors.setBookmark(m_authors.LastModified());
-        return m_authors.Fields(QStringLiteral("Author ID")).toLong();
+        const QString empty(QLatin1String(""));
+        return static_cast<qint32>(m_authors.add({a.surname, a.forenames, empty, empty}));
     }
 
     // A new keyword as the keyword editor adds one: definition and origin left Null.
-    qint32 newKeyword(const QString& k)
-    {
-        m_keywords.AddNew();
-        m_keywords.Fields(QStringLiteral("Keyword")) = k;
-        m_keywords.Update();
-        m_keywords.setBookmark(m_keywords.LastModified());
-        return m_keywords.Fields(QStringLiteral("Keyword ID")).toLong();
-    }
+    qint32 newKeyword(const QString& k) { return static_cast<qint32>(m_keywords.add({k})); }
 
     // Links as the paper window writes them: the paper's id and the other id as text, the
     // keyword's and the cited paper's id into the numbered field.
     void authorLink(qint32 paper, qint32 author)
     {
-        link(m_authorLinks, paper, QStringLiteral("Author ID"), idText(author));
+        m_authorLinks.add({idText(paper), idText(author)});
     }
-    void keywordLink(qint32 paper, qint32 keyword)
-    {
-        link(m_keywordLinks, paper, QStringLiteral("Keywords ID"), idText(keyword));
-    }
-    void reference(qint32 citing, qint32 cited)
-    {
-        link(m_references, citing, QStringLiteral("Reference ID"), idText(cited));
-    }
-    void statement(qint32 paper, const QString& text)
-    {
-        link(m_statements, paper, QStringLiteral("Statement"), text);
-    }
+    void keywordLink(qint32 paper, qint32 keyword) { m_keywordLinks.add({idText(paper), keyword}); }
+    void reference(qint32 citing, qint32 cited) { m_references.add({idText(citing), cited}); }
+    void statement(qint32 paper, const QString& text) { m_statements.add({idText(paper), text}); }
 
 private:
-    static db::Recordset open(db::Database& database, const QString& table, const QString& none)
-    {
-        // A query that finds no row: a record set to add rows through, without reading any.
-        return database.OpenRecordset(
-            QStringLiteral("select * from [%1] where %2;").arg(table, none));
-    }
-
-    static void link(db::Recordset& rs, qint32 paper, const QString& field, const QString& value)
-    {
-        rs.AddNew();
-        rs.Fields(QStringLiteral("Paper ID")) = idText(paper);
-        rs.Fields(field) = value;
-        rs.Update();
-    }
-
-    db::Recordset m_papers;
-    db::Recordset m_authors;
-    db::Recordset m_keywords;
-    db::Recordset m_authorLinks;
-    db::Recordset m_keywordLinks;
-    db::Recordset m_references;
-    db::Recordset m_statements;
-    db::Recordset m_extras;
+    db::RowWriter m_papers;
+    db::RowWriter m_authors;
+    db::RowWriter m_keywords;
+    db::RowWriter m_authorLinks;
+    db::RowWriter m_keywordLinks;
+    db::RowWriter m_references;
+    db::RowWriter m_statements;
+    db::RowWriter m_extras;
 };
 
 // A key not yet taken in the file: the key, or the key with a letter after it.

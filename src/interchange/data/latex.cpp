@@ -3,6 +3,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace quirelle::interchange::latex {
 
 namespace {
@@ -379,8 +381,12 @@ QString toUnicode(QStringView text)
     return Decoder(text).run();
 }
 
-QString fromUnicode(QStringView text)
+QString fromUnicode(const QString& text)
 {
+    // Most values need nothing written differently: they are shared, not copied.
+    static const QString specials = QStringLiteral("\\{}%&$#_~^-`'\u00A0\u2013\u2014");
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return specials.contains(c); }))
+        return text;
     QString out;
     out.reserve(text.size() + text.size() / 8);
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -14,7 +14,7 @@ QString toUnicode(QStringView text);
 
 // The text written so that BibTeX and LaTeX read it back unchanged: specials escaped, dashes
 // and no-break spaces as `--`, `---` and `~`. Other characters stay as they are (UTF-8).
-QString fromUnicode(QStringView text);
+QString fromUnicode(const QString& text);
 
 // True when every `{` has its `}` (escaped braces aside) and none closes early.
 bool bracesBalanced(QStringView text);
