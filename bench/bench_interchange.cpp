@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -45,31 +46,36 @@ long statusKiB(const char* field)
     return -1;
 }
 
-// Peak resident memory since the last reset, in KiB.
-long peakKiB()
-{
-    return statusKiB("VmHWM:");
-}
-
-void resetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
 // A file of entries like a reference manager's: authors and keywords from pools (so that many
 // repeat, within the file and against the project), a twentieth of them copies of papers the
 // project has (title, year and first author), each with a DOI, pages and an abstract.
 QString makeBib(db::Database& project)
 {
     Random random(BenchSeed);
-    std::vector<std::pair<QString, QString>> projectPapers; // title, year
+    struct Known
+    {
+        QString title, year, author;
+    };
+    std::vector<Known> projectPapers; // papers the file repeats, with their first author
     {
         db::Recordset rs =
             project.OpenRecordset(QStringLiteral("select * from [Papers] where [Paper ID] < 600;"));
         for (int i = 0; i < rs.RecordCount(); ++i) {
             rs.setAbsolutePosition(i);
-            projectPapers.emplace_back(rs.Fields(QStringLiteral("Title")).text(),
-                                       rs.Fields(QStringLiteral("Year")).text());
+            const QString id = rs.Fields(QStringLiteral("Paper ID")).text();
+            db::Recordset links = project.OpenRecordset(
+                QStringLiteral("select * from [Paper Authors List] where [Paper ID] = '%1';")
+                    .arg(id));
+            if (links.RecordCount() == 0)
+                continue;
+            db::Recordset author = project.OpenRecordset(
+                QStringLiteral("select * from [Authors] where [Author ID] = %1;")
+                    .arg(links.Fields(QStringLiteral("Author ID")).text()));
+            projectPapers.push_back({rs.Fields(QStringLiteral("Title")).text(),
+                                     rs.Fields(QStringLiteral("Year")).text(),
+                                     QStringLiteral("{%1}, {%2}")
+                                         .arg(author.Fields(QStringLiteral("Surname")).text(),
+                                              author.Fields(QStringLiteral("Forenames")).text())});
         }
     }
     const char* const surnames[] = {"Wendrake", "Müller",   "O'Brien", "Łukasiewicz", "van Dijk",
@@ -82,16 +88,17 @@ QString makeBib(db::Database& project)
         QString title, year = QString::number(random.between(1950, 2023));
         QStringList authors;
         if (i % 20 == 0 && !projectPapers.empty()) {
-            const auto& [t, y] = projectPapers[static_cast<size_t>(
+            const Known& known = projectPapers[static_cast<size_t>(
                 random.below(static_cast<int>(projectPapers.size())))];
-            title = t;
-            year = y;
+            title = known.title;
+            year = known.year;
+            authors << known.author;
         } else {
             for (int w = 0; w < 6; ++w)
                 title += QString::fromUtf8(random.pick(words)) + QLatin1Char(' ');
             title += QString::number(i);
         }
-        for (int a = random.between(1, 4); a > 0; --a) {
+        for (int a = random.between(authors.isEmpty() ? 1 : 0, 3); a > 0; --a) {
             authors << QStringLiteral("%1%2, %3. %4.")
                            .arg(QString::fromUtf8(random.pick(surnames)))
                            .arg(random.below(300))
@@ -144,6 +151,28 @@ void addExtraFields(db::Database& project)
     t.commit();
 }
 
+// Runs this program again to import `bib` into `project` and returns how far its resident
+// memory rose above what it was before the import.
+long importPeakKiB(const QString& project, const QString& bib)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--import-memory"), project, bib});
+    child.waitForFinished(600000);
+    return QString::fromLatin1(child.readAllStandardOutput()).trimmed().toLong();
+}
+
+// In the child: the import, and the rise of the peak resident memory it caused.
+int importMemory(const QString& project, const QString& bib)
+{
+    auto database = db::Database::OpenDatabase(project);
+    ensureExtraFieldsTable(*database);
+    const long before = statusKiB("VmRSS:");
+    importFile(*database, bib, Format::BibTeX);
+    std::printf("%ld\n", statusKiB("VmHWM:") - before);
+    return 0;
+}
+
 QString copyOf(const QString& source, const QTemporaryDir& dir, const QString& name)
 {
     const QString target = dir.filePath(name);
@@ -173,41 +202,32 @@ int run(const QString& projectFile)
 
     // (a) Import into a fresh copy of the project, each run.
     std::vector<double> importMs;
-    long largeGrowth = 0;
     ImportSummary summary;
     for (int r = 0; r < ImportRuns; ++r) {
         const QString copy = copyOf(projectFile, scratch, QStringLiteral("import.mdb"));
         auto project = db::Database::OpenDatabase(copy);
         ensureExtraFieldsTable(*project);
-        resetPeak();
-        const long before = statusKiB("VmRSS:");
         const double start = nowMs();
         summary = importFile(*project, bibFile, Format::BibTeX);
         importMs.push_back(nowMs() - start);
-        largeGrowth = std::max(largeGrowth, peakKiB() - before);
     }
     std::printf("%s", qPrintable(summaryText(summary).section(QLatin1Char('\n'), 0, 3)));
     std::printf("\n");
     report("(a) import of 10,000 BibTeX entries (duplicates checked)", median(importMs),
            ImportGoalMs);
 
-    // (b) The same import into an empty project: the memory it takes is the entries' share.
-    long emptyGrowth = 0;
-    {
-        const QString empty = scratch.filePath(QStringLiteral("empty"));
-        db::createProjectFile(empty);
-        auto project = db::Database::OpenDatabase(empty + QStringLiteral(".mdb"));
-        ensureExtraFieldsTable(*project);
-        resetPeak();
-        const long before = statusKiB("VmRSS:");
-        importFile(*project, bibFile, Format::BibTeX);
-        emptyGrowth = peakKiB() - before;
-    }
+    // (b) The memory an import takes, each in a process of its own: into the large project,
+    // and into an empty one, where it is the entries' share alone.
+    const QString memoryCopy = copyOf(projectFile, scratch, QStringLiteral("memory.mdb"));
+    const QString empty = scratch.filePath(QStringLiteral("empty"));
+    db::createProjectFile(empty);
+    const long largeGrowth = importPeakKiB(memoryCopy, bibFile);
+    const long emptyGrowth = importPeakKiB(empty + QStringLiteral(".mdb"), bibFile);
     const double allowedKiB = emptyGrowth * 1.25 + 16 * 1024;
     std::printf("(b) peak memory of the import: %.1f MiB into the large project, %.1f MiB into "
                 "an empty one  %s\n",
                 largeGrowth / 1024.0, emptyGrowth / 1024.0,
-                largeGrowth < allowedKiB ? "PASS" : "FAIL");
+                largeGrowth > 0 && largeGrowth < allowedKiB ? "PASS" : "FAIL");
 
     // (c) Export of every paper, with extra fields on each, to each format.
     const QString copy = copyOf(projectFile, scratch, QStringLiteral("export.mdb"));
@@ -238,6 +258,8 @@ int run(const QString& projectFile)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--import-memory")
+        return importMemory(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (argc != 2) {
         std::fprintf(stderr, "usage: bench_interchange <project.mdb>\n");
         return 2;

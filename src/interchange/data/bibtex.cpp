@@ -794,11 +794,21 @@ QString verbatimValue(const QString& value)
 QString write(const Reference& r)
 {
     QString out;
+    qsizetype size = 64 + r.key.size();
+    for (const auto& f : r.fields)
+        size += f.first.size() + f.second.size() + 16;
+    out.reserve(size + 64 * static_cast<qsizetype>(r.authors.size() + r.editors.size()));
     out += QLatin1Char('@') + (r.type.isEmpty() ? QStringLiteral("misc") : r.type) +
            QLatin1Char('{') + safeKey(r.key);
     const auto add = [&out](const QString& name, const QString& value, bool braced = true) {
-        out += QStringLiteral(",\n  ") + safeName(name) + QStringLiteral(" = ");
-        out += braced ? QLatin1Char('{') + value + QLatin1Char('}') : value;
+        out += QLatin1String(",\n  ");
+        out += safeName(name);
+        out += QLatin1String(" = ");
+        if (braced)
+            out += QLatin1Char('{');
+        out += value;
+        if (braced)
+            out += QLatin1Char('}');
     };
     if (!r.authors.empty() || r.authorsEtAl)
         add(QStringLiteral("author"), formatNames(r.authors, r.authorsEtAl, true));

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonParseError>
 #include <QRegularExpression>
 #include <QSet>
@@ -381,40 +382,148 @@ QString joined(const QString& title, const QString& subtitle)
     return subtitle.isEmpty() ? title : title + QStringLiteral(": ") + subtitle;
 }
 
-QJsonArray peopleArray(const std::vector<PersonName>& people)
+// A JSON string.
+QString jsonString(const QString& text)
 {
-    QJsonArray out;
-    for (const PersonName& n : people) {
-        QJsonObject o;
-        if (n.given.isEmpty() && n.suffix.isEmpty() && n.family.contains(QLatin1Char(' '))) {
-            o.insert(QStringLiteral("literal"), n.family);
-        } else {
-            o.insert(QStringLiteral("family"), n.family);
-            if (!n.given.isEmpty())
-                o.insert(QStringLiteral("given"), n.given);
-            if (!n.suffix.isEmpty())
-                o.insert(QStringLiteral("suffix"), n.suffix);
+    const auto plain = [](QChar c) {
+        return c.unicode() >= 0x20 && c != QLatin1Char('"') && c != QLatin1Char('\\');
+    };
+    QString out;
+    out.reserve(text.size() + 8);
+    out += QLatin1Char('"');
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (plain(c))
+            continue;
+        out += QStringView(text).mid(from, i - from);
+        from = i + 1;
+        switch (c.unicode()) {
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         }
-        out.append(o);
     }
+    out += QStringView(text).mid(from);
+    out += QLatin1Char('"');
     return out;
 }
 
+// The members of a JSON object as text, written in the order of their names.
+class JsonMembers
+{
+public:
+    void insert(const QString& name, const QString& json)
+    {
+        for (auto& [n, v] : m_members) {
+            if (n == name) {
+                v = json;
+                return;
+            }
+        }
+        m_members.append({name, json});
+    }
+    void insertText(const QString& name, const QString& text) { insert(name, jsonString(text)); }
+    bool contains(const QString& name) const
+    {
+        return std::any_of(m_members.begin(), m_members.end(),
+                           [&](const auto& m) { return m.first == name; });
+    }
+    bool isEmpty() const { return m_members.isEmpty(); }
+
+    // On one line, or with a member on each line indented by `indent` blanks.
+    QString text(int indent = -1) const
+    {
+        auto sorted = m_members;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        const QString pad(std::max(0, indent), QLatin1Char(' '));
+        const QString separator = indent < 0 ? QStringLiteral(", ") : QStringLiteral(",\n") + pad;
+        qsizetype size = 4 + 2 * pad.size();
+        for (const auto& [n, v] : sorted)
+            size += n.size() + v.size() + separator.size() + 4;
+        QString out;
+        out.reserve(size);
+        out += indent < 0 ? QStringLiteral("{") : QStringLiteral("{\n") + pad;
+        for (qsizetype i = 0; i < sorted.size(); ++i) {
+            if (i > 0)
+                out += separator;
+            out += jsonString(sorted[i].first);
+            out += QLatin1String(": ");
+            out += sorted[i].second;
+        }
+        if (indent >= 0)
+            out += QLatin1Char('\n') + QString(std::max(0, indent - 2), QLatin1Char(' '));
+        out += QLatin1Char('}');
+        return out;
+    }
+
+private:
+    QList<std::pair<QString, QString>> m_members;
+};
+
+QString peopleArray(const std::vector<PersonName>& people)
+{
+    // Members in the order of their names, as every object here.
+    QString out = QStringLiteral("[");
+    for (const PersonName& n : people) {
+        if (out.size() > 1)
+            out += QLatin1String(", ");
+        if (n.given.isEmpty() && n.suffix.isEmpty() && n.family.contains(QLatin1Char(' '))) {
+            out += QLatin1String("{\"literal\": ") + jsonString(n.family) + QLatin1Char('}');
+            continue;
+        }
+        out += QLatin1String("{\"family\": ") + jsonString(n.family);
+        if (!n.given.isEmpty())
+            out += QLatin1String(", \"given\": ") + jsonString(n.given);
+        if (!n.suffix.isEmpty())
+            out += QLatin1String(", \"suffix\": ") + jsonString(n.suffix);
+        out += QLatin1Char('}');
+    }
+    return out + QLatin1Char(']');
+}
+
 // A date as CSL writes one: date-parts for ISO dates and ranges, the text otherwise.
-QJsonObject dateObject(const QString& value)
+QString dateObject(const QString& value)
 {
     static const QRegularExpression iso(QStringLiteral("^(\\d{4})(?:-(\\d{2})(?:-(\\d{2}))?)?$"));
-    QJsonArray parts;
+    QStringList parts;
     for (const QString& end : value.split(QLatin1Char('/'))) {
         const auto m = iso.match(end.trimmed());
         if (!m.hasMatch())
-            return {{QStringLiteral("literal"), value}};
-        QJsonArray p;
+            return QStringLiteral("{\"literal\": ") + jsonString(value) + QLatin1Char('}');
+        QStringList p;
         for (int i = 1; i <= 3 && !m.captured(i).isEmpty(); ++i)
-            p.append(m.captured(i).toInt());
-        parts.append(p);
+            p << QString::number(m.captured(i).toInt());
+        parts << QLatin1Char('[') + p.join(QStringLiteral(", ")) + QLatin1Char(']');
     }
-    return {{QStringLiteral("date-parts"), parts}};
+    return QStringLiteral("{\"date-parts\": [") + parts.join(QStringLiteral(", ")) +
+           QStringLiteral("]}");
+}
+
+const QHash<QString, QString>& variableOfField()
+{
+    static const QHash<QString, QString> byField = [] {
+        QHash<QString, QString> h;
+        for (const auto& [field, variable] : variableTable())
+            h.insert(field, variable);
+        return h;
+    }();
+    return byField;
 }
 
 } // namespace
@@ -447,31 +556,29 @@ ParseResult read(const QString& text)
     return result;
 }
 
-QJsonObject item(const Reference& r)
+QString item(const Reference& r)
 {
-    QJsonObject o;
+    JsonMembers o;
     const QString subtype = r.field(u"entrysubtype").toLower();
     QString type = cslType(r.type, subtype);
-    QJsonObject custom;
+    JsonMembers custom;
     // A type CSL has no name for, or reads back as another, travels in "custom"; so does a
     // subtype the CSL type does not carry.
     const auto back = type.isEmpty() ? std::nullopt : typeFromCsl(type);
     const bool typeExact = back ? back->type == r.type : type == r.type;
     const bool subtypeInType = back && !back->subtype.isEmpty() && back->subtype == subtype;
     if (!typeExact)
-        custom.insert(QStringLiteral("entrytype"), r.type);
+        custom.insertText(QStringLiteral("entrytype"), r.type);
     if (type.isEmpty())
         type = QStringLiteral("document");
-    o.insert(QStringLiteral("type"), type);
-    o.insert(QStringLiteral("id"), r.key);
+    o.insertText(QStringLiteral("type"), type);
+    o.insertText(QStringLiteral("id"), r.key);
     if (!r.authors.empty())
         o.insert(QStringLiteral("author"), peopleArray(r.authors));
     if (!r.editors.empty())
         o.insert(QStringLiteral("editor"), peopleArray(r.editors));
 
-    QHash<QString, QString> byField;
-    for (const auto& [field, variable] : variableTable())
-        byField.insert(field, variable);
+    const QHash<QString, QString>& byField = variableOfField();
     const bool article = isArticleType(r.type);
     const QString date = r.field(u"date");
     const QString year = r.field(u"year");
@@ -484,43 +591,44 @@ QJsonObject item(const Reference& r)
             continue;
         if (name == u"entrysubtype") {
             if (!subtypeInType)
-                custom.insert(name, value);
+                custom.insertText(name, value);
             continue;
         }
         if (name == u"year") {
             if (!date.isEmpty())
-                custom.insert(name, value);
+                custom.insertText(name, value);
             continue;
         }
         if (name == u"title") {
             const QString own = joined(value, r.field(u"subtitle"));
             if (r.hasField(u"maintitle") && isWholeBook(r.type)) {
-                o.insert(QStringLiteral("title"),
-                         joined(r.field(u"maintitle"), r.field(u"mainsubtitle")));
-                o.insert(QStringLiteral("volume-title"), own);
+                o.insertText(QStringLiteral("title"),
+                             joined(r.field(u"maintitle"), r.field(u"mainsubtitle")));
+                o.insertText(QStringLiteral("volume-title"), own);
             } else {
-                o.insert(QStringLiteral("title"), own);
+                o.insertText(QStringLiteral("title"), own);
             }
         } else if ((name == u"journal" && article) || (name == u"booktitle" && !article)) {
-            o.insert(QStringLiteral("container-title"), value);
+            o.insertText(QStringLiteral("container-title"), value);
         } else if (name == u"number") {
-            o.insert(article ? QStringLiteral("issue") : QStringLiteral("number"), value);
+            o.insertText(article ? QStringLiteral("issue") : QStringLiteral("number"), value);
         } else if (name == u"urldate") {
             o.insert(QStringLiteral("accessed"), dateObject(value));
         } else if (name == u"ranking") {
-            custom.insert(QStringLiteral("rating"), value);
+            custom.insertText(QStringLiteral("rating"), value);
         } else if (name == u"readstatus") {
-            custom.insert(QStringLiteral("status"), value);
+            custom.insertText(QStringLiteral("status"), value);
         } else if (name == u"cites") {
-            QJsonArray keys;
+            QStringList keys;
             for (const QString& k : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-                keys.append(k.trimmed());
-            custom.insert(name, keys);
+                keys << jsonString(k.trimmed());
+            custom.insert(name,
+                          QLatin1Char('[') + keys.join(QStringLiteral(", ")) + QLatin1Char(']'));
         } else if (const auto v = byField.constFind(name); v != byField.constEnd()) {
             if (isNameVariable(*v))
                 o.insert(*v, peopleArray(bibtex::parseNames(value, false)));
             else
-                o.insert(*v, value);
+                o.insertText(*v, value);
         } else if (const auto other = otherVariables().constFind(name);
                    other != otherVariables().constEnd() && !o.contains(*other)) {
             if (isNameVariable(*other))
@@ -528,22 +636,14 @@ QJsonObject item(const Reference& r)
             else if (isDateVariable(*other))
                 o.insert(*other, dateObject(value));
             else
-                o.insert(*other, value);
+                o.insertText(*other, value);
         } else {
-            custom.insert(name, value);
+            custom.insertText(name, value);
         }
     }
     if (!custom.isEmpty())
-        o.insert(QStringLiteral("custom"), custom);
-    return o;
-}
-
-QByteArray write(const std::vector<QJsonObject>& items)
-{
-    QJsonArray array;
-    for (const QJsonObject& o : items)
-        array.append(o);
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+        o.insert(QStringLiteral("custom"), custom.text(6));
+    return QStringLiteral("  ") + o.text(4);
 }
 
 } // namespace quirelle::interchange::csljson

@@ -7,8 +7,8 @@
 #include "interchange/data/reference.h"
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -16,8 +16,8 @@ namespace quirelle::interchange::csljson {
 
 ParseResult read(const QString& text);
 
-QJsonObject item(const Reference& reference);
-// The items as one indented JSON array.
-QByteArray write(const std::vector<QJsonObject>& items);
+// The item as an indented JSON object, its members in the order of their names: an element of
+// the file's array.
+QString item(const Reference& reference);
 
 } // namespace quirelle::interchange::csljson

@@ -384,8 +384,30 @@ QString toUnicode(QStringView text)
 QString fromUnicode(const QString& text)
 {
     // Most values need nothing written differently: they are shared, not copied.
-    static const QString specials = QStringLiteral("\\{}%&$#_~^-`'\u00A0\u2013\u2014");
-    if (std::none_of(text.begin(), text.end(), [](QChar c) { return specials.contains(c); }))
+    const auto special = [](QChar c) {
+        switch (c.unicode()) {
+        case '\\':
+        case '{':
+        case '}':
+        case '%':
+        case '&':
+        case '$':
+        case '#':
+        case '_':
+        case '~':
+        case '^':
+        case '-':
+        case '`':
+        case '\'':
+        case 0x00A0:
+        case 0x2013:
+        case 0x2014:
+            return true;
+        default:
+            return false;
+        }
+    };
+    if (std::none_of(text.begin(), text.end(), special))
         return text;
     QString out;
     out.reserve(text.size() + text.size() / 8);

@@ -15,6 +15,15 @@ QString Reference::field(QStringView name) const
     return {};
 }
 
+QString Reference::field(QLatin1StringView name) const
+{
+    for (const auto& [n, v] : fields) {
+        if (n == name)
+            return v;
+    }
+    return {};
+}
+
 bool Reference::hasField(QStringView name) const
 {
     for (const auto& f : fields) {

@@ -41,6 +41,7 @@ struct Reference
     QList<std::pair<QString, QString>> fields;
 
     QString field(QStringView name) const;
+    QString field(QLatin1StringView name) const;
     bool hasField(QStringView name) const;
     // Replaces the field's value, or adds the field at the end.
     void setField(const QString& name, const QString& value);

@@ -232,6 +232,9 @@ namespace {
 
 QString oneLine(const QString& value)
 {
+    if (!value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')) &&
+        (value.isEmpty() || (!value.front().isSpace() && !value.back().isSpace())))
+        return value;
     QString v = value;
     v.replace(QLatin1String("\r\n"), QLatin1String(" "));
     v.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -264,11 +267,18 @@ QString risPerson(const PersonName& n)
 QString write(const Reference& r)
 {
     QString out;
+    qsizetype size = 64;
+    for (const auto& f : r.fields)
+        size += f.second.size() + 10;
+    out.reserve(size + 48 * static_cast<qsizetype>(r.authors.size() + r.editors.size()));
     const auto add = [&out](const char* tag, const QString& value) {
         const QString v = oneLine(value);
         if (v.isEmpty())
             return;
-        out += QLatin1String(tag) + QStringLiteral("  - ") + v + QStringLiteral("\r\n");
+        out += QLatin1String(tag);
+        out += QLatin1String("  - ");
+        out += v;
+        out += QLatin1String("\r\n");
     };
     out += QStringLiteral("TY  - ") + risType(r.type, r.field(u"entrysubtype")) +
            QStringLiteral("\r\n");
@@ -292,7 +302,7 @@ QString write(const Reference& r)
         {"doi", "DO"},      {"url", "UR"},       {"file", "L1"},         {"urldate", "Y2"},
         {"abstract", "AB"}, {"note", "N1"}};
     for (const auto& [field, tag] : simple)
-        add(tag, r.field(QString::fromLatin1(field)));
+        add(tag, r.field(QLatin1String(field)));
     const QString pages = r.field(u"pages");
     if (!pages.isEmpty()) {
         static const QRegularExpression range(QStringLiteral("^\\s*([^-–—]+?)\\s*[-–—]+\\s*(.+)$"));
@@ -303,13 +313,15 @@ QString write(const Reference& r)
             add("SP", pages);
         }
     }
-    for (const QString& k :
-         r.field(u"keywords").split(QRegularExpression(QStringLiteral("[,;]")), Qt::SkipEmptyParts))
+    static const QRegularExpression separators(QStringLiteral("[,;]"));
+    for (const QString& k : r.field(u"keywords").split(separators, Qt::SkipEmptyParts))
         add("KW", k.trimmed());
     // Fields named by a RIS tag of their own go back under it.
-    static const QRegularExpression tagName(QStringLiteral("^[a-z][a-z0-9]$"));
     for (const auto& [name, value] : r.fields) {
-        if (tagName.match(name).hasMatch() && name != u"id" && name != u"ty" && name != u"er")
+        const bool tag =
+            name.size() == 2 && name[0] >= QLatin1Char('a') && name[0] <= QLatin1Char('z') &&
+            (name[1].isDigit() || (name[1] >= QLatin1Char('a') && name[1] <= QLatin1Char('z')));
+        if (tag && name != u"id" && name != u"ty" && name != u"er")
             add(name.toUpper().toLatin1().constData(), value);
     }
     out += QStringLiteral("ER  - \r\n\r\n");
