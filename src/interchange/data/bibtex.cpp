@@ -16,11 +16,9 @@ namespace {
 // Fields whose text is taken as it stands: addresses and identifiers, not LaTeX.
 bool isVerbatim(QStringView name)
 {
-    static const QSet<QString> names{
-        QStringLiteral("url"),   QStringLiteral("doi"),   QStringLiteral("eprint"),
-        QStringLiteral("file"),  QStringLiteral("pdf"),   QStringLiteral("urlraw"),
-        QStringLiteral("verba"), QStringLiteral("verbb"), QStringLiteral("verbc")};
-    return names.contains(name.toString());
+    return name == u"url" || name == u"doi" || name == u"eprint" || name == u"file" ||
+           name == u"pdf" || name == u"urlraw" || name == u"verba" || name == u"verbb" ||
+           name == u"verbc";
 }
 
 // Fields a cross-reference never passes on.
@@ -65,10 +63,23 @@ bool isPartOfBook(const QString& type)
 // Characters that end a BibTeX name (of a type, field or macro).
 bool isNameChar(QChar c)
 {
-    if (c.isSpace())
+    switch (c.unicode()) {
+    case '"':
+    case '#':
+    case '%':
+    case '\'':
+    case '(':
+    case ')':
+    case ',':
+    case '=':
+    case '{':
+    case '}':
+    case '@':
+    case '\\':
         return false;
-    static const QString stops = QStringLiteral("\"#%'(),={}@\\");
-    return !stops.contains(c);
+    default:
+        return !c.isSpace();
+    }
 }
 
 QString collapseSpaces(QStringView text)
@@ -771,6 +782,8 @@ QString oneLine(const QString& value)
 // A field name BibTeX reads: characters that would end it become "_".
 QString safeName(const QString& name)
 {
+    if (!name.isEmpty() && std::all_of(name.begin(), name.end(), isNameChar))
+        return name;
     QString out = name;
     for (QChar& c : out) {
         if (!isNameChar(c))

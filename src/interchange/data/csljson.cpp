@@ -8,6 +8,9 @@
 #include <QJsonParseError>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringEncoder>
+
+#include <memory>
 
 namespace quirelle::interchange::csljson {
 
@@ -423,92 +426,157 @@ QString jsonString(const QString& text)
     return out;
 }
 
-// The members of a JSON object as text, written in the order of their names.
+// Appends the text as a JSON string, in UTF-8.
+void appendJsonString(QByteArray& out, const QString& text)
+{
+    const bool plain = std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x20 || c == QLatin1Char('"') || c == QLatin1Char('\\');
+    });
+    const QString escaped = plain ? QString() : jsonString(text);
+    const QString& written = plain ? text : escaped;
+    // Encoded straight into the output: a UTF-16 unit gives at most three bytes.
+    const qsizetype at = out.size();
+    out.resize(at + 3 * written.size() + 2);
+    char* end = out.data() + at;
+    if (plain)
+        *end++ = '"';
+    QStringEncoder encode(QStringEncoder::Utf8);
+    end = encode.appendToBuffer(end, written);
+    if (plain)
+        *end++ = '"';
+    out.truncate(end - out.constData());
+}
+
+// The members of a JSON object, written in the order of their names: text values encoded
+// straight into the output, nested objects below their member.
 class JsonMembers
 {
 public:
+    JsonMembers() { m_members.reserve(24); }
+
+    // A member whose value is JSON already.
     void insert(const QString& name, const QString& json)
     {
-        for (auto& [n, v] : m_members) {
-            if (n == name) {
-                v = json;
-                return;
-            }
-        }
-        m_members.append({name, json});
+        member(name) = {name, json, {}, false, nullptr};
     }
-    void insertText(const QString& name, const QString& text) { insert(name, jsonString(text)); }
+    // A member whose value is a text.
+    void insertText(const QString& name, const QString& text)
+    {
+        member(name) = {name, {}, text, true, nullptr};
+    }
+    void insertObject(const QString& name, const JsonMembers& object)
+    {
+        Member& m = member(name);
+        m = {name, {}, {}, false, nullptr};
+        m.object = std::make_shared<JsonMembers>(object);
+    }
     bool contains(const QString& name) const
     {
         return std::any_of(m_members.begin(), m_members.end(),
-                           [&](const auto& m) { return m.first == name; });
+                           [&](const Member& m) { return m.name == name; });
     }
     bool isEmpty() const { return m_members.isEmpty(); }
 
-    // On one line, or with a member on each line indented by `indent` blanks.
-    QString text(int indent = -1) const
+    // Each member on a line of its own, indented by `indent` blanks.
+    void write(QByteArray& out, int indent) const
     {
-        auto sorted = m_members;
+        QList<const Member*> sorted;
+        sorted.reserve(m_members.size());
+        for (const Member& m : m_members)
+            sorted << &m;
         std::sort(sorted.begin(), sorted.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
-        const QString pad(std::max(0, indent), QLatin1Char(' '));
-        const QString separator = indent < 0 ? QStringLiteral(", ") : QStringLiteral(",\n") + pad;
-        qsizetype size = 4 + 2 * pad.size();
-        for (const auto& [n, v] : sorted)
-            size += n.size() + v.size() + separator.size() + 4;
-        QString out;
-        out.reserve(size);
-        out += indent < 0 ? QStringLiteral("{") : QStringLiteral("{\n") + pad;
+                  [](const Member* a, const Member* b) { return a->name < b->name; });
+        const QByteArray pad(indent, ' ');
+        out += "{\n";
         for (qsizetype i = 0; i < sorted.size(); ++i) {
-            if (i > 0)
-                out += separator;
-            out += jsonString(sorted[i].first);
-            out += QLatin1String(": ");
-            out += sorted[i].second;
+            const Member& m = *sorted[i];
+            out += pad;
+            appendJsonString(out, m.name);
+            out += ": ";
+            if (m.object)
+                m.object->write(out, indent + 2);
+            else if (m.isText)
+                appendJsonString(out, m.text);
+            else
+                out += m.json.toUtf8();
+            out += i + 1 < sorted.size() ? ",\n" : "\n";
         }
-        if (indent >= 0)
-            out += QLatin1Char('\n') + QString(std::max(0, indent - 2), QLatin1Char(' '));
-        out += QLatin1Char('}');
-        return out;
+        out += QByteArray(std::max(0, indent - 2), ' ');
+        out += '}';
     }
 
 private:
-    QList<std::pair<QString, QString>> m_members;
+    struct Member
+    {
+        QString name;
+        QString json;
+        QString text;
+        bool isText = false;
+        std::shared_ptr<JsonMembers> object;
+    };
+
+    Member& member(const QString& name)
+    {
+        for (Member& m : m_members) {
+            if (m.name == name)
+                return m;
+        }
+        m_members.append({name, {}, {}, false, nullptr});
+        return m_members.back();
+    }
+
+    QList<Member> m_members;
 };
 
 QString peopleArray(const std::vector<PersonName>& people)
 {
     // Members in the order of their names, as every object here.
-    QString out = QStringLiteral("[");
-    for (const PersonName& n : people) {
-        if (out.size() > 1)
+    QString out;
+    out.reserve(64 * static_cast<qsizetype>(people.size()) + 2);
+    out += QLatin1Char('[');
+    for (size_t i = 0; i < people.size(); ++i) {
+        const PersonName& n = people[i];
+        if (i > 0)
             out += QLatin1String(", ");
         if (n.given.isEmpty() && n.suffix.isEmpty() && n.family.contains(QLatin1Char(' '))) {
-            out += QLatin1String("{\"literal\": ") + jsonString(n.family) + QLatin1Char('}');
+            out += QLatin1String("{\"literal\": ");
+            out += jsonString(n.family);
+            out += QLatin1Char('}');
             continue;
         }
-        out += QLatin1String("{\"family\": ") + jsonString(n.family);
-        if (!n.given.isEmpty())
-            out += QLatin1String(", \"given\": ") + jsonString(n.given);
-        if (!n.suffix.isEmpty())
-            out += QLatin1String(", \"suffix\": ") + jsonString(n.suffix);
+        out += QLatin1String("{\"family\": ");
+        out += jsonString(n.family);
+        if (!n.given.isEmpty()) {
+            out += QLatin1String(", \"given\": ");
+            out += jsonString(n.given);
+        }
+        if (!n.suffix.isEmpty()) {
+            out += QLatin1String(", \"suffix\": ");
+            out += jsonString(n.suffix);
+        }
         out += QLatin1Char('}');
     }
-    return out + QLatin1Char(']');
+    out += QLatin1Char(']');
+    return out;
 }
 
 // A date as CSL writes one: date-parts for ISO dates and ranges, the text otherwise.
 QString dateObject(const QString& value)
 {
-    static const QRegularExpression iso(QStringLiteral("^(\\d{4})(?:-(\\d{2})(?:-(\\d{2}))?)?$"));
     QStringList parts;
     for (const QString& end : value.split(QLatin1Char('/'))) {
-        const auto m = iso.match(end.trimmed());
-        if (!m.hasMatch())
+        // YYYY, YYYY-MM or YYYY-MM-DD
+        const QString e = end.trimmed();
+        const bool iso = (e.size() == 4 || e.size() == 7 || e.size() == 10) &&
+                         std::all_of(e.begin(), e.end(), [&](QChar c) {
+                             const qsizetype at = &c - e.constData();
+                             return (at == 4 || at == 7) ? c == QLatin1Char('-') : c.isDigit();
+                         });
+        if (!iso)
             return QStringLiteral("{\"literal\": ") + jsonString(value) + QLatin1Char('}');
         QStringList p;
-        for (int i = 1; i <= 3 && !m.captured(i).isEmpty(); ++i)
-            p << QString::number(m.captured(i).toInt());
+        for (qsizetype at = 0; at < e.size(); at += at == 0 ? 5 : 3)
+            p << QString::number(e.mid(at, at == 0 ? 4 : 2).toInt());
         parts << QLatin1Char('[') + p.join(QStringLiteral(", ")) + QLatin1Char(']');
     }
     return QStringLiteral("{\"date-parts\": [") + parts.join(QStringLiteral(", ")) +
@@ -556,7 +624,7 @@ ParseResult read(const QString& text)
     return result;
 }
 
-QString item(const Reference& r)
+void appendItem(QByteArray& out, const Reference& r)
 {
     JsonMembers o;
     const QString subtype = r.field(u"entrysubtype").toLower();
@@ -642,8 +710,9 @@ QString item(const Reference& r)
         }
     }
     if (!custom.isEmpty())
-        o.insert(QStringLiteral("custom"), custom.text(6));
-    return QStringLiteral("  ") + o.text(4);
+        o.insertObject(QStringLiteral("custom"), custom);
+    out += "  ";
+    o.write(out, 4);
 }
 
 } // namespace quirelle::interchange::csljson

@@ -16,8 +16,8 @@ namespace quirelle::interchange::csljson {
 
 ParseResult read(const QString& text);
 
-// The item as an indented JSON object, its members in the order of their names: an element of
-// the file's array.
-QString item(const Reference& reference);
+// Appends the item, UTF-8, as an indented JSON object with its members in the order of their
+// names: an element of the file's array.
+void appendItem(QByteArray& out, const Reference& reference);
 
 } // namespace quirelle::interchange::csljson

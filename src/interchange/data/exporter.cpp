@@ -13,6 +13,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <span>
+#include <tuple>
 
 namespace quirelle::interchange {
 
@@ -25,9 +27,106 @@ struct Stored
 {
     qint32 id = 0;
     PaperData data;
-    std::vector<qint32> authors;
-    std::vector<qint32> keywords;
-    std::vector<qint32> cited;
+};
+
+// The ids one kind of link gives the papers written, in the order the links were added: read
+// into one array, then grouped by paper, rather than kept in a small list per paper.
+class Links
+{
+public:
+    void add(qsizetype paper, qint32 id) { m_rows.emplace_back(paper, id); }
+
+    void group(qsizetype papers)
+    {
+        m_start.assign(static_cast<size_t>(papers) + 1, 0);
+        for (const auto& [paper, id] : m_rows)
+            ++m_start[static_cast<size_t>(paper) + 1];
+        for (size_t i = 1; i < m_start.size(); ++i)
+            m_start[i] += m_start[i - 1];
+        std::vector<qsizetype> next(m_start.begin(), m_start.end() - 1);
+        m_ids.resize(m_rows.size());
+        for (const auto& [paper, id] : m_rows)
+            m_ids[static_cast<size_t>(next[static_cast<size_t>(paper)]++)] = id;
+        m_rows = {};
+    }
+
+    std::span<const qint32> of(qsizetype paper) const
+    {
+        const auto from = static_cast<size_t>(m_start[static_cast<size_t>(paper)]);
+        const auto to = static_cast<size_t>(m_start[static_cast<size_t>(paper) + 1]);
+        return std::span<const qint32>(m_ids.data() + from, to - from);
+    }
+
+private:
+    std::vector<std::pair<qsizetype, qint32>> m_rows;
+    std::vector<qint32> m_ids;
+    std::vector<qsizetype> m_start;
+};
+
+// Values by number: a table when the numbers are dense, as numbers given in order are.
+template<typename T>
+class ById
+{
+public:
+    void insert(qint32 id, T value)
+    {
+        if (m_dense.empty())
+            m_hash.insert(id, std::move(value));
+        else
+            set(id, std::move(value));
+    }
+    bool contains(qint32 id) const
+    {
+        if (m_dense.empty())
+            return m_hash.contains(id);
+        return id >= 0 && static_cast<size_t>(id) < m_dense.size() &&
+               m_has[static_cast<size_t>(id)];
+    }
+    T value(qint32 id) const
+    {
+        if (m_dense.empty())
+            return m_hash.value(id);
+        return contains(id) ? m_dense[static_cast<size_t>(id)] : T();
+    }
+    // Moves the values to a table when the numbers allow it.
+    void compact()
+    {
+        qint32 highest = -1;
+        for (auto it = m_hash.cbegin(); it != m_hash.cend(); ++it) {
+            if (it.key() < 0)
+                return;
+            highest = std::max(highest, it.key());
+        }
+        if (highest < 0 || highest > 4 * m_hash.size() + 1024)
+            return;
+        m_dense.resize(static_cast<size_t>(highest) + 1);
+        m_has.assign(static_cast<size_t>(highest) + 1, false);
+        for (auto it = m_hash.begin(); it != m_hash.end(); ++it)
+            set(it.key(), std::move(it.value()));
+        m_hash.clear();
+    }
+
+private:
+    void set(qint32 id, T value)
+    {
+        if (id < 0 || static_cast<size_t>(id) >= m_dense.size()) {
+            // Outside the table: back to the hash for all.
+            for (size_t i = 0; i < m_dense.size(); ++i) {
+                if (m_has[i])
+                    m_hash.insert(static_cast<qint32>(i), std::move(m_dense[i]));
+            }
+            m_dense.clear();
+            m_has.clear();
+            m_hash.insert(id, std::move(value));
+            return;
+        }
+        m_dense[static_cast<size_t>(id)] = std::move(value);
+        m_has[static_cast<size_t>(id)] = true;
+    }
+
+    QHash<qint32, T> m_hash;
+    std::vector<T> m_dense;
+    std::vector<bool> m_has;
 };
 
 const QStringList& paperFields()
@@ -81,20 +180,21 @@ public:
         }
 
         indexByNumber();
-        links(QStringLiteral("Paper Authors List"), QStringLiteral("Author ID"),
-              [](Stored& s, const db::RowStream& row) {
-                  s.authors.push_back(static_cast<qint32>(row.number(1)));
-              });
-        links(QStringLiteral("Paper Keywords List"), QStringLiteral("Keywords ID"),
-              [](Stored& s, const db::RowStream& row) {
-                  s.keywords.push_back(static_cast<qint32>(row.number(1)));
-              });
-        links(QStringLiteral("Paper References List"), QStringLiteral("Reference ID"),
-              [](Stored& s, const db::RowStream& row) {
-                  s.cited.push_back(static_cast<qint32>(row.number(1)));
-              });
+        const qsizetype papers = static_cast<qsizetype>(m_stored.size());
+        for (auto [table, field, ids] : {std::tuple{QStringLiteral("Paper Authors List"),
+                                                    QStringLiteral("Author ID"), &m_authorLinks},
+                                         std::tuple{QStringLiteral("Paper Keywords List"),
+                                                    QStringLiteral("Keywords ID"), &m_keywordLinks},
+                                         std::tuple{QStringLiteral("Paper References List"),
+                                                    QStringLiteral("Reference ID"), &m_cited}}) {
+            links(table, field, [&](qsizetype paper, const db::RowStream& row) {
+                ids->add(paper, static_cast<qint32>(row.number(1)));
+            });
+            ids->group(papers);
+        }
         links(QStringLiteral("Paper Statements List"), QStringLiteral("Statement"),
-              [](Stored& s, const db::RowStream& row) {
+              [&](qsizetype paper, const db::RowStream& row) {
+                  Stored& s = m_stored[static_cast<size_t>(paper)];
                   const QString q = row.text(1).trimmed();
                   if (!q.isEmpty())
                       s.data.quotations << q;
@@ -102,13 +202,17 @@ public:
         if (m_extras) {
             links(
                 ExtraFieldsTable, QStringLiteral("Field Name"),
-                [](Stored& s, const db::RowStream& row) {
-                    s.data.extras.append({row.text(1), row.text(2)});
+                [&](qsizetype paper, const db::RowStream& row) {
+                    m_stored[static_cast<size_t>(paper)].data.extras.append(
+                        {row.text(1), row.text(2)});
                 },
                 QStringLiteral("Value"));
             readKeys();
         }
         readNames();
+        m_authors.compact();
+        m_keywords.compact();
+        m_keys.compact();
     }
 
     QList<qint32> order() const { return m_order; }
@@ -119,8 +223,9 @@ public:
     {
         QList<qint32> needing;
         QSet<qint32> seen;
-        for (const Stored& s : m_stored) {
-            for (const qint32 c : s.cited) {
+        for (size_t i = 0; i < m_stored.size(); ++i) {
+            const Stored& s = m_stored[i];
+            for (const qint32 c : m_cited.of(static_cast<qsizetype>(i))) {
                 if (!m_keys.contains(c) && !seen.contains(c)) {
                     seen.insert(c);
                     needing << c;
@@ -157,20 +262,21 @@ public:
         }
     }
 
-    // The paper as the mapping takes it: links by value, key and cited keys filled in.
-    PaperData data(qint32 id)
+    // The paper as the mapping takes it: links by value, key and cited keys filled in. Each
+    // paper is taken once, after the keys are given out: its stored copy is handed over.
+    PaperData take(qint32 id)
     {
-        const Stored& s = *find(id);
-        PaperData p = s.data;
-        for (const qint32 a : s.authors)
+        const qsizetype at = indexOf(id);
+        PaperData p = std::move(m_stored[static_cast<size_t>(at)].data);
+        for (const qint32 a : m_authorLinks.of(at))
             p.authors.push_back(m_authors.value(a));
-        for (const qint32 k : s.keywords) {
+        for (const qint32 k : m_keywordLinks.of(at)) {
             const QString text = m_keywords.value(k);
             if (!text.isEmpty() && !p.keywords.contains(text))
                 p.keywords << text;
         }
         p.key = m_keys.value(id);
-        for (const qint32 c : s.cited) {
+        for (const qint32 c : m_cited.of(at)) {
             const QString key = m_keys.value(c);
             if (!key.isEmpty() && !p.cites.contains(key))
                 p.cites << key;
@@ -186,22 +292,27 @@ public:
     }
 
 private:
-    Stored* find(qint32 id)
+    // The paper's place among those written, or -1.
+    qsizetype indexOf(qint32 id) const
     {
         if (!m_dense.empty()) {
-            const qsizetype at = id >= 0 && static_cast<size_t>(id) < m_dense.size()
-                                     ? m_dense[static_cast<size_t>(id)]
-                                     : -1;
-            return at < 0 ? nullptr : &m_stored[static_cast<size_t>(at)];
+            return id >= 0 && static_cast<size_t>(id) < m_dense.size()
+                       ? m_dense[static_cast<size_t>(id)]
+                       : -1;
         }
-        const auto it = m_index.constFind(id);
-        return it == m_index.constEnd() ? nullptr : &m_stored[static_cast<size_t>(*it)];
+        return m_index.value(id, -1);
+    }
+
+    Stored* find(qint32 id)
+    {
+        const qsizetype at = indexOf(id);
+        return at < 0 ? nullptr : &m_stored[static_cast<size_t>(at)];
     }
 
     void add(qint32 id, const db::RowStream& row)
     {
         m_index.insert(id, static_cast<qsizetype>(m_stored.size()));
-        m_stored.push_back({id, describedFields(row), {}, {}, {}});
+        m_stored.push_back({id, describedFields(row)});
         m_order << id;
     }
 
@@ -231,25 +342,27 @@ private:
         if (m_all) {
             db::RowStream rows(m_db, table, fields);
             while (rows.next()) {
-                if (Stored* s = find(static_cast<qint32>(rows.number(0))))
-                    row(*s, rows);
+                if (const qsizetype at = indexOf(static_cast<qint32>(rows.number(0))); at >= 0)
+                    row(at, rows);
             }
             return;
         }
-        for (Stored& s : m_stored) {
+        for (size_t i = 0; i < m_stored.size(); ++i) {
             db::RowStream rows(m_db, table, fields, QStringLiteral("Paper ID"),
-                               QString::number(s.id));
+                               QString::number(m_stored[i].id));
             while (rows.next())
-                row(s, rows);
+                row(static_cast<qsizetype>(i), rows);
         }
     }
 
     void readNames()
     {
         QSet<qint32> authors, keywords;
-        for (const Stored& s : m_stored) {
-            authors.unite(QSet<qint32>(s.authors.begin(), s.authors.end()));
-            keywords.unite(QSet<qint32>(s.keywords.begin(), s.keywords.end()));
+        for (size_t i = 0; i < m_stored.size(); ++i) {
+            for (const qint32 a : m_authorLinks.of(static_cast<qsizetype>(i)))
+                authors.insert(a);
+            for (const qint32 k : m_keywordLinks.of(static_cast<qsizetype>(i)))
+                keywords.insert(k);
         }
         const QStringList authorFields{QStringLiteral("Author ID"), QStringLiteral("Surname"),
                                        QStringLiteral("Forenames")};
@@ -306,11 +419,12 @@ private:
 
     KeyParts keyParts(qint32 id)
     {
-        if (const Stored* s = find(id)) {
+        if (const qsizetype at = indexOf(id); at >= 0) {
+            const auto authors = m_authorLinks.of(at);
             const QString surname =
-                s->authors.empty() ? QString() : m_authors.value(s->authors.front()).surname;
-            return {surname, s->data.year,
-                    s->data.title.isNull() ? QString(QLatin1String("")) : s->data.title};
+                authors.empty() ? QString() : m_authors.value(authors.front()).surname;
+            const PaperData& p = m_stored[static_cast<size_t>(at)].data;
+            return {surname, p.year, p.title.isNull() ? QString(QLatin1String("")) : p.title};
         }
         // A cited paper that is not written: read what its key needs.
         KeyParts parts;
@@ -340,9 +454,12 @@ private:
     std::vector<Stored> m_stored;     // in the order written
     QHash<qint32, qsizetype> m_index; // paper id to its place in m_stored
     std::vector<qsizetype> m_dense;   // the same by number, when the numbers are dense
-    QHash<qint32, AuthorName> m_authors;
-    QHash<qint32, QString> m_keywords;
-    QHash<qint32, QString> m_keys;
+    Links m_authorLinks;
+    Links m_keywordLinks;
+    Links m_cited;
+    ById<AuthorName> m_authors;
+    ById<QString> m_keywords;
+    ById<QString> m_keys;
     QSet<QString> m_takenKeys;
 };
 
@@ -407,7 +524,7 @@ ExportResult exportText(db::Database& database, const ExportRequest& request, QB
         const QList<qint32> order = collector.order();
         const qsizetype total = order.size();
         QByteArray out;
-        out.reserve(total * 768);
+        out.reserve(total * (request.format == Format::CslJson ? 1100 : 800));
         if (request.format == Format::BibTeX)
             out = "% Encoding: UTF-8\n\n";
         else if (request.format == Format::CslJson)
@@ -418,7 +535,7 @@ ExportResult exportText(db::Database& database, const ExportRequest& request, QB
                 result.message = QStringLiteral("The export was cancelled.");
                 return result;
             }
-            const Reference r = toReference(collector.data(order[n]));
+            const Reference r = toReference(collector.take(order[n]));
             switch (request.format) {
             case Format::BibTeX:
                 out += bibtex::write(r).toUtf8();
@@ -428,7 +545,7 @@ ExportResult exportText(db::Database& database, const ExportRequest& request, QB
                 break;
             case Format::CslJson:
                 out += n > 0 ? ",\n" : "\n";
-                out += csljson::item(r).toUtf8();
+                csljson::appendItem(out, r);
                 break;
             }
         }

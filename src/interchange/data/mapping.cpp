@@ -367,6 +367,7 @@ PersonName personOf(const AuthorName& a)
 Reference toReference(const PaperData& p)
 {
     Reference r;
+    r.fields.reserve(p.extras.size() + 12);
     r.key = p.key;
 
     // Type: the entry's own while the described type still says what it said.
