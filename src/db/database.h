@@ -115,7 +115,7 @@ private:
 // Walks chosen fields of a table's rows, in the order of their row numbers, without keeping
 // them: memory stays the same however many rows there are. Optionally only the rows whose
 // field `whereField` holds `whereValue` exactly.
-class RowStream
+class RowStream final
 {
 public:
     RowStream(Database& database, const QString& table, const QStringList& fields,
@@ -139,7 +139,7 @@ private:
 // Adds rows to a table through one prepared statement, as AddNew and Update would: the values
 // are checked by the table's own rules, and an auto-increment field that is not given is
 // numbered the same way.
-class RowWriter
+class RowWriter final
 {
 public:
     RowWriter(Database& database, const QString& table, const QStringList& fields);

@@ -135,7 +135,7 @@ struct SyntaxError
     qsizetype at; // where the reading stopped
 };
 
-class Parser
+class Parser final
 {
 public:
     explicit Parser(QStringView text) : m_text(text)

@@ -449,7 +449,7 @@ void appendJsonString(QByteArray& out, const QString& text)
 
 // The members of a JSON object, written in the order of their names: text values encoded
 // straight into the output, nested objects below their member.
-class JsonMembers
+class JsonMembers final
 {
 public:
     JsonMembers() { m_members.reserve(24); }

@@ -31,7 +31,7 @@ struct Stored
 
 // The ids one kind of link gives the papers written, in the order the links were added: read
 // into one array, then grouped by paper, rather than kept in a small list per paper.
-class Links
+class Links final
 {
 public:
     void add(qsizetype paper, qint32 id) { m_rows.emplace_back(paper, id); }
@@ -65,7 +65,7 @@ private:
 
 // Values by number: a table when the numbers are dense, as numbers given in order are.
 template<typename T>
-class ById
+class ById final
 {
 public:
     void insert(qint32 id, T value)
@@ -156,7 +156,7 @@ PaperData describedFields(const db::RowStream& row)
 }
 
 // Everything the export writes, read from the project.
-class Collector
+class Collector final
 {
 public:
     Collector(db::Database& database, const ExportRequest& request, bool extras)
@@ -282,7 +282,7 @@ public:
                 p.cites << key;
         }
         // Cited keys of papers the project does not have, kept since the import.
-        for (const QString& k : p.extraValue(extra::Cites).split(QLatin1Char(','))) {
+        for (const QString& k : p.extraValue(QString(extra::Cites)).split(QLatin1Char(','))) {
             const QString key = k.trimmed();
             if (!key.isEmpty() && !m_takenKeys.contains(key.toCaseFolded()) &&
                 !p.cites.contains(key))

@@ -8,7 +8,7 @@
 
 namespace quirelle::interchange {
 
-inline const QString ExtraFieldsTable = QStringLiteral("Paper Extra Fields");
+inline constexpr QLatin1String ExtraFieldsTable("Paper Extra Fields");
 
 // The table's description: [Paper ID] (the paper's id as decimal text, indexed), [Field Name]
 // and [Value] ("" allowed).

@@ -66,7 +66,7 @@ struct Pending
 };
 
 // What the import needs to know of the project, read once, kept only for the file's entries.
-class ProjectIndex
+class ProjectIndex final
 {
 public:
     ProjectIndex(db::Database& database, std::vector<Pending>& entries) : m_db(database)
@@ -198,7 +198,7 @@ private:
 };
 
 // Writes the rows of new papers, each table through one prepared statement.
-class Writer
+class Writer final
 {
 public:
     explicit Writer(db::Database& database)

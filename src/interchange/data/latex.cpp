@@ -158,7 +158,7 @@ bool dropsFirstArgument(QStringView command)
     return command == u"href" || command == u"noopsort";
 }
 
-class Decoder
+class Decoder final
 {
 public:
     explicit Decoder(QStringView text) : m_text(text) {}

@@ -371,7 +371,7 @@ Reference toReference(const PaperData& p)
     r.key = p.key;
 
     // Type: the entry's own while the described type still says what it said.
-    const QString entryType = p.extraValue(extra::EntryType);
+    const QString entryType = p.extraValue(QString(extra::EntryType));
     const QString entrySubtype = p.extraValue(u"entrysubtype");
     bool ownType = false;
     if (!entryType.isEmpty() &&

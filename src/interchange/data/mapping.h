@@ -29,9 +29,9 @@ inline constexpr int Status = 20;
 
 // Names of extra fields with a meaning of their own.
 namespace extra {
-inline const QString CitationKey = QStringLiteral("citationkey");
-inline const QString EntryType = QStringLiteral("entrytype");
-inline const QString Cites = QStringLiteral("cites");
+inline constexpr QLatin1String CitationKey("citationkey");
+inline constexpr QLatin1String EntryType("entrytype");
+inline constexpr QLatin1String Cites("cites");
 } // namespace extra
 
 // The text cut to at most `limit` code points, never inside a character.
