@@ -188,13 +188,16 @@ private slots:
         QVERIFY(summaryText(s).contains(QStringLiteral("%1 already in the project")
                                             .arg(duplicate ? "1 duplicate" : "0 duplicates")));
 
-        // Entries of one file are distinct papers even under one title and key.
+        // Entries of one file are distinct papers even under one title and key; the later one's
+        // key gets a letter that no paper has yet.
+        importBib(p, QStringLiteral("@misc{TwinA, title = {Older}}"));
         const ImportSummary twice = importBib(
             p, QStringLiteral("@misc{twin, title = {Twin}}\n@misc{twin, title = {Twin}}"));
         QCOMPARE(twice.papersAdded, 2);
         QCOMPARE(
-            sql(p, "select Value from [Paper Extra Fields] where Value like 'twin%' order by 1"),
-            QStringLiteral("twin\ntwina"));
+            sql(p,
+                "select Value from [Paper Extra Fields] where Value like 'twin%' order by rowid"),
+            QStringLiteral("TwinA\ntwin\ntwinb"));
     }
 
     // Input from which nothing can be stored stores nothing and says why.
@@ -417,6 +420,17 @@ private slots:
         QVERIFY(!failed.message.isEmpty());
         QVERIFY(QFileInfo(folder).isDir());
         QCOMPARE(QDir(p.folder()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 2);
+
+        // A cancelled export writes nothing and stores no key.
+        test::addRow(p.db(), QStringLiteral("Papers"), {{"Title", "Typed"}});
+        const ExportResult cancelled = exportToFile(p.db(), {Format::CslJson, {}}, path,
+                                                    [](qsizetype, qsizetype) { return false; });
+        QCOMPARE(cancelled.outcome, ExportResult::Outcome::Cancelled);
+        QVERIFY(written.seek(0));
+        QVERIFY(written.readAll().contains("@misc{k,"));
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where [Field Name] = "
+                        "'citationkey'"),
+                 QStringLiteral("1"));
     }
 };
 

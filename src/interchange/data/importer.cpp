@@ -190,6 +190,21 @@ public:
     // The paper of the project with that citation key, or 0.
     qint32 projectPaper(const QString& key) const { return m_projectKeys.value(fold(key)); }
 
+    // The project's keys that begin with `key`, letter case aside (read when needed: rarely).
+    QSet<QString> projectKeysStartingWith(const QString& key) const
+    {
+        QSet<QString> keys;
+        const QString start = fold(key);
+        db::RowStream rows(m_db, ExtraFieldsTable, {QStringLiteral("Value")},
+                           QStringLiteral("Field Name"), QString(extra::CitationKey));
+        while (rows.next()) {
+            const QString k = fold(rows.text(0));
+            if (k.startsWith(start))
+                keys.insert(k);
+        }
+        return keys;
+    }
+
 private:
     db::Database& m_db;
     QHash<QString, qint32> m_authors;
@@ -305,7 +320,10 @@ void store(db::Database& database, std::vector<Pending>& entries, ImportSummary&
         }
         PaperData& p = e.paper;
         if (!p.key.isEmpty()) {
-            // Two entries of one file under one key: the later one gets a letter.
+            // Two entries of one file under one key: the later one gets a letter, and a key
+            // no paper of the project has.
+            if (takenKeys.contains(fold(p.key)))
+                takenKeys.unite(index.projectKeysStartingWith(p.key));
             const QString key = unusedKey(p.key, takenKeys);
             if (key != p.key) {
                 for (auto& [name, value] : p.extras) {
