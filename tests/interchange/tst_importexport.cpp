@@ -153,6 +153,13 @@ private slots:
         QCOMPARE(sql(p, "select Value from [Paper Extra Fields] where [Paper ID] = '5' and "
                         "[Field Name] = 'year'"),
                  QStringLiteral("in press"));
+        // Formats without a subtitle get the whole title.
+        QVERIFY(exported(p, Format::Ris)
+                    .contains(QStringLiteral("TI  - Tidal Moons: the O'Brien [revised] “model” of "
+                                             "100% & more: A second look\r\n")));
+        QVERIFY(exported(p, Format::CslJson)
+                    .contains(QStringLiteral("\"title\": \"Tidal Moons: the O'Brien [revised] "
+                                             "“model” of 100% & more: A second look\"")));
     }
 
     void duplicates_data()

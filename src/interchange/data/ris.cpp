@@ -292,7 +292,10 @@ QString write(const Reference& r)
     QString year = r.field(u"year");
     if (year.isEmpty())
         year = date.left(4);
-    add("TI", r.field(u"title"));
+    // RIS has no subtitle: it follows the title after ": ", as the project keeps it.
+    const QString subtitle = r.field(u"subtitle");
+    add("TI", subtitle.isEmpty() ? r.field(u"title")
+                                 : r.field(u"title") + QStringLiteral(": ") + subtitle);
     add("PY", year);
     add("DA", risDate(date));
     const std::pair<const char*, const char*> simple[] = {
