@@ -309,4 +309,182 @@ void Transaction::commit()
     m_done = true;
 }
 
+// ---- Bulk reading and writing ----
+
+namespace {
+
+QString fieldList(const QStringList& fields)
+{
+    QStringList names;
+    for (const QString& f : fields)
+        names << sqliteName(f);
+    return names.join(QStringLiteral(", "));
+}
+
+void bind(Connection& c, sqlite3_stmt* s, int index, const QVariant& v)
+{
+    int rc;
+    if (v.isNull()) {
+        rc = sqlite3_bind_null(s, index);
+    } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+               v.typeId() == QMetaType::UInt) {
+        rc = sqlite3_bind_int64(s, index, v.toLongLong());
+    } else {
+        const QByteArray utf8 = v.toString().toUtf8();
+        rc = sqlite3_bind_text(s, index, utf8.constData(), static_cast<int>(utf8.size()),
+                               SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        c.fail(rc);
+}
+
+} // namespace
+
+struct RowStream::Impl
+{
+    std::shared_ptr<Connection> connection;
+    std::unique_ptr<Statement> statement;
+};
+
+RowStream::RowStream(Database& database, const QString& table, const QStringList& fields,
+                     const QString& whereField, const QVariant& whereValue)
+    : d(std::make_unique<Impl>())
+{
+    d->connection = database.m_connection;
+    Connection& c = database.connection();
+    const QString stored = c.table(table).name;
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(fieldList(fields), sqliteName(stored));
+    if (!whereField.isEmpty())
+        sql += QStringLiteral(" WHERE %1 = ?1").arg(sqliteName(whereField));
+    sql += QStringLiteral(" ORDER BY rowid");
+    d->statement = std::make_unique<Statement>(c, sql);
+    if (!whereField.isEmpty())
+        bind(c, d->statement->get(), 1, whereValue);
+}
+
+RowStream::~RowStream() = default;
+
+bool RowStream::next()
+{
+    const int rc = sqlite3_step(d->statement->get());
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        d->connection->fail(sqlite3_extended_errcode(d->connection->handle()));
+    return false;
+}
+
+QString RowStream::text(int column) const
+{
+    sqlite3_stmt* s = d->statement->get();
+    if (sqlite3_column_type(s, column) == SQLITE_NULL)
+        return {};
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+    return QString::fromUtf8(t, sqlite3_column_bytes(s, column));
+}
+
+qint64 RowStream::number(int column) const
+{
+    return sqlite3_column_int64(d->statement->get(), column);
+}
+
+bool RowStream::isNull(int column) const
+{
+    return sqlite3_column_type(d->statement->get(), column) == SQLITE_NULL;
+}
+
+struct RowWriter::Impl
+{
+    std::shared_ptr<Connection> connection;
+    std::unique_ptr<Statement> insert;
+    QString table;
+    int fieldCount = 0;
+    bool numbered = false; // an auto-increment field other than the row number is given here
+    qint64 nextNumber = 0;
+    bool haveSequence = false;
+};
+
+RowWriter::RowWriter(Database& database, const QString& table, const QStringList& fields)
+    : d(std::make_unique<Impl>())
+{
+    d->connection = database.m_connection;
+    Connection& c = database.connection();
+    const TableInfo& info = c.table(table);
+    d->table = info.name;
+    d->fieldCount = static_cast<int>(fields.size());
+    QStringList all = fields;
+    for (const ColumnInfo& col : info.columns) {
+        if (!col.autoNumber || col.rowidAlias || fields.contains(col.name, Qt::CaseInsensitive))
+            continue;
+        // Numbered as Recordset::Update numbers it: past the highest value stored and the
+        // highest number handed out, which is kept in sqlite_sequence.
+        d->numbered = true;
+        all << col.name;
+        Statement highest(c, QStringLiteral("SELECT max(%1) FROM %2")
+                                 .arg(sqliteName(col.name), sqliteName(info.name)));
+        if (sqlite3_step(highest.get()) == SQLITE_ROW)
+            d->nextNumber = sqlite3_column_int64(highest.get(), 0);
+        Statement sequence(c, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = "
+                                             "'sqlite_sequence'"));
+        d->haveSequence = sqlite3_step(sequence.get()) == SQLITE_ROW;
+        if (d->haveSequence) {
+            Statement seq(c, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"));
+            bind(c, seq.get(), 1, info.name);
+            if (sqlite3_step(seq.get()) == SQLITE_ROW)
+                d->nextNumber = std::max(d->nextNumber, sqlite3_column_int64(seq.get(), 0));
+        }
+        ++d->nextNumber;
+        break;
+    }
+    QStringList params;
+    for (qsizetype i = 1; i <= all.size(); ++i)
+        params << QStringLiteral("?%1").arg(i);
+    d->insert = std::make_unique<Statement>(
+        c, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+               .arg(sqliteName(info.name), fieldList(all), params.join(QStringLiteral(", "))));
+}
+
+RowWriter::~RowWriter() = default;
+
+qint64 RowWriter::add(const QVariantList& values)
+{
+    Connection& c = *d->connection;
+    sqlite3_stmt* s = d->insert->get();
+    sqlite3_reset(s);
+    for (int i = 0; i < d->fieldCount; ++i)
+        bind(c, s, i + 1, i < values.size() ? values[i] : QVariant());
+    if (d->numbered) {
+        if (d->nextNumber > INT32_MAX)
+            throw DbError(err::Generic,
+                          QStringLiteral("The table '%1' has run out of numbers.").arg(d->table));
+        sqlite3_bind_int64(s, d->fieldCount + 1, d->nextNumber);
+    }
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE)
+        c.fail(sqlite3_extended_errcode(c.handle()));
+    if (!d->numbered)
+        return sqlite3_last_insert_rowid(c.handle());
+    const qint64 number = d->nextNumber++;
+    if (d->haveSequence) {
+        sqlite3_stmt* update =
+            c.cached(QStringLiteral("UPDATE sqlite_sequence SET seq = ?1 WHERE name = ?2"));
+        sqlite3_bind_int64(update, 1, number);
+        bind(c, update, 2, d->table);
+        if (sqlite3_step(update) != SQLITE_DONE)
+            c.fail(sqlite3_extended_errcode(c.handle()));
+        if (sqlite3_changes(c.handle()) == 0) {
+            sqlite3_stmt* insert =
+                c.cached(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?2, ?1)"));
+            sqlite3_bind_int64(insert, 1, number);
+            bind(c, insert, 2, d->table);
+            if (sqlite3_step(insert) != SQLITE_DONE)
+                c.fail(sqlite3_extended_errcode(c.handle()));
+            sqlite3_reset(insert);
+        }
+        sqlite3_reset(update);
+    }
+    return number;
+}
+
 } // namespace quirelle::db

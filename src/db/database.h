@@ -6,6 +6,8 @@
 #include "db/tableinfo.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include <memory>
 #include <vector>
@@ -88,6 +90,8 @@ public:
     bool inTransaction() const;
 
 private:
+    friend class RowStream; // bulk reading and writing, at the end of this file
+    friend class RowWriter;
     explicit Database(std::shared_ptr<Connection> c);
     Connection& connection() const;
 
@@ -123,6 +127,52 @@ public:
 private:
     Database& m_db;
     bool m_done = false;
+};
+
+// ---- Bulk reading and writing, for importing and exporting many rows at once ----
+
+// Walks chosen fields of a table's rows, in the order of their row numbers, without keeping
+// them: memory stays the same however many rows there are. Optionally only the rows whose
+// field `whereField` holds `whereValue` exactly.
+class RowStream final
+{
+public:
+    RowStream(Database& database, const QString& table, const QStringList& fields,
+              const QString& whereField = {}, const QVariant& whereValue = {});
+    ~RowStream();
+    RowStream(const RowStream&) = delete;
+    RowStream& operator=(const RowStream&) = delete;
+
+    // Moves to the next row; false after the last.
+    bool next();
+    // The value of the field at `column` (in the order given); Null reads as a null string, or 0.
+    QString text(int column) const;
+    qint64 number(int column) const;
+    bool isNull(int column) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Adds rows to a table through one prepared statement, as AddNew and Update would: the values
+// are checked by the table's own rules, and an auto-increment field that is not given is
+// numbered the same way.
+class RowWriter final
+{
+public:
+    RowWriter(Database& database, const QString& table, const QStringList& fields);
+    ~RowWriter();
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
+
+    // Adds one row with the values of the fields in order (an invalid QVariant is Null) and
+    // returns its number: the one given to its auto-increment field, else its row number.
+    qint64 add(const QVariantList& values);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
 };
 
 } // namespace quirelle::db

@@ -7,6 +7,7 @@
 #include "db/listline.h"
 #include "db/project.h"
 #include "db/sharedqueries.h"
+#include "interchange/data/extrafields.h"
 
 #include <unordered_set>
 
@@ -245,12 +246,7 @@ void deletePaper(qint32 paperId)
     deleteRows(getPaperReferences, p.rsPaperReferences);
     deleteRows(getPaperStatements, p.rsPaperStatements);
     // Values kept beside the described fields (a full title, a DOI) go with the paper.
-    if (p.db().tableExists(QStringLiteral("Paper Extra Fields"))) {
-        db::Recordset extra = p.db().OpenRecordset(
-            QStringLiteral("select * from [Paper Extra Fields] where [Paper ID] = ?;"),
-            {QString::number(paperId)});
-        deleteRows([](qint32) { return true; }, extra);
-    }
+    interchange::deleteExtraFields(p.db(), paperId);
     transaction.commit();
 }
 

@@ -1,0 +1,718 @@
+// Reading and writing CSL-JSON.
+#include "interchange/data/csljson.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringEncoder>
+
+#include <memory>
+
+namespace quirelle::interchange::csljson {
+
+namespace {
+
+// BibLaTeX field and CSL variable of the same meaning. The container title and the number
+// depend on the item type and are handled apart.
+const std::vector<std::pair<QString, QString>>& variableTable()
+{
+    static const std::vector<std::pair<QString, QString>> table = [] {
+        const char* const rows[][2] = {{"title", "title"},
+                                       {"shorttitle", "title-short"},
+                                       {"shortjournal", "container-title-short"},
+                                       {"series", "collection-title"},
+                                       {"volume", "volume"},
+                                       {"pages", "page"},
+                                       {"publisher", "publisher"},
+                                       {"address", "publisher-place"},
+                                       {"edition", "edition"},
+                                       {"doi", "DOI"},
+                                       {"url", "URL"},
+                                       {"isbn", "ISBN"},
+                                       {"issn", "ISSN"},
+                                       {"note", "note"},
+                                       {"language", "language"},
+                                       {"abstract", "abstract"},
+                                       {"keywords", "keyword"},
+                                       {"type", "genre"},
+                                       {"eventtitle", "event-title"},
+                                       {"venue", "event-place"},
+                                       {"pubstate", "status"},
+                                       {"annotation", "annote"},
+                                       {"pagetotal", "number-of-pages"},
+                                       {"volumes", "number-of-volumes"},
+                                       {"chapter", "chapter-number"},
+                                       {"version", "version"},
+                                       {"translator", "translator"}};
+        std::vector<std::pair<QString, QString>> t;
+        for (const auto& r : rows)
+            t.emplace_back(QString::fromLatin1(r[0]), QString::fromLatin1(r[1]));
+        return t;
+    }();
+    return table;
+}
+
+// Variables that hold names, and those that hold dates.
+bool isNameVariable(const QString& v)
+{
+    static const QSet<QString> names = [] {
+        QSet<QString> s;
+        for (const char* n : {"author",
+                              "chair",
+                              "collection-editor",
+                              "compiler",
+                              "composer",
+                              "container-author",
+                              "contributor",
+                              "curator",
+                              "director",
+                              "editor",
+                              "editorial-director",
+                              "editor-translator",
+                              "executive-producer",
+                              "guest",
+                              "host",
+                              "illustrator",
+                              "interviewer",
+                              "narrator",
+                              "organizer",
+                              "original-author",
+                              "performer",
+                              "producer",
+                              "recipient",
+                              "reviewed-author",
+                              "script-writer",
+                              "series-creator",
+                              "translator"})
+            s.insert(QString::fromLatin1(n));
+        return s;
+    }();
+    return names.contains(v);
+}
+
+bool isDateVariable(const QString& v)
+{
+    return v == u"accessed" || v == u"available-date" || v == u"event-date" || v == u"issued" ||
+           v == u"original-date" || v == u"submitted";
+}
+
+// Every other variable CSL defines, by its lower-case name, with its own spelling.
+const QHash<QString, QString>& otherVariables()
+{
+    static const QHash<QString, QString> vars = [] {
+        QHash<QString, QString> h;
+        for (const char* v : {"archive",
+                              "archive_collection",
+                              "archive_location",
+                              "archive-place",
+                              "authority",
+                              "call-number",
+                              "citation-label",
+                              "collection-number",
+                              "dimensions",
+                              "division",
+                              "event",
+                              "jurisdiction",
+                              "license",
+                              "medium",
+                              "original-publisher",
+                              "original-publisher-place",
+                              "original-title",
+                              "part-number",
+                              "part-title",
+                              "PMCID",
+                              "printing-number",
+                              "references",
+                              "reviewed-genre",
+                              "reviewed-title",
+                              "scale",
+                              "section",
+                              "source",
+                              "supplement-number",
+                              "volume-title",
+                              "volume-title-short",
+                              "year-suffix",
+                              "available-date",
+                              "event-date",
+                              "original-date",
+                              "submitted",
+                              "chair",
+                              "collection-editor",
+                              "compiler",
+                              "composer",
+                              "container-author",
+                              "contributor",
+                              "curator",
+                              "director",
+                              "editorial-director",
+                              "editor-translator",
+                              "executive-producer",
+                              "guest",
+                              "host",
+                              "illustrator",
+                              "interviewer",
+                              "narrator",
+                              "organizer",
+                              "original-author",
+                              "performer",
+                              "producer",
+                              "recipient",
+                              "reviewed-author",
+                              "script-writer",
+                              "series-creator"}) {
+            const QString name = QString::fromLatin1(v);
+            h.insert(name.toLower(), name);
+        }
+        return h;
+    }();
+    return vars;
+}
+
+bool isArticleType(const QString& type)
+{
+    return type == u"article" || type == u"periodical";
+}
+
+QString jsonText(const QJsonValue& v)
+{
+    if (v.isString())
+        return v.toString().trimmed();
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        return d == static_cast<double>(static_cast<qint64>(d))
+                   ? QString::number(static_cast<qint64>(d))
+                   : QString::number(d);
+    }
+    if (v.isBool())
+        return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    if (v.isArray()) {
+        QStringList parts;
+        for (const QJsonValue& e : v.toArray())
+            parts << jsonText(e);
+        parts.removeAll(QString());
+        return parts.join(QStringLiteral(", "));
+    }
+    return {};
+}
+
+PersonName personOf(const QJsonObject& o)
+{
+    PersonName n;
+    if (o.contains(QStringLiteral("literal"))) {
+        n.family = jsonText(o.value(QStringLiteral("literal")));
+        return n;
+    }
+    QStringList family;
+    for (const char* part : {"dropping-particle", "non-dropping-particle", "family"}) {
+        const QString p = jsonText(o.value(QLatin1String(part)));
+        if (!p.isEmpty())
+            family << p;
+    }
+    n.family = family.join(QLatin1Char(' '));
+    n.given = jsonText(o.value(QStringLiteral("given")));
+    n.suffix = jsonText(o.value(QStringLiteral("suffix")));
+    return n;
+}
+
+std::vector<PersonName> peopleOf(const QJsonValue& v)
+{
+    std::vector<PersonName> people;
+    for (const QJsonValue& e : v.toArray()) {
+        PersonName n = personOf(e.toObject());
+        if (!n.family.isEmpty() || !n.given.isEmpty())
+            people.push_back(std::move(n));
+    }
+    return people;
+}
+
+// An ISO date ("2003", "2003-05", "2003-05-01") from one element of date-parts.
+QString isoOf(const QJsonArray& parts)
+{
+    QStringList out;
+    for (int i = 0; i < parts.size() && i < 3; ++i) {
+        const QString p = jsonText(parts[i]);
+        if (p.isEmpty())
+            break;
+        out << (i == 0 ? p : p.rightJustified(2, QLatin1Char('0')));
+    }
+    return out.join(QLatin1Char('-'));
+}
+
+// A CSL date as BibLaTeX keeps it: the year alone, or a date.
+void readIssued(const QJsonValue& v, Reference& r)
+{
+    const QJsonObject o = v.toObject();
+    static const QRegularExpression iso(
+        QStringLiteral("^\\d{4}(-\\d{2}(-\\d{2})?)?(/\\d{4}(-\\d{2}(-\\d{2})?)?)?$"));
+    QString value;
+    if (o.contains(QStringLiteral("date-parts"))) {
+        QStringList ends;
+        for (const QJsonValue& part : o.value(QStringLiteral("date-parts")).toArray())
+            ends << isoOf(part.toArray());
+        ends.removeAll(QString());
+        value = ends.join(QLatin1Char('/'));
+    } else if (o.contains(QStringLiteral("raw"))) {
+        value = jsonText(o.value(QStringLiteral("raw")));
+    } else if (o.contains(QStringLiteral("literal"))) {
+        value = jsonText(o.value(QStringLiteral("literal")));
+    } else if (v.isString()) {
+        value = v.toString().trimmed();
+    }
+    if (value.isEmpty())
+        return;
+    static const QRegularExpression yearOnly(QStringLiteral("^\\d{4}$"));
+    if (yearOnly.match(value).hasMatch() || !iso.match(value).hasMatch())
+        r.setField(QStringLiteral("year"), value);
+    else
+        r.setField(QStringLiteral("date"), value);
+}
+
+QString dateText(const QJsonValue& v)
+{
+    Reference scratch;
+    readIssued(v, scratch);
+    return scratch.hasField(u"date") ? scratch.field(u"date") : scratch.field(u"year");
+}
+
+void readCustom(const QJsonObject& custom, Reference& r)
+{
+    for (auto it = custom.begin(); it != custom.end(); ++it) {
+        const QString name = it.key().toLower();
+        if (name == u"rating") {
+            r.setField(QStringLiteral("ranking"), jsonText(it.value()));
+        } else if (name == u"status") {
+            r.setField(QStringLiteral("readstatus"), jsonText(it.value()));
+        } else if (name == u"quotations") {
+            QStringList lines;
+            if (it.value().isArray()) {
+                for (const QJsonValue& q : it.value().toArray())
+                    lines << jsonText(q);
+            } else {
+                lines = jsonText(it.value()).split(QLatin1Char('\n'));
+            }
+            for (QString& l : lines)
+                l = l.simplified();
+            lines.removeAll(QString());
+            if (!lines.isEmpty())
+                r.setField(QStringLiteral("quotations"), lines.join(QLatin1Char('\n')));
+        } else if (name == u"entrytype") {
+            r.type = jsonText(it.value()).toLower();
+        } else {
+            r.setField(name, jsonText(it.value()));
+        }
+    }
+}
+
+Reference toReference(const QJsonObject& o, int index)
+{
+    Reference r;
+    r.line = index + 1;
+    const QString type = jsonText(o.value(QStringLiteral("type")));
+    if (const auto t = typeFromCsl(type)) {
+        r.type = t->type;
+        if (!t->subtype.isEmpty())
+            r.setField(QStringLiteral("entrysubtype"), t->subtype);
+    } else {
+        r.type = type.isEmpty() ? QStringLiteral("misc") : type.toLower();
+    }
+    r.key = jsonText(o.value(QStringLiteral("citation-key")));
+    if (r.key.isEmpty())
+        r.key = jsonText(o.value(QStringLiteral("id")));
+    r.authors = peopleOf(o.value(QStringLiteral("author")));
+    r.editors = peopleOf(o.value(QStringLiteral("editor")));
+
+    QHash<QString, QString> byVariable;
+    for (const auto& [field, variable] : variableTable())
+        byVariable.insert(variable, field);
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const QString& variable = it.key();
+        if (variable == u"type" || variable == u"id" || variable == u"citation-key" ||
+            variable == u"author" || variable == u"editor" || variable == u"custom")
+            continue;
+        if (variable == u"issued") {
+            readIssued(it.value(), r);
+        } else if (variable == u"accessed") {
+            r.setField(QStringLiteral("urldate"), dateText(it.value()));
+        } else if (variable == u"container-title") {
+            r.setField(isArticleType(r.type) ? QStringLiteral("journal")
+                                             : QStringLiteral("booktitle"),
+                       jsonText(it.value()));
+        } else if (variable == u"issue" || variable == u"number") {
+            if (!r.hasField(u"number"))
+                r.setField(QStringLiteral("number"), jsonText(it.value()));
+        } else if (isNameVariable(variable)) {
+            const auto people = peopleOf(it.value());
+            if (!people.empty())
+                r.setField(byVariable.value(variable, variable.toLower()),
+                           bibtex::formatNames(people, false, false));
+        } else if (isDateVariable(variable)) {
+            r.setField(variable.toLower(), dateText(it.value()));
+        } else {
+            const QString value = jsonText(it.value());
+            if (!value.isEmpty())
+                r.setField(byVariable.value(variable, variable.toLower()), value);
+        }
+    }
+    readCustom(o.value(QStringLiteral("custom")).toObject(), r);
+    // A volume of a work in several volumes: CSL's title is the work's, the volume-title the
+    // volume's own.
+    if (r.hasField(u"maintitle") && r.hasField(u"volume-title")) {
+        r.setField(QStringLiteral("title"), r.field(u"volume-title"));
+        r.removeField(u"volume-title");
+    }
+    // CSL has no subtitle: a title written with its subtitle after ": " is parted again.
+    const QString subtitle = r.field(u"subtitle");
+    const QString title = r.field(u"title");
+    if (!subtitle.isEmpty() && title.endsWith(QStringLiteral(": ") + subtitle))
+        r.setField(QStringLiteral("title"), title.chopped(subtitle.size() + 2));
+    return r;
+}
+
+// A book rather than a part of one: a main title is the title of the whole work.
+bool isWholeBook(const QString& type)
+{
+    return type == u"book" || type == u"mvbook" || type == u"collection" ||
+           type == u"mvcollection" || type == u"proceedings" || type == u"mvproceedings";
+}
+
+// A title with its subtitle after ": ".
+QString joined(const QString& title, const QString& subtitle)
+{
+    return subtitle.isEmpty() ? title : title + QStringLiteral(": ") + subtitle;
+}
+
+// A JSON string.
+QString jsonString(const QString& text)
+{
+    const auto plain = [](QChar c) {
+        return c.unicode() >= 0x20 && c != QLatin1Char('"') && c != QLatin1Char('\\');
+    };
+    QString out;
+    out.reserve(text.size() + 8);
+    out += QLatin1Char('"');
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (plain(c))
+            continue;
+        out += QStringView(text).mid(from, i - from);
+        from = i + 1;
+        switch (c.unicode()) {
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        }
+    }
+    out += QStringView(text).mid(from);
+    out += QLatin1Char('"');
+    return out;
+}
+
+// Appends the text as a JSON string, in UTF-8.
+void appendJsonString(QByteArray& out, const QString& text)
+{
+    const bool plain = std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x20 || c == QLatin1Char('"') || c == QLatin1Char('\\');
+    });
+    const QString escaped = plain ? QString() : jsonString(text);
+    const QString& written = plain ? text : escaped;
+    // Encoded straight into the output: a UTF-16 unit gives at most three bytes.
+    const qsizetype at = out.size();
+    out.resize(at + 3 * written.size() + 2);
+    char* end = out.data() + at;
+    if (plain)
+        *end++ = '"';
+    QStringEncoder encode(QStringEncoder::Utf8);
+    end = encode.appendToBuffer(end, written);
+    if (plain)
+        *end++ = '"';
+    out.truncate(end - out.constData());
+}
+
+// The members of a JSON object, written in the order of their names: text values encoded
+// straight into the output, nested objects below their member.
+class JsonMembers final
+{
+public:
+    JsonMembers() { m_members.reserve(24); }
+
+    // A member whose value is JSON already.
+    void insert(const QString& name, const QString& json)
+    {
+        member(name) = {name, json, {}, false, nullptr};
+    }
+    // A member whose value is a text.
+    void insertText(const QString& name, const QString& text)
+    {
+        member(name) = {name, {}, text, true, nullptr};
+    }
+    void insertObject(const QString& name, const JsonMembers& object)
+    {
+        Member& m = member(name);
+        m = {name, {}, {}, false, nullptr};
+        m.object = std::make_shared<JsonMembers>(object);
+    }
+    bool contains(const QString& name) const
+    {
+        return std::any_of(m_members.begin(), m_members.end(),
+                           [&](const Member& m) { return m.name == name; });
+    }
+    bool isEmpty() const { return m_members.isEmpty(); }
+
+    // Each member on a line of its own, indented by `indent` blanks.
+    void write(QByteArray& out, int indent) const
+    {
+        QList<const Member*> sorted;
+        sorted.reserve(m_members.size());
+        for (const Member& m : m_members)
+            sorted << &m;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const Member* a, const Member* b) { return a->name < b->name; });
+        const QByteArray pad(indent, ' ');
+        out += "{\n";
+        for (qsizetype i = 0; i < sorted.size(); ++i) {
+            const Member& m = *sorted[i];
+            out += pad;
+            appendJsonString(out, m.name);
+            out += ": ";
+            if (m.object)
+                m.object->write(out, indent + 2);
+            else if (m.isText)
+                appendJsonString(out, m.text);
+            else
+                out += m.json.toUtf8();
+            out += i + 1 < sorted.size() ? ",\n" : "\n";
+        }
+        out += QByteArray(std::max(0, indent - 2), ' ');
+        out += '}';
+    }
+
+private:
+    struct Member
+    {
+        QString name;
+        QString json;
+        QString text;
+        bool isText = false;
+        std::shared_ptr<JsonMembers> object;
+    };
+
+    Member& member(const QString& name)
+    {
+        for (Member& m : m_members) {
+            if (m.name == name)
+                return m;
+        }
+        m_members.append({name, {}, {}, false, nullptr});
+        return m_members.back();
+    }
+
+    QList<Member> m_members;
+};
+
+QString peopleArray(const std::vector<PersonName>& people)
+{
+    // Members in the order of their names, as every object here.
+    QString out;
+    out.reserve(64 * static_cast<qsizetype>(people.size()) + 2);
+    out += QLatin1Char('[');
+    for (size_t i = 0; i < people.size(); ++i) {
+        const PersonName& n = people[i];
+        if (i > 0)
+            out += QLatin1String(", ");
+        if (n.given.isEmpty() && n.suffix.isEmpty() && n.family.contains(QLatin1Char(' '))) {
+            out += QLatin1String("{\"literal\": ");
+            out += jsonString(n.family);
+            out += QLatin1Char('}');
+            continue;
+        }
+        out += QLatin1String("{\"family\": ");
+        out += jsonString(n.family);
+        if (!n.given.isEmpty()) {
+            out += QLatin1String(", \"given\": ");
+            out += jsonString(n.given);
+        }
+        if (!n.suffix.isEmpty()) {
+            out += QLatin1String(", \"suffix\": ");
+            out += jsonString(n.suffix);
+        }
+        out += QLatin1Char('}');
+    }
+    out += QLatin1Char(']');
+    return out;
+}
+
+// A date as CSL writes one: date-parts for ISO dates and ranges, the text otherwise.
+QString dateObject(const QString& value)
+{
+    QStringList parts;
+    for (const QString& end : value.split(QLatin1Char('/'))) {
+        // YYYY, YYYY-MM or YYYY-MM-DD
+        const QString e = end.trimmed();
+        const bool iso = (e.size() == 4 || e.size() == 7 || e.size() == 10) &&
+                         std::all_of(e.begin(), e.end(), [&](QChar c) {
+                             const qsizetype at = &c - e.constData();
+                             return (at == 4 || at == 7) ? c == QLatin1Char('-') : c.isDigit();
+                         });
+        if (!iso)
+            return QStringLiteral("{\"literal\": ") + jsonString(value) + QLatin1Char('}');
+        QStringList p;
+        for (qsizetype at = 0; at < e.size(); at += at == 0 ? 5 : 3)
+            p << QString::number(e.mid(at, at == 0 ? 4 : 2).toInt());
+        parts << QLatin1Char('[') + p.join(QStringLiteral(", ")) + QLatin1Char(']');
+    }
+    return QStringLiteral("{\"date-parts\": [") + parts.join(QStringLiteral(", ")) +
+           QStringLiteral("]}");
+}
+
+const QHash<QString, QString>& variableOfField()
+{
+    static const QHash<QString, QString> byField = [] {
+        QHash<QString, QString> h;
+        for (const auto& [field, variable] : variableTable())
+            h.insert(field, variable);
+        return h;
+    }();
+    return byField;
+}
+
+} // namespace
+
+ParseResult read(const QString& text)
+{
+    ParseResult result;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError) {
+        const int line =
+            static_cast<int>(QStringView(text).left(error.offset).count(QLatin1Char('\n'))) + 1;
+        result.problems.push_back(
+            {line, {}, QStringLiteral("not valid JSON: %1").arg(error.errorString())});
+        return result;
+    }
+    QJsonArray items;
+    if (doc.isArray())
+        items = doc.array();
+    else if (doc.isObject() && doc.object().contains(QStringLiteral("type")))
+        items.append(doc.object());
+    for (int i = 0; i < items.size(); ++i) {
+        if (!items[i].isObject()) {
+            result.problems.push_back(
+                {i + 1, {}, QStringLiteral("item %1 is not an object").arg(i + 1)});
+            continue;
+        }
+        result.references.push_back(toReference(items[i].toObject(), i));
+    }
+    return result;
+}
+
+void appendItem(QByteArray& out, const Reference& r)
+{
+    JsonMembers o;
+    const QString subtype = r.field(u"entrysubtype").toLower();
+    QString type = cslType(r.type, subtype);
+    JsonMembers custom;
+    // A type CSL has no name for, or reads back as another, travels in "custom"; so does a
+    // subtype the CSL type does not carry.
+    const auto back = type.isEmpty() ? std::nullopt : typeFromCsl(type);
+    const bool typeExact = back ? back->type == r.type : type == r.type;
+    const bool subtypeInType = back && !back->subtype.isEmpty() && back->subtype == subtype;
+    if (!typeExact)
+        custom.insertText(QStringLiteral("entrytype"), r.type);
+    if (type.isEmpty())
+        type = QStringLiteral("document");
+    o.insertText(QStringLiteral("type"), type);
+    o.insertText(QStringLiteral("id"), r.key);
+    if (!r.authors.empty())
+        o.insert(QStringLiteral("author"), peopleArray(r.authors));
+    if (!r.editors.empty())
+        o.insert(QStringLiteral("editor"), peopleArray(r.editors));
+
+    const QHash<QString, QString>& byField = variableOfField();
+    const bool article = isArticleType(r.type);
+    const QString date = r.field(u"date");
+    const QString year = r.field(u"year");
+    if (!date.isEmpty())
+        o.insert(QStringLiteral("issued"), dateObject(date));
+    else if (!year.isEmpty())
+        o.insert(QStringLiteral("issued"), dateObject(year));
+    for (const auto& [name, value] : r.fields) {
+        if (name == u"date")
+            continue;
+        if (name == u"entrysubtype") {
+            if (!subtypeInType)
+                custom.insertText(name, value);
+            continue;
+        }
+        if (name == u"year") {
+            if (!date.isEmpty())
+                custom.insertText(name, value);
+            continue;
+        }
+        if (name == u"title") {
+            const QString own = joined(value, r.field(u"subtitle"));
+            if (r.hasField(u"maintitle") && isWholeBook(r.type)) {
+                o.insertText(QStringLiteral("title"),
+                             joined(r.field(u"maintitle"), r.field(u"mainsubtitle")));
+                o.insertText(QStringLiteral("volume-title"), own);
+            } else {
+                o.insertText(QStringLiteral("title"), own);
+            }
+        } else if ((name == u"journal" && article) || (name == u"booktitle" && !article)) {
+            o.insertText(QStringLiteral("container-title"), value);
+        } else if (name == u"number") {
+            o.insertText(article ? QStringLiteral("issue") : QStringLiteral("number"), value);
+        } else if (name == u"urldate") {
+            o.insert(QStringLiteral("accessed"), dateObject(value));
+        } else if (name == u"ranking") {
+            custom.insertText(QStringLiteral("rating"), value);
+        } else if (name == u"readstatus") {
+            custom.insertText(QStringLiteral("status"), value);
+        } else if (name == u"cites") {
+            QStringList keys;
+            for (const QString& k : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+                keys << jsonString(k.trimmed());
+            custom.insert(name,
+                          QLatin1Char('[') + keys.join(QStringLiteral(", ")) + QLatin1Char(']'));
+        } else if (const auto v = byField.constFind(name); v != byField.constEnd()) {
+            if (isNameVariable(*v))
+                o.insert(*v, peopleArray(bibtex::parseNames(value, false)));
+            else
+                o.insertText(*v, value);
+        } else if (const auto other = otherVariables().constFind(name);
+                   other != otherVariables().constEnd() && !o.contains(*other)) {
+            if (isNameVariable(*other))
+                o.insert(*other, peopleArray(bibtex::parseNames(value, false)));
+            else if (isDateVariable(*other))
+                o.insert(*other, dateObject(value));
+            else
+                o.insertText(*other, value);
+        } else {
+            custom.insertText(name, value);
+        }
+    }
+    if (!custom.isEmpty())
+        o.insertObject(QStringLiteral("custom"), custom);
+    out += "  ";
+    o.write(out, 4);
+}
+
+} // namespace quirelle::interchange::csljson

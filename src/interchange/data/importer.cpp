@@ -1,0 +1,538 @@
+// Importing references into the project.
+#include "interchange/data/importer.h"
+
+#include "db/dberror.h"
+#include "interchange/data/extrafields.h"
+#include "interchange/data/mapping.h"
+#include "interchange/data/sourcetext.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+namespace quirelle::interchange {
+
+namespace {
+
+QString fold(const QString& text)
+{
+    return text.toCaseFolded();
+}
+
+// A title as the duplicate test compares it: letters and digits only, letter case aside.
+QString titleKey(const QString& title)
+{
+    QString out;
+    const QString t = title.normalized(QString::NormalizationForm_C).toCaseFolded();
+    out.reserve(t.size());
+    for (const QChar c : t) {
+        if (c.isLetterOrNumber())
+            out += c;
+    }
+    return out;
+}
+
+QString doiKey(const QString& doi)
+{
+    QString d = doi.trimmed().toLower();
+    for (const char* prefix : {"https://doi.org/", "http://doi.org/", "https://dx.doi.org/",
+                               "http://dx.doi.org/", "doi:"}) {
+        if (d.startsWith(QLatin1String(prefix))) {
+            d = d.mid(static_cast<qsizetype>(qstrlen(prefix))).trimmed();
+            break;
+        }
+    }
+    return d;
+}
+
+QString nameKey(const QString& surname, const QString& forenames)
+{
+    return fold(surname) + QChar(0x1f) + fold(forenames);
+}
+
+QString idText(qint32 id)
+{
+    return QString::number(id);
+}
+
+struct Pending
+{
+    PaperData paper;
+    int line = 0;
+    qint32 duplicateOf = 0; // the paper of the project it matches
+    qint32 id = 0;          // once stored
+    int cut = 0;            // values too long for their described field
+};
+
+// What the import needs to know of the project, read once, kept only for the file's entries.
+class ProjectIndex final
+{
+public:
+    ProjectIndex(db::Database& database, std::vector<Pending>& entries) : m_db(database)
+    {
+        QHash<QString, QList<size_t>> byDoi, byKey, byTitle;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const PaperData& p = entries[i].paper;
+            if (const QString doi = doiKey(p.extraValue(u"doi")); !doi.isEmpty())
+                byDoi[doi] << i;
+            if (!p.key.isEmpty())
+                byKey[fold(p.key)] << i;
+            byTitle[titleKey(p.title) + QChar(0x1f) + p.year] << i;
+            for (const AuthorName& a : p.authors)
+                m_authors.insert(nameKey(a.surname, a.forenames), 0);
+            for (const QString& k : p.keywords)
+                m_keywords.insert(fold(k), 0);
+            for (const QString& c : p.cites)
+                m_projectKeys.insert(fold(c), 0);
+        }
+
+        std::vector<std::pair<size_t, qint32>> doiMatches, keyMatches;
+        db::RowStream extras(
+            m_db, ExtraFieldsTable,
+            {QStringLiteral("Paper ID"), QStringLiteral("Field Name"), QStringLiteral("Value")});
+        while (extras.next()) {
+            const QString name = extras.text(1);
+            const bool isDoi = name == u"doi";
+            if (!isDoi && name != extra::CitationKey)
+                continue;
+            bool ok = false;
+            const qint32 paper = extras.text(0).toInt(&ok);
+            if (!ok)
+                continue;
+            const QString value = extras.text(2);
+            if (isDoi) {
+                for (size_t i : byDoi.value(doiKey(value)))
+                    doiMatches.emplace_back(i, paper);
+                continue;
+            }
+            const QString k = fold(value);
+            for (size_t i : byKey.value(k))
+                keyMatches.emplace_back(i, paper);
+            if (auto it = m_projectKeys.find(k); it != m_projectKeys.end() && !*it)
+                *it = paper;
+        }
+
+        // Papers whose title and year match an entry: their first author decides.
+        std::vector<std::pair<size_t, qint32>> titleMatches;
+        db::RowStream papers(
+            m_db, QStringLiteral("Papers"),
+            {QStringLiteral("Paper ID"), QStringLiteral("Title"), QStringLiteral("Year")});
+        while (papers.next()) {
+            const QString key = titleKey(papers.text(1)) + QChar(0x1f) + papers.text(2);
+            if (const auto it = byTitle.constFind(key); it != byTitle.constEnd()) {
+                for (size_t i : *it)
+                    titleMatches.emplace_back(i, static_cast<qint32>(papers.number(0)));
+            }
+        }
+        QHash<qint32, qint32> firstAuthorOf; // paper, author (0: none)
+        for (const auto& [i, paper] : titleMatches) {
+            if (firstAuthorOf.contains(paper))
+                continue;
+            db::RowStream links(m_db, QStringLiteral("Paper Authors List"),
+                                {QStringLiteral("Author ID")}, QStringLiteral("Paper ID"),
+                                idText(paper));
+            firstAuthorOf.insert(paper, links.next() ? static_cast<qint32>(links.number(0)) : 0);
+        }
+        QSet<qint32> wantedSurnames;
+        for (const qint32 a : std::as_const(firstAuthorOf))
+            wantedSurnames.insert(a);
+        QHash<qint32, QString> surnames;
+        db::RowStream authors(
+            m_db, QStringLiteral("Authors"),
+            {QStringLiteral("Author ID"), QStringLiteral("Surname"), QStringLiteral("Forenames")});
+        while (authors.next()) {
+            const qint32 id = static_cast<qint32>(authors.number(0));
+            const QString surname = authors.text(1);
+            if (wantedSurnames.contains(id))
+                surnames.insert(id, fold(surname));
+            if (auto it = m_authors.find(nameKey(surname, authors.text(2)));
+                it != m_authors.end() && !*it)
+                *it = id;
+        }
+        db::RowStream keywords(m_db, QStringLiteral("Keywords"),
+                               {QStringLiteral("Keyword ID"), QStringLiteral("Keyword")});
+        while (keywords.next()) {
+            if (auto it = m_keywords.find(fold(keywords.text(1))); it != m_keywords.end() && !*it)
+                *it = static_cast<qint32>(keywords.number(0));
+        }
+
+        // The DOIs match; else the citation keys; else title, year and first author.
+        for (const auto& [i, paper] : doiMatches) {
+            if (!entries[i].duplicateOf)
+                entries[i].duplicateOf = paper;
+        }
+        for (const auto& [i, paper] : keyMatches) {
+            if (!entries[i].duplicateOf)
+                entries[i].duplicateOf = paper;
+        }
+        for (const auto& [i, paper] : titleMatches) {
+            if (entries[i].duplicateOf)
+                continue;
+            const auto& authors = entries[i].paper.authors;
+            const QString surname = authors.empty() ? QString() : fold(authors.front().surname);
+            if (surnames.value(firstAuthorOf.value(paper)) == surname)
+                entries[i].duplicateOf = paper;
+        }
+    }
+
+    // The author's id, or 0 when the project has no such author yet.
+    qint32 author(const AuthorName& a) const
+    {
+        return m_authors.value(nameKey(a.surname, a.forenames));
+    }
+    void addAuthor(const AuthorName& a, qint32 id)
+    {
+        m_authors[nameKey(a.surname, a.forenames)] = id;
+    }
+    qint32 keyword(const QString& k) const { return m_keywords.value(fold(k)); }
+    void addKeyword(const QString& k, qint32 id) { m_keywords[fold(k)] = id; }
+    // The paper of the project with that citation key, or 0.
+    qint32 projectPaper(const QString& key) const { return m_projectKeys.value(fold(key)); }
+
+    // The project's keys that begin with `key`, letter case aside (read when needed: rarely).
+    QSet<QString> projectKeysStartingWith(const QString& key) const
+    {
+        QSet<QString> keys;
+        const QString start = fold(key);
+        db::RowStream rows(m_db, ExtraFieldsTable, {QStringLiteral("Value")},
+                           QStringLiteral("Field Name"), QString(extra::CitationKey));
+        while (rows.next()) {
+            const QString k = fold(rows.text(0));
+            if (k.startsWith(start))
+                keys.insert(k);
+        }
+        return keys;
+    }
+
+private:
+    db::Database& m_db;
+    QHash<QString, qint32> m_authors;
+    QHash<QString, qint32> m_keywords;
+    QHash<QString, qint32> m_projectKeys;
+};
+
+// Writes the rows of new papers, each table through one prepared statement.
+class Writer final
+{
+public:
+    explicit Writer(db::Database& database)
+        : m_papers(database, QStringLiteral("Papers"),
+                   {QStringLiteral("Title"), QStringLiteral("Year"), QStringLiteral("Summary"),
+                    QStringLiteral("Status"), QStringLiteral("Rating"),
+                    QStringLiteral("Publication Type"), QStringLiteral("Publication name")})
+        , m_authors(database, QStringLiteral("Authors"),
+                    {QStringLiteral("Surname"), QStringLiteral("Forenames"),
+                     QStringLiteral("Occupation"), QStringLiteral("Location")})
+        , m_keywords(database, QStringLiteral("Keywords"), {QStringLiteral("Keyword")})
+        , m_authorLinks(database, QStringLiteral("Paper Authors List"),
+                        {QStringLiteral("Paper ID"), QStringLiteral("Author ID")})
+        , m_keywordLinks(database, QStringLiteral("Paper Keywords List"),
+                         {QStringLiteral("Paper ID"), QStringLiteral("Keywords ID")})
+        , m_references(database, QStringLiteral("Paper References List"),
+                       {QStringLiteral("Paper ID"), QStringLiteral("Reference ID")})
+        , m_statements(database, QStringLiteral("Paper Statements List"),
+                       {QStringLiteral("Paper ID"), QStringLiteral("Statement")})
+        , m_extras(
+              database, ExtraFieldsTable,
+              {QStringLiteral("Paper ID"), QStringLiteral("Field Name"), QStringLiteral("Value")})
+    {}
+
+    qint32 paper(const PaperData& p)
+    {
+        // Fields without a value stay Null, as the paper window leaves them.
+        const auto value = [](const QString& v) { return v.isEmpty() ? QVariant() : QVariant(v); };
+        return static_cast<qint32>(
+            m_papers.add({p.title, value(p.year), value(p.summary), value(p.status),
+                          value(p.rating), value(p.publicationType), value(p.publicationName)}));
+    }
+
+    void extra(qint32 paper, const QString& name, const QString& value)
+    {
+        m_extras.add({idText(paper), shorten(name, 100), value});
+    }
+
+    // A new author as the author editor adds one: every box written, "" when empty.
+    qint32 newAuthor(const AuthorName& a)
+    {
+        const QString empty(QLatin1String(""));
+        return static_cast<qint32>(m_authors.add({a.surname, a.forenames, empty, empty}));
+    }
+
+    // A new keyword as the keyword editor adds one: definition and origin left Null.
+    qint32 newKeyword(const QString& k) { return static_cast<qint32>(m_keywords.add({k})); }
+
+    // Links as the paper window writes them: the paper's id and the other id as text, the
+    // keyword's and the cited paper's id into the numbered field.
+    void authorLink(qint32 paper, qint32 author)
+    {
+        m_authorLinks.add({idText(paper), idText(author)});
+    }
+    void keywordLink(qint32 paper, qint32 keyword) { m_keywordLinks.add({idText(paper), keyword}); }
+    void reference(qint32 citing, qint32 cited) { m_references.add({idText(citing), cited}); }
+    void statement(qint32 paper, const QString& text) { m_statements.add({idText(paper), text}); }
+
+private:
+    db::RowWriter m_papers;
+    db::RowWriter m_authors;
+    db::RowWriter m_keywords;
+    db::RowWriter m_authorLinks;
+    db::RowWriter m_keywordLinks;
+    db::RowWriter m_references;
+    db::RowWriter m_statements;
+    db::RowWriter m_extras;
+};
+
+// A key not yet taken in the file: the key, or the key with a letter after it.
+QString unusedKey(const QString& key, const QSet<QString>& taken)
+{
+    if (!taken.contains(fold(key)))
+        return key;
+    for (int n = 0;; ++n) {
+        QString suffix;
+        for (int k = n; k >= 0; k = k / 26 - 1)
+            suffix.prepend(QChar(u'a' + k % 26));
+        if (!taken.contains(fold(key + suffix)))
+            return key + suffix;
+    }
+}
+
+void store(db::Database& database, std::vector<Pending>& entries, ImportSummary& s,
+           const Progress& progress)
+{
+    ProjectIndex index(database, entries);
+    Writer writer(database);
+
+    QHash<QString, qint32> fileKeys; // citation keys of the file's entries, to their papers
+    QSet<QString> takenKeys;
+    const qsizetype total = static_cast<qsizetype>(entries.size());
+    for (qsizetype n = 0; n < total; ++n) {
+        Pending& e = entries[static_cast<size_t>(n)];
+        if (progress && n % 64 == 0 && !progress(n, total)) {
+            s.outcome = ImportSummary::Outcome::Cancelled;
+            return;
+        }
+        if (e.duplicateOf) {
+            ++s.duplicatesSkipped;
+            if (!e.paper.key.isEmpty() && !fileKeys.contains(fold(e.paper.key)))
+                fileKeys.insert(fold(e.paper.key), e.duplicateOf);
+            continue;
+        }
+        PaperData& p = e.paper;
+        if (!p.key.isEmpty()) {
+            // Two entries of one file under one key: the later one gets a letter, and a key
+            // no paper of the project has.
+            if (takenKeys.contains(fold(p.key)))
+                takenKeys.unite(index.projectKeysStartingWith(p.key));
+            const QString key = unusedKey(p.key, takenKeys);
+            if (key != p.key) {
+                for (auto& [name, value] : p.extras) {
+                    if (name == extra::CitationKey)
+                        value = key;
+                }
+                p.key = key;
+            }
+            takenKeys.insert(fold(key));
+        }
+        e.id = writer.paper(p);
+        ++s.papersAdded;
+        s.valuesInExtraFieldsOnly += e.cut;
+        if (!p.key.isEmpty() && !fileKeys.contains(fold(p.key)))
+            fileKeys.insert(fold(p.key), e.id);
+        for (const auto& [name, value] : p.extras)
+            writer.extra(e.id, name, value);
+        for (const AuthorName& a : p.authors) {
+            qint32 author = index.author(a);
+            if (!author) {
+                author = writer.newAuthor(a);
+                index.addAuthor(a, author);
+                ++s.authorsAdded;
+            }
+            writer.authorLink(e.id, author);
+        }
+        for (const QString& k : p.keywords) {
+            qint32 keyword = index.keyword(k);
+            if (!keyword) {
+                keyword = writer.newKeyword(k);
+                index.addKeyword(k, keyword);
+                ++s.keywordsAdded;
+            }
+            writer.keywordLink(e.id, keyword);
+        }
+        for (const QString& q : p.quotations) {
+            writer.statement(e.id, q);
+            ++s.quotationsAdded;
+        }
+    }
+
+    // References, once every paper of the file has its number.
+    for (const Pending& e : entries) {
+        if (!e.id || e.paper.cites.isEmpty())
+            continue;
+        QStringList unresolved;
+        QSet<qint32> cited;
+        for (const QString& key : e.paper.cites) {
+            qint32 paper = fileKeys.value(fold(key));
+            if (!paper)
+                paper = index.projectPaper(key);
+            if (!paper) {
+                unresolved << key;
+                continue;
+            }
+            if (cited.contains(paper))
+                continue;
+            cited.insert(paper);
+            writer.reference(e.id, paper);
+            ++s.referencesAdded;
+        }
+        // Keys of papers not in the project are kept, to be written back on export.
+        if (!unresolved.isEmpty())
+            writer.extra(e.id, extra::Cites, unresolved.join(QStringLiteral(", ")));
+    }
+    if (progress && !progress(total, total))
+        s.outcome = ImportSummary::Outcome::Cancelled;
+}
+
+void clearCounts(ImportSummary& s)
+{
+    s.papersAdded = s.authorsAdded = s.keywordsAdded = s.referencesAdded = s.quotationsAdded = 0;
+    s.duplicatesSkipped = s.valuesInExtraFieldsOnly = 0;
+}
+
+} // namespace
+
+ImportSummary importText(db::Database& database, const QString& text, Format format,
+                         const QString& source, const Progress& progress)
+{
+    ImportSummary s;
+    s.file = source;
+    s.format = format;
+    ParseResult parsed = parse(format, text);
+    for (const ParseProblem& p : parsed.problems)
+        s.skipped.push_back({source, p.line, p.key, p.reason});
+    s.entriesRead = static_cast<int>(parsed.references.size());
+    if (parsed.references.empty()) {
+        s.outcome = ImportSummary::Outcome::Unreadable;
+        s.message = text.trimmed().isEmpty()
+                        ? QStringLiteral("%1 is empty.").arg(source)
+                        : QStringLiteral("No %1 entry could be read from %2.")
+                              .arg(format == Format::BibTeX ? QStringLiteral("BibTeX")
+                                   : format == Format::Ris  ? QStringLiteral("RIS")
+                                                            : QStringLiteral("CSL-JSON"),
+                                   source);
+        return s;
+    }
+
+    std::vector<Pending> entries;
+    entries.reserve(parsed.references.size());
+    for (const Reference& r : parsed.references) {
+        int cut = 0;
+        PaperData p = toPaper(r, &cut);
+        if (p.title.trimmed().isEmpty()) {
+            s.skipped.push_back({source, r.line, r.key, QStringLiteral("it has no title")});
+            continue;
+        }
+        entries.push_back({std::move(p), r.line, 0, 0, cut});
+    }
+    parsed.references.clear();
+    std::sort(s.skipped.begin(), s.skipped.end(),
+              [](const SkippedEntry& a, const SkippedEntry& b) { return a.line < b.line; });
+
+    try {
+        ensureExtraFieldsTable(database);
+        db::Transaction transaction(database);
+        store(database, entries, s, progress);
+        if (s.outcome == ImportSummary::Outcome::Cancelled) {
+            clearCounts(s);
+            s.message = QStringLiteral("The import was cancelled; nothing was stored.");
+            return s;
+        }
+        transaction.commit();
+    } catch (const db::DbError& e) {
+        clearCounts(s);
+        s.outcome = ImportSummary::Outcome::Failed;
+        s.message = QStringLiteral("Nothing was stored: %1").arg(e.description());
+        return s;
+    }
+    return s;
+}
+
+ImportSummary importFile(db::Database& database, const QString& path, std::optional<Format> format,
+                         const Progress& progress)
+{
+    ImportSummary s;
+    s.file = QFileInfo(path).fileName();
+    const std::optional<Format> chosen = format ? format : formatFromFileName(path);
+    if (!chosen) {
+        s.outcome = ImportSummary::Outcome::Unreadable;
+        s.message = QStringLiteral("The format of %1 is not known by its extension; name it "
+                                   "(bibtex, ris or csljson).")
+                        .arg(s.file);
+        return s;
+    }
+    s.format = *chosen;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        s.outcome = ImportSummary::Outcome::Unreadable;
+        s.message = QStringLiteral("%1 cannot be read: %2").arg(s.file, file.errorString());
+        return s;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const SourceText source = decodeSource(bytes);
+    if (source.binary) {
+        s.outcome = ImportSummary::Outcome::Unreadable;
+        s.message = QStringLiteral("%1 is not a text file; nothing was stored.").arg(s.file);
+        return s;
+    }
+    return importText(database, source.text, *chosen, s.file, progress);
+}
+
+QString summaryText(const ImportSummary& s)
+{
+    QStringList lines;
+    switch (s.outcome) {
+    case ImportSummary::Outcome::Unreadable:
+    case ImportSummary::Outcome::Cancelled:
+    case ImportSummary::Outcome::Failed:
+        lines << s.message;
+        break;
+    case ImportSummary::Outcome::Imported: {
+        const auto count = [](int n, const char* one, const char* many) {
+            return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+        };
+        lines
+            << QStringLiteral("%1: %2 read.").arg(s.file, count(s.entriesRead, "entry", "entries"));
+        lines << QStringLiteral("Added %1, %2 and %3.")
+                     .arg(count(s.papersAdded, "paper", "papers"),
+                          count(s.authorsAdded, "author", "authors"),
+                          count(s.keywordsAdded, "keyword", "keywords"));
+        if (s.referencesAdded || s.quotationsAdded)
+            lines << QStringLiteral("Linked %1 and stored %2.")
+                         .arg(count(s.referencesAdded, "reference", "references"),
+                              count(s.quotationsAdded, "quotation", "quotations"));
+        lines << QStringLiteral("%1 already in the project, not added again.")
+                     .arg(count(s.duplicatesSkipped, "duplicate", "duplicates"));
+        if (s.valuesInExtraFieldsOnly)
+            lines << QStringLiteral("%1 too long for %2 field, kept whole in the extra fields.")
+                         .arg(count(s.valuesInExtraFieldsOnly, "value was", "values were"),
+                              QLatin1String(s.valuesInExtraFieldsOnly == 1 ? "its" : "their"));
+        break;
+    }
+    }
+    if (!s.skipped.empty()) {
+        lines << QStringLiteral("%1 skipped:")
+                     .arg(s.skipped.size() == 1
+                              ? QStringLiteral("1 entry")
+                              : QStringLiteral("%1 entries").arg(s.skipped.size()));
+        for (const SkippedEntry& e : s.skipped) {
+            QString where = QStringLiteral("%1, line %2").arg(e.file).arg(e.line);
+            if (!e.key.isEmpty())
+                where += QStringLiteral(" (%1)").arg(e.key);
+            lines << QStringLiteral("  %1: %2").arg(where, e.reason);
+        }
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+} // namespace quirelle::interchange

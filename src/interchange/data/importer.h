@@ -1,0 +1,64 @@
+// Importing a reference file into the open project: all entries in one transaction, authors and
+// keywords reused where they exist, papers already in the project counted and left alone, and a
+// summary of what was stored and what was skipped.
+#pragma once
+
+#include "db/database.h"
+#include "interchange/data/formats.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace quirelle::interchange {
+
+// An entry that was not stored, and why: broken syntax, or no title.
+struct SkippedEntry
+{
+    QString file;
+    int line = 0;
+    QString key;
+    QString reason;
+};
+
+struct ImportSummary
+{
+    enum class Outcome {
+        Imported,   // the file was read; what it held is stored (entries skipped aside)
+        Unreadable, // no entry could be read from it; nothing stored
+        Cancelled,  // stopped through the progress callback; nothing stored
+        Failed,     // the project refused a change; nothing stored
+    };
+
+    QString file;
+    Format format = Format::BibTeX;
+    Outcome outcome = Outcome::Imported;
+    QString message; // why nothing was stored, when nothing was
+
+    int entriesRead = 0;
+    int papersAdded = 0;
+    int authorsAdded = 0;
+    int keywordsAdded = 0;
+    int referencesAdded = 0;
+    int quotationsAdded = 0;
+    int duplicatesSkipped = 0;
+    // Values that did not fit their described field and are kept whole in the extra fields.
+    int valuesInExtraFieldsOnly = 0;
+    std::vector<SkippedEntry> skipped;
+};
+
+// The summary as lines of text for a message box or the command line.
+QString summaryText(const ImportSummary& summary);
+
+// Imports the file, in the format its extension names unless one is given. No transaction may
+// be open: the import is one of its own (and creates the extra fields table when missing).
+ImportSummary importFile(db::Database& database, const QString& path,
+                         std::optional<Format> format = std::nullopt,
+                         const Progress& progress = {});
+
+// Imports text already read; `source` names it in the summary.
+ImportSummary importText(db::Database& database, const QString& text, Format format,
+                         const QString& source, const Progress& progress = {});
+
+} // namespace quirelle::interchange

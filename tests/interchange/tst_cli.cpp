@@ -1,0 +1,185 @@
+// The quirelle-cli program, run as a user runs it: exit status and messages for usage errors,
+// missing and damaged projects and unreadable files; import, export to standard output, and an
+// --output file that is replaced whole or not at all.
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+using namespace quirelle;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The program is built beside the library, in the build tree's src folder.
+QString program()
+{
+    return QDir(QCoreApplication::applicationDirPath())
+        .absoluteFilePath(QStringLiteral("../src/quirelle-cli"));
+}
+
+Run cli(const QStringList& args)
+{
+    QProcess p;
+    p.start(program(), args);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TstCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY2(QFileInfo(program()).isExecutable(), qPrintable(program())); }
+
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage:";
+        QTest::newRow("help after a command") << QStringList{"export", "-h"} << 0 << "Usage:";
+        QTest::newRow("nothing") << QStringList{} << 2 << "no command given";
+        QTest::newRow("unknown command") << QStringList{"merge", "p.mdb"} << 2 << "unknown command";
+        QTest::newRow("unknown option")
+            << QStringList{"export", "p.mdb", "--fast"} << 2 << "unknown option --fast";
+        QTest::newRow("export without format")
+            << QStringList{"export", "p.mdb"} << 2 << "needs --format";
+        QTest::newRow("unknown format") << QStringList{"export", "p.mdb", "--format", "endnote"}
+                                        << 2 << "unknown format endnote";
+        QTest::newRow("format without value")
+            << QStringList{"export", "p.mdb", "--format"} << 2 << "--format needs a value";
+        QTest::newRow("import without files")
+            << QStringList{"import", "p.mdb"} << 2 << "at least one file";
+        QTest::newRow("unknown extension")
+            << QStringList{"import", "p.mdb", "refs.txt"} << 2 << "give --format";
+    }
+    void usage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const Run r = cli(args);
+        QCOMPARE(r.status, status);
+        QVERIFY2((status == 0 ? r.out : r.err).contains(message), qPrintable(r.out + r.err));
+    }
+
+    // The project is never created here, and a file that is not a project is refused.
+    void badProject_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << QByteArray() << "does not exist";
+        QTest::newRow("not a database") << QByteArray("just some text\n") << "cannot be opened";
+        QTest::newRow("empty file") << QByteArray("") << "cannot be opened";
+        QTest::newRow("cut short")
+            << QByteArray("SQLite format 3\0\x10\0\x01\x01", 20) << "cannot be opened";
+    }
+    void badProject()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString project = dir.filePath(QStringLiteral("p.mdb"));
+        if (QByteArray(QTest::currentDataTag()) != "missing")
+            writeFile(project, content);
+        const QString bib = dir.filePath(QStringLiteral("a.bib"));
+        writeFile(bib, "@misc{k, title = {T}}");
+        for (const QStringList& args : {QStringList{"import", project, bib},
+                                        QStringList{"export", project, "--format", "ris"}}) {
+            const Run r = cli(args);
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.contains(message), qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+        }
+        QCOMPARE(readFile(project), content);
+        QCOMPARE(QFileInfo::exists(project), !content.isNull());
+    }
+
+    void projectWithoutTables()
+    {
+        QTemporaryDir dir;
+        const QString project = dir.filePath(QStringLiteral("p.mdb"));
+        test::sqliteShell(project, QStringLiteral("create table t(x);"));
+        const Run r = cli({"export", project, "--format", "bibtex"});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("has no table [Authors]")), qPrintable(r.err));
+    }
+
+    void importAndExport()
+    {
+        test::TempProject p;
+        p.db().Close(); // the program opens the file itself
+        const QString good = p.folder() + QStringLiteral("/good.bib");
+        const QString empty = p.folder() + QStringLiteral("/empty.ris");
+        const QString json = p.folder() + QStringLiteral("/refs.txt");
+        writeFile(good, "@article{w03, author = {Wendrake, Jonas}, title = {Tides}, year = 2003}\n"
+                        "@article{broken, title = {Open\n");
+        writeFile(empty, "");
+        writeFile(json, "[{\"id\": \"j1\", \"type\": \"book\", \"title\": \"From JSON\"}]");
+
+        Run r = cli({"import", p.file(), good});
+        QCOMPARE(r.status, 0); // read, with one entry skipped
+        QVERIFY2(r.out.contains(QStringLiteral("Added 1 paper, 1 author")), qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("good.bib, line 2 (broken)")));
+
+        // One file that cannot be read: the others are still imported, the status says it.
+        r = cli({"import", p.file(), empty, "--format=csljson", json});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.contains(QStringLiteral("empty.ris is empty")));
+        QVERIFY(r.out.contains(QStringLiteral("Added 1 paper")));
+        QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select count(*) from Papers")),
+                 QStringLiteral("2"));
+
+        r = cli({"export", p.file(), "--format", "bibtex"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains(QStringLiteral("@article{w03,\n  author = {Wendrake, Jonas}")));
+        QVERIFY(r.out.contains(QStringLiteral("@book{j1,")));
+        QVERIFY(r.err.isEmpty());
+
+        // --output writes the same text; an earlier file is kept when the writing fails.
+        const QString out = p.folder() + QStringLiteral("/out.bib");
+        QCOMPARE(cli({"export", p.file(), "--format", "bibtex", "--output", out}).status, 0);
+        QCOMPARE(QString::fromUtf8(readFile(out)), r.out);
+        const QString missingFolder = p.folder() + QStringLiteral("/no/such/folder/out.bib");
+        r = cli({"export", p.file(), "--format", "ris", "-o", missingFolder});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QStringLiteral("could not be written")));
+        QVERIFY(!QFileInfo::exists(missingFolder));
+        const QString taken = p.folder() + QStringLiteral("/taken");
+        QVERIFY(QDir().mkpath(taken));
+        QCOMPARE(cli({"export", p.file(), "--format", "ris", "--output", taken}).status, 1);
+        QVERIFY(QFileInfo(taken).isDir());
+        QCOMPARE(QDir(p.folder()).entryList(QDir::Files).size(), 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCli)
+#include "tst_cli.moc"

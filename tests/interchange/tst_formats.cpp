@@ -1,0 +1,458 @@
+// Reading and writing the reference formats: BibTeX syntax and its recovery from broken
+// entries, LaTeX to Unicode, names as BibTeX splits them, file encodings, RIS and CSL-JSON, and
+// the mapping of a reference onto a paper and back.
+#include "interchange/data/bibtex.h"
+#include "interchange/data/csljson.h"
+#include "interchange/data/latex.h"
+#include "interchange/data/mapping.h"
+#include "interchange/data/ris.h"
+#include "interchange/data/sourcetext.h"
+
+#include <QStringDecoder>
+#include <QTest>
+
+using namespace quirelle::interchange;
+
+namespace {
+
+QString namesText(const std::vector<PersonName>& names)
+{
+    QStringList out;
+    for (const PersonName& n : names)
+        out << n.family + QLatin1Char('|') + n.given + QLatin1Char('|') + n.suffix;
+    return out.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+class TstFormats : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void latexToUnicode_data()
+    {
+        QTest::addColumn<QString>("latex");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("braced umlaut") << "{\\\"o}ber"
+                                       << "öber";
+        QTest::newRow("acute with group") << "caf\\'{e}"
+                                          << "café";
+        QTest::newRow("eszett") << "Stra{\\ss}e"
+                                << "Straße";
+        QTest::newRow("escaped ampersand") << "Smith \\& Sons"
+                                           << "Smith & Sons";
+        QTest::newRow("en and em dash") << "1--10 and a---b"
+                                        << "1–10 and a—b";
+        QTest::newRow("case braces go") << "The {DNA} of {B}erlin"
+                                        << "The DNA of Berlin";
+        QTest::newRow("letter accent with blank") << "\\v c and \\c{c}"
+                                                  << "č and ç";
+        QTest::newRow("dotless i takes the accent") << "\\'{\\i}nt"
+                                                    << "ínt";
+        QTest::newRow("named letters") << "{\\o} {\\l}{\\ae} \\AA"
+                                       << "ø łæ Å";
+        QTest::newRow("formatting keeps its text") << "\\emph{Very} \\textbf{bold}"
+                                                   << "Very bold";
+        QTest::newRow("tie") << "J.~Smith" << QStringLiteral("J.\u00A0Smith");
+        QTest::newRow("quotes") << "``quoted''"
+                                << "“quoted”";
+        QTest::newRow("apostrophe stays") << "O'Brien"
+                                          << "O'Brien";
+        QTest::newRow("percent and underscore") << "50\\% of a\\_b"
+                                                << "50% of a_b";
+        QTest::newRow("math kept as written") << "$O(n \\log n)$"
+                                              << "O(n \\log n)";
+        QTest::newRow("sorting hint prints nothing") << "{\\noopsort{1973b}}1973"
+                                                     << "1973";
+        QTest::newRow("stray closing brace") << "a}b"
+                                             << "ab";
+        QTest::newRow("unclosed group") << "a{b"
+                                        << "ab";
+    }
+    void latexToUnicode()
+    {
+        QFETCH(QString, latex);
+        QFETCH(QString, text);
+        QCOMPARE(latex::toUnicode(latex), text);
+    }
+
+    // Whatever text is written as LaTeX reads back the same.
+    void latexRoundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("specials") << "100% {braces} \\back & $5 #1 a_b ~ ^";
+        QTest::newRow("dashes and ties") << QStringLiteral("1–2 — a\u00A0b -- x");
+        QTest::newRow("quotes") << "it's ``not'' a `x'";
+        QTest::newRow("unicode") << "Łukasiewicz Ødegaard Ó Súilleabháin 日本";
+    }
+    void latexRoundTrip()
+    {
+        QFETCH(QString, text);
+        QCOMPARE(latex::toUnicode(latex::fromUnicode(text)), text);
+        QVERIFY(latex::bracesBalanced(latex::fromUnicode(text)));
+    }
+
+    void names_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("names");
+        QTest::addColumn<bool>("etAl");
+        QTest::newRow("last, first") << "Wendrake, Jonas"
+                                     << "Wendrake|Jonas|" << false;
+        QTest::newRow("first last") << "Jonas Wendrake"
+                                    << "Wendrake|Jonas|" << false;
+        QTest::newRow("von last, jr, first") << "van der Berg, Jr, Piet"
+                                             << "van der Berg|Piet|Jr" << false;
+        QTest::newRow("first von last") << "Ludwig van Beethoven"
+                                        << "van Beethoven|Ludwig|" << false;
+        QTest::newRow("corporate") << "{World Health Organization}"
+                                   << "World Health Organization||" << false;
+        QTest::newRow("corporate with and") << "{Barnes and Noble} and Smith, A."
+                                            << "Barnes and Noble||; Smith|A.|" << false;
+        QTest::newRow("and others") << "Smith, A. and Jones, B. and others"
+                                    << "Smith|A.|; Jones|B.|" << true;
+        QTest::newRow("AND in capitals") << "Smith, A. AND Jones, B."
+                                         << "Smith|A.|; Jones|B.|" << false;
+        QTest::newRow("accented particle counts as lower case") << "Jean {\\'e}t Dupont"
+                                                                << "ét Dupont|Jean|" << false;
+        QTest::newRow("braced first word is no particle") << "{van} Gogh, Vincent"
+                                                          << "van Gogh|Vincent|" << false;
+        QTest::newRow("ties and accents") << "M{\\\"u}ller, J.~R."
+                                          << "Müller|J. R.|" << false;
+        QTest::newRow("single name") << "Aristotle"
+                                     << "Aristotle||" << false;
+    }
+    void names()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, names);
+        QFETCH(bool, etAl);
+        bool readEtAl = false;
+        const auto parsed = bibtex::parseNames(list, true, &readEtAl);
+        QCOMPARE(namesText(parsed), names);
+        QCOMPARE(readEtAl, etAl);
+        // Written back, the names read the same.
+        bool again = false;
+        QCOMPARE(
+            namesText(bibtex::parseNames(bibtex::formatNames(parsed, etAl, true), true, &again)),
+            names);
+        QCOMPARE(again, etAl);
+    }
+
+    void bibtexSyntax()
+    {
+        const QString text =
+            QStringLiteral("Text between entries is a comment, even with an @ sign.\n"
+                           "@string{ acm = \"ACM\" }\n"
+                           "@STRING(press = {Press})\n"
+                           "@preamble{ \"\\newcommand{\\noopsort}[1]{}\" }\n"
+                           "@comment{ @article{hidden, title = {Not an entry}} }\n"
+                           "@ARTICLE{concat,\n"
+                           "  TITLE = \"A \" # {Title} # \" by \" # acm,\n"
+                           "  publisher = acm # \" \" # press,\n"
+                           "  year = 2003, month = may,\n"
+                           "}\n"
+                           "@book(paren, title = {Round (brackets)}, year = {1999})\n"
+                           "@misc{quoted, title = \"Braces {\"quoted\"} inside\", note = {a, b}}\n"
+                           "@misc{dup, title = {First}, title = {Second}}\n"
+                           "");
+        const ParseResult r = bibtex::read(text);
+        QVERIFY(r.problems.empty());
+        QCOMPARE(r.references.size(), size_t(4));
+        const Reference& a = r.references[0];
+        QCOMPARE(a.type, QStringLiteral("article"));
+        QCOMPARE(a.key, QStringLiteral("concat"));
+        QCOMPARE(a.line, 6);
+        QCOMPARE(a.field(u"title"), QStringLiteral("A Title by ACM"));
+        QCOMPARE(a.field(u"publisher"), QStringLiteral("ACM Press"));
+        QCOMPARE(a.field(u"month"), QStringLiteral("May"));
+        QCOMPARE(r.references[1].field(u"title"), QStringLiteral("Round (brackets)"));
+        QCOMPARE(r.references[2].field(u"title"), QStringLiteral("Braces \"quoted\" inside"));
+        QCOMPARE(r.references[3].field(u"title"), QStringLiteral("First"));
+    }
+
+    // A broken entry costs that entry, never the next one; each is listed with its line.
+    void bibtexBrokenEntries_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QList<int>>("problemLines");
+        const QString good = QStringLiteral("@article{good, title = {Fine}}\n");
+        const QString next = QStringLiteral("@article{next, title = {Fine}}\n");
+        QTest::newRow("unbalanced brace") << "@article{bad, title = {Open\n  year = 2000}\n" + good
+                                          << QStringList{"good"} << QList<int>{1};
+        QTest::newRow("missing comma") << "@article{bad,\n title = {T}\n year = 2000}\n" + good
+                                       << QStringList{"good"} << QList<int>{1};
+        QTest::newRow("missing comma after key")
+            << "@article{bad title = {T}}\n" + good << QStringList{"good"} << QList<int>{1};
+        QTest::newRow("broken in the middle") << good + "@book{bad, title = {x}, year = }\n" + next
+                                              << QStringList{"good", "next"} << QList<int>{2};
+        QTest::newRow("truncated file")
+            << good + "@article{cut, title = {The en" << QStringList{"good"} << QList<int>{2};
+        QTest::newRow("unclosed quote")
+            << "@article{bad, title = \"Open}\n" + good << QStringList{"good"} << QList<int>{1};
+    }
+    void bibtexBrokenEntries()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, keys);
+        QFETCH(QList<int>, problemLines);
+        const ParseResult r = bibtex::read(text);
+        QStringList read;
+        for (const Reference& ref : r.references)
+            read << ref.key;
+        QCOMPARE(read, keys);
+        QList<int> lines;
+        for (const ParseProblem& p : r.problems)
+            lines << p.line;
+        QCOMPARE(lines, problemLines);
+    }
+
+    void bibtexCrossref()
+    {
+        const ParseResult r = bibtex::read(QStringLiteral(
+            "\n"
+            "@inproceedings{part, crossref = {Whole}, title = {A Part}, author = {Doe, J.}, "
+            "organization = {}}\n"
+            "@proceedings{whole, title = {The Proceedings}, year = 2001, publisher = {P},\n"
+            "  organization = {Org}, editor = {Ed, Itor}}\n"
+            ""));
+        QCOMPARE(r.references.size(), size_t(2));
+        const Reference& part = r.references[0];
+        QCOMPARE(part.field(u"title"), QStringLiteral("A Part"));
+        QCOMPARE(part.field(u"booktitle"), QStringLiteral("The Proceedings"));
+        QCOMPARE(part.field(u"year"), QStringLiteral("2001"));
+        QCOMPARE(part.field(u"publisher"), QStringLiteral("P"));
+        QCOMPARE(part.field(u"organization"), QString()); // its own, empty, wins
+        QCOMPARE(namesText(part.editors), QStringLiteral("Ed|Itor|"));
+    }
+
+    void encodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<bool>("binary");
+        const QString text = QStringLiteral("@misc{k, title = {Müller}}");
+        QTest::newRow("utf-8") << text.toUtf8() << "UTF-8" << false;
+        QTest::newRow("utf-8 with mark")
+            << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << "UTF-8" << false;
+        QTest::newRow("latin-1 without a line") << text.toLatin1() << "ISO-8859-1" << false;
+        QTest::newRow("encoding line") << QByteArray("% Encoding: windows-1252\n") + text.toLatin1()
+                                       << "windows-1252" << false;
+        QStringEncoder le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+        QTest::newRow("utf-16 with mark") << QByteArray(le(text)) << "UTF-16LE" << false;
+        QStringEncoder be(QStringEncoder::Utf16BE);
+        QTest::newRow("utf-16 without mark") << QByteArray(be(text)) << "UTF-16BE" << false;
+        QTest::newRow("binary") << QByteArray("\x7f"
+                                              "ELF\x02\x01\x01\0\0\0\0\0\x03\0>\0",
+                                              16)
+                                << "" << true;
+    }
+    void encodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, encoding);
+        QFETCH(bool, binary);
+        const SourceText s = decodeSource(bytes);
+        QCOMPARE(s.binary, binary);
+        if (binary)
+            return;
+        QCOMPARE(s.encoding, encoding);
+        const ParseResult r = bibtex::read(s.text);
+        QCOMPARE(r.references.size(), size_t(1));
+        QCOMPARE(r.references[0].field(u"title"), QStringLiteral("Müller"));
+    }
+
+    void ris()
+    {
+        const QString text = QStringLiteral(
+            "\uFEFFProvider: a test\r\n\r\n"
+            "TY  - JOUR\r\nAU  - Wendrake, Jonas\r\nA1  - O'Neill, Ann, Jr\r\n"
+            "T1  - Tidal [brackets] and 'quotes'\r\nJO  - Journal of Tides\r\n"
+            "PY  - 2003///\r\nKW  - tides\r\nKW  - moons; orbits\r\nAB  - First line\r\n"
+            "  continued here\r\nSP  - 10\r\nEP  - 19\r\nDO  - 10.1000/xyz\r\n"
+            "UR  - https://example.org/a\r\nER  - \r\n"
+            "TY  - CHAP\nTI  - A chapter\nT2  - The Book\nY1  - 2010/05/01/Spring\n"
+            "DA  - 2010/05/01\nER  - \n"
+            "TY  - RPRT\nTI  - Never ended\n"
+            "TY  - NEWS\nTI  - Headline\nPY  - 1999\nER  - \n");
+        const ParseResult r = ris::read(text);
+        QCOMPARE(r.references.size(), size_t(3));
+        QCOMPARE(r.problems.size(), size_t(1));
+        QCOMPARE(r.problems[0].line, 24);
+        const Reference& a = r.references[0];
+        QCOMPARE(a.type, QStringLiteral("article"));
+        QCOMPARE(namesText(a.authors), QStringLiteral("Wendrake|Jonas|; O'Neill|Ann|Jr"));
+        QCOMPARE(a.field(u"title"), QStringLiteral("Tidal [brackets] and 'quotes'"));
+        QCOMPARE(a.field(u"journal"), QStringLiteral("Journal of Tides"));
+        QCOMPARE(a.field(u"year"), QStringLiteral("2003"));
+        QCOMPARE(a.field(u"keywords"), QStringLiteral("tides, moons; orbits"));
+        QCOMPARE(a.field(u"abstract"), QStringLiteral("First line continued here"));
+        QCOMPARE(a.field(u"pages"), QStringLiteral("10–19"));
+        QCOMPARE(a.field(u"doi"), QStringLiteral("10.1000/xyz"));
+        const Reference& b = r.references[1];
+        QCOMPARE(b.type, QStringLiteral("inbook"));
+        QCOMPARE(b.field(u"booktitle"), QStringLiteral("The Book"));
+        QCOMPARE(b.field(u"date"), QStringLiteral("2010-05-01"));
+        QCOMPARE(r.references[2].field(u"entrysubtype"), QStringLiteral("newspaper"));
+        QCOMPARE(publicationTypeOf(r.references[2].type, r.references[2].field(u"entrysubtype")),
+                 QStringLiteral("News Article"));
+    }
+
+    void cslJson()
+    {
+        const QString text = QStringLiteral(
+            "[\n"
+            "  {\"id\": \"w03\", \"type\": \"article-journal\", \"title\": \"Tides\",\n"
+            "   \"author\": [{\"family\": \"Wendrake\", \"given\": \"Jonas\"},\n"
+            "              {\"literal\": \"World Health Organization\"},\n"
+            "              {\"family\": \"Beethoven\", \"given\": \"Ludwig\", "
+            "\"non-dropping-particle\": \"van\"}],\n"
+            "   \"issued\": {\"date-parts\": [[2003, 5, 1]]}, \"container-title\": \"Journal of "
+            "Tides\",\n"
+            "   \"DOI\": \"10.1/x\", \"URL\": \"https://example.org\", \"keyword\": \"tides, "
+            "moons\",\n"
+            "   \"volume\": 12, \"custom\": {\"rating\": \"A\", \"quotations\": [\"One.\", "
+            "\"Two.\"]}},\n"
+            "  {\"id\": 7, \"type\": \"chapter\", \"title\": \"Raw date\", \"issued\": {\"raw\": "
+            "\"Spring 2004\"}},\n"
+            "  {\"id\": \"lit\", \"type\": \"speech\", \"title\": \"Literal\", \"issued\": "
+            "{\"literal\": \"circa 1900\"}},\n"
+            "  \"not an item\"\n"
+            "]");
+        const ParseResult r = csljson::read(text);
+        QCOMPARE(r.references.size(), size_t(3));
+        QCOMPARE(r.problems.size(), size_t(1));
+        const Reference& a = r.references[0];
+        QCOMPARE(a.key, QStringLiteral("w03"));
+        QCOMPARE(a.type, QStringLiteral("article"));
+        QCOMPARE(
+            namesText(a.authors),
+            QStringLiteral("Wendrake|Jonas|; World Health Organization||; van Beethoven|Ludwig|"));
+        QCOMPARE(a.field(u"date"), QStringLiteral("2003-05-01"));
+        QCOMPARE(a.field(u"journal"), QStringLiteral("Journal of Tides"));
+        QCOMPARE(a.field(u"volume"), QStringLiteral("12"));
+        QCOMPARE(a.field(u"ranking"), QStringLiteral("A"));
+        QCOMPARE(a.field(u"quotations"), QStringLiteral("One.\nTwo."));
+        QCOMPARE(r.references[1].key, QStringLiteral("7"));
+        QCOMPARE(r.references[1].field(u"year"), QStringLiteral("Spring 2004"));
+        QCOMPARE(r.references[2].type, QStringLiteral("speech"));
+        QCOMPARE(r.references[2].field(u"year"), QStringLiteral("circa 1900"));
+
+        QVERIFY(!csljson::read(QStringLiteral("[{\"id\": 1,")).problems.empty());
+        QVERIFY(csljson::read(QStringLiteral("@article{x, title={y}}")).references.empty());
+    }
+
+    // What the described fields hold, and what goes whole to the extra fields.
+    void mapping()
+    {
+        Reference r;
+        r.type = QStringLiteral("inproceedings");
+        r.key = QStringLiteral("k1");
+        r.authors = {{QString(35, QChar(u'Ł')), QStringLiteral("Ann"), {}},
+                     {QStringLiteral("Smith"), QStringLiteral("Bo"), QStringLiteral("Jr")}};
+        const QString longTitle = QString(99, QChar(u'x')) + QStringLiteral("😀😀");
+        r.fields = {{"title", longTitle},
+                    {"year", "2003a"},
+                    {"booktitle", "Proc"},
+                    {"publisher", "Pub"},
+                    {"keywords", "alpha; beta, " + QString(60, QChar(u'k'))},
+                    {"ranking", "B"},
+                    {"readstatus", "skimmed"},
+                    {"volume", "7"},
+                    {"cites", "a, b"},
+                    {"quotations", "One\nTwo"}};
+        int cut = 0;
+        const PaperData p = toPaper(r, &cut);
+        // Title, surname, keyword and year did not fit.
+        QCOMPARE(cut, 4);
+        QCOMPARE(codePoints(p.title), 100);
+        QCOMPARE(p.title, longTitle.left(101)); // cut after the first emoji, not inside it
+        QCOMPARE(p.year, QStringLiteral("2003"));
+        QCOMPARE(p.publicationName, QStringLiteral("Proc"));
+        QCOMPARE(p.publicationType, QString());
+        QCOMPARE(p.authors.front().surname, QString(30, QChar(u'Ł')));
+        QCOMPARE(p.authors.back().forenames, QStringLiteral("Bo, Jr"));
+        QCOMPARE(p.keywords.size(), 3);
+        QCOMPARE(p.rating, QStringLiteral("B"));
+        QCOMPARE(p.status, QStringLiteral("skimmed"));
+        QCOMPARE(p.quotations, QStringList({"One", "Two"}));
+        QCOMPARE(p.cites, QStringList({"a", "b"}));
+        for (const char* kept : {"citationkey", "entrytype", "title", "year", "booktitle",
+                                 "publisher", "keywords", "volume", "author"})
+            QVERIFY2(p.hasExtra(QString::fromLatin1(kept)), kept);
+
+        // Back unchanged, the reference is the one read.
+        const Reference back = toReference(p);
+        QCOMPARE(back.type, r.type);
+        QCOMPARE(namesText(back.authors), namesText(r.authors));
+        for (const auto& [name, value] : r.fields)
+            QCOMPARE(back.field(name), value);
+
+        // A described field changed in the program wins over its extra value.
+        PaperData edited = p;
+        edited.title = QStringLiteral("Edited");
+        edited.publicationName = QStringLiteral("Other proc");
+        edited.publicationType = QStringLiteral("Book");
+        edited.authors.pop_back();
+        const Reference e = toReference(edited);
+        QCOMPARE(e.field(u"title"), QStringLiteral("Edited"));
+        QCOMPARE(e.field(u"booktitle"), QStringLiteral("Other proc"));
+        QCOMPARE(e.field(u"publisher"), QStringLiteral("Pub"));
+        QCOMPARE(e.type, QStringLiteral("book"));
+        QCOMPARE(e.authors.size(), size_t(1));
+    }
+
+    void publicationTypes_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("subtype");
+        QTest::addColumn<QString>("publication");
+        QTest::newRow("article") << "article"
+                                 << ""
+                                 << "Professional Journal";
+        QTest::newRow("magazine") << "article"
+                                  << "magazine"
+                                  << "News Article";
+        QTest::newRow("book") << "book"
+                              << ""
+                              << "Book";
+        QTest::newRow("chapter") << "incollection"
+                                 << ""
+                                 << "Book";
+        QTest::newRow("thesis") << "phdthesis"
+                                << ""
+                                << "University White Paper";
+        QTest::newRow("tech report") << "techreport"
+                                     << ""
+                                     << "University White Paper";
+        QTest::newRow("web page") << "online"
+                                  << ""
+                                  << "Website";
+        QTest::newRow("manual") << "manual"
+                                << ""
+                                << "Business White Paper";
+        QTest::newRow("other") << "inproceedings"
+                               << ""
+                               << "";
+    }
+    void publicationTypes()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, subtype);
+        QFETCH(QString, publication);
+        QCOMPARE(publicationTypeOf(type, subtype), publication);
+        // A paper typed in the program is written as a type that maps back to its own.
+        if (!publication.isEmpty()) {
+            PaperData p;
+            p.title = QStringLiteral("T");
+            p.publicationType = publication;
+            const Reference r = toReference(p);
+            QCOMPARE(publicationTypeOf(r.type, r.field(u"entrysubtype")), publication);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TstFormats)
+#include "tst_formats.moc"

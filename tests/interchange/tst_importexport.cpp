@@ -1,0 +1,444 @@
+// Importing into a project and exporting from it: the rows written as the windows write them,
+// authors and keywords reused, duplicates left alone, all or nothing for broken, cancelled and
+// hostile input, the extra fields table, citation keys, and atomic export files. Each test
+// starts from a fresh project; the file is checked with the sqlite3 shell.
+#include "interchange/data/exporter.h"
+#include "interchange/data/extrafields.h"
+#include "interchange/data/importer.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QTest>
+
+using namespace quirelle;
+using namespace quirelle::interchange;
+
+namespace {
+
+QString sql(test::TempProject& p, const QString& query)
+{
+    return test::sqliteShell(p.file(), query);
+}
+
+ImportSummary importBib(test::TempProject& p, const QString& text, const Progress& progress = {})
+{
+    ensureExtraFieldsTable(p.db());
+    return importText(p.db(), text, Format::BibTeX, QStringLiteral("test.bib"), progress);
+}
+
+QString exported(test::TempProject& p, Format format, std::optional<QList<qint32>> ids = {})
+{
+    ensureExtraFieldsTable(p.db());
+    QByteArray text;
+    const ExportResult r = exportText(p.db(), {format, std::move(ids)}, text);
+    if (r.outcome != ExportResult::Outcome::Written)
+        qWarning() << r.message;
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+class TstImportExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rowsAsTheWindowsWriteThem()
+    {
+        test::TempProject p;
+        // An author and a keyword the project has already, in other letter case.
+        test::addRow(p.db(), QStringLiteral("Authors"),
+                     {{"Surname", "wendrake"}, {"Forenames", "JONAS"}, {"Occupation", "Don"}});
+        test::addRow(p.db(), QStringLiteral("Keywords"), {{"Keyword", "Tides"}});
+        const ImportSummary s =
+            importBib(p, QStringLiteral("@article{w03, author = {Wendrake, Jonas and "
+                                        "O'Neill, Ann}, title = {Tidal Moons},\n"
+                                        "  journal = {J. Tides}, year = 2003, keywords = "
+                                        "{tides; moons}, ranking = {A},\n"
+                                        "  readstatus = {read}, quotations = {First "
+                                        "quote.\nSecond quote.}, cites = {o05, nowhere}}\n"
+                                        "@book{o05, author = {O'Neill, Ann}, title = "
+                                        "{Orbits}, publisher = {Press}, year = 2005}\n"));
+        QCOMPARE(s.outcome, ImportSummary::Outcome::Imported);
+        QCOMPARE(s.papersAdded, 2);
+        QCOMPARE(s.authorsAdded, 1);
+        QCOMPARE(s.keywordsAdded, 1);
+        QCOMPARE(s.referencesAdded, 1);
+        QCOMPARE(s.quotationsAdded, 2);
+        QCOMPARE(s.duplicatesSkipped, 0);
+
+        QCOMPARE(sql(p, "select [Paper ID], Title, Year, Status, Rating, [Publication Type], "
+                        "[Publication name], Summary is null from Papers order by 1"),
+                 QStringLiteral("1|Tidal Moons|2003|read|A|Professional Journal|J. Tides|1\n"
+                                "2|Orbits|2005|||Book|Press|1"));
+        // A new author has every box written, "" when empty; a new keyword leaves its
+        // definition and origin Null.
+        QCOMPARE(sql(p, "select [Author ID], Surname, Forenames, Occupation = '', Location = '' "
+                        "from Authors order by 1"),
+                 QStringLiteral("1|wendrake|JONAS|0|\n2|O'Neill|Ann|1|1"));
+        QCOMPARE(sql(p, "select Keyword, Definition is null, Origin is null from Keywords "
+                        "order by [Keyword ID]"),
+                 QStringLiteral("Tides|1|1\nmoons|1|1"));
+        // Links hold ids as decimal text; the keyword's and the cited paper's id go into the
+        // numbered field.
+        QCOMPARE(sql(p, "select [Paper ID], [Author ID], typeof([Author ID]) from [Paper Authors "
+                        "List] order by rowid"),
+                 QStringLiteral("1|1|text\n1|2|text\n2|2|text"));
+        QCOMPARE(sql(p, "select [Paper ID], [Keywords ID], Keyword is null from [Paper Keywords "
+                        "List] order by rowid"),
+                 QStringLiteral("1|1|1\n1|2|1"));
+        QCOMPARE(sql(p, "select [Paper ID], [Reference ID] from [Paper References List]"),
+                 QStringLiteral("1|2"));
+        QCOMPARE(sql(p, "select [Paper ID], Statement from [Paper Statements List] order by 1"),
+                 QStringLiteral("1|First quote.\n1|Second quote."));
+        // The key that names no paper is kept for the export.
+        QCOMPARE(sql(p, "select [Field Name], Value from [Paper Extra Fields] where [Paper ID] = "
+                        "'1' order by rowid"),
+                 QStringLiteral("citationkey|w03\nentrytype|article\ncites|nowhere"));
+
+        // Exported, the paper lists what it references, the kept key included.
+        const QString bib = exported(p, Format::BibTeX);
+        QVERIFY(bib.contains(QStringLiteral("cites = {o05, nowhere}")));
+        QVERIFY(bib.contains(QStringLiteral("quotations = {First quote.\nSecond quote.}")));
+        QVERIFY(bib.contains(QStringLiteral("ranking = {A}")));
+    }
+
+    // Hand-made entries: what lands in the described fields, the links and the extra fields.
+    void trickyFile()
+    {
+        test::TempProject p;
+        ensureExtraFieldsTable(p.db());
+        const ImportSummary s = importFile(p.db(), QFINDTESTDATA("data/tricky.bib"));
+        QCOMPARE(s.papersAdded, 6);
+        QCOMPARE(s.referencesAdded, 2);
+        QCOMPARE(s.quotationsAdded, 2);
+        // The long title.
+        QCOMPARE(s.valuesInExtraFieldsOnly, 1);
+        QCOMPARE(sql(p, "select Title, Year, Rating, Status, [Publication Type], [Publication "
+                        "name] from Papers order by [Paper ID]"),
+                 QStringLiteral("Tidal Moons: the O'Brien [revised] “model” of 100% & more: A "
+                                "second look|2003|B|skimmed|Professional Journal|Journal of Tidal "
+                                "Research (Series B)\n"
+                                "A chapter whose title is far too long to fit into the one "
+                                "hundred characters that the project keeps |2010|||Book|The Whole "
+                                "Book\n"
+                                "The Whole Book|2010|||Book|Press of the University of Somewhere "
+                                "in a Very Long Named Place and the Association of Others\n"
+                                "Résumé of DNA in Ödegaard's basin|1999|||University White "
+                                "Paper|Kyoto University\n"
+                                "A web page||||Website|Example Org\n"
+                                "Anonymous note|||||"));
+        QCOMPARE(sql(p, "select Surname || ',' || Forenames from Authors order by [Author ID]"),
+                 QStringLiteral("Wendrake,Jonas\nvan der Berg,Piet, Jr\nWorld Health "
+                                "Organization,\nOkafor,Chidi\nO'Neill,Ann\nHaddad,Samira\n"
+                                "Nakamura,Yuki"));
+        QCOMPARE(sql(p, "select Keyword from Keywords order by [Keyword ID]"),
+                 QStringLiteral("tides\nmoons\nOrbital mechanics"));
+        QCOMPARE(
+            sql(p, "select [Paper ID], [Reference ID] from [Paper References List] order by 1"),
+            QStringLiteral("1|2\n2|1"));
+        QCOMPARE(sql(p, "select Summary from Papers where [Paper ID] = 1"),
+                 QStringLiteral("Spread over several lines, with ümlauts, é, ß and Łukasiewicz."));
+        // Values without a described field, or too long for one, kept whole.
+        QCOMPARE(sql(p, "select [Field Name] || '=' || Value from [Paper Extra Fields] where "
+                        "[Paper ID] = '1' order by rowid"),
+                 QStringLiteral("citationkey=Wendrake2003\nentrytype=article\n"
+                                "author=Wendrake, Jonas and van der Berg, Jr, Piet and {World "
+                                "Health Organization} and others\n"
+                                "title=Tidal Moons: the O'Brien [revised] “model” of 100% & more\n"
+                                "subtitle=A second look\nmonth=May\npages=10–19\n"
+                                "doi=10.1000/j.tides.2003.05_01\n"
+                                "url=https://example.org/a_b%20c?x=1&y=2\ncites=NotInThisFile"));
+        QCOMPARE(sql(p, "select Value from [Paper Extra Fields] where [Paper ID] = '5' and "
+                        "[Field Name] = 'year'"),
+                 QStringLiteral("in press"));
+        // Formats without a subtitle get the whole title.
+        QVERIFY(exported(p, Format::Ris)
+                    .contains(QStringLiteral("TI  - Tidal Moons: the O'Brien [revised] “model” of "
+                                             "100% & more: A second look\r\n")));
+        QVERIFY(exported(p, Format::CslJson)
+                    .contains(QStringLiteral("\"title\": \"Tidal Moons: the O'Brien [revised] "
+                                             "“model” of 100% & more: A second look\"")));
+    }
+
+    void duplicates_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("duplicate");
+        QTest::newRow("same doi, other title")
+            << "@misc{x, title = {Other}, doi = {https://doi.org/10.1/ABC}}" << true;
+        QTest::newRow("same key, other title") << "@misc{Orig2003, title = {Other}}" << true;
+        QTest::newRow("title apart from case, blanks and punctuation")
+            << "@misc{x, title = {the  ORIGINAL title!}, year = 2003, author = {WENDRAKE, J.}}"
+            << true;
+        QTest::newRow("other year") << "@misc{x, title = {The Original Title}, year = 2004, "
+                                       "author = {Wendrake, J.}}"
+                                    << false;
+        QTest::newRow("other first author")
+            << "@misc{x, title = {The Original Title}, year = 2003, author = {Smith, J.}}" << false;
+    }
+    void duplicates()
+    {
+        QFETCH(QString, entry);
+        QFETCH(bool, duplicate);
+        test::TempProject p;
+        QCOMPARE(importBib(p, QStringLiteral("@article{Orig2003, title = {The Original Title}, "
+                                             "year = 2003, author = {Wendrake, Jonas},\n"
+                                             "  doi = {10.1/abc}}"))
+                     .papersAdded,
+                 1);
+        const ImportSummary s = importBib(p, entry);
+        QCOMPARE(s.duplicatesSkipped, duplicate ? 1 : 0);
+        QCOMPARE(s.papersAdded, duplicate ? 0 : 1);
+        QCOMPARE(test::countRows(p.db(), QStringLiteral("Papers")), duplicate ? 1 : 2);
+        QVERIFY(summaryText(s).contains(QStringLiteral("%1 already in the project")
+                                            .arg(duplicate ? "1 duplicate" : "0 duplicates")));
+
+        // Entries of one file are distinct papers even under one title and key; the later one's
+        // key gets a letter that no paper has yet.
+        importBib(p, QStringLiteral("@misc{TwinA, title = {Older}}"));
+        const ImportSummary twice = importBib(
+            p, QStringLiteral("@misc{twin, title = {Twin}}\n@misc{twin, title = {Twin}}"));
+        QCOMPARE(twice.papersAdded, 2);
+        QCOMPARE(
+            sql(p,
+                "select Value from [Paper Extra Fields] where Value like 'twin%' order by rowid"),
+            QStringLiteral("TwinA\ntwin\ntwinb"));
+    }
+
+    // Input from which nothing can be stored stores nothing and says why.
+    void nothingStored_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("empty") << QByteArray() << int(ImportSummary::Outcome::Unreadable);
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 24)
+                                << int(ImportSummary::Outcome::Unreadable);
+        QTest::newRow("another format") << QByteArray("TY  - JOUR\nTI  - A RIS record\nER  - \n")
+                                        << int(ImportSummary::Outcome::Unreadable);
+        QTest::newRow("only a truncated entry")
+            << QByteArray("@article{cut, title = {The beginning of")
+            << int(ImportSummary::Outcome::Unreadable);
+    }
+    void nothingStored()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, outcome);
+        test::TempProject p;
+        ensureExtraFieldsTable(p.db());
+        const QString path = p.folder() + QStringLiteral("/input.bib");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        const ImportSummary s = importFile(p.db(), path);
+        QCOMPARE(int(s.outcome), outcome);
+        QVERIFY(!s.message.isEmpty());
+        QVERIFY(summaryText(s).contains(s.message));
+        QCOMPARE(sql(p, "select count(*) from Papers"), QStringLiteral("0"));
+    }
+
+    // A cancelled import and one the project refuses halfway store nothing at all.
+    void allOrNothing()
+    {
+        test::TempProject p;
+        QString text;
+        for (int i = 0; i < 300; ++i)
+            text += QStringLiteral("@misc{k%1, title = {Paper %1}, author = {A%1, B}}\n").arg(i);
+        int calls = 0;
+        const ImportSummary cancelled = importBib(p, text, [&](qsizetype done, qsizetype total) {
+            Q_UNUSED(total);
+            ++calls;
+            return done < 200;
+        });
+        QCOMPARE(cancelled.outcome, ImportSummary::Outcome::Cancelled);
+        QCOMPARE(cancelled.papersAdded, 0);
+        QVERIFY(calls > 1);
+        for (const char* table :
+             {"Papers", "Authors", "[Paper Authors List]", "[Paper Extra Fields]"})
+            QCOMPARE(sql(p, QStringLiteral("select count(*) from %1").arg(table)),
+                     QStringLiteral("0"));
+
+        // A read-only project refuses the first row: nothing is stored, and the summary says so.
+        p.db().Close();
+        auto readOnly = db::Database::OpenDatabase(p.file(), true);
+        const ImportSummary refused =
+            importText(*readOnly, text, Format::BibTeX, QStringLiteral("x.bib"));
+        QCOMPARE(refused.outcome, ImportSummary::Outcome::Failed);
+        QCOMPARE(refused.papersAdded, 0);
+        QCOMPARE(sql(p, "select count(*) from Papers"), QStringLiteral("0"));
+    }
+
+    // Hostile input is stored exactly as the summary says.
+    void hostileInput()
+    {
+        test::TempProject p;
+        const QString odd = QStringLiteral("O'Br[ie]n's \"quoted\" (x) *?# %");
+        const QString longTitle = QString(10000, QChar(u'T'));
+        QString text = QStringLiteral("@article{odd, title = {%1}, author = {%1, %1},\n"
+                                      "  journal = {%1}, keywords = {%1}, note = {%1}}\n"
+                                      "@misc{long, title = {%2}}\n")
+                           .arg(odd, longTitle);
+        // A broken entry between good ones costs only itself.
+        text += QStringLiteral("@misc{broken, title = {unclosed\n@misc{after, title = {After}}\n");
+        // A 50 MB abstract.
+        text += QStringLiteral("@misc{big, title = {Big}, abstract = {") +
+                QString(50 * 1024 * 1024, QChar(u'a')) + QStringLiteral("}}\n");
+        const ImportSummary s = importBib(p, text);
+        QCOMPARE(s.outcome, ImportSummary::Outcome::Imported);
+        QCOMPARE(s.papersAdded, 4);
+        QCOMPARE(s.skipped.size(), size_t(1));
+        QCOMPARE(s.skipped[0].line, 4);
+        QCOMPARE(s.valuesInExtraFieldsOnly, 1);
+        QCOMPARE(sql(p, "select count(*) from Papers"), QStringLiteral("4"));
+        QCOMPARE(sql(p, "select length(Title) from Papers where Title like 'TTT%'"),
+                 QStringLiteral("100"));
+        QCOMPARE(sql(p, "select length(Value) from [Paper Extra Fields] where [Field Name] = "
+                        "'title'"),
+                 QStringLiteral("10000"));
+        QCOMPARE(sql(p, "select length(Summary) from Papers where Title = 'Big'"),
+                 QString::number(50 * 1024 * 1024));
+        const QString decoded = odd;
+        QCOMPARE(
+            sql(p, "select Title || '|' || [Publication name] from Papers where [Paper ID] = 1"),
+            decoded + QLatin1Char('|') + decoded);
+        QCOMPARE(sql(p, "select Surname from Authors"), decoded.left(30));
+    }
+
+    void utf16File()
+    {
+        test::TempProject p;
+        ensureExtraFieldsTable(p.db());
+        QStringEncoder encode(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+        const QString path = p.folder() + QStringLiteral("/wide.bib");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(encode(QStringLiteral("@misc{w, title = {Größe}, author = {Ødegaard, Åse}}")));
+        f.close();
+        const ImportSummary s = importFile(p.db(), path);
+        QCOMPARE(s.papersAdded, 1);
+        QCOMPARE(sql(p, "select Title from Papers"), QStringLiteral("Größe"));
+        QCOMPARE(sql(p, "select Surname || ',' || Forenames from Authors"),
+                 QStringLiteral("Ødegaard,Åse"));
+    }
+
+    void extraFieldsTable()
+    {
+        test::TempProject p;
+        ensureExtraFieldsTable(p.db()); // there already: nothing happens
+        ensureExtraFieldsTable(p.db());
+        QVERIFY(sql(p, "select sql from sqlite_master where name = 'Paper Extra Fields'")
+                    .contains(QStringLiteral("VARCHAR(100)")));
+        importBib(p, QStringLiteral("@misc{a, title = {A}, volume = 1}\n"
+                                    "@misc{b, title = {B}, volume = 2}"));
+        {
+            // Inside a transaction that is rolled back, the rows stay.
+            db::Transaction t(p.db());
+            deleteExtraFields(p.db(), 1);
+        }
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where [Paper ID] = '1'"),
+                 QStringLiteral("3"));
+        deleteExtraFields(p.db(), 1);
+        QCOMPARE(sql(p, "select [Paper ID], count(*) from [Paper Extra Fields] group by 1"),
+                 QStringLiteral("2|3"));
+        // "" is a value.
+        importBib(p, QStringLiteral("@misc{c, title = {C}, note = {}}"));
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where Value = ''"),
+                 QStringLiteral("1"));
+    }
+
+    // Papers typed in the program get readable keys on their first export, kept ever after.
+    void citationKeys()
+    {
+        test::TempProject p;
+        const auto paper = [&](const QString& title, const QString& year, qint64 author) {
+            const qint64 id =
+                test::addRow(p.db(), QStringLiteral("Papers"), {{"Title", title}, {"Year", year}});
+            if (author)
+                test::addRow(
+                    p.db(), QStringLiteral("Paper Authors List"),
+                    {{"Paper ID", QString::number(id)}, {"Author ID", QString::number(author)}});
+            return id;
+        };
+        const qint64 author = test::addRow(p.db(), QStringLiteral("Authors"),
+                                           {{"Surname", "Ó Wéndrake"}, {"Forenames", "Jo"}});
+        const qint64 a = paper(QStringLiteral("First"), QStringLiteral("2003"), author);
+        const qint64 b = paper(QStringLiteral("Second"), QStringLiteral("2003"), author);
+        const qint64 c = paper(QStringLiteral("42 Nameless"), QString(), 0);
+        test::addRow(p.db(), QStringLiteral("Paper References List"),
+                     {{"Paper ID", QString::number(c)}, {"Reference ID", b}});
+
+        // Exporting one paper gives keys to it and to the paper it cites.
+        const QString one = exported(p, Format::BibTeX, QList<qint32>{qint32(c)});
+        QVERIFY(one.contains(QStringLiteral("@misc{Nameless,")));
+        QVERIFY(one.contains(QStringLiteral("cites = {OWendrake2003}")));
+        QVERIFY(!one.contains(QStringLiteral("{First}")));
+        const QString all = exported(p, Format::BibTeX);
+        QVERIFY(all.contains(QStringLiteral(
+            "@misc{OWendrake2003a,\n  author = {Ó Wéndrake, Jo},\n  title = {First}")));
+        QCOMPARE(sql(p, "select [Paper ID], Value from [Paper Extra Fields] order by 1"),
+                 QStringLiteral("%1|OWendrake2003a\n%2|OWendrake2003\n%3|Nameless")
+                     .arg(a)
+                     .arg(b)
+                     .arg(c));
+        QCOMPARE(exported(p, Format::BibTeX), all);
+        // RIS and CSL-JSON carry the same keys.
+        QVERIFY(exported(p, Format::Ris).contains(QStringLiteral("ID  - OWendrake2003a")));
+        QVERIFY(exported(p, Format::CslJson).contains(QStringLiteral("\"id\": \"Nameless\"")));
+    }
+
+    // A value edited in the program is written instead of the longer one it was cut from.
+    void editWins()
+    {
+        test::TempProject p;
+        importBib(p, QStringLiteral("@article{k, title = {%1}, journal = {J}, year = {2003a}}")
+                         .arg(QString(150, QChar(u'L'))));
+        QVERIFY(exported(p, Format::BibTeX).contains(QString(150, QChar(u'L'))));
+        sql(p, "update Papers set Title = 'Short', Year = '1999', [Publication Type] = 'Book'");
+        const QString bib = exported(p, Format::BibTeX);
+        QVERIFY(bib.contains(QStringLiteral("@book{k,")));
+        QVERIFY(bib.contains(QStringLiteral("title = {Short}")));
+        QVERIFY(bib.contains(QStringLiteral("year = {1999}")));
+        QVERIFY(!bib.contains(QStringLiteral("LLLL")));
+    }
+
+    void exportFileIsAtomic()
+    {
+        test::TempProject p;
+        ensureExtraFieldsTable(p.db());
+        importBib(p, QStringLiteral("@misc{k, title = {T}}"));
+        const QString path = p.folder() + QStringLiteral("/out.bib");
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+        earlier.close();
+        QCOMPARE(exportToFile(p.db(), {Format::BibTeX, {}}, path).outcome,
+                 ExportResult::Outcome::Written);
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.readAll().contains("@misc{k,"));
+        // A path that cannot be written leaves nothing behind.
+        const QString folder = p.folder() + QStringLiteral("/a-folder");
+        QVERIFY(QDir().mkpath(folder));
+        const ExportResult failed = exportToFile(p.db(), {Format::Ris, {}}, folder);
+        QCOMPARE(failed.outcome, ExportResult::Outcome::Failed);
+        QVERIFY(!failed.message.isEmpty());
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(QDir(p.folder()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 2);
+
+        // A cancelled export writes nothing and stores no key.
+        test::addRow(p.db(), QStringLiteral("Papers"), {{"Title", "Typed"}});
+        const ExportResult cancelled = exportToFile(p.db(), {Format::CslJson, {}}, path,
+                                                    [](qsizetype, qsizetype) { return false; });
+        QCOMPARE(cancelled.outcome, ExportResult::Outcome::Cancelled);
+        QVERIFY(written.seek(0));
+        QVERIFY(written.readAll().contains("@misc{k,"));
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where [Field Name] = "
+                        "'citationkey'"),
+                 QStringLiteral("1"));
+    }
+};
+
+QTEST_MAIN(TstImportExport)
+#include "tst_importexport.moc"
