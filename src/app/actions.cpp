@@ -18,6 +18,8 @@ const std::vector<MenuItem>& menuItems()
         {Action::Open, "&File", "&Open", "mnuOpen"},
         {Action::New, "&File", "New", "mnuNew"},
         {Action::Exit, "&File", "E&xit", "mnuExit"},
+        {Action::Import, "&File", "&Import...", "mnuImport"},
+        {Action::Export, "&File", "&Export...", "mnuExport"},
         {Action::BackUpNow, "&File", "&Back Up Now", "mnuBackUpNow"},
         {Action::Restore, "&File", "&Restore From Backup...", "mnuRestore"},
         {Action::AddAuthors, "&Add", "&Authors", "mnuAuthors"},
@@ -111,6 +113,12 @@ void run(Action action)
         break;
     case Action::CitationMap:
         windows::openCitationMap();
+        break;
+    case Action::Import:
+        windows::importReferences();
+        break;
+    case Action::Export:
+        windows::exportReferences();
         break;
     case Action::BackUpNow:
         windows::backUpNow();

@@ -26,6 +26,8 @@ enum class Action {
     CitationMap,
     BackUpNow,
     Restore,
+    Import,
+    Export,
 };
 
 // A menu item: the menu it stands in, its caption (with its access key) and its name.

@@ -24,6 +24,7 @@ struct TestState
     std::deque<Answer> answers;
     std::deque<QString> fileNames; // a null string stands for Cancel
     std::vector<testing::Shown> messages;
+    std::vector<FileDialogSettings> dialogs;
     QString clipboard;
     bool endCalled = false;
 };
@@ -51,9 +52,13 @@ Answer defaultAnswer(Buttons buttons)
 
 QString nameFilter(const QString& filter)
 {
-    // "Description (*.x)|*.x" becomes the toolkit's "Description (*.x)".
+    // "Description (*.x)|*.x|Other (*.y)|*.y" becomes the toolkit's
+    // "Description (*.x);;Other (*.y)": the descriptions, which name their patterns.
     const QStringList parts = filter.split(QLatin1Char('|'));
-    return parts.value(0);
+    QStringList descriptions;
+    for (qsizetype i = 0; i < parts.size(); i += 2)
+        descriptions << parts[i];
+    return descriptions.join(QStringLiteral(";;"));
 }
 
 std::optional<QString> nextFileName()
@@ -112,8 +117,10 @@ Answer MsgBox(const QString& prompt, Buttons buttons, Icon icon, const QString& 
 
 std::optional<QString> showOpen(const FileDialogSettings& settings)
 {
-    if (state().enabled)
+    if (state().enabled) {
+        state().dialogs.push_back(settings);
         return nextFileName();
+    }
     QFileDialog dialog(QApplication::activeWindow(), settings.title, settings.initialDir,
                        nameFilter(settings.filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -126,13 +133,17 @@ std::optional<QString> showOpen(const FileDialogSettings& settings)
 
 std::optional<QString> showSave(const FileDialogSettings& settings)
 {
-    if (state().enabled)
+    if (state().enabled) {
+        state().dialogs.push_back(settings);
         return nextFileName();
+    }
     QFileDialog dialog(QApplication::activeWindow(), settings.title, settings.initialDir,
                        nameFilter(settings.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !settings.confirmOverwrite);
+    if (!settings.defaultSuffix.isEmpty())
+        dialog.setDefaultSuffix(settings.defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
@@ -195,6 +206,7 @@ void reset()
     s.answers.clear();
     s.fileNames.clear();
     s.messages.clear();
+    s.dialogs.clear();
     s.clipboard.clear();
     s.endCalled = false;
     ended = false;
@@ -204,6 +216,7 @@ void forgetShown()
 {
     TestState& s = state();
     s.messages.clear();
+    s.dialogs.clear();
     s.clipboard.clear();
     s.endCalled = false;
     ended = false;
@@ -222,6 +235,11 @@ void setNextFileName(const std::optional<QString>& fileName)
 const std::vector<Shown>& messages()
 {
     return state().messages;
+}
+
+const std::vector<FileDialogSettings>& dialogs()
+{
+    return state().dialogs;
 }
 
 QString clipboard()

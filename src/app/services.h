@@ -32,9 +32,11 @@ struct FileDialogSettings
 {
     QString title;
     QString initialDir;
-    QString filter; // "description|pattern"
+    QString filter; // "description|pattern", one pair or more: "A (*.a)|*.a|B (*.b)|*.b"
     int filterIndex = 1;
     bool mustExist = false;
+    bool confirmOverwrite = false; // save mode: ask before replacing a file
+    QString defaultSuffix;         // save mode: added to a name typed without one
 };
 
 // The chosen file name, or nothing when the user cancelled.
@@ -86,6 +88,8 @@ void forgetShown();
 void setNextAnswer(Answer answer);
 void setNextFileName(const std::optional<QString>& fileName); // nothing = Cancel
 const std::vector<Shown>& messages();
+// The file dialogs that were asked for, in order.
+const std::vector<FileDialogSettings>& dialogs();
 QString clipboard();
 bool endCalled();
 } // namespace testing

@@ -2,6 +2,7 @@
 // subsystems. Each subsystem defines the entry points of its own windows.
 #pragma once
 
+#include <QList>
 #include <QtGlobal>
 
 namespace quirelle::windows {
@@ -17,6 +18,9 @@ void showTimeEntry();     // the time entry window, the way out of the program
 void writeReadingList();  // the reading list file
 void openHoursChart();    // the hours logged, as a bar chart by subject
 void openCitationMap();   // the papers around one paper, as a map of their citations
+void importReferences();  // a BibTeX, RIS or CSL-JSON file into the open project
+void exportReferences();  // the whole project as a BibTeX, RIS or CSL-JSON file
+void exportPapers(const QList<qint32>& papers); // those papers, in that order
 void backUpNow();         // a backup copy of the open project, now
 void openRestore();       // the backup copies of the open project, to restore one
 void unloadSearch();      // the search window starts afresh at its next use

@@ -7,6 +7,7 @@
 #include "db/sharedqueries.h"
 #include "search/data/searchqueries.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -81,6 +82,13 @@ frmSearchPapers::frmSearchPapers()
     QObject::connect(lstOptions, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         services::guarded([&] { lstOptions_Click(item); });
     });
+    // The papers found can be exported as references, from the list's own menu.
+    auto* exportFound = new QAction(QStringLiteral("Export these papers..."), lstOptions);
+    exportFound->setObjectName(QStringLiteral("mnuExportResults"));
+    lstOptions->addAction(exportFound);
+    lstOptions->setContextMenuPolicy(Qt::ActionsContextMenu);
+    QObject::connect(exportFound, &QAction::triggered, this,
+                     [this] { services::guarded([this] { exportResults(); }); });
 
     cmdCancel = new QPushButton(QStringLiteral("Back"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
@@ -193,6 +201,22 @@ void frmSearchPapers::cmdCancel_Click()
 {
     lstOptions->clear();
     closeForm();
+}
+
+void frmSearchPapers::exportResults()
+{
+    // Each paper found, once, in the order of the list.
+    QList<qint32> papers;
+    for (int i = 0; i < lstOptions->count(); ++i) {
+        if (const auto line = ListLine::parse(lstOptions->item(i)->text());
+            line && !papers.contains(line->id))
+            papers << line->id;
+    }
+    if (papers.isEmpty()) {
+        services::MsgBox(QStringLiteral("The list holds no papers to export."));
+        return;
+    }
+    windows::exportPapers(papers);
 }
 
 bool frmSearchPapers::hasResults() const

@@ -38,6 +38,7 @@ private:
     void cmdFind_Click();
     void lstOptions_Click(QListWidgetItem* item);
     void cmdCancel_Click();
+    void exportResults();
 
     // The index of the chosen mode, or -1 when none is chosen.
     int chosenMode() const;

@@ -10,6 +10,9 @@
 //   quirelle_crashharness hold-write <project.mdb>
 //       adds a paper in a transaction, prints "holding", commits when a line arrives on stdin,
 //       then prints "committed"
+//   quirelle_crashharness import <project.mdb> <references file>
+//       imports the file as the program does, printing "progress <done>" as rows are stored,
+//       then "imported <papers>" once the import's one transaction is committed
 //   quirelle_crashharness hold-lock <project.mdb>
 //       takes the project lock, prints "locked" (or "held" with the holder's message) and waits
 //       until stdin closes
@@ -18,6 +21,7 @@
 #include "db/project.h"
 #include "db/projectlock.h"
 #include "db/sharedqueries.h"
+#include "interchange/data/importer.h"
 #include "paper/data/paperqueries.h"
 
 #include <QCoreApplication>
@@ -108,6 +112,23 @@ int holdWrite(const QStringList& args)
     return 0;
 }
 
+int importReferences(const QStringList& args)
+{
+    QString reason;
+    if (!project().open(args.value(0).chopped(4), &reason)) {
+        std::cerr << qPrintable(reason) << std::endl;
+        return 1;
+    }
+    const interchange::ImportSummary summary = interchange::importFile(
+        project().db(), args.value(1), std::nullopt, [](qsizetype done, qsizetype) {
+            say("progress", done);
+            return true;
+        });
+    say("imported", summary.papersAdded);
+    project().close();
+    return 0;
+}
+
 int holdLock(const QStringList& args)
 {
     db::ProjectLock lock(args.value(0));
@@ -130,11 +151,12 @@ int main(int argc, char** argv)
         {QStringLiteral("delete"), deletePapers},
         {QStringLiteral("hold-write"), holdWrite},
         {QStringLiteral("hold-lock"), holdLock},
+        {QStringLiteral("import"), importReferences},
     };
     QStringList args = app.arguments().mid(1);
     const auto mode = modes.find(args.value(0));
     if (mode == modes.end() || args.size() < 2) {
-        std::fprintf(stderr, "usage: quirelle_crashharness add|delete|hold-write|hold-lock "
+        std::fprintf(stderr, "usage: quirelle_crashharness add|delete|import|hold-write|hold-lock "
                              "<project.mdb> ...\n");
         return 2;
     }

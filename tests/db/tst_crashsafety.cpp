@@ -233,6 +233,42 @@ private slots:
         }
     }
 
+    // An import is one transaction: killed while it stores its rows, the file holds none of them.
+    void killedWhileImporting_data()
+    {
+        QTest::addColumn<int>("killAfter");
+        for (int n : {1, 3, 8})
+            QTest::addRow("after %d progress reports", n) << n;
+    }
+
+    void killedWhileImporting()
+    {
+        QFETCH(int, killAfter);
+        QTemporaryDir dir;
+        const QString file = freshProject(dir, false);
+        const QString bib = dir.filePath(QStringLiteral("many.bib"));
+        {
+            QFile f(bib);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            for (int i = 0; i < 4000; ++i)
+                f.write(QStringLiteral("@article{k%1, title = {Imported %1}, author = {Author%2, "
+                                       "A.}, year = 2001, abstract = {%3}}\n")
+                            .arg(i)
+                            .arg(i % 300)
+                            .arg(QString(300, QLatin1Char('x')))
+                            .toUtf8());
+        }
+        const int before = int(readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers"))
+                                   .ids.size());
+        Harness h({QStringLiteral("import"), file, bib});
+        QVERIFY2(h.waitForLines(killAfter), qPrintable(h.errors()));
+        h.kill();
+        const AfterCrash after = readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers"));
+        QCOMPARE(after.integrity, QStringLiteral("ok"));
+        const bool finished = !numbersAfter(h.lines(), QStringLiteral("imported")).empty();
+        QCOMPARE(int(after.ids.size()), before + (finished ? 4000 : 0));
+    }
+
     // A second program's write while this one holds a write transaction: it waits out the busy
     // time, fails, and leaves the file and the first writer's row as they were; once the first
     // writer has committed (or was killed), it writes.

@@ -1,0 +1,166 @@
+// Import and export in the program: File > Import... and Export..., the search window's "Export
+// these papers...", and what the windows show afterwards.
+#include "app/frmmain.h"
+#include "db/project.h"
+#include "paper/frmviewpaper.h"
+#include "search/frmsearchpapers.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace quirelle;
+using namespace quirelle::test;
+namespace st = quirelle::services::testing;
+
+namespace {
+
+void write(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+QByteArray read(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QByteArray twoEntries = R"(
+@article{wendrake2003,
+  author = {Wendrake, Ilse and Venmoor, Kade},
+  title = {Signals in Clay},
+  journal = {Journal of Small Things},
+  year = {2003},
+  doi = {10.1000/clay},
+  keywords = {clay, memory}
+}
+@book{oss1998, author = {Van Oss, Tim}, title = {Remembering Stone}, year = 1998,
+  cites = {wendrake2003}}
+)";
+
+} // namespace
+
+class TstInterchangeWindows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void importThenSeeTheRows()
+    {
+        Shell shell;
+        const QString file = shell.folder() + QStringLiteral("/refs.bib");
+        write(file, twoEntries);
+
+        // Cancel in the dialog does nothing.
+        st::setNextFileName(std::nullopt);
+        fromMenu("mnuImport");
+        QVERIFY(prompts().isEmpty());
+        const services::FileDialogSettings dialog = st::dialogs().back();
+        QVERIFY(dialog.mustExist);
+        QVERIFY(dialog.filter.contains(QStringLiteral("*.bib")) &&
+                dialog.filter.contains(QStringLiteral("*.ris")) &&
+                dialog.filter.contains(QStringLiteral("*.json")));
+
+        st::setNextFileName(file);
+        fromMenu("mnuImport");
+        QVERIFY2(lastPrompt().contains(QStringLiteral("2 papers")), qPrintable(lastPrompt()));
+        QVERIFY(caption().endsWith(QStringLiteral("Papers added: 2")));
+        QCOMPARE(countRows(shell.db(), QStringLiteral("Authors")), 3);
+
+        // The windows show the new rows when they next fill: the paper window lists the
+        // authors and the reference, and its referenced-work list offers both papers.
+        windows::openPaper(2, windows::PaperOrigin::Search);
+        QCOMPARE(lines(control<QListWidget>(frmViewPaper::instance(), "lstAuthors")),
+                 QStringList{QStringLiteral("3 : Van Oss, Tim")});
+        QCOMPARE(lines(control<QListWidget>(frmViewPaper::instance(), "lstReferencedWork")),
+                 QStringList{QStringLiteral("1 : Signals in Clay")});
+        auto* works = control<QComboBox>(frmViewPaper::instance(), "cmbReferencedWork");
+        works->showPopup();
+        settle();
+        QCOMPARE(works->count(), 2);
+        works->hidePopup();
+
+        // The same file again: both are known, nothing is added twice.
+        st::setNextFileName(file);
+        fromMenu("mnuImport");
+        QVERIFY2(lastPrompt().contains(QStringLiteral("2 duplicates")), qPrintable(lastPrompt()));
+        QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
+
+        // A file with nothing to read stores nothing and says so.
+        write(file, QByteArray("\x00\x01\x02 not references", 20));
+        st::setNextFileName(file);
+        fromMenu("mnuImport");
+        QCOMPARE(st::messages().back().icon, services::Icon::Critical);
+        QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
+    }
+
+    void exportTheProjectOrTheSearchResults()
+    {
+        Shell shell;
+        const QString in = shell.folder() + QStringLiteral("/refs.bib");
+        write(in, twoEntries);
+        st::setNextFileName(in);
+        fromMenu("mnuImport");
+
+        // The whole project.
+        const QString all = shell.folder() + QStringLiteral("/all.json");
+        st::setNextFileName(all);
+        fromMenu("mnuExport");
+        QCOMPARE(lastPrompt(), QStringLiteral("2 papers were exported to %1.").arg(all));
+        QVERIFY(read(all).contains("Signals in Clay") && read(all).contains("Remembering Stone"));
+        QVERIFY(st::dialogs().back().confirmOverwrite);
+
+        // A name without a known format exports nothing.
+        st::setNextFileName(shell.folder() + QStringLiteral("/all.txt"));
+        fromMenu("mnuExport");
+        QVERIFY(lastPrompt().contains(QStringLiteral("nothing was exported")));
+        QVERIFY(!QFile::exists(shell.folder() + QStringLiteral("/all.txt")));
+
+        // The papers a search found, from the result list's menu.
+        fromMenu("mnuSearch");
+        frmSearchPapers& search = frmSearchPapers::instance();
+        click(control<QRadioButton>(search, "optSearch(0)"));
+        typeKeys(control<QComboBox>(search, "cmbSearchCriteria"), QStringLiteral("clay\n"));
+        QCOMPARE(lines(control<QListWidget>(search, "lstOptions")),
+                 QStringList{QStringLiteral("1 : Signals in Clay")});
+        const QString found = shell.folder() + QStringLiteral("/found.bib");
+        st::setNextFileName(found);
+        control<QAction>(search, "mnuExportResults")->trigger();
+        settle();
+        QCOMPARE(lastPrompt(), QStringLiteral("1 papers were exported to %1.").arg(found));
+        QVERIFY(read(found).contains("Signals in Clay"));
+        QVERIFY(!read(found).contains("Remembering Stone"));
+    }
+
+    void deletingAPaperRemovesItsExtraFields()
+    {
+        Shell shell;
+        const QString in = shell.folder() + QStringLiteral("/refs.bib");
+        write(in, twoEntries);
+        st::setNextFileName(in);
+        fromMenu("mnuImport");
+        const auto extras = [&](int paper) {
+            return rowsOf(QStringLiteral("select * from [Paper Extra Fields] where [Paper ID] = "
+                                         "'%1';")
+                              .arg(paper),
+                          {"Field Name"});
+        };
+        QVERIFY(!extras(1).isEmpty());
+        windows::openPaper(1, windows::PaperOrigin::Search);
+        st::setNextAnswer(services::Answer::Yes);
+        click(control<QPushButton>(frmViewPaper::instance(), "cmdDeletePaper"));
+        QVERIFY(extras(1).isEmpty());
+        QVERIFY(!extras(2).isEmpty());
+    }
+};
+
+QTEST_MAIN(TstInterchangeWindows)
+#include "tst_interchangewindows.moc"
