@@ -38,43 +38,12 @@ namespace {
 constexpr int Runs = 9;
 constexpr int Clicks = 50;
 
-// Counts the paints of a grid's viewport, so that a measure ends when the rows are on screen.
-class PaintWatch : public QObject
-{
-public:
-    explicit PaintWatch(QTableView* grid) { grid->viewport()->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
-// Runs `call`, then lets the events run until the grid has painted itself again.
-double timedUntilPainted(PaintWatch& watch, const std::function<void()>& call)
-{
-    const int before = watch.paints;
-    const double start = nowMs();
-    call();
-    const double deadline = nowMs() + 5000;
-    while (watch.paints == before && nowMs() < deadline)
-        QApplication::processEvents();
-    const double ms = nowMs() - start;
-    if (watch.paints == before)
-        std::printf("  (the grid did not paint)\n");
-    return ms;
-}
-
 // Times populate of one editor: on the window that is hidden (as after Back), and on the
 // window that is shown (as when its menu entry is chosen again).
 template<class W>
 void timeFill(W& w, QTableView* grid, const char* hiddenLabel, const char* shownLabel, double goal)
 {
-    PaintWatch watch(grid);
+    PaintWatch watch(grid->viewport());
     std::vector<double> times;
     for (int i = 0; i < Runs; ++i) {
         w.hideForm();
@@ -91,20 +60,12 @@ void timeFill(W& w, QTableView* grid, const char* hiddenLabel, const char* shown
 int run(const QString& source)
 {
     QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("bench"));
-    if (!QFile::copy(source, copy + QStringLiteral(".mdb"))) {
+    const QString copy = startOnCopy(source, dir, QStringLiteral("bench"));
+    if (copy.isEmpty()) {
         std::fprintf(stderr, "bench_editors: cannot copy %s\n", qPrintable(source));
         return 1;
     }
-    QDir::setCurrent(dir.path());
-    QFile nif(QStringLiteral("support.nif"));
-    if (!nif.open(QIODevice::WriteOnly))
-        return 1;
-    nif.write(("settings\n\"" + copy + "\"\n").toUtf8());
-    nif.close();
 
-    // Message boxes answer at once instead of waiting for a click.
-    services::testing::enable();
     frmMain::instance().resize(1280, 900);
     frmMain::instance().show();
     QApplication::processEvents();
@@ -116,7 +77,7 @@ int run(const QString& source)
     frmAddAuthor& authors = frmAddAuthor::instance();
     auto* authorGrid = control<QTableView>(authors, "MSFAuthors");
     {
-        PaintWatch watch(authorGrid);
+        PaintWatch watch(authorGrid->viewport());
         report("author editor, first populate (window made)",
                timedUntilPainted(watch, [&] { authors.populate(); }), 0);
     }
@@ -193,18 +154,5 @@ int run(const QString& source)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_editors <project.mdb>\n");
-        return 2;
-    }
-    try {
-        return run(QFile::decodeName(argv[1]));
-    } catch (const db::DbError& e) {
-        std::fprintf(stderr, "bench_editors: error %d: %s\n", e.number(),
-                     qPrintable(e.description()));
-        return 1;
-    }
+    return windowBenchMain(argc, argv, "bench_editors", run);
 }

@@ -2,6 +2,7 @@
 // call to the painted window, leaving a detail box, and deleting a paper with its link rows.
 // It works on a copy of the project file, so the file given is never changed.
 #include "benchcommon.h"
+#include "benchwindows.h"
 
 #include "app/frmmain.h"
 #include "app/services.h"
@@ -32,39 +33,6 @@ using namespace quirelle::bench;
 namespace {
 
 constexpr int Runs = 9;
-
-// Counts the paints of one widget, so that a measure can end when the window is on screen.
-class PaintWatch : public QObject
-{
-public:
-    explicit PaintWatch(QWidget* w) { w->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
-// Runs `call`, then lets the events run until the window has painted itself again.
-double timedUntilPainted(frmViewPaper& w, PaintWatch& watch, const std::function<void()>& call)
-{
-    const int before = watch.paints;
-    const double start = nowMs();
-    call();
-    const double deadline = nowMs() + 5000;
-    while (watch.paints == before && nowMs() < deadline)
-        QApplication::processEvents();
-    QApplication::processEvents();
-    const double ms = nowMs() - start;
-    if (watch.paints == before)
-        std::printf("  (the window did not paint)\n");
-    (void)w;
-    return ms;
-}
 
 // A paper with ten rows in each of the five link tables.
 qint32 paperWithFiftyLinks()
@@ -123,20 +91,12 @@ void openNew()
 int run(const QString& source)
 {
     QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("bench"));
-    if (!QFile::copy(source, copy + QStringLiteral(".mdb"))) {
+    const QString copy = startOnCopy(source, dir, QStringLiteral("bench"));
+    if (copy.isEmpty()) {
         std::fprintf(stderr, "bench_paper: cannot copy %s\n", qPrintable(source));
         return 1;
     }
-    QDir::setCurrent(dir.path());
-    QFile nif(QStringLiteral("support.nif"));
-    if (!nif.open(QIODevice::WriteOnly))
-        return 1;
-    nif.write(("settings\n\"" + copy + "\"\n").toUtf8());
-    nif.close();
 
-    // Message boxes answer at once instead of waiting for a click.
-    services::testing::enable();
     frmMain::instance().resize(1280, 900);
     frmMain::instance().show();
     QApplication::processEvents();
@@ -151,7 +111,7 @@ int run(const QString& source)
     w.hideForm();
     PaintWatch watch(&w);
     const double made = nowMs() - firstStart;
-    const double first = made + timedUntilPainted(w, watch, [&] { openFromSearch(probe::Paper); });
+    const double first = made + timedUntilPainted(watch, [&] { openFromSearch(probe::Paper); });
     report("first populate, cold (window made, paper 1234 painted)", first, 50);
     const qint32 probePaper = probe::Paper;
 
@@ -159,7 +119,7 @@ int run(const QString& source)
     const auto hidden = [&](const std::function<void()>& call) {
         w.hideForm();
         QApplication::processEvents();
-        return timedUntilPainted(w, watch, call);
+        return timedUntilPainted(watch, call);
     };
     std::vector<double> times;
     for (int i = 0; i < Runs; ++i)
@@ -185,7 +145,7 @@ int run(const QString& source)
     for (int i = 0; i < Runs; ++i) {
         w.populate(probe::EmptyPaper);
         QApplication::processEvents();
-        times.push_back(timedUntilPainted(w, watch, [&] { w.populate(probePaper); }));
+        times.push_back(timedUntilPainted(watch, [&] { w.populate(probePaper); }));
     }
     report("populate paper 1234 on the shown window, to painted (median)", median(times), 150);
 
@@ -289,18 +249,5 @@ int run(const QString& source)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_paper <project.mdb>\n");
-        return 2;
-    }
-    try {
-        return run(QFile::decodeName(argv[1]));
-    } catch (const db::DbError& e) {
-        std::fprintf(stderr, "bench_paper: error %d: %s\n", e.number(),
-                     qPrintable(e.description()));
-        return 1;
-    }
+    return windowBenchMain(argc, argv, "bench_paper", run);
 }

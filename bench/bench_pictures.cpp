@@ -3,6 +3,7 @@
 // map, what reading and laying out take of that, and the hours chart of the whole hours log. It
 // works on a copy of the project, to which it adds the 300 citations of a paper that had none.
 #include "benchcommon.h"
+#include "benchwindows.h"
 
 #include "app/frmmain.h"
 #include "app/services.h"
@@ -35,37 +36,6 @@ namespace {
 constexpr int Runs = 9;
 constexpr int Citations = 300;
 constexpr double MapGoalMs = 200;
-
-// Counts the paints of one widget, so that a measure can end when it is on screen.
-class PaintWatch : public QObject
-{
-public:
-    explicit PaintWatch(QWidget* w) { w->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
-// Runs `call`, then lets the events run until `watch`'s widget has painted itself again.
-double untilPainted(PaintWatch& watch, const std::function<void()>& call)
-{
-    const int before = watch.paints;
-    const double start = nowMs();
-    call();
-    const double deadline = nowMs() + 5000;
-    while (watch.paints == before && nowMs() < deadline)
-        QApplication::processEvents();
-    const double ms = nowMs() - start;
-    if (watch.paints == before)
-        std::printf("  (the view did not paint)\n");
-    return ms;
-}
 
 double medianOf(int runs, const std::function<double()>& once)
 {
@@ -101,19 +71,12 @@ void addCitations(db::Database& d, qint32 cited, int count, int papers)
 int run(const QString& source)
 {
     QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("bench"));
-    if (!QFile::copy(source, copy + QStringLiteral(".mdb"))) {
+    const QString copy = startOnCopy(source, dir, QStringLiteral("bench"));
+    if (copy.isEmpty()) {
         std::fprintf(stderr, "bench_pictures: cannot copy %s\n", qPrintable(source));
         return 1;
     }
-    QDir::setCurrent(dir.path());
-    QFile nif(QStringLiteral("support.nif"));
-    if (!nif.open(QIODevice::WriteOnly))
-        return 1;
-    nif.write(("settings\n\"" + copy + "\"\n").toUtf8());
-    nif.close();
 
-    services::testing::enable();
     frmMain::instance().resize(1280, 900);
     frmMain::instance().show();
     QApplication::processEvents();
@@ -141,7 +104,7 @@ int run(const QString& source)
         const double ms = medianOf(Runs, [&] {
             map.centreOn(probe::EmptyPaper == paper ? probe::Paper : probe::EmptyPaper);
             QApplication::processEvents();
-            return untilPainted(watch, [&] { map.centreOn(paper); });
+            return timedUntilPainted(watch, [&] { map.centreOn(paper); });
         });
         report(what, ms, goal);
         const citations::Neighbourhood& g = map.neighbourhood();
@@ -193,7 +156,7 @@ int run(const QString& source)
     auto* chart = frmMain::instance().findChild<HoursChart*>(QStringLiteral("chartHours"));
     PaintWatch chartWatch(chart);
     const double chartMs = medianOf(Runs, [&] {
-        return untilPainted(chartWatch, [] {
+        return timedUntilPainted(chartWatch, [] {
             frmMain::instance().findChild<QAction*>(QStringLiteral("mnuHoursChart"))->trigger();
         });
     });
@@ -208,18 +171,5 @@ int run(const QString& source)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_pictures <project.mdb>\n");
-        return 2;
-    }
-    try {
-        return run(QFile::decodeName(argv[1]));
-    } catch (const db::DbError& e) {
-        std::fprintf(stderr, "bench_pictures: error %d: %s\n", e.number(),
-                     qPrintable(e.description()));
-        return 1;
-    }
+    return windowBenchMain(argc, argv, "bench_pictures", run);
 }

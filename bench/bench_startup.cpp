@@ -2,6 +2,7 @@
 // window, and then to show a paper in a paper window made for it. Neither may grow with the
 // catalogue: only what the user asked to see may cost in proportion to it.
 #include "benchcommon.h"
+#include "benchwindows.h"
 
 #include "app/frmmain.h"
 #include "app/projectsafety.h"
@@ -27,22 +28,6 @@ using namespace quirelle::bench;
 namespace {
 
 constexpr int Runs = 5;
-
-// Counts the paints of one widget, so that a measure can end when it is on screen.
-class PaintWatch : public QObject
-{
-public:
-    explicit PaintWatch(QWidget* w) { w->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 void untilPainted(const PaintWatch& watch, int before)
 {
@@ -134,18 +119,5 @@ int run(const QString& given)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_startup <project.mdb>\n");
-        return 2;
-    }
-    try {
-        return run(QFile::decodeName(argv[1]));
-    } catch (const db::DbError& e) {
-        std::fprintf(stderr, "bench_startup: error %d: %s\n", e.number(),
-                     qPrintable(e.description()));
-        return 1;
-    }
+    return windowBenchMain(argc, argv, "bench_startup", run);
 }
