@@ -4,6 +4,7 @@
 #include "db/project.h"
 #include "db/schema.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -66,6 +67,19 @@ QStringList rowsOf(const QString& query, const QStringList& fields)
         out << values.join(QLatin1Char('/'));
     });
     return out;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        QFAIL(qPrintable(QStringLiteral("cannot write ") + path));
 }
 
 QString sqliteShell(const QString& file, const QString& sql)

@@ -38,6 +38,11 @@ int countRows(db::Database& database, const QString& table);
 // The rows of `query` on the open project, each as its `fields` joined by "/" (Null as "").
 QStringList rowsOf(const QString& query, const QStringList& fields);
 
+// A whole file's bytes ("" when it cannot be read), and a file written with `bytes` (the test
+// fails when it cannot be).
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+
 // Runs the sqlite3 shell on `file` with `sql` and returns its output; empty when it is missing.
 QString sqliteShell(const QString& file, const QString& sql);
 

@@ -3,8 +3,8 @@
 
 #include "app/form.h"
 #include "app/frmmain.h"
-#include "app/projectsafety.h"
 #include "app/frmmenu.h"
+#include "app/projectsafety.h"
 #include "db/project.h"
 #include "db/schema.h"
 

@@ -27,12 +27,6 @@ QString captionFor(const QString& project, int papers)
         .arg(papers);
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QPlainTextEdit* notes()
 {
     return control<QPlainTextEdit>(frmMenu::instance(), "txtToDos");

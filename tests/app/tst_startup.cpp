@@ -26,19 +26,6 @@ QString captionFor(const QString& project, int papers)
         .arg(papers);
 }
 
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-}
-
 const QString noProject = QStringLiteral(
     "No project is open. Open a project with File > Open, or create one with File > New.");
 

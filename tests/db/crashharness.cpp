@@ -147,10 +147,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const std::map<QString, std::function<int(const QStringList&)>> modes{
-        {QStringLiteral("add"), addPapers},
-        {QStringLiteral("delete"), deletePapers},
-        {QStringLiteral("hold-write"), holdWrite},
-        {QStringLiteral("hold-lock"), holdLock},
+        {QStringLiteral("add"), addPapers},           {QStringLiteral("delete"), deletePapers},
+        {QStringLiteral("hold-write"), holdWrite},    {QStringLiteral("hold-lock"), holdLock},
         {QStringLiteral("import"), importReferences},
     };
     QStringList args = app.arguments().mid(1);

@@ -69,12 +69,6 @@ QStringList namesOf(const QList<BackupCopy>& copies)
     return names;
 }
 
-QByteArray contentsOf(const QString& file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Waits for the runner to report the end of its run on `project`.
 void waitForRun(BackgroundCheck& runner, const QString& project)
 {
@@ -259,13 +253,13 @@ private slots:
         QCOMPARE(papersIn(project), 5);
 
         // Refused: a damaged copy, or a project with a journal beside it.
-        const QByteArray before = contentsOf(project);
+        const QByteArray before = test::readFile(project);
         const QString damagedCopy = listBackups(project).last().file;
         damage(damagedCopy);
         QVERIFY(!restoreBackup(project, damagedCopy, Noon).ok);
         QFile(project + "-journal").open(QIODevice::WriteOnly);
         QVERIFY(!restoreBackup(project, result.keptAs, Noon).ok);
-        QCOMPARE(contentsOf(project), before);
+        QCOMPARE(test::readFile(project), before);
     }
 
     void damagedProjectReplaced()
@@ -278,7 +272,7 @@ private slots:
         damage(newest);
         QFile::copy(newest, project + ".damaged"); // a name already taken
         damage(project);
-        const QByteArray damaged = contentsOf(project);
+        const QByteArray damaged = test::readFile(project);
         QFile journal(project + "-journal");
         QVERIFY(journal.open(QIODevice::WriteOnly));
         journal.write("journal of the damaged file");
@@ -288,15 +282,16 @@ private slots:
         QVERIFY2(result.ok, qPrintable(result.reason));
         QCOMPARE(result.restoredFrom, listBackups(project).last().file); // skips the damaged one
         QCOMPARE(result.keptAs, project + ".damaged.2");
-        QCOMPARE(contentsOf(result.keptAs), damaged);
-        QCOMPARE(contentsOf(result.keptAs + "-journal"), QByteArray("journal of the damaged file"));
+        QCOMPARE(test::readFile(result.keptAs), damaged);
+        QCOMPARE(test::readFile(result.keptAs + "-journal"),
+                 QByteArray("journal of the damaged file"));
         QVERIFY(!QFile::exists(project + "-journal"));
         QCOMPARE(papersIn(project), 3);
 
         damage(result.restoredFrom);
-        const QByteArray restored = contentsOf(project);
+        const QByteArray restored = test::readFile(project);
         QVERIFY(!replaceDamagedProject(project).ok);
-        QCOMPARE(contentsOf(project), restored);
+        QCOMPARE(test::readFile(project), restored);
     }
 
     void runnerReports()

@@ -258,8 +258,8 @@ private slots:
                             .arg(QString(300, QLatin1Char('x')))
                             .toUtf8());
         }
-        const int before = int(readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers"))
-                                   .ids.size());
+        const int before =
+            int(readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers")).ids.size());
         Harness h({QStringLiteral("import"), file, bib});
         QVERIFY2(h.waitForLines(killAfter), qPrintable(h.errors()));
         h.kill();

@@ -20,19 +20,6 @@ namespace st = quirelle::services::testing;
 
 namespace {
 
-void write(const QString& path, const QByteArray& text)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
-
-QByteArray read(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 const QByteArray twoEntries = R"(
 @article{wendrake2003,
   author = {Wendrake, Ilse and Venmoor, Kade},
@@ -57,7 +44,7 @@ private slots:
     {
         Shell shell;
         const QString file = shell.folder() + QStringLiteral("/refs.bib");
-        write(file, twoEntries);
+        writeFile(file, twoEntries);
 
         // Cancel in the dialog does nothing.
         st::setNextFileName(std::nullopt);
@@ -95,7 +82,7 @@ private slots:
         QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
 
         // A file with nothing to read stores nothing and says so.
-        write(file, QByteArray("\x00\x01\x02 not references", 20));
+        writeFile(file, QByteArray("\x00\x01\x02 not references", 20));
         st::setNextFileName(file);
         fromMenu("mnuImport");
         QCOMPARE(st::messages().back().icon, services::Icon::Critical);
@@ -106,7 +93,7 @@ private slots:
     {
         Shell shell;
         const QString in = shell.folder() + QStringLiteral("/refs.bib");
-        write(in, twoEntries);
+        writeFile(in, twoEntries);
         st::setNextFileName(in);
         fromMenu("mnuImport");
 
@@ -115,7 +102,8 @@ private slots:
         st::setNextFileName(all);
         fromMenu("mnuExport");
         QCOMPARE(lastPrompt(), QStringLiteral("2 papers were exported to %1.").arg(all));
-        QVERIFY(read(all).contains("Signals in Clay") && read(all).contains("Remembering Stone"));
+        QVERIFY(readFile(all).contains("Signals in Clay") &&
+                readFile(all).contains("Remembering Stone"));
         QVERIFY(st::dialogs().back().confirmOverwrite);
 
         // A name without a known format exports nothing.
@@ -136,15 +124,15 @@ private slots:
         control<QAction>(search, "mnuExportResults")->trigger();
         settle();
         QCOMPARE(lastPrompt(), QStringLiteral("1 papers were exported to %1.").arg(found));
-        QVERIFY(read(found).contains("Signals in Clay"));
-        QVERIFY(!read(found).contains("Remembering Stone"));
+        QVERIFY(readFile(found).contains("Signals in Clay"));
+        QVERIFY(!readFile(found).contains("Remembering Stone"));
     }
 
     void deletingAPaperRemovesItsExtraFields()
     {
         Shell shell;
         const QString in = shell.folder() + QStringLiteral("/refs.bib");
-        write(in, twoEntries);
+        writeFile(in, twoEntries);
         st::setNextFileName(in);
         fromMenu("mnuImport");
         const auto extras = [&](int paper) {
