@@ -57,4 +57,15 @@ void widenDropDown(QComboBox* combo)
     view->setMinimumWidth(width);
 }
 
+WideCombo::WideCombo(QWidget* parent) : QComboBox(parent)
+{
+    showLongLines(view());
+}
+
+void WideCombo::showPopup()
+{
+    widenDropDown(this);
+    QComboBox::showPopup();
+}
+
 } // namespace quirelle

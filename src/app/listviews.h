@@ -3,8 +3,9 @@
 // drop-down list opens as wide as its longest line, up to the screen's width.
 #pragma once
 
+#include <QComboBox>
+
 class QAbstractItemView;
-class QComboBox;
 class QListWidget;
 class QString;
 class QWidget;
@@ -17,5 +18,13 @@ QListWidget* makeList(QWidget* parent, const QString& name, const QString& tip);
 // Makes the drop-down list of `combo` as wide as its longest line (up to the screen's width);
 // call before it opens.
 void widenDropDown(QComboBox* combo);
+
+// A combo box whose drop-down list opens as wide as its longest line and shows long lines whole.
+class WideCombo : public QComboBox
+{
+public:
+    explicit WideCombo(QWidget* parent = nullptr);
+    void showPopup() override;
+};
 
 } // namespace quirelle

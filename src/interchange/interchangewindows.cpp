@@ -19,8 +19,8 @@ namespace quirelle {
 
 namespace {
 
-const QString formatsFilter = QStringLiteral(
-    "BibTeX (*.bib)|*.bib|RIS (*.ris)|*.ris|CSL-JSON (*.json)|*.json");
+const QString formatsFilter =
+    QStringLiteral("BibTeX (*.bib)|*.bib|RIS (*.ris)|*.ris|CSL-JSON (*.json)|*.json");
 
 // Where the reference files are looked for: beside the project.
 QString projectFolder()
@@ -77,8 +77,8 @@ void exportToChosenFile(const std::optional<QList<qint32>>& papers)
         return;
     }
     Progress progress(QStringLiteral("Exporting the papers..."));
-    const interchange::ExportResult result = interchange::exportToFile(
-        project().db(), {*format, papers}, *chosen, progress.callback());
+    const interchange::ExportResult result =
+        interchange::exportToFile(project().db(), {*format, papers}, *chosen, progress.callback());
     switch (result.outcome) {
     case interchange::ExportResult::Outcome::Written:
         services::MsgBox(QStringLiteral("%1 papers were exported to %2.")
@@ -102,8 +102,8 @@ void windows::importReferences()
     services::FileDialogSettings settings;
     settings.title = QStringLiteral("Import");
     settings.initialDir = projectFolder();
-    settings.filter = QStringLiteral("Reference files (*.bib *.ris *.json)|*.bib;*.ris;*.json|") +
-                      formatsFilter;
+    settings.filter =
+        QStringLiteral("Reference files (*.bib *.ris *.json)|*.bib;*.ris;*.json|") + formatsFilter;
     settings.mustExist = true;
     const auto chosen = services::showOpen(settings);
     if (!chosen)

@@ -1,6 +1,7 @@
 // The citation map.
 #include "paper/frmcitationmap.h"
 
+#include "app/listviews.h"
 #include "app/picturefile.h"
 #include "app/services.h"
 #include "app/windows.h"
@@ -107,7 +108,7 @@ frmCitationMap::frmCitationMap()
 
     auto* label = new QLabel(QStringLiteral("&Paper:"), this);
     label->setObjectName(QStringLiteral("lblCentre"));
-    cmbCentre = new QComboBox(this);
+    cmbCentre = new WideCombo(this);
     cmbCentre->setObjectName(QStringLiteral("cmbCentre"));
     cmbCentre->setEditable(true);
     cmbCentre->setInsertPolicy(QComboBox::NoInsert);

@@ -206,7 +206,7 @@ void frmViewPaper::buildControls()
     }
 
     // The publication type is one of six; typed text is not a type, and nothing completes it.
-    cmbPublication = new QComboBox(this);
+    cmbPublication = new WideCombo(this);
     cmbPublication->setObjectName(QStringLiteral("cmbPublication"));
     cmbPublication->setEditable(true);
     cmbPublication->setInsertPolicy(QComboBox::NoInsert);

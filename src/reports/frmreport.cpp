@@ -1,6 +1,7 @@
 // The word report window.
 #include "reports/frmreport.h"
 
+#include "app/listviews.h"
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/listline.h"
@@ -33,8 +34,7 @@ frmReport::frmReport()
         lblDetails[static_cast<size_t>(index)] = l;
     };
     const auto list = [this](const QString& name, int top) {
-        auto* l = new QListWidget(fraKeyword);
-        l->setObjectName(name);
+        auto* l = makeList(fraKeyword, name, QString());
         place(l, 240, top, 8520, 1755);
         QObject::connect(l, &QListWidget::itemDoubleClicked, this, [this, l](QListWidgetItem* i) {
             services::guarded([&] { list_DblClick(l, i); });
@@ -43,7 +43,7 @@ frmReport::frmReport()
     };
 
     label(3, QStringLiteral("Word:"), 420, 720);
-    cmbKeyword = new QComboBox(fraKeyword);
+    cmbKeyword = new WideCombo(fraKeyword);
     cmbKeyword->setObjectName(QStringLiteral("cmbKeyword"));
     cmbKeyword->setEditable(true);
     cmbKeyword->setInsertPolicy(QComboBox::NoInsert);

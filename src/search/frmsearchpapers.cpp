@@ -1,6 +1,7 @@
 // The search window.
 #include "search/frmsearchpapers.h"
 
+#include "app/listviews.h"
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/listline.h"
@@ -50,7 +51,7 @@ frmSearchPapers::frmSearchPapers()
         optSearch[static_cast<size_t>(i)] = option;
     }
 
-    cmbSearchCriteria = new QComboBox(fraSearchBy);
+    cmbSearchCriteria = new WideCombo(fraSearchBy);
     cmbSearchCriteria->setObjectName(QStringLiteral("cmbSearchCriteria"));
     cmbSearchCriteria->setEditable(true);
     // What the user types is the criterion as it stands: no completion from the list, and
@@ -75,9 +76,7 @@ frmSearchPapers::frmSearchPapers()
     QObject::connect(cmdFind, &QPushButton::clicked, this,
                      [this] { services::guarded([this] { cmdFind_Click(); }); });
 
-    lstOptions = new QListWidget(this);
-    lstOptions->setObjectName(QStringLiteral("lstOptions"));
-    lstOptions->setUniformItemSizes(true);
+    lstOptions = makeList(this, QStringLiteral("lstOptions"), QString());
     place(lstOptions, 120, 2880, 6120, 3600);
     QObject::connect(lstOptions, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         services::guarded([&] { lstOptions_Click(item); });

@@ -1,6 +1,7 @@
 // Time entry.
 #include "timekeeping/frmtimemanagement.h"
 
+#include "app/listviews.h"
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/dberror.h"
@@ -20,7 +21,7 @@ frmTimeManagement::frmTimeManagement() : Form(QStringLiteral("frmTimeManagement"
     Label1[0] = new QLabel(QStringLiteral("Use:"), this);
     Label1[0]->setObjectName(controlName(QStringLiteral("Label1"), 0));
     place(Label1[0], 120, 120, 1500, 255);
-    cmbWork = new QComboBox(this);
+    cmbWork = new WideCombo(this);
     cmbWork->setObjectName(QStringLiteral("cmbWork"));
     cmbWork->setEditable(true);
     cmbWork->setInsertPolicy(QComboBox::NoInsert);
@@ -29,7 +30,7 @@ frmTimeManagement::frmTimeManagement() : Form(QStringLiteral("frmTimeManagement"
     Label1[1] = new QLabel(QStringLiteral("Hours:"), this);
     Label1[1]->setObjectName(controlName(QStringLiteral("Label1"), 1));
     place(Label1[1], 120, 840, 1500, 255);
-    cmbTime = new QComboBox(this);
+    cmbTime = new WideCombo(this);
     cmbTime->setObjectName(QStringLiteral("cmbTime"));
     cmbTime->setEditable(true);
     cmbTime->setInsertPolicy(QComboBox::NoInsert);

@@ -1,6 +1,7 @@
 // The time sheet.
 #include "timekeeping/frmtimesheet.h"
 
+#include "app/listviews.h"
 #include "app/services.h"
 #include "app/windows.h"
 #include "timekeeping/data/hourtotals.h"
@@ -15,8 +16,7 @@ frmTimeSheet::frmTimeSheet() : Form(QStringLiteral("frmTimeSheet"), 4500, 4200)
 {
     setCaption(QStringLiteral("Time Sheet"));
     auto* layout = new QVBoxLayout(this);
-    lstTimesheet = new QListWidget(this);
-    lstTimesheet->setObjectName(QStringLiteral("lstTimesheet"));
+    lstTimesheet = makeList(this, QStringLiteral("lstTimesheet"), QString());
     cmdBack = new QPushButton(QStringLiteral("Back"), this);
     cmdBack->setObjectName(QStringLiteral("cmdBack"));
     layout->addWidget(lstTimesheet);
