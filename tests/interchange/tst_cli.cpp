@@ -61,8 +61,8 @@ private slots:
             << QStringList{"export", "p.mdb", "--fast"} << 2 << "unknown option --fast";
         QTest::newRow("export without format")
             << QStringList{"export", "p.mdb"} << 2 << "needs --format";
-        QTest::newRow("unknown format") << QStringList{"export", "p.mdb", "--format", "endnote"}
-                                        << 2 << "unknown format endnote";
+        QTest::newRow("unknown format") << QStringList{"export", "p.mdb", "--format", "word"}
+                                        << 2 << "unknown format word";
         QTest::newRow("format without value")
             << QStringList{"export", "p.mdb", "--format"} << 2 << "--format needs a value";
         QTest::newRow("import without files")
