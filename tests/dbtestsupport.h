@@ -38,6 +38,13 @@ int countRows(db::Database& database, const QString& table);
 // The rows of `query` on the open project, each as its `fields` joined by "/" (Null as "").
 QStringList rowsOf(const QString& query, const QStringList& fields);
 
+// The bytes of a string literal, NULs included, without the terminating one.
+template<size_t N>
+QByteArray bytes(const char (&literal)[N])
+{
+    return QByteArray(literal, static_cast<qsizetype>(N - 1));
+}
+
 // A whole file's bytes ("" when it cannot be read), and a file written with `bytes` (the test
 // fails when it cannot be).
 QByteArray readFile(const QString& path);

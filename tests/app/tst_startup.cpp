@@ -70,9 +70,8 @@ private slots:
                                        << "";
         QTest::newRow("empty file") << QByteArray() << "QuirelleXP"
                                     << "";
-        QTest::newRow("binary junk")
-            << QByteArray("\x01\x02\xff\xfe", 4).repeated(50) << "QuirelleXP"
-            << "";
+        QTest::newRow("binary junk") << test::bytes("\x01\x02\xff\xfe").repeated(50) << "QuirelleXP"
+                                     << "";
         QTest::newRow("damaged project") << QByteArray("x\n*/damaged\n") << "QuirelleXP"
                                          << "Error getting */damaged\n\n";
     }
@@ -179,7 +178,7 @@ private slots:
         QVERIFY(bytes.size() > pageSize);
         // The header and the first page whole, every page after it garbage.
         bytes.replace(pageSize, bytes.size() - pageSize,
-                      QByteArray("\xde\xad", 2).repeated((bytes.size() - pageSize) / 2));
+                      test::bytes("\xde\xad").repeated((bytes.size() - pageSize) / 2));
         writeFile(QStringLiteral("QuirelleXP.mdb"), bytes);
 
         shell.restart();

@@ -412,10 +412,10 @@ private slots:
         QTest::addColumn<int>("error");
         QTest::newRow("empty file") << QByteArray() << err::NotADatabase;
         QTest::newRow("random bytes")
-            << QByteArray("\x13\x37 not a database at all, just bytes", 38).repeated(200)
+            << test::bytes("\x13\x37 not a database at all, just bytes").repeated(200)
             << err::NotADatabase;
         QTest::newRow("damaged database")
-            << QByteArray("SQLite format 3\0", 16) + QByteArray(4000, '\xff') << err::NotADatabase;
+            << test::bytes("SQLite format 3\0") + QByteArray(4000, '\xff') << err::NotADatabase;
     }
     void badFiles()
     {

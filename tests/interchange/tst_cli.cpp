@@ -61,8 +61,8 @@ private slots:
             << QStringList{"export", "p.mdb", "--fast"} << 2 << "unknown option --fast";
         QTest::newRow("export without format")
             << QStringList{"export", "p.mdb"} << 2 << "needs --format";
-        QTest::newRow("unknown format") << QStringList{"export", "p.mdb", "--format", "word"}
-                                        << 2 << "unknown format word";
+        QTest::newRow("unknown format")
+            << QStringList{"export", "p.mdb", "--format", "word"} << 2 << "unknown format word";
         QTest::newRow("format without value")
             << QStringList{"export", "p.mdb", "--format"} << 2 << "--format needs a value";
         QTest::newRow("import without files")
@@ -89,7 +89,7 @@ private slots:
         QTest::newRow("not a database") << QByteArray("just some text\n") << "cannot be opened";
         QTest::newRow("empty file") << QByteArray("") << "cannot be opened";
         QTest::newRow("cut short")
-            << QByteArray("SQLite format 3\0\x10\0\x01\x01", 20) << "cannot be opened";
+            << test::bytes("SQLite format 3\0\x10\0\x01\x01") << "cannot be opened";
     }
     void badProject()
     {

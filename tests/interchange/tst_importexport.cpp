@@ -213,7 +213,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("outcome");
         QTest::newRow("empty") << QByteArray() << int(ImportSummary::Outcome::Unreadable);
-        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 24)
+        QTest::newRow("binary") << test::bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10")
                                 << int(ImportSummary::Outcome::Unreadable);
         QTest::newRow("another format") << QByteArray("TY  - JOUR\nTI  - A RIS record\nER  - \n")
                                         << int(ImportSummary::Outcome::Unreadable);

@@ -82,7 +82,7 @@ private slots:
         QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
 
         // A file with nothing to read stores nothing and says so.
-        writeFile(file, QByteArray("\x00\x01\x02 not references", 20));
+        writeFile(file, test::bytes("\x00\x01\x02 not references"));
         st::setNextFileName(file);
         fromMenu("mnuImport");
         QCOMPARE(st::messages().back().icon, services::Icon::Critical);
