@@ -2,20 +2,11 @@
 #include "testsupport.h"
 
 #include "app/form.h"
-#include "app/frmmain.h"
-#include "app/frmmenu.h"
 #include "app/projectsafety.h"
-#include "db/project.h"
-#include "db/schema.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QListWidget>
 #include <QProcess>
-#include <QTest>
 
 #include <unistd.h>
 
@@ -94,6 +85,13 @@ void openByMenu(const QString& file)
 QString caption()
 {
     return frmMain::instance().windowTitle();
+}
+
+QString projectCaption(const QString& project, int papers)
+{
+    return QStringLiteral("Corvantis Tessiva V1.8 - Project: %1 - Papers added: %2")
+        .arg(project)
+        .arg(papers);
 }
 
 QStringList lines(const QListWidget* list)

@@ -5,8 +5,6 @@
 #include "db/recordset.h"
 #include "testsupport.h"
 
-#include <QTest>
-
 using namespace quirelle;
 
 class TstBulkRows : public QObject

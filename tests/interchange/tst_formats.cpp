@@ -34,41 +34,27 @@ private slots:
     {
         QTest::addColumn<QString>("latex");
         QTest::addColumn<QString>("text");
-        QTest::newRow("braced umlaut") << "{\\\"o}ber"
-                                       << "öber";
-        QTest::newRow("acute with group") << "caf\\'{e}"
-                                          << "café";
-        QTest::newRow("eszett") << "Stra{\\ss}e"
-                                << "Straße";
-        QTest::newRow("escaped ampersand") << "Smith \\& Sons"
-                                           << "Smith & Sons";
-        QTest::newRow("en and em dash") << "1--10 and a---b"
-                                        << "1–10 and a—b";
-        QTest::newRow("case braces go") << "The {DNA} of {B}erlin"
-                                        << "The DNA of Berlin";
-        QTest::newRow("letter accent with blank") << "\\v c and \\c{c}"
-                                                  << "č and ç";
-        QTest::newRow("dotless i takes the accent") << "\\'{\\i}nt"
-                                                    << "ínt";
-        QTest::newRow("named letters") << "{\\o} {\\l}{\\ae} \\AA"
-                                       << "ø łæ Å";
-        QTest::newRow("formatting keeps its text") << "\\emph{Very} \\textbf{bold}"
-                                                   << "Very bold";
-        QTest::newRow("tie") << "J.~Smith" << QStringLiteral("J.\u00A0Smith");
-        QTest::newRow("quotes") << "``quoted''"
-                                << "“quoted”";
-        QTest::newRow("apostrophe stays") << "O'Brien"
-                                          << "O'Brien";
-        QTest::newRow("percent and underscore") << "50\\% of a\\_b"
-                                                << "50% of a_b";
-        QTest::newRow("math kept as written") << "$O(n \\log n)$"
-                                              << "O(n \\log n)";
-        QTest::newRow("sorting hint prints nothing") << "{\\noopsort{1973b}}1973"
-                                                     << "1973";
-        QTest::newRow("stray closing brace") << "a}b"
-                                             << "ab";
-        QTest::newRow("unclosed group") << "a{b"
-                                        << "ab";
+        const auto row = [](const char* name, const char* latex, const char* text) {
+            QTest::newRow(name) << QString::fromUtf8(latex) << QString::fromUtf8(text);
+        };
+        row("braced umlaut", "{\\\"o}ber", "öber");
+        row("acute with group", "caf\\'{e}", "café");
+        row("eszett", "Stra{\\ss}e", "Straße");
+        row("escaped ampersand", "Smith \\& Sons", "Smith & Sons");
+        row("en and em dash", "1--10 and a---b", "1–10 and a—b");
+        row("case braces go", "The {DNA} of {B}erlin", "The DNA of Berlin");
+        row("letter accent with blank", "\\v c and \\c{c}", "č and ç");
+        row("dotless i takes the accent", "\\'{\\i}nt", "ínt");
+        row("named letters", "{\\o} {\\l}{\\ae} \\AA", "ø łæ Å");
+        row("formatting keeps its text", "\\emph{Very} \\textbf{bold}", "Very bold");
+        row("tie", "J.~Smith", "J.\u00A0Smith");
+        row("quotes", "``quoted''", "“quoted”");
+        row("apostrophe stays", "O'Brien", "O'Brien");
+        row("percent and underscore", "50\\% of a\\_b", "50% of a_b");
+        row("math kept as written", "$O(n \\log n)$", "O(n \\log n)");
+        row("sorting hint prints nothing", "{\\noopsort{1973b}}1973", "1973");
+        row("stray closing brace", "a}b", "ab");
+        row("unclosed group", "a{b", "ab");
     }
     void latexToUnicode()
     {
@@ -98,30 +84,23 @@ private slots:
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("names");
         QTest::addColumn<bool>("etAl");
-        QTest::newRow("last, first") << "Wendrake, Jonas"
-                                     << "Wendrake|Jonas|" << false;
-        QTest::newRow("first last") << "Jonas Wendrake"
-                                    << "Wendrake|Jonas|" << false;
-        QTest::newRow("von last, jr, first") << "van der Berg, Jr, Piet"
-                                             << "van der Berg|Piet|Jr" << false;
-        QTest::newRow("first von last") << "Ludwig van Beethoven"
-                                        << "van Beethoven|Ludwig|" << false;
-        QTest::newRow("corporate") << "{World Health Organization}"
-                                   << "World Health Organization||" << false;
-        QTest::newRow("corporate with and") << "{Barnes and Noble} and Smith, A."
-                                            << "Barnes and Noble||; Smith|A.|" << false;
-        QTest::newRow("and others") << "Smith, A. and Jones, B. and others"
-                                    << "Smith|A.|; Jones|B.|" << true;
-        QTest::newRow("AND in capitals") << "Smith, A. AND Jones, B."
-                                         << "Smith|A.|; Jones|B.|" << false;
-        QTest::newRow("accented particle counts as lower case") << "Jean {\\'e}t Dupont"
-                                                                << "ét Dupont|Jean|" << false;
-        QTest::newRow("braced first word is no particle") << "{van} Gogh, Vincent"
-                                                          << "van Gogh|Vincent|" << false;
-        QTest::newRow("ties and accents") << "M{\\\"u}ller, J.~R."
-                                          << "Müller|J. R.|" << false;
-        QTest::newRow("single name") << "Aristotle"
-                                     << "Aristotle||" << false;
+        const auto row = [](const char* name, const char* list, const char* names,
+                            bool etAl = false) {
+            QTest::newRow(name) << QString::fromUtf8(list) << QString::fromUtf8(names) << etAl;
+        };
+        row("last, first", "Wendrake, Jonas", "Wendrake|Jonas|");
+        row("first last", "Jonas Wendrake", "Wendrake|Jonas|");
+        row("von last, jr, first", "van der Berg, Jr, Piet", "van der Berg|Piet|Jr");
+        row("first von last", "Ludwig van Beethoven", "van Beethoven|Ludwig|");
+        row("corporate", "{World Health Organization}", "World Health Organization||");
+        row("corporate with and", "{Barnes and Noble} and Smith, A.",
+            "Barnes and Noble||; Smith|A.|");
+        row("and others", "Smith, A. and Jones, B. and others", "Smith|A.|; Jones|B.|", true);
+        row("AND in capitals", "Smith, A. AND Jones, B.", "Smith|A.|; Jones|B.|");
+        row("accented particle counts as lower case", "Jean {\\'e}t Dupont", "ét Dupont|Jean|");
+        row("braced first word is no particle", "{van} Gogh, Vincent", "van Gogh|Vincent|");
+        row("ties and accents", "M{\\\"u}ller, J.~R.", "Müller|J. R.|");
+        row("single name", "Aristotle", "Aristotle||");
     }
     void names()
     {
@@ -177,36 +156,33 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("keys");
-        QTest::addColumn<QList<int>>("problemLines");
+        QTest::addColumn<int>("problemLine");
         const QString good = QStringLiteral("@article{good, title = {Fine}}\n");
-        const QString next = QStringLiteral("@article{next, title = {Fine}}\n");
-        QTest::newRow("unbalanced brace") << "@article{bad, title = {Open\n  year = 2000}\n" + good
-                                          << QStringList{"good"} << QList<int>{1};
-        QTest::newRow("missing comma") << "@article{bad,\n title = {T}\n year = 2000}\n" + good
-                                       << QStringList{"good"} << QList<int>{1};
-        QTest::newRow("missing comma after key")
-            << "@article{bad title = {T}}\n" + good << QStringList{"good"} << QList<int>{1};
-        QTest::newRow("broken in the middle") << good + "@book{bad, title = {x}, year = }\n" + next
-                                              << QStringList{"good", "next"} << QList<int>{2};
-        QTest::newRow("truncated file")
-            << good + "@article{cut, title = {The en" << QStringList{"good"} << QList<int>{2};
-        QTest::newRow("unclosed quote")
-            << "@article{bad, title = \"Open}\n" + good << QStringList{"good"} << QList<int>{1};
+        const auto row = [&](const char* name, const QString& text, int line, bool next = false) {
+            QTest::newRow(name) << text
+                                << (next ? QStringList{"good", "next"} : QStringList{"good"})
+                                << line;
+        };
+        row("unbalanced brace", "@article{bad, title = {Open\n  year = 2000}\n" + good, 1);
+        row("missing comma", "@article{bad,\n title = {T}\n year = 2000}\n" + good, 1);
+        row("missing comma after key", "@article{bad title = {T}}\n" + good, 1);
+        row("broken in the middle",
+            good + "@book{bad, title = {x}, year = }\n@article{next, title = {Fine}}\n", 2, true);
+        row("truncated file", good + "@article{cut, title = {The en", 2);
+        row("unclosed quote", "@article{bad, title = \"Open}\n" + good, 1);
     }
     void bibtexBrokenEntries()
     {
         QFETCH(QString, text);
         QFETCH(QStringList, keys);
-        QFETCH(QList<int>, problemLines);
+        QFETCH(int, problemLine);
         const ParseResult r = bibtex::read(text);
         QStringList read;
         for (const Reference& ref : r.references)
             read << ref.key;
         QCOMPARE(read, keys);
-        QList<int> lines;
-        for (const ParseProblem& p : r.problems)
-            lines << p.line;
-        QCOMPARE(lines, problemLines);
+        QCOMPARE(r.problems.size(), size_t(1));
+        QCOMPARE(r.problems[0].line, problemLine);
     }
 
     void bibtexCrossref()
@@ -231,32 +207,29 @@ private slots:
     void encodings_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("encoding");
-        QTest::addColumn<bool>("binary");
+        QTest::addColumn<QString>("encoding"); // "": binary
         const QString text = QStringLiteral("@misc{k, title = {Müller}}");
-        QTest::newRow("utf-8") << text.toUtf8() << "UTF-8" << false;
-        QTest::newRow("utf-8 with mark")
-            << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << "UTF-8" << false;
-        QTest::newRow("latin-1 without a line") << text.toLatin1() << "ISO-8859-1" << false;
-        QTest::newRow("encoding line") << QByteArray("% Encoding: windows-1252\n") + text.toLatin1()
-                                       << "windows-1252" << false;
+        QTest::newRow("utf-8") << text.toUtf8() << "UTF-8";
+        QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << "UTF-8";
+        QTest::newRow("latin-1 without a line") << text.toLatin1() << "ISO-8859-1";
+        QTest::newRow("encoding line")
+            << QByteArray("% Encoding: windows-1252\n") + text.toLatin1() << "windows-1252";
         QStringEncoder le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
-        QTest::newRow("utf-16 with mark") << QByteArray(le(text)) << "UTF-16LE" << false;
+        QTest::newRow("utf-16 with mark") << QByteArray(le(text)) << "UTF-16LE";
         QStringEncoder be(QStringEncoder::Utf16BE);
-        QTest::newRow("utf-16 without mark") << QByteArray(be(text)) << "UTF-16BE" << false;
+        QTest::newRow("utf-16 without mark") << QByteArray(be(text)) << "UTF-16BE";
         QTest::newRow("binary") << QByteArray("\x7f"
                                               "ELF\x02\x01\x01\0\0\0\0\0\x03\0>\0",
                                               16)
-                                << "" << true;
+                                << "";
     }
     void encodings()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, encoding);
-        QFETCH(bool, binary);
         const SourceText s = decodeSource(bytes);
-        QCOMPARE(s.binary, binary);
-        if (binary)
+        QCOMPARE(s.binary, encoding.isEmpty());
+        if (s.binary)
             return;
         QCOMPARE(s.encoding, encoding);
         const ParseResult r = bibtex::read(s.text);
@@ -339,7 +312,6 @@ private slots:
         QCOMPARE(r.references[1].field(u"year"), QStringLiteral("Spring 2004"));
         QCOMPARE(r.references[2].type, QStringLiteral("speech"));
         QCOMPARE(r.references[2].field(u"year"), QStringLiteral("circa 1900"));
-
         QVERIFY(!csljson::read(QStringLiteral("[{\"id\": 1,")).problems.empty());
         QVERIFY(csljson::read(QStringLiteral("@article{x, title={y}}")).references.empty());
     }
@@ -382,14 +354,12 @@ private slots:
         for (const char* kept : {"citationkey", "entrytype", "title", "year", "booktitle",
                                  "publisher", "keywords", "volume", "author"})
             QVERIFY2(p.hasExtra(QString::fromLatin1(kept)), kept);
-
         // Back unchanged, the reference is the one read.
         const Reference back = toReference(p);
         QCOMPARE(back.type, r.type);
         QCOMPARE(namesText(back.authors), namesText(r.authors));
         for (const auto& [name, value] : r.fields)
             QCOMPARE(back.field(name), value);
-
         // A described field changed in the program wins over its extra value.
         PaperData edited = p;
         edited.title = QStringLiteral("Edited");
@@ -404,52 +374,26 @@ private slots:
         QCOMPARE(e.authors.size(), size_t(1));
     }
 
-    void publicationTypes_data()
-    {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("subtype");
-        QTest::addColumn<QString>("publication");
-        QTest::newRow("article") << "article"
-                                 << ""
-                                 << "Professional Journal";
-        QTest::newRow("magazine") << "article"
-                                  << "magazine"
-                                  << "News Article";
-        QTest::newRow("book") << "book"
-                              << ""
-                              << "Book";
-        QTest::newRow("chapter") << "incollection"
-                                 << ""
-                                 << "Book";
-        QTest::newRow("thesis") << "phdthesis"
-                                << ""
-                                << "University White Paper";
-        QTest::newRow("tech report") << "techreport"
-                                     << ""
-                                     << "University White Paper";
-        QTest::newRow("web page") << "online"
-                                  << ""
-                                  << "Website";
-        QTest::newRow("manual") << "manual"
-                                << ""
-                                << "Business White Paper";
-        QTest::newRow("other") << "inproceedings"
-                               << ""
-                               << "";
-    }
+    // How the entry types read map onto the program's publication types, and each program
+    // type is written as an entry type that maps back to it.
     void publicationTypes()
     {
-        QFETCH(QString, type);
-        QFETCH(QString, subtype);
-        QFETCH(QString, publication);
-        QCOMPARE(publicationTypeOf(type, subtype), publication);
-        // A paper typed in the program is written as a type that maps back to its own.
-        if (!publication.isEmpty()) {
+        const std::tuple<const char*, const char*, const char*> read[] = {
+            {"article", "", "Professional Journal"},
+            {"article", "magazine", "News Article"},
+            {"incollection", "", "Book"},
+            {"phdthesis", "", "University White Paper"},
+            {"online", "", "Website"},
+            {"manual", "", "Business White Paper"},
+            {"inproceedings", "", ""}};
+        for (const auto& [type, subtype, publication] : read)
+            QCOMPARE(publicationTypeOf(type, subtype), QString::fromLatin1(publication));
+        for (const auto& [type, subtype, publication] : read) {
             PaperData p;
             p.title = QStringLiteral("T");
-            p.publicationType = publication;
+            p.publicationType = QString::fromLatin1(publication);
             const Reference r = toReference(p);
-            QCOMPARE(publicationTypeOf(r.type, r.field(u"entrysubtype")), publication);
+            QCOMPARE(publicationTypeOf(r.type, r.field(u"entrysubtype")), p.publicationType);
         }
     }
 };

@@ -7,9 +7,7 @@
 #include "interchange/data/importer.h"
 #include "testsupport.h"
 
-#include <QFile>
 #include <QStringEncoder>
-#include <QTest>
 
 using namespace quirelle;
 using namespace quirelle::interchange;
@@ -67,7 +65,6 @@ private slots:
         QCOMPARE(s.referencesAdded, 1);
         QCOMPARE(s.quotationsAdded, 2);
         QCOMPARE(s.duplicatesSkipped, 0);
-
         QCOMPARE(sql(p, "select [Paper ID], Title, Year, Status, Rating, [Publication Type], "
                         "[Publication name], Summary is null from Papers order by 1"),
                  QStringLiteral("1|Tidal Moons|2003|read|A|Professional Journal|J. Tides|1\n"
@@ -96,7 +93,6 @@ private slots:
         QCOMPARE(sql(p, "select [Field Name], Value from [Paper Extra Fields] where [Paper ID] = "
                         "'1' order by rowid"),
                  QStringLiteral("citationkey|w03\nentrytype|article\ncites|nowhere"));
-
         // Exported, the paper lists what it references, the kept key included.
         const QString bib = exported(p, Format::BibTeX);
         QVERIFY(bib.contains(QStringLiteral("cites = {o05, nowhere}")));
@@ -194,7 +190,6 @@ private slots:
         QCOMPARE(test::countRows(p.db(), QStringLiteral("Papers")), duplicate ? 1 : 2);
         QVERIFY(summaryText(s).contains(QStringLiteral("%1 already in the project")
                                             .arg(duplicate ? "1 duplicate" : "0 duplicates")));
-
         // Entries of one file are distinct papers even under one title and key; the later one's
         // key gets a letter that no paper has yet.
         importBib(p, QStringLiteral("@misc{TwinA, title = {Older}}"));
@@ -259,7 +254,6 @@ private slots:
              {"Papers", "Authors", "[Paper Authors List]", "[Paper Extra Fields]"})
             QCOMPARE(sql(p, QStringLiteral("select count(*) from %1").arg(table)),
                      QStringLiteral("0"));
-
         // A read-only project refuses the first row: nothing is stored, and the summary says so.
         p.db().Close();
         auto readOnly = db::Database::OpenDatabase(p.file(), true);
@@ -368,7 +362,6 @@ private slots:
         const qint64 c = paper(QStringLiteral("42 Nameless"), QString(), 0);
         test::addRow(p.db(), QStringLiteral("Paper References List"),
                      {{"Paper ID", QString::number(c)}, {"Reference ID", b}});
-
         // Exporting one paper gives keys to it and to the paper it cites.
         const QString one = exported(p, Format::BibTeX, QList<qint32>{qint32(c)});
         QVERIFY(one.contains(QStringLiteral("@misc{Nameless,")));
@@ -426,7 +419,6 @@ private slots:
         QVERIFY(!failed.message.isEmpty());
         QVERIFY(QFileInfo(folder).isDir());
         QCOMPARE(QDir(p.folder()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 2);
-
         // A cancelled export writes nothing and stores no key.
         test::addRow(p.db(), QStringLiteral("Papers"), {{"Title", "Typed"}});
         const ExportResult cancelled = exportToFile(p.db(), {Format::CslJson, {}}, path,

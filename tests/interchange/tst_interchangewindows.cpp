@@ -1,18 +1,11 @@
 // Import and export in the program: File > Import... and Export..., the search window's "Export
 // these papers...", and what the windows show afterwards.
-#include "app/frmmain.h"
-#include "db/project.h"
 #include "paper/frmviewpaper.h"
 #include "search/frmsearchpapers.h"
 #include "testsupport.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QFile>
-#include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 
 using namespace quirelle;
 using namespace quirelle::test;
@@ -45,7 +38,6 @@ private slots:
         Shell shell;
         const QString file = shell.folder() + QStringLiteral("/refs.bib");
         writeFile(file, twoEntries);
-
         // Cancel in the dialog does nothing.
         st::setNextFileName(std::nullopt);
         fromMenu("mnuImport");
@@ -55,13 +47,11 @@ private slots:
         QVERIFY(dialog.filter.contains(QStringLiteral("*.bib")) &&
                 dialog.filter.contains(QStringLiteral("*.ris")) &&
                 dialog.filter.contains(QStringLiteral("*.json")));
-
         st::setNextFileName(file);
         fromMenu("mnuImport");
         QVERIFY2(lastPrompt().contains(QStringLiteral("2 papers")), qPrintable(lastPrompt()));
         QVERIFY(caption().endsWith(QStringLiteral("Papers added: 2")));
         QCOMPARE(countRows(shell.db(), QStringLiteral("Authors")), 3);
-
         // The windows show the new rows when they next fill: the paper window lists the
         // authors and the reference, and its referenced-work list offers both papers.
         windows::openPaper(2, windows::PaperOrigin::Search);
@@ -74,13 +64,11 @@ private slots:
         settle();
         QCOMPARE(works->count(), 2);
         works->hidePopup();
-
         // The same file again: both are known, nothing is added twice.
         st::setNextFileName(file);
         fromMenu("mnuImport");
         QVERIFY2(lastPrompt().contains(QStringLiteral("2 duplicates")), qPrintable(lastPrompt()));
         QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
-
         // A file with nothing to read stores nothing and says so.
         writeFile(file, QByteArray("\x00\x01\x02 not references", 20));
         st::setNextFileName(file);
@@ -96,7 +84,6 @@ private slots:
         writeFile(in, twoEntries);
         st::setNextFileName(in);
         fromMenu("mnuImport");
-
         // The whole project.
         const QString all = shell.folder() + QStringLiteral("/all.json");
         st::setNextFileName(all);
@@ -105,13 +92,11 @@ private slots:
         QVERIFY(readFile(all).contains("Signals in Clay") &&
                 readFile(all).contains("Remembering Stone"));
         QVERIFY(st::dialogs().back().confirmOverwrite);
-
         // A name without a known format exports nothing.
         st::setNextFileName(shell.folder() + QStringLiteral("/all.txt"));
         fromMenu("mnuExport");
         QVERIFY(lastPrompt().contains(QStringLiteral("nothing was exported")));
         QVERIFY(!QFile::exists(shell.folder() + QStringLiteral("/all.txt")));
-
         // The papers a search found, from the result list's menu.
         fromMenu("mnuSearch");
         frmSearchPapers& search = frmSearchPapers::instance();

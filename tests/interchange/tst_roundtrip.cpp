@@ -14,7 +14,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
-#include <QTest>
 
 using namespace quirelle;
 using namespace quirelle::interchange;
@@ -151,7 +150,6 @@ private slots:
         const QString exported = p.folder() + QStringLiteral("/export.") + fileExtension(f);
         QCOMPARE(exportToFile(p.db(), {f, std::nullopt}, exported).outcome,
                  ExportResult::Outcome::Written);
-
         QSet<QString> periodicals;
         QFile bib(source);
         QVERIFY(bib.open(QIODevice::ReadOnly));

@@ -6,7 +6,6 @@
 #include "testsupport.h"
 
 #include <QRandomGenerator>
-#include <QTest>
 
 #include <map>
 
@@ -190,7 +189,6 @@ private slots:
         db::Recordset gone = project.db().OpenRecordset(
             QStringLiteral("select * from [Papers] where [Title] = 'Gone';"));
         gone.Delete();
-
         const citations::Neighbourhood g = citations::readNeighbourhood(project.db(), c, levels);
         QVERIFY(g.found);
         QCOMPARE(g.nodes.front().id, c);
@@ -248,7 +246,6 @@ private slots:
             sizes.emplace_back(40 + random.bounded(160), i == 0 ? 30 : 18 + random.bounded(8));
         const citations::Spacing spacing;
         const citations::Layout l = citations::layOut(g, sizes, spacing);
-
         QCOMPARE(l.nodes.size(), g.nodes.size());
         for (size_t i = 0; i < l.nodes.size(); ++i) {
             QCOMPARE(l.nodes[i].size(), sizes[i]);

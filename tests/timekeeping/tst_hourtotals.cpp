@@ -1,9 +1,7 @@
 // The hour totals: exact parsing in either number format, the shortest written form, sums that
 // never wrap around, and the totals by subject read from a project.
-#include "testsupport.h"
+#include "dbtestsupport.h"
 #include "timekeeping/data/hourtotals.h"
-
-#include <QTest>
 
 using namespace quirelle;
 using hours::Amount;
@@ -160,11 +158,7 @@ private slots:
         QFETCH(QList<int>, counted);
         QFETCH(QString, total);
         test::TempProject project;
-        for (const QString& e : entries) {
-            const QStringList parts = e.split(QLatin1Char('|'));
-            test::addRow(project.db(), QStringLiteral("Time Management"),
-                         {{"Subject", parts[0]}, {"Time", parts[1]}});
-        }
+        test::logHours(entries);
         QLocale::setDefault(QLocale(locale));
         const std::vector<hours::SubjectTotal> totals = hours::readSubjectTotals();
         QStringList got;
