@@ -64,15 +64,13 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<int>("error");
-        QTest::newRow("title too long")
-            << "Papers"
-            << "Title" << QString(101, QChar(u'é')) << db::err::FieldTooSmall;
-        QTest::newRow("empty title") << "Papers"
-                                     << "Title"
-                                     << "" << db::err::ZeroLength;
-        QTest::newRow("empty keyword") << "Keywords"
-                                       << "Keyword"
-                                       << "" << db::err::ZeroLength;
+        const auto row = [](const char* name, const char* table, const char* field,
+                            const QString& value, int error) {
+            QTest::newRow(name) << QString(table) << QString(field) << value << error;
+        };
+        row("title too long", "Papers", "Title", QString(101, QChar(u'é')), db::err::FieldTooSmall);
+        row("empty title", "Papers", "Title", "", db::err::ZeroLength);
+        row("empty keyword", "Keywords", "Keyword", "", db::err::ZeroLength);
     }
     void refusals()
     {

@@ -9,7 +9,6 @@
 
 using namespace quirelle;
 using namespace quirelle::test;
-namespace st = quirelle::services::testing;
 
 namespace {
 
@@ -32,6 +31,17 @@ class TstInterchangeWindows : public QObject
 {
     Q_OBJECT
 
+    static QListWidget* paperList(const char* name)
+    {
+        return control<QListWidget>(frmViewPaper::instance(), name);
+    }
+    static QStringList extraFieldsOf(int paper)
+    {
+        return rowsOf(QStringLiteral("select * from [Paper Extra Fields] where [Paper ID] = '%1';")
+                          .arg(paper),
+                      {"Field Name"});
+    }
+
 private slots:
     void importThenSeeTheRows()
     {
@@ -44,9 +54,8 @@ private slots:
         QVERIFY(prompts().isEmpty());
         const services::FileDialogSettings dialog = st::dialogs().back();
         QVERIFY(dialog.mustExist);
-        QVERIFY(dialog.filter.contains(QStringLiteral("*.bib")) &&
-                dialog.filter.contains(QStringLiteral("*.ris")) &&
-                dialog.filter.contains(QStringLiteral("*.json")));
+        for (const char* pattern : {"*.bib", "*.ris", "*.json"})
+            QVERIFY(dialog.filter.contains(QLatin1String(pattern)));
         st::setNextFileName(file);
         fromMenu("mnuImport");
         QVERIFY2(lastPrompt().contains(QStringLiteral("2 papers")), qPrintable(lastPrompt()));
@@ -55,10 +64,8 @@ private slots:
         // The windows show the new rows when they next fill: the paper window lists the
         // authors and the reference, and its referenced-work list offers both papers.
         windows::openPaper(2, windows::PaperOrigin::Search);
-        QCOMPARE(lines(control<QListWidget>(frmViewPaper::instance(), "lstAuthors")),
-                 QStringList{QStringLiteral("3 : Van Oss, Tim")});
-        QCOMPARE(lines(control<QListWidget>(frmViewPaper::instance(), "lstReferencedWork")),
-                 QStringList{QStringLiteral("1 : Signals in Clay")});
+        QCOMPARE(lines(paperList("lstAuthors")), QStringList{"3 : Van Oss, Tim"});
+        QCOMPARE(lines(paperList("lstReferencedWork")), QStringList{"1 : Signals in Clay"});
         auto* works = control<QComboBox>(frmViewPaper::instance(), "cmbReferencedWork");
         works->showPopup();
         settle();
@@ -75,14 +82,20 @@ private slots:
         fromMenu("mnuImport");
         QCOMPARE(st::messages().back().icon, services::Icon::Critical);
         QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
+        // Deleting a paper deletes its extra fields, and only its own.
+        QVERIFY(!extraFieldsOf(1).isEmpty());
+        windows::openPaper(1, windows::PaperOrigin::Search);
+        st::setNextAnswer(services::Answer::Yes);
+        click(control(frmViewPaper::instance(), "cmdDeletePaper"));
+        QVERIFY(extraFieldsOf(1).isEmpty());
+        QVERIFY(!extraFieldsOf(2).isEmpty());
     }
 
     void exportTheProjectOrTheSearchResults()
     {
         Shell shell;
-        const QString in = shell.folder() + QStringLiteral("/refs.bib");
-        writeFile(in, twoEntries);
-        st::setNextFileName(in);
+        writeFile(shell.folder() + QStringLiteral("/refs.bib"), twoEntries);
+        st::setNextFileName(shell.folder() + QStringLiteral("/refs.bib"));
         fromMenu("mnuImport");
         // The whole project.
         const QString all = shell.folder() + QStringLiteral("/all.json");
@@ -111,27 +124,6 @@ private slots:
         QCOMPARE(lastPrompt(), QStringLiteral("1 papers were exported to %1.").arg(found));
         QVERIFY(readFile(found).contains("Signals in Clay"));
         QVERIFY(!readFile(found).contains("Remembering Stone"));
-    }
-
-    void deletingAPaperRemovesItsExtraFields()
-    {
-        Shell shell;
-        const QString in = shell.folder() + QStringLiteral("/refs.bib");
-        writeFile(in, twoEntries);
-        st::setNextFileName(in);
-        fromMenu("mnuImport");
-        const auto extras = [&](int paper) {
-            return rowsOf(QStringLiteral("select * from [Paper Extra Fields] where [Paper ID] = "
-                                         "'%1';")
-                              .arg(paper),
-                          {"Field Name"});
-        };
-        QVERIFY(!extras(1).isEmpty());
-        windows::openPaper(1, windows::PaperOrigin::Search);
-        st::setNextAnswer(services::Answer::Yes);
-        click(control<QPushButton>(frmViewPaper::instance(), "cmdDeletePaper"));
-        QVERIFY(extras(1).isEmpty());
-        QVERIFY(!extras(2).isEmpty());
     }
 };
 
