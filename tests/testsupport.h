@@ -1,6 +1,5 @@
 // Test helpers for the windows: the whole program started on a fresh project in a temporary
-// folder, controls found by name as accessibility tools find them, and the user's clicks and
-// keys given to them.
+// folder, controls found by name, and the user's clicks and keys given to them.
 #pragma once
 
 #include "app/frmmain.h"

@@ -1,6 +1,5 @@
-// Keeping a project safe while it is used: the backup copy on opening and on demand, restoring
-// a copy, a damaged project replaced by its newest good copy, a project open in another copy of
-// the program, and writes the engine refuses because another program holds the file.
+// A project kept safe while used: backup copies, restoring, a damaged project replaced, a project
+// open in another copy, and writes refused while another program holds the file.
 #include "db/backups.h"
 #include "harness.h"
 #include "testsupport.h"
@@ -68,8 +67,8 @@ private slots:
         fromMenu("mnuRestore");
         auto* list = control<QTreeWidget>(frmMain::instance(), "lstBackups");
         QCOMPARE(list->topLevelItemCount(), 2);
-        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("3")); // newest first
-        QCOMPARE(list->topLevelItem(1)->text(3), QStringLiteral("0"));
+        QCOMPARE(list->topLevelItem(0)->text(3), "3"); // newest first
+        QCOMPARE(list->topLevelItem(1)->text(3), "0");
         auto* restore = control<QPushButton>(frmMain::instance(), "cmdRestore");
         QVERIFY(!restore->isEnabled());
         list->setCurrentItem(list->topLevelItem(0));
@@ -136,7 +135,7 @@ private slots:
         const QString other = shell.folder() + QStringLiteral("/other");
         db::createProjectFile(other);
         Harness copy({"hold-lock", other + QStringLiteral(".mdb")});
-        QCOMPARE(copy.firstLine(), QStringLiteral("locked"));
+        QCOMPARE(copy.firstLine(), "locked");
         // Not at all: the project that was open stays open.
         st::setNextAnswer(services::Answer::No);
         openByMenu(other + QStringLiteral(".mdb"));
@@ -151,19 +150,19 @@ private slots:
         QLineEdit* surname = addAuthorTyped(QStringLiteral("Wendrake"));
         QCOMPARE(static_cast<int>(st::messages().size()), before + 1);
         QVERIFY2(lastPrompt().contains(QStringLiteral("read-only")), qPrintable(lastPrompt()));
-        QCOMPARE(surname->text(), QStringLiteral("Wendrake"));
+        QCOMPARE(surname->text(), "Wendrake");
     }
 
     void busyFileSaysWhatWasNotStored()
     {
         Shell shell;
         Harness writer({"hold-write", shell.file()});
-        QCOMPARE(writer.firstLine(), QStringLiteral("holding 1"));
+        QCOMPARE(writer.firstLine(), "holding 1");
         QLineEdit* surname = addAuthorTyped(QStringLiteral("Venmoor"));
         QVERIFY2(lastPrompt().contains(QStringLiteral("in use by another program")),
                  qPrintable(lastPrompt()));
         QVERIFY(lastPrompt().contains(QStringLiteral("not added")));
-        QCOMPARE(surname->text(), QStringLiteral("Venmoor"));
+        QCOMPARE(surname->text(), "Venmoor");
         QVERIFY(writer.finish());
         // Once the other program is done, the same Add stores the author.
         click(control<QPushButton>(frmMain::instance(), "cmdAdd"));

@@ -1,6 +1,5 @@
-// Whole journeys through the windows: from the search into the paper window and back, and a
-// deletion that leads to a fresh search; another project opened while windows show the rows of
-// the one that was open.
+// Journeys through the windows: search, paper window and back, a deletion, and another project
+// opened while windows show the rows of the one that was open.
 #include "app/textboxes.h"
 #include "editors/frmaddauthor.h"
 #include "meetings/frmmeeting.h"
@@ -59,7 +58,7 @@ private slots:
         click(control(paperWindow(), "cmdBack"));
         QVERIFY(search().isShown());
         QVERIFY(control<QRadioButton>(search(), "optSearch(0)")->isChecked());
-        QCOMPARE(criterion()->currentText(), QStringLiteral("CLAY"));
+        QCOMPARE(criterion()->currentText(), "CLAY");
         QCOMPARE(lines(results()), found);
         // Deleting the paper sends the user to a search that starts afresh.
         clickLine(results(), 0);
@@ -115,7 +114,7 @@ private slots:
         fromMenu("mnuAuthors");
         QTableView* fresh = control<QTableView>(frmAddAuthor::instance(), "MSFAuthors");
         QCOMPARE(fresh->model()->rowCount(), 2);
-        QCOMPARE(fresh->model()->index(0, 0).data().toString(), QStringLiteral("Bennet"));
+        QCOMPARE(fresh->model()->index(0, 0).data().toString(), "Bennet");
         fromMenu("mnuExit");
         QCOMPARE(lines(control<QComboBox>(frmTimeManagement::instance(), "cmbWork")),
                  QStringList{"B work"});

@@ -1,5 +1,5 @@
-// The application shell: Open and New, the to-do notes, the about window and leaving the
-// program.
+// The application shell: Open and New, the to-do notes, window placement, the about window and
+// leaving the program.
 #include "app/frmsplash.h"
 #include "db/sharedqueries.h"
 #include "testsupport.h"
@@ -38,15 +38,15 @@ private slots:
         QCOMPARE(countRows(shell.db(), QStringLiteral("Master")), 1);
         typeKeys(notes(), QStringLiteral("Read O'Brien's paper"));
         pressKey(Qt::Key_Tab);
-        QCOMPARE(storedNotes(shell.db()), QStringLiteral("Read O'Brien's paper"));
+        QCOMPARE(storedNotes(shell.db()), "Read O'Brien's paper");
         // The notes come back at the next start; typed and not yet left, they are saved when
         // the program ends.
         shell.restart();
-        QCOMPARE(notes()->toPlainText(), QStringLiteral("Read O'Brien's paper"));
+        QCOMPARE(notes()->toPlainText(), "Read O'Brien's paper");
         replaceText(notes(), QStringLiteral("unsaved"));
         frmMain::instance().close();
         QVERIFY(st::endCalled());
-        QCOMPARE(storedNotes(*db::Database::OpenDatabase(shell.file())), QStringLiteral("unsaved"));
+        QCOMPARE(storedNotes(*db::Database::OpenDatabase(shell.file())), "unsaved");
         QVERIFY(st::messages().empty());
     }
 
@@ -143,6 +143,15 @@ private slots:
         fromMenu("mnuNew");
         QCOMPARE(prompts(), QStringList{QStringLiteral("A file already exists with this name")});
         QVERIFY(!st::endCalled());
+    }
+
+    // Centred right of the options panel, 500 twips above the middle; halves to even; a
+    // window taller than the frame goes above it.
+    void positionFormFigures()
+    {
+        QCOMPARE(positionForm({10500, 9000}, 2600, 4000, 3000), QPoint(4550, 2500));
+        QCOMPARE(positionForm({10501, 9001}, 0, 4000, 3000), QPoint(3250, 2500));
+        QCOMPARE(positionForm({10500, 9000}, 2600, 4000, 8500), QPoint(4550, -250));
     }
 
     void aboutClosesItself()

@@ -1,6 +1,5 @@
-// Start-up: the frame on a first start, the last project remembered in "support.nif" (what is
-// read from it, what is written back, a file that cannot be written), and projects that cannot
-// be opened.
+// Start-up: the first start, the last project remembered in "support.nif" (read, written back,
+// not writable), and projects that cannot be opened.
 #include "testsupport.h"
 
 #include <QDate>
@@ -25,7 +24,7 @@ private slots:
         Shell shell(Shell::Start::EmptyFolder);
         QVERIFY(!st::endCalled());
         QVERIFY(QFile::exists(shell.folder() + QStringLiteral("/QuirelleXP.mdb")));
-        QCOMPARE(project().projectFilePath, QStringLiteral("QuirelleXP"));
+        QCOMPARE(project().projectFilePath, "QuirelleXP");
         QCOMPARE(caption(), projectCaption(QStringLiteral("QuirelleXP"), 0));
         for (const db::TableDef& t : db::projectTables())
             QVERIFY(db::tableExists(shell.db(), t.name));
@@ -119,7 +118,7 @@ private slots:
         writeFile(QStringLiteral("support.nif"), before);
         QVERIFY(frmMain::setLastOpenedFile(QStringLiteral("/a/b")));
         QCOMPARE(readFile(QStringLiteral("support.nif")), after);
-        QCOMPARE(frmMain::getLastOpenedFile(), QStringLiteral("/a/b"));
+        QCOMPARE(frmMain::getLastOpenedFile(), "/a/b");
     }
 
     // A settings file that cannot be written (the disk is full) is left as it was, and the
@@ -170,7 +169,7 @@ private slots:
                  qPrintable(lastPrompt()));
         QCOMPARE(readFile(QStringLiteral("QuirelleXP.mdb")), bytes);
         QVERIFY(frmMain::instance().isVisible() && frmMenu::instance().isShown());
-        QCOMPARE(caption(), QStringLiteral("Corvantis Tessiva V1.8 - No project is open"));
+        QCOMPARE(caption(), "Corvantis Tessiva V1.8 - No project is open");
         // Commands that need a project say there is none, from the panel and from the menus.
         panelButton(4);
         fromMenu("mnuAuthors");

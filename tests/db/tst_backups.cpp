@@ -1,6 +1,5 @@
-// Backup copies: their names and rotation, when one is due, the listing with paper counts,
-// damaged files refused, copies that cannot be written (in the way, read-only, full disk),
-// restoring over a healthy or a damaged project, and the background runner's reports.
+// Backup copies: names, rotation, when due, listing, damaged files refused, copies that cannot be
+// written, restoring, and the background runner's reports.
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
 #include "dbtestsupport.h"

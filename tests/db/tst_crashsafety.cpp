@@ -1,7 +1,5 @@
-// Crash safety: a writer killed at several moments of a burst of adds or of paper deletions
-// leaves a file that passes SQLite's integrity check and holds every row it reported stored,
-// and every paper whole or wholly gone; a second writer waits out a write transaction and then
-// fails cleanly; the journal settings keep the project one plain file.
+// A writer killed amid adds, deletions or an import leaves a sound file with every row it reported
+// and no half paper; a second writer waits, then fails cleanly; the project stays one file.
 #include "db/dberror.h"
 #include "db/durability.h"
 #include "dbtestsupport.h"
@@ -102,8 +100,8 @@ private slots:
         // durability settings; the kills below prove those settings only if they are the same.
         sqlite3* db = nullptr;
         sqlite3_open(QFile::encodeName(m_seeded.filePath(QStringLiteral("x.mdb"))), &db);
-        QCOMPARE(pragma(db, "PRAGMA journal_mode"), QStringLiteral("delete"));
-        QCOMPARE(pragma(db, "PRAGMA synchronous"), QStringLiteral("2"));
+        QCOMPARE(pragma(db, "PRAGMA journal_mode"), "delete");
+        QCOMPARE(pragma(db, "PRAGMA synchronous"), "2");
         sqlite3_close(db);
         db::createProjectFile(m_seeded.filePath(QStringLiteral("project")));
         auto project = db::Database::OpenDatabase(m_seeded.filePath(QStringLiteral("project.mdb")));
@@ -145,7 +143,7 @@ private slots:
         const std::set<int> stored = numbersAfter(h.lines(), QStringLiteral("stored"));
         QVERIFY(int(stored.size()) >= killAfter);
         const AfterCrash after = readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers"));
-        QCOMPARE(after.integrity, QStringLiteral("ok"));
+        QCOMPARE(after.integrity, "ok");
         for (int id : stored)
             QVERIFY2(after.ids.count(id) == 1, qPrintable(QString::number(id)));
         // At most the rows of the transaction under way when killed were stored unreported.
@@ -170,7 +168,7 @@ private slots:
         h.kill();
         const std::set<int> deleted = numbersAfter(h.lines(), QStringLiteral("deleted"));
         const AfterCrash papers = readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers"));
-        QCOMPARE(papers.integrity, QStringLiteral("ok"));
+        QCOMPARE(papers.integrity, "ok");
         QStringList selects;
         for (const Link& link : SeededLinks)
             selects << QStringLiteral("SELECT \"Paper ID\" FROM \"%1\"").arg(link.table);
@@ -211,7 +209,7 @@ private slots:
         QVERIFY2(h.waitForLines(killAfter), qPrintable(h.errors()));
         h.kill();
         const AfterCrash after = readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers"));
-        QCOMPARE(after.integrity, QStringLiteral("ok"));
+        QCOMPARE(after.integrity, "ok");
         const bool finished = !numbersAfter(h.lines(), QStringLiteral("imported")).empty();
         QCOMPARE(int(after.ids.size()), before + (finished ? 4000 : 0));
     }
@@ -233,7 +231,7 @@ private slots:
         const QString file = freshProject(dir, false);
         Harness h({QStringLiteral("hold-write"), file});
         QVERIFY2(h.waitForLines(1), qPrintable(h.errors()));
-        QCOMPARE(h.lines().value(0), QStringLiteral("holding 1"));
+        QCOMPARE(h.lines().value(0), "holding 1");
         auto project = db::Database::OpenDatabase(file);
         QElapsedTimer waited;
         waited.start();
@@ -251,7 +249,7 @@ private slots:
         // 1 for the first writer's row, 0 for the second's.
         const AfterCrash after =
             readBack(file, QStringLiteral("SELECT Title = 'Burst paper 0' FROM Papers"));
-        QCOMPARE(after.integrity, QStringLiteral("ok"));
+        QCOMPARE(after.integrity, "ok");
         QVERIFY(after.ids == (firstCommits ? std::multiset{0, 1} : std::multiset{0}));
         QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
     }
@@ -265,13 +263,13 @@ private slots:
         const QByteArray name = QFile::encodeName(file);
         sqlite3* db = nullptr;
         sqlite3_open(name.constData(), &db);
-        QCOMPARE(pragma(db, "PRAGMA journal_mode = WAL"), QStringLiteral("wal"));
+        QCOMPARE(pragma(db, "PRAGMA journal_mode = WAL"), "wal");
         sqlite3_exec(db, "INSERT INTO Papers (Title) VALUES ('Logged')", nullptr, nullptr, nullptr);
         sqlite3_close(db);
         sqlite3_open(name.constData(), &db);
         db::applyDurabilitySettings(db);
-        QCOMPARE(pragma(db, "PRAGMA journal_mode"), QStringLiteral("delete"));
-        QCOMPARE(pragma(db, "PRAGMA synchronous"), QStringLiteral("2"));
+        QCOMPARE(pragma(db, "PRAGMA journal_mode"), "delete");
+        QCOMPARE(pragma(db, "PRAGMA synchronous"), "2");
         sqlite3_exec(db, "INSERT INTO Papers (Title) VALUES ('Journalled')", nullptr, nullptr,
                      nullptr);
         sqlite3_close(db);

@@ -59,12 +59,12 @@ private slots:
         QCOMPARE(rs.Fields(QStringLiteral("Summary")).text(), QString());
         rs.MoveLast();
         QCOMPARE(rs.AbsolutePosition(), 2);
-        QCOMPARE(rs.Fields(QStringLiteral("title")).text(), QStringLiteral("Three"));
+        QCOMPARE(rs.Fields(QStringLiteral("title")).text(), "Three");
         rs.MoveFirst();
         rs.MoveNext();
-        QCOMPARE(rs.Fields(QStringLiteral("TITLE")).text(), QStringLiteral("Two"));
+        QCOMPARE(rs.Fields(QStringLiteral("TITLE")).text(), "Two");
         rs.setAbsolutePosition(0);
-        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("One"));
+        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), "One");
         rs.MoveLast();
         rs.MoveNext(); // past the end: no current row
         QCOMPARE(rs.AbsolutePosition(), -1);
@@ -154,7 +154,7 @@ private slots:
             QStringLiteral("select * from [Paper References List] where [Reference ID] = 70000;"));
         QCOMPARE(big.RecordCount(), 1);
         QCOMPARE(big.Fields(QStringLiteral("Reference ID")).toLong(), 70000);
-        QCOMPARE(big.Fields(QStringLiteral("Paper ID")).text(), QStringLiteral("40000"));
+        QCOMPARE(big.Fields(QStringLiteral("Paper ID")).text(), "40000");
     }
 
     void addEditDelete()
@@ -188,7 +188,7 @@ private slots:
         rs.Edit();
         rs.Fields(QStringLiteral("Forenames")) = QString(31, 'x');
         QCOMPARE(errorNumber([&] { rs.Update(); }), err::FieldTooSmall);
-        QCOMPARE(rs.Fields(QStringLiteral("Forenames")).text(), QStringLiteral("Ann"));
+        QCOMPARE(rs.Fields(QStringLiteral("Forenames")).text(), "Ann");
         // Delete, then walk on: the next row follows.
         rs.setAbsolutePosition(0);
         rs.Delete();
@@ -196,7 +196,7 @@ private slots:
         QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Surname")).Value(); }),
                  err::RecordDeleted);
         rs.MoveNext();
-        QCOMPARE(rs.Fields(QStringLiteral("Surname")).text(), QStringLiteral("b"));
+        QCOMPARE(rs.Fields(QStringLiteral("Surname")).text(), "b");
         QCOMPARE(rs.RecordCount(), 3);
         QCOMPARE(countRows(p.db(), QStringLiteral("Authors")), 3);
     }
@@ -217,7 +217,7 @@ private slots:
             rs.MoveNext();
         }
         QCOMPARE(titles.size(), 200);
-        QCOMPARE(titles.last(), QStringLiteral("200"));
+        QCOMPARE(titles.last(), "200");
         // A change made through another record set shows once this one reads the row again.
         Recordset other =
             p.db().OpenRecordset(QStringLiteral("select * from [Papers] where [Paper ID] = 130;"));
@@ -226,7 +226,7 @@ private slots:
         other.Update();
         other.Delete();
         rs.setAbsolutePosition(128);
-        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("129"));
+        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), "129");
         rs.setAbsolutePosition(129);
         QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Title")).Value(); }),
                  err::RecordDeleted);
@@ -417,7 +417,7 @@ private slots:
         auto db = Database::OpenDatabase(p.file(), geteuid() == 0);
         QVERIFY(db->readOnly());
         Recordset rs = db->OpenRecordset(QStringLiteral("select * from [Papers];"));
-        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("kept"));
+        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), "kept");
         QCOMPARE(errorNumber([&] { rs.Edit(); }), err::ReadOnly);
         QCOMPARE(errorNumber([&] { rs.AddNew(); }), err::ReadOnly);
         QFile::setPermissions(p.file(), QFile::ReadOwner | QFile::WriteOwner);
@@ -431,7 +431,7 @@ private slots:
             test::sqliteShell(p.file(), QStringLiteral("PRAGMA integrity_check;"));
         if (check.isEmpty())
             QSKIP("no sqlite3 shell on this machine");
-        QCOMPARE(check, QStringLiteral("ok"));
+        QCOMPARE(check, "ok");
         QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("SELECT Title FROM Papers;")),
                  QString::fromUtf8("Ünïcødé title"));
         // The shell keeps the field rules too.

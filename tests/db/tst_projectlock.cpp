@@ -21,7 +21,7 @@ private slots:
         QTemporaryDir dir;
         const QString project = dir.filePath(QStringLiteral("QuirelleXP.mdb"));
         auto other = std::make_unique<Harness>(QStringList{"hold-lock", project});
-        QCOMPARE(other->firstLine(), QStringLiteral("locked"));
+        QCOMPARE(other->firstLine(), "locked");
         // Held for an hour already: still held, as long as its process lives.
         QFile lockFile(ProjectLock::lockFileFor(project));
         QVERIFY(lockFile.open(QIODevice::ReadWrite));
@@ -42,7 +42,7 @@ private slots:
         QVERIFY(!QFile::exists(ProjectLock::lockFileFor(project)));
         // A copy killed while it holds the lock leaves its file, and the lock is taken over.
         other = std::make_unique<Harness>(QStringList{"hold-lock", project});
-        QCOMPARE(other->firstLine(), QStringLiteral("locked"));
+        QCOMPARE(other->firstLine(), "locked");
         other->kill();
         QVERIFY(QFile::exists(ProjectLock::lockFileFor(project)));
         QCOMPARE(lock.tryLock(), ProjectLock::Status::Locked);

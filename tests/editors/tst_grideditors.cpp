@@ -1,6 +1,5 @@
-// The author, keyword and model editors driven as the user drives them: the grid, the boxes,
-// Add, Delete with or without a question, Clear, Back, two editors at once, characters outside
-// the basic plane, a table beyond 32,767 rows; and every grid window's refused rows.
+// The author, keyword and model editors as the user drives them, and every grid window's
+// refused rows.
 #include "editors/frmaddkeyword.h"
 #include "gridwindow.h"
 
@@ -49,9 +48,9 @@ private slots:
         QCOMPARE(e.stored("Authors", "[Surname] = ''", "Location"), QString());
         // Add after a click adds a second author with the shown details.
         e.clickRow(2);
-        QCOMPARE(e.text(3), QStringLiteral("Leeds"));
+        QCOMPARE(e.text(3), "Leeds");
         e.click("cmdAdd");
-        QCOMPARE(surnames(e), QStringLiteral(",Venmoor,Venmoor"));
+        QCOMPARE(surnames(e), ",Venmoor,Venmoor");
         // Back; the menu opens it afresh, with the keyword editor open beside it.
         e.type(0, "Half typed");
         e.click("cmdExit");
@@ -78,8 +77,8 @@ private slots:
         const int annRow = e.cell(1, 1) == "Ann" ? 1 : 2;
         e.clickRow(annRow);
         e.clickRow(3 - annRow);
-        QCOMPARE(e.text(1), QStringLiteral("Bea"));
-        QCOMPARE(e.text(2), QStringLiteral("Chemist")); // a Null field leaves the box as it was
+        QCOMPARE(e.text(1), "Bea");
+        QCOMPARE(e.text(2), "Chemist"); // a Null field leaves the box as it was
     }
 
     void deleteAsks()
@@ -97,13 +96,13 @@ private slots:
         QCOMPARE(e.grid->currentIndex().row(), 1);
         st::setNextAnswer(services::Answer::No);
         e.click("cmdDelete");
-        QCOMPARE(lastPrompt(), QStringLiteral("Do you wish to delete?"));
+        QCOMPARE(lastPrompt(), "Do you wish to delete?");
         QCOMPARE(st::messages().back().buttons, services::Buttons::YesNo);
-        QCOMPARE(surnames(e), QStringLiteral("Ashby,Bram"));
-        QCOMPARE(e.text(0), QStringLiteral("Ashby"));
+        QCOMPARE(surnames(e), "Ashby,Bram");
+        QCOMPARE(e.text(0), "Ashby");
         st::setNextAnswer(services::Answer::Yes);
         e.click("cmdDelete");
-        QCOMPARE(surnames(e), QStringLiteral("Bram"));
+        QCOMPARE(surnames(e), "Bram");
         QCOMPARE(e.text(0), QString());
         QCOMPARE(countRows(shell.db(), "Paper Authors List"), 1); // the links stay
         e.click("cmdDelete");                                     // no row chosen again
@@ -140,11 +139,11 @@ private slots:
         const Editor e = Editor::open(Authors);
         QCOMPARE(e.rows(), Count);
         e.clickRow(Count);
-        QCOMPARE(e.text(0), QStringLiteral("S32769"));
+        QCOMPARE(e.text(0), "S32769");
         st::setNextAnswer(services::Answer::Yes);
         e.click("cmdDelete");
         QCOMPARE(e.rows(), Count - 1);
-        QCOMPARE(e.cell(Count - 1, 0), QStringLiteral("S32768"));
+        QCOMPARE(e.cell(Count - 1, 0), "S32768");
     }
 
     // Keywords: Null for empty Definition and Origin, boxes emptied by a click, Delete at once,
@@ -165,16 +164,16 @@ private slots:
         QCOMPARE(e.text(1), QString());
         // A click empties the boxes first: a Null field shows an empty box.
         e.clickRow(1);
-        QCOMPARE(e.text(2), QStringLiteral("Latin"));
+        QCOMPARE(e.text(2), "Latin");
         e.clickRow(2);
-        QCOMPARE(e.text(0), QStringLiteral("vision"));
+        QCOMPARE(e.text(0), "vision");
         QCOMPARE(e.text(2), QString());
         // Delete takes the clicked keyword without a question and empties the boxes.
         e.clickRow(1);
         e.click("cmdDelete");
         QCOMPARE(e.messages(), 0);
         QCOMPARE(e.rows(), 1);
-        QCOMPARE(e.cell(1, 0), QStringLiteral("vision"));
+        QCOMPARE(e.cell(1, 0), "vision");
         QCOMPARE(e.text(1), QString());
         // The filled grid has no chosen row: a second Delete removes nothing.
         e.click("cmdDelete");
@@ -187,7 +186,7 @@ private slots:
         addRow(shell.db(), "Keywords", {{"Keyword", "tide"}});
         fromMenu("mnuKeywords");
         QVERIFY(!e.panelEnabled());
-        QCOMPARE(e.text(0) + e.text(2), QStringLiteral("driftNorse"));
+        QCOMPARE(e.text(0) + e.text(2), "driftNorse");
         QCOMPARE(e.rows(), 2);
     }
 
@@ -204,24 +203,23 @@ private slots:
         e.clickRow(1);
         e.click("cmdClear");
         QCOMPARE(e.text(Model), QString());
-        QCOMPARE(e.text(Creator) + e.text(Year) + e.text(Sphere), QStringLiteral("Ann1999Maths"));
+        QCOMPARE(e.text(Creator) + e.text(Year) + e.text(Sphere), "Ann1999Maths");
         // Beta has no year nor sphere: the earlier ones stay in their boxes.
         e.clickRow(2);
-        QCOMPARE(e.text(Model) + e.text(Creator) + e.text(Year), QStringLiteral("BetaBo1999"));
+        QCOMPARE(e.text(Model) + e.text(Creator) + e.text(Year), "BetaBo1999");
         e.click("Command1");
         QCOMPARE(e.messages(), 0);
         QCOMPARE(e.rows(), 1);
-        QCOMPARE(e.cell(1, 0), QStringLiteral("Alpha"));
+        QCOMPARE(e.cell(1, 0), "Alpha");
         QCOMPARE(e.text(Model), QString());
         // Creator, Year and Sphere are carried over to the next model.
         e.type(Model, "Encoder");
         e.click("cmdAdd");
-        QCOMPARE(e.text(Model) + e.text(Creator) + e.text(Year) + e.text(Sphere),
-                 QStringLiteral("Bo1999Maths"));
+        QCOMPARE(e.text(Model) + e.text(Creator) + e.text(Year) + e.text(Sphere), "Bo1999Maths");
         const QString encoder = "[Model] = 'Encoder'";
         QCOMPARE(e.stored("Models", encoder, "Creator") + e.stored("Models", encoder, "Year") +
                      e.stored("Models", encoder, "Sphere"),
-                 QStringLiteral("Bo1999Maths"));
+                 "Bo1999Maths");
         QCOMPARE(e.rows(), 2);
     }
 

@@ -1,6 +1,5 @@
-// The engine's bulk row stream and row writer that imports and exports use: numbers given as
-// AddNew and Update give them, the tables' own rules enforced, rows read in order and filtered
-// exactly, Null told apart from "".
+// The bulk row writer and stream of imports and exports: numbers as AddNew and Update give them,
+// the tables' rules, rows in order and filtered, Null told apart from "".
 #include "db/dberror.h"
 #include "db/recordset.h"
 #include "testsupport.h"
@@ -38,7 +37,7 @@ private slots:
         QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select [Author ID], Surname, "
                                                             "Forenames is null from Authors "
                                                             "order by 1")),
-                 QStringLiteral("1|A|1\n2|B|0\n5|E|1\n6|F|1"));
+                 "1|A|1\n2|B|0\n5|E|1\n6|F|1");
     }
 
     // A numbered field given a value keeps it, repeats included; the paper's number is its row.
@@ -55,7 +54,7 @@ private slots:
         QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select [Paper ID], [Keywords ID], "
                                                             "typeof([Keywords ID]) from [Paper "
                                                             "Keywords List]")),
-                 QStringLiteral("1|7|integer\n2|7|integer"));
+                 "1|7|integer\n2|7|integer");
     }
 
     void refusals_data()

@@ -1,6 +1,5 @@
-// The quirelle-cli program, run as a user runs it: exit status and messages for usage errors,
-// missing and damaged projects and unreadable files; import, export to standard output, and an
-// --output file that is replaced whole or not at all.
+// quirelle-cli run as a user runs it: exit status and messages for bad use, projects and files;
+// import, export, and an --output file replaced whole or not at all.
 #include "testsupport.h"
 
 #include <QFileInfo>
@@ -139,8 +138,7 @@ private slots:
         QCOMPARE(r.status, 1);
         QVERIFY(r.out.contains(QStringLiteral("empty.ris is empty")));
         QVERIFY(r.out.contains(QStringLiteral("Added 1 paper")));
-        QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select count(*) from Papers")),
-                 QStringLiteral("2"));
+        QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select count(*) from Papers")), "2");
         r = cli({"export", p.file(), "--format", "bibtex"});
         QCOMPARE(r.status, 0);
         QVERIFY(r.out.contains(QStringLiteral("@article{w03,\n  author = {Wendrake, Jonas}")));

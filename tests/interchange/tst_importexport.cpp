@@ -1,7 +1,5 @@
-// Importing into a project and exporting from it: the rows written as the windows write them,
-// authors and keywords reused, duplicates left alone, all or nothing for broken, cancelled and
-// hostile input, the extra fields table, citation keys, and atomic export files. Each test
-// starts from a fresh project; the file is checked with the sqlite3 shell.
+// Import and export on a project: rows as the windows write them, duplicates, all or nothing for
+// bad, cancelled and hostile input, extra fields, citation keys; checked with the sqlite3 shell.
 #include "interchange/data/exporter.h"
 #include "interchange/data/extrafields.h"
 #include "interchange/data/importer.h"
@@ -73,26 +71,25 @@ private slots:
         // definition and origin Null.
         QCOMPARE(sql(p, "select [Author ID], Surname, Forenames, Occupation = '', Location = '' "
                         "from Authors order by 1"),
-                 QStringLiteral("1|wendrake|JONAS|0|\n2|O'Neill|Ann|1|1"));
+                 "1|wendrake|JONAS|0|\n2|O'Neill|Ann|1|1");
         QCOMPARE(sql(p, "select Keyword, Definition is null, Origin is null from Keywords "
                         "order by [Keyword ID]"),
-                 QStringLiteral("Tides|1|1\nmoons|1|1"));
+                 "Tides|1|1\nmoons|1|1");
         // Links hold ids as decimal text; the keyword's and the cited paper's id go into the
         // numbered field.
         QCOMPARE(sql(p, "select [Paper ID], [Author ID], typeof([Author ID]) from [Paper Authors "
                         "List] order by rowid"),
-                 QStringLiteral("1|1|text\n1|2|text\n2|2|text"));
+                 "1|1|text\n1|2|text\n2|2|text");
         QCOMPARE(sql(p, "select [Paper ID], [Keywords ID], Keyword is null from [Paper Keywords "
                         "List] order by rowid"),
-                 QStringLiteral("1|1|1\n1|2|1"));
-        QCOMPARE(sql(p, "select [Paper ID], [Reference ID] from [Paper References List]"),
-                 QStringLiteral("1|2"));
+                 "1|1|1\n1|2|1");
+        QCOMPARE(sql(p, "select [Paper ID], [Reference ID] from [Paper References List]"), "1|2");
         QCOMPARE(sql(p, "select [Paper ID], Statement from [Paper Statements List] order by 1"),
-                 QStringLiteral("1|First quote.\n1|Second quote."));
+                 "1|First quote.\n1|Second quote.");
         // The key that names no paper is kept for the export.
         QCOMPARE(sql(p, "select [Field Name], Value from [Paper Extra Fields] where [Paper ID] = "
                         "'1' order by rowid"),
-                 QStringLiteral("citationkey|w03\nentrytype|article\ncites|nowhere"));
+                 "citationkey|w03\nentrytype|article\ncites|nowhere");
         // Exported, the paper lists what it references, the kept key included.
         const QString bib = exported(p, Format::BibTeX);
         QVERIFY(bib.contains(QStringLiteral("cites = {o05, nowhere}")));
@@ -130,12 +127,12 @@ private slots:
                                 "Organization,\nOkafor,Chidi\nO'Neill,Ann\nHaddad,Samira\n"
                                 "Nakamura,Yuki"));
         QCOMPARE(sql(p, "select Keyword from Keywords order by [Keyword ID]"),
-                 QStringLiteral("tides\nmoons\nOrbital mechanics"));
+                 "tides\nmoons\nOrbital mechanics");
         QCOMPARE(
             sql(p, "select [Paper ID], [Reference ID] from [Paper References List] order by 1"),
-            QStringLiteral("1|2\n2|1"));
+            "1|2\n2|1");
         QCOMPARE(sql(p, "select Summary from Papers where [Paper ID] = 1"),
-                 QStringLiteral("Spread over several lines, with ümlauts, é, ß and Łukasiewicz."));
+                 "Spread over several lines, with ümlauts, é, ß and Łukasiewicz.");
         // Values without a described field, or too long for one, kept whole.
         QCOMPARE(sql(p, "select [Field Name] || '=' || Value from [Paper Extra Fields] where "
                         "[Paper ID] = '1' order by rowid"),
@@ -148,7 +145,7 @@ private slots:
                                 "url=https://example.org/a_b%20c?x=1&y=2\ncites=NotInThisFile"));
         QCOMPARE(sql(p, "select Value from [Paper Extra Fields] where [Paper ID] = '5' and "
                         "[Field Name] = 'year'"),
-                 QStringLiteral("in press"));
+                 "in press");
         // Formats without a subtitle get the whole title.
         QVERIFY(exported(p, Format::Ris)
                     .contains(QStringLiteral("TI  - Tidal Moons: the O'Brien [revised] “model” of "
@@ -199,7 +196,7 @@ private slots:
         QCOMPARE(
             sql(p,
                 "select Value from [Paper Extra Fields] where Value like 'twin%' order by rowid"),
-            QStringLiteral("TwinA\ntwin\ntwinb"));
+            "TwinA\ntwin\ntwinb");
     }
 
     // A file from which nothing can be stored stores nothing and says why; one in UTF-16 is
@@ -254,8 +251,7 @@ private slots:
         QVERIFY(calls > 1);
         for (const char* table :
              {"Papers", "Authors", "[Paper Authors List]", "[Paper Extra Fields]"})
-            QCOMPARE(sql(p, QStringLiteral("select count(*) from %1").arg(table)),
-                     QStringLiteral("0"));
+            QCOMPARE(sql(p, QStringLiteral("select count(*) from %1").arg(table)), "0");
         // A read-only project refuses the first row: nothing is stored, and the summary says so.
         p.db().Close();
         auto readOnly = db::Database::OpenDatabase(p.file(), true);
@@ -263,7 +259,7 @@ private slots:
             importText(*readOnly, text, Format::BibTeX, QStringLiteral("x.bib"));
         QCOMPARE(refused.outcome, ImportSummary::Outcome::Failed);
         QCOMPARE(refused.papersAdded, 0);
-        QCOMPARE(sql(p, "select count(*) from Papers"), QStringLiteral("0"));
+        QCOMPARE(sql(p, "select count(*) from Papers"), "0");
     }
 
     // Hostile input is stored exactly as the summary says.
@@ -287,12 +283,11 @@ private slots:
         QCOMPARE(s.skipped.size(), size_t(1));
         QCOMPARE(s.skipped[0].line, 4);
         QCOMPARE(s.valuesInExtraFieldsOnly, 1);
-        QCOMPARE(sql(p, "select count(*) from Papers"), QStringLiteral("4"));
-        QCOMPARE(sql(p, "select length(Title) from Papers where Title like 'TTT%'"),
-                 QStringLiteral("100"));
+        QCOMPARE(sql(p, "select count(*) from Papers"), "4");
+        QCOMPARE(sql(p, "select length(Title) from Papers where Title like 'TTT%'"), "100");
         QCOMPARE(sql(p, "select length(Value) from [Paper Extra Fields] where [Field Name] = "
                         "'title'"),
-                 QStringLiteral("10000"));
+                 "10000");
         QCOMPARE(sql(p, "select length(Summary) from Papers where Title = 'Big'"),
                  QString::number(50 * 1024 * 1024));
         QCOMPARE(
@@ -312,15 +307,12 @@ private slots:
             db::Transaction t(p.db());
             deleteExtraFields(p.db(), 1);
         }
-        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where [Paper ID] = '1'"),
-                 QStringLiteral("3"));
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where [Paper ID] = '1'"), "3");
         deleteExtraFields(p.db(), 1);
-        QCOMPARE(sql(p, "select [Paper ID], count(*) from [Paper Extra Fields] group by 1"),
-                 QStringLiteral("2|3"));
+        QCOMPARE(sql(p, "select [Paper ID], count(*) from [Paper Extra Fields] group by 1"), "2|3");
         // "" is a value.
         importBib(p, QStringLiteral("@misc{c, title = {C}, note = {}}"));
-        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where Value = ''"),
-                 QStringLiteral("1"));
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where Value = ''"), "1");
     }
 
     // Papers typed in the program get readable keys on their first export, kept ever after.
@@ -388,7 +380,7 @@ private slots:
         QCOMPARE(QDir(p.folder()).entryList(QDir::Files).size(), 2);
         QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where [Field Name] = "
                         "'citationkey'"),
-                 QStringLiteral("1"));
+                 "1");
     }
 };
 

@@ -47,15 +47,15 @@ private slots:
             e.type(i, typed[i]);
         e.click("cmdAdd");
         QCOMPARE(e.text(Outcome), QString());
-        QCOMPARE(e.cell(1, 1), QStringLiteral("14:30"));
-        QCOMPARE(e.cell(1, 4), QStringLiteral("Budget"));
+        QCOMPARE(e.cell(1, 1), "14:30");
+        QCOMPARE(e.cell(1, 4), "Budget");
         addRow(shell.db(), "Meeting", {{"Date", "13/05/26"}});
         e.w.populate();
         e.clickRow(1);
-        QCOMPARE(e.text(Outcome), QStringLiteral("Agreed."));
+        QCOMPARE(e.text(Outcome), "Agreed.");
         e.clickRow(2);
-        QCOMPARE(e.text(Date), QStringLiteral("13/05/26"));
-        QCOMPARE(e.text(Subject), QStringLiteral("Budget"));
+        QCOMPARE(e.text(Date), "13/05/26");
+        QCOMPARE(e.text(Subject), "Budget");
     }
 };
 

@@ -1,6 +1,5 @@
-// A paper's citation neighbourhood as read from a project (sides, levels, authors, links to
-// papers that are gone), and its layout (no overlaps, references left and citations right, a
-// few hundred papers in a compact block).
+// A paper's citation neighbourhood as read from a project, and its layout: no overlaps,
+// references left and citations right, hundreds of papers in a compact block.
 #include "paper/data/citationgraph.h"
 #include "paper/data/citationlayout.h"
 #include "testsupport.h"
@@ -200,7 +199,7 @@ private slots:
         const citations::Neighbourhood one = citations::readNeighbourhood(project.db(), c, 1);
         QCOMPARE(one.count(1, Side::Citations), Citing);
         QCOMPARE(one.edges.size(), size_t(Citing));
-        QCOMPARE(citations::nodeLabel(one.nodes.back()), QStringLiteral("Many 2020"));
+        QCOMPARE(citations::nodeLabel(one.nodes.back()), "Many 2020");
         const citations::Neighbourhood two = citations::readNeighbourhood(project.db(), c, 2);
         QCOMPARE(two.count(2, Side::Citations), Citing);
         QCOMPARE(two.edges.size(), size_t(2 * Citing));

@@ -1,6 +1,5 @@
-// The citation map, opened from the Tools menu: what it draws around the paper on screen, the
-// choice of a paper when there is none, the second level, re-centring, zoom and pan, the
-// hand-over to the paper window, a paper with 300 citations, and the picture as PNG and SVG.
+// The citation map from the Tools menu: what it draws, the paper chosen when none is on screen,
+// re-centring, zoom and pan, the hand-over to the paper window, 300 citations, PNG and SVG.
 #include "paper/frmcitationmap.h"
 #include "paperwindow.h"
 
@@ -125,14 +124,14 @@ private slots:
         QCOMPARE(node("Smith 1999")->toolTip(),
                  QStringLiteral("First reference\n(shares an author with the paper in the "
                                 "centre)"));
-        QCOMPARE(node("Brown 2003")->toolTip(), QStringLiteral("First citing"));
+        QCOMPARE(node("Brown 2003")->toolTip(), "First citing");
         QCOMPARE(lineCount(), 5);
         // References on the left of the centre, citations on its right.
         const double middle = node("Smith 2001")->sceneBoundingRect().center().x();
         QVERIFY(node("Anon. 1995")->sceneBoundingRect().right() < middle);
         QVERIFY(node("Brown 2003")->sceneBoundingRect().left() > middle);
         QCOMPARE(mapControl<QLabel>("lblSummary")->text(),
-                 QStringLiteral("Smith 2001 references 2 papers and is cited by 3 papers"));
+                 "Smith 2001 references 2 papers and is cited by 3 papers");
         // One level further on request, and back.
         QTest::mouseClick(mapControl<QCheckBox>("chkSecondLevel"), Qt::LeftButton);
         settle();
@@ -210,7 +209,7 @@ private slots:
         QVERIFY(!mapWindow()->isVisible());
         QVERIFY(win().isShown());
         QCOMPARE(shownPaper(), static_cast<qint32>(p.x1));
-        QCOMPARE(detail(0), QStringLiteral("First citing"));
+        QCOMPARE(detail(0), "First citing");
         QCOMPARE(tabs()->currentIndex(), 4);
         openMap();
         QCOMPARE(centre(), std::optional<qint32>(p.x1));
@@ -251,8 +250,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), papers);
         // The papers by title.
         QCOMPARE(papers->count(), 7);
-        QCOMPARE(papers->itemText(0), QStringLiteral("1 : Citation maps"));
-        QCOMPARE(papers->itemText(6), QStringLiteral("6 : Third citing"));
+        QCOMPARE(papers->itemText(0), "1 : Citation maps");
+        QCOMPARE(papers->itemText(6), "6 : Third citing");
         if (typed.isEmpty()) {
             papers->showPopup();
             settle();
@@ -265,8 +264,7 @@ private slots:
         }
         if (centre.isEmpty()) {
             QVERIFY(nodes().empty());
-            QCOMPARE(mapControl<QLabel>("lblSummary")->text(),
-                     QStringLiteral("Paper 999 is not in the project."));
+            QCOMPARE(mapControl<QLabel>("lblSummary")->text(), "Paper 999 is not in the project.");
         } else {
             QCOMPARE(node(centre)->look(), MapNode::Look::Centre);
             QVERIFY(mapControl<QPushButton>("cmdSavePicture")->isEnabled());

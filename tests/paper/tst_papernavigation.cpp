@@ -81,7 +81,7 @@ private slots:
         press("cmdDeletePaper");
         QCOMPARE(prompts(), QStringList{"Are you sure you wish to delete this Paper?"});
         QCOMPARE(st::messages()[0].buttons, services::Buttons::YesNo);
-        QCOMPARE(st::messages()[0].title, QStringLiteral("Warning"));
+        QCOMPARE(st::messages()[0].title, "Warning");
         QCOMPARE(rowsNaming(c.doomed), allRows);
         QVERIFY(win().isShown());
         // Its own rows go; the rows of the paper that cites it, and the catalogue, stay.
@@ -131,15 +131,15 @@ private slots:
         clickListLine("lstCitations", 0);
         QCOMPARE(shownPaper(), c.citing);
         QCOMPARE(win().previousPaperID(), c.doomed);
-        QCOMPARE(detail(0), QStringLiteral("Citing"));
+        QCOMPARE(detail(0), "Citing");
         QVERIFY(ctl("cmdBackToPrevious")->isEnabled());
         press("cmdBackToPrevious");
         QCOMPARE(shownPaper(), c.doomed);
         QCOMPARE(win().previousPaperID(), c.citing);
-        QCOMPARE(detail(0), QStringLiteral("Doomed"));
+        QCOMPARE(detail(0), "Doomed");
         press("cmdBackToPrevious");
         QCOMPARE(shownPaper(), c.citing);
-        QCOMPARE(detail(0), QStringLiteral("Citing"));
+        QCOMPARE(detail(0), "Citing");
         // Along the other two lists as well.
         clickListLine("lstReferencedWork", 1);
         QCOMPARE(shownPaper(), c.kept);
@@ -154,7 +154,7 @@ private slots:
             .OpenRecordset(QStringLiteral("select * from [Papers] where [Paper ID] = ?;"), {c.kept})
             .Delete();
         press("cmdBackToPrevious");
-        QCOMPARE(lastPrompt(), QStringLiteral("Could not locate Paper error"));
+        QCOMPARE(lastPrompt(), "Could not locate Paper error");
         QVERIFY(!win().isShown());
         QVERIFY(frmSearchPapers::instance().isShown());
     }

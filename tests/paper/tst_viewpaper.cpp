@@ -1,6 +1,5 @@
-// The paper window driven through its own controls: a paper added and linked, its lists and
-// detail boxes, the link combos and their pop-up of matches, quotations and the reference on the
-// clipboard, and what another copy of the program changed meanwhile.
+// The paper window through its own controls: a paper added and linked, its lists, detail boxes and
+// link combos, quotations and the reference copied, and another copy's changes meanwhile.
 #include "paper/linkgroup.h"
 #include "paperwindow.h"
 #include "search/frmsearchpapers.h"
@@ -54,7 +53,7 @@ private slots:
         typeKeys(detailBox(0), QStringLiteral("O'Brien's Clay"));
         press("cmdAddPaper");
         const qint64 added = twin + 1;
-        QCOMPARE(stored(added, "Title"), QStringLiteral("O'Brien's Clay"));
+        QCOMPARE(stored(added, "Title"), "O'Brien's Clay");
         QCOMPARE(shownPaper(), added);
         QCOMPARE(detail(6), QString::number(added));
         QVERIFY(caption().endsWith(QStringLiteral(" - Papers added: 2")));
@@ -134,7 +133,7 @@ private slots:
         openPaper(p);
         QComboBox* authors = combo("cmbAuthor");
         typeKeys(authors, QStringLiteral("son"));
-        QCOMPARE(authors->currentText(), QStringLiteral("son"));
+        QCOMPARE(authors->currentText(), "son");
         QCOMPARE(authors->lineEdit()->selectedText(), QString()); // nothing completed inline
         QAbstractItemView* popup = authors->completer()->popup();
         QVERIFY(popup->isVisible());
@@ -218,7 +217,7 @@ private slots:
         openPaper(p);
         typeAndLeave(0, QStringLiteral("Changed Title"));
         typeAndLeave(5, QStringLiteral("a quotation not yet added"));
-        QCOMPARE(stored(p, "Title"), QStringLiteral("Kept Title"));
+        QCOMPARE(stored(p, "Title"), "Kept Title");
         QCOMPARE(countRows(shell.db(), "Paper Statements List"), 0);
         QVERIFY(st::messages().empty());
         // Refused by the database: the message, the stored value and the typed text stay.
@@ -226,10 +225,10 @@ private slots:
         QCOMPARE(prompts().size(), 1);
         QVERIFY(lastPrompt().startsWith(QStringLiteral("Error found : ")));
         QVERIFY(lastPrompt().size() > QStringLiteral("Error found : ").size());
-        QCOMPARE(stored(p, "Rating"), QStringLiteral("A"));
-        QCOMPARE(detail(3), QStringLiteral("ABC"));
+        QCOMPARE(stored(p, "Rating"), "A");
+        QCOMPARE(detail(3), "ABC");
         typeAndLeave(3, QStringLiteral("C")); // the window goes on working
-        QCOMPARE(stored(p, "Rating"), QStringLiteral("C"));
+        QCOMPARE(stored(p, "Rating"), "C");
     }
 
     // Only a type chosen from the list is stored, never typed text.
@@ -242,16 +241,16 @@ private slots:
         choose("cmbPublication", QStringLiteral("Book"));
         focusTo(type);
         pressKey(Qt::Key_Tab);
-        QCOMPARE(stored(p, "Publication Type"), QStringLiteral("Book"));
+        QCOMPARE(stored(p, "Publication Type"), "Book");
         for (const char* typed : {"Bo", "Thesis", "Website"}) {
             replaceText(type, QString::fromLatin1(typed));
             pressKey(Qt::Key_Tab);
             QCOMPARE(type->currentText(), QString::fromLatin1(typed));
-            QCOMPARE(stored(p, "Publication Type"), QStringLiteral("Book"));
+            QCOMPARE(stored(p, "Publication Type"), "Book");
             // Passed through again, the box still holds typed text, not a chosen entry.
             focusTo(type);
             pressKey(Qt::Key_Tab);
-            QCOMPARE(stored(p, "Publication Type"), QStringLiteral("Book"));
+            QCOMPARE(stored(p, "Publication Type"), "Book");
         }
         openPaper(p);
         QCOMPARE(type->currentText(), stored(p, "Publication Type"));
@@ -320,7 +319,7 @@ private slots:
         linkAuthor(97, 50000); // another work of the author, gone
         linkAuthor(100000, 50000);
         openPaper(40000);
-        QCOMPARE(detail(6), QStringLiteral("40000"));
+        QCOMPARE(detail(6), "40000");
         QCOMPARE(lines(list("lstAuthors")), QStringList{line(50000, "Large, L")});
         QCOMPARE(lines(list("lstKeywords")), QStringList{line(60000, "big : ")});
         QCOMPARE(lines(list("lstModels")), QStringList{line(80000, "wide")});
@@ -363,8 +362,7 @@ private slots:
             rowsOf("select * from [Paper Statements List];", {"Statements ID", "Paper ID"}),
             QStringList({"1/99", QStringLiteral("2/%1").arg(p), QStringLiteral("3/%1").arg(p)}));
         clickListLine("lstStatements", 1);
-        QCOMPARE(st::clipboard(),
-                 QStringLiteral("Wendrake and Venmoor [WEND98] stated that 'O'Brien's view'"));
+        QCOMPARE(st::clipboard(), "Wendrake and Venmoor [WEND98] stated that 'O'Brien's view'");
         QCOMPARE(detail(5), line(3, "O'Brien's view"));
         press("cmdCopyReference");
         QCOMPARE(st::clipboard(),
@@ -372,7 +370,7 @@ private slots:
         // Without a publication name or authors.
         openPaper(addPaper("Alone", {{"Year", "2010"}}));
         press("cmdCopyReference");
-        QCOMPARE(st::clipboard(), QStringLiteral("Alone, , 2010"));
+        QCOMPARE(st::clipboard(), "Alone, , 2010");
         QVERIFY(st::messages().empty());
     }
 
@@ -433,8 +431,8 @@ private slots:
         click(control(frmSearchPapers::instance(), "cmdCancel"));
         focusTo(control(frmMenu::instance(), "txtToDos"));
         pressKey(Qt::Key_Tab);
-        QCOMPARE(stored(p, "Year"), QStringLiteral("2024"));
-        QCOMPARE(stored(p, "Status"), QStringLiteral("Read"));
+        QCOMPARE(stored(p, "Year"), "2024");
+        QCOMPARE(stored(p, "Status"), "Read");
         QCOMPARE(rowsOf("select * from [Master];", {"ToDos"}), QStringList{"their notes"});
         QVERIFY(st::messages().empty());
         openPaper(p);
@@ -450,7 +448,7 @@ private slots:
         QCOMPARE(countRows(shell.db(), "Paper Authors List"), 0);
         QCOMPARE(countRows(shell.db(), "Paper Statements List"), 0);
         QCOMPARE(lines(list("lstAuthors")), QStringList());
-        QCOMPARE(detail(5), QStringLiteral("said"));
+        QCOMPARE(detail(5), "said");
     }
 };
 

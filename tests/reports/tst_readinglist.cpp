@@ -1,6 +1,5 @@
-// The reading list file: its records byte for byte over two runs, written to the working
-// directory; a list that cannot be written (read-only folder, engine failure, full disk) keeps
-// the earlier one; the progress shown for a large catalogue.
+// The reading list file byte for byte; a list that cannot be written keeps the earlier one; the
+// progress shown for a large catalogue.
 #include "reports/readinglist.h"
 #include "testsupport.h"
 

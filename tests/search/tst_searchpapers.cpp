@@ -1,6 +1,5 @@
-// The search window driven as the user drives it: the options panel's "Search", a mode, a
-// criterion typed or picked, "Search", a click on a result; then the lines, the messages and
-// the paper window that opened. Text is found as the user sees it, here and in the word report.
+// The search window as the user drives it: a mode, a criterion typed or picked, "Search", a click
+// on a result; text found as the user sees it, here and in the word report.
 #include "app/textboxes.h"
 #include "paper/frmviewpaper.h"
 #include "reports/frmreport.h"
@@ -278,7 +277,7 @@ private slots:
         QCOMPARE(results(), QStringList());
         QCOMPARE(&openFromPanel(), &w);
         QVERIFY(option(Author)->isChecked());
-        QCOMPARE(criterion()->currentText(), QStringLiteral("son"));
+        QCOMPARE(criterion()->currentText(), "son");
         find();
         QCOMPARE(results(), lines({1, 2, 3, 1}));
         // Closing the frame leaves as "Back" does.
@@ -298,7 +297,7 @@ private slots:
         frmViewPaper& paper = frmViewPaper::instance();
         QVERIFY(paper.isShown());
         QCOMPARE(paper.currentPaperID(), 4);
-        QCOMPARE(boxText(control(paper, "txtDetails(6)")), QStringLiteral("4"));
+        QCOMPARE(boxText(control(paper, "txtDetails(6)")), "4");
         // Coming back, the list says that nothing is listed.
         click(control(paper, "cmdBack"));
         QVERIFY(w.isShown());

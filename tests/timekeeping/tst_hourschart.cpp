@@ -107,7 +107,7 @@ private slots:
         HoursChart* chart = openChart();
         QVERIFY(chart && chart->isVisible());
         QVERIFY(chart->bars().empty());
-        QCOMPARE(chart->message(), QStringLiteral("No hours logged yet"));
+        QCOMPARE(chart->message(), "No hours logged yet");
         QVERIFY(!button("cmdSavePicture")->isEnabled());
         logHours({"A|8", "B|2", "C|0.5", "D|-1"});
         chart = openChart();
