@@ -19,22 +19,6 @@ class TstStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void firstStartCreatesTheDefaultProject()
-    {
-        Shell shell(Shell::Start::EmptyFolder);
-        QVERIFY(!st::endCalled());
-        QVERIFY(QFile::exists(shell.folder() + QStringLiteral("/QuirelleXP.mdb")));
-        QCOMPARE(project().projectFilePath, "QuirelleXP");
-        QCOMPARE(caption(), projectCaption(QStringLiteral("QuirelleXP"), 0));
-        for (const db::TableDef& t : db::projectTables())
-            QVERIFY(db::tableExists(shell.db(), t.name));
-        QVERIFY(st::messages().empty());
-        QVERIFY(frmMain::instance().isVisible());
-        QVERIFY(frmMenu::instance().isShown());
-        QCOMPARE(frmMain::instance().statusPanel(1)->text(),
-                 QDate::currentDate().toString(QStringLiteral("dd/MM/yy")));
-    }
-
     // What line 2 of the settings file names is opened; anything else falls back to the default
     // project ("*" stands for the test's folder).
     void lastProject_data()
@@ -147,11 +131,20 @@ private slots:
         QCOMPARE(caption(), projectCaption(other, 0));
     }
 
-    // A default project that exists but cannot be read is never made anew: the program runs
-    // without a project until the user opens one.
-    void damagedDefaultProject()
+    // The first start makes the default project. Once damaged, it is never made anew: the
+    // program runs without a project until the user opens one.
+    void defaultProjectMadeThenDamaged()
     {
         Shell shell(Shell::Start::EmptyFolder);
+        QVERIFY(!st::endCalled());
+        QCOMPARE(project().projectFilePath, "QuirelleXP");
+        QCOMPARE(caption(), projectCaption(QStringLiteral("QuirelleXP"), 0));
+        for (const db::TableDef& t : db::projectTables())
+            QVERIFY(db::tableExists(shell.db(), t.name));
+        QVERIFY(st::messages().empty());
+        QVERIFY(frmMain::instance().isVisible() && frmMenu::instance().isShown());
+        QCOMPARE(frmMain::instance().statusPanel(1)->text(),
+                 QDate::currentDate().toString(QStringLiteral("dd/MM/yy")));
         frmMain::unload();
         project().close();
         QByteArray bytes = readFile(QStringLiteral("QuirelleXP.mdb"));

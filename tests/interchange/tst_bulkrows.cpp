@@ -38,17 +38,11 @@ private slots:
                                                             "Forenames is null from Authors "
                                                             "order by 1")),
                  "1|A|1\n2|B|0\n5|E|1\n6|F|1");
-    }
-
-    // A numbered field given a value keeps it, repeats included; the paper's number is its row.
-    void givenNumbers()
-    {
-        test::TempProject p;
-        db::RowWriter papers(p.db(), QStringLiteral("Papers"), {"Title"});
+        // A numbered field given a value keeps it, repeats included; a paper's number is its row.
+        db::RowWriter papers(d, QStringLiteral("Papers"), {"Title"});
         QCOMPARE(papers.add({QStringLiteral("One")}), 1);
         QCOMPARE(papers.add({QStringLiteral("Two")}), 2);
-        db::RowWriter links(p.db(), QStringLiteral("Paper Keywords List"),
-                            {"Paper ID", "Keywords ID"});
+        db::RowWriter links(d, QStringLiteral("Paper Keywords List"), {"Paper ID", "Keywords ID"});
         links.add({QStringLiteral("1"), 7});
         links.add({QStringLiteral("2"), 7});
         QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select [Paper ID], [Keywords ID], "
