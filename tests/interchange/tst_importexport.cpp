@@ -207,7 +207,7 @@ private slots:
         QTest::addColumn<QString>("stored"); // the title and the author's name, if any
         QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
         QTest::newRow("empty") << QByteArray() << "";
-        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 24) << "";
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20) << "";
         QTest::newRow("another format")
             << QByteArray("TY  - JOUR\nTI  - A RIS record\nER  - \n") << "";
         QTest::newRow("only a truncated entry")

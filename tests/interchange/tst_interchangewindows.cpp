@@ -77,7 +77,7 @@ private slots:
         QVERIFY2(lastPrompt().contains(QStringLiteral("2 duplicates")), qPrintable(lastPrompt()));
         QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
         // A file with nothing to read stores nothing and says so.
-        writeFile(file, QByteArray("\x00\x01\x02 not references", 20));
+        writeFile(file, QByteArray("\x00\x01\x02 not references", 18));
         st::setNextFileName(file);
         fromMenu("mnuImport");
         QCOMPARE(st::messages().back().icon, services::Icon::Critical);
