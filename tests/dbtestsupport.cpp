@@ -1,13 +1,10 @@
 // Test helpers that need no window.
 #include "dbtestsupport.h"
 
-#include "db/project.h"
-#include "db/schema.h"
+#include "db/backups.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTest>
 
 namespace quirelle::test {
 
@@ -58,7 +55,12 @@ int countRows(db::Database& database, const QString& table)
 
 QStringList rowsOf(const QString& query, const QStringList& fields)
 {
-    db::Recordset rs = project().db().OpenRecordset(query);
+    return rowsOf(project().db(), query, fields);
+}
+
+QStringList rowsOf(db::Database& database, const QString& query, const QStringList& fields)
+{
+    db::Recordset rs = database.OpenRecordset(query);
     QStringList out;
     db::forEachRow(rs, [&] {
         QStringList values;
@@ -67,6 +69,44 @@ QStringList rowsOf(const QString& query, const QStringList& fields)
         out << values.join(QLatin1Char('/'));
     });
     return out;
+}
+
+qint64 addPaper(const QString& title, QVariantMap more)
+{
+    more.insert(QStringLiteral("Title"), title);
+    return addRow(QStringLiteral("Papers"), more);
+}
+
+qint64 addAuthor(const QString& surname, const QString& forenames)
+{
+    return addRow(QStringLiteral("Authors"), {{"Surname", surname}, {"Forenames", forenames}});
+}
+
+void linkAuthor(qint64 paper, qint64 author)
+{
+    addRow(QStringLiteral("Paper Authors List"),
+           {{"Paper ID", QString::number(paper)}, {"Author ID", QString::number(author)}});
+}
+
+void cite(qint64 citing, qint64 cited)
+{
+    addRow(QStringLiteral("Paper References List"),
+           {{"Paper ID", QString::number(citing)}, {"Reference ID", cited}});
+}
+
+void logHours(const QStringList& entries)
+{
+    for (const QString& e : entries)
+        addRow(QStringLiteral("Time Management"), {{"Subject", e.section(QLatin1Char('|'), 0, 0)},
+                                                   {"Time", e.section(QLatin1Char('|'), 1)}});
+}
+
+QStringList backupNames(const QString& projectFile)
+{
+    QStringList names;
+    for (const db::BackupCopy& c : db::listBackups(projectFile))
+        names << QFileInfo(c.file).fileName();
+    return names;
 }
 
 QByteArray readFile(const QString& path)

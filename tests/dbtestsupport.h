@@ -3,9 +3,14 @@
 #pragma once
 
 #include "db/database.h"
+#include "db/project.h"
+#include "db/schema.h"
 
+#include <QDir>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVariantMap>
 
 namespace quirelle::test {
@@ -35,8 +40,21 @@ public:
 qint64 addRow(db::Database& database, const QString& table, const QVariantMap& values);
 qint64 addRow(const QString& table, const QVariantMap& values); // to the open project
 int countRows(db::Database& database, const QString& table);
-// The rows of `query` on the open project, each as its `fields` joined by "/" (Null as "").
+// The rows of `query`, each as its `fields` joined by "/" (Null as ""); on the open project
+// unless another database is given.
 QStringList rowsOf(const QString& query, const QStringList& fields);
+QStringList rowsOf(db::Database& database, const QString& query, const QStringList& fields);
+
+// Rows of the open project as the windows write them: a paper (with more fields), an author,
+// an author linked to a paper, a citation, and hours logged ("subject|time" each).
+qint64 addPaper(const QString& title, QVariantMap more = {});
+qint64 addAuthor(const QString& surname, const QString& forenames = {});
+void linkAuthor(qint64 paper, qint64 author);
+void cite(qint64 citing, qint64 cited);
+void logHours(const QStringList& entries);
+
+// The names of the project file's backup copies, newest first.
+QStringList backupNames(const QString& projectFile);
 
 // The bytes of a string literal, NULs included, without the terminating one.
 template<size_t N>

@@ -2,20 +2,11 @@
 #include "testsupport.h"
 
 #include "app/form.h"
-#include "app/frmmain.h"
-#include "app/frmmenu.h"
 #include "app/projectsafety.h"
-#include "db/project.h"
-#include "db/schema.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QListWidget>
 #include <QProcess>
-#include <QTest>
 
 #include <unistd.h>
 
@@ -29,10 +20,8 @@ Shell::Shell(Start start) : m_previousDir(QDir::currentPath())
     QDir::setCurrent(folder());
     if (start == Start::OnProject) {
         db::createProjectFile(pathWithoutExtension());
-        QFile nif(QStringLiteral("support.nif"));
-        if (nif.open(QIODevice::WriteOnly))
-            nif.write(("settings\n\"" + pathWithoutExtension() + "\"\n").toUtf8());
-        nif.close();
+        writeFile(QStringLiteral("support.nif"),
+                  ("settings\n\"" + pathWithoutExtension() + "\"\n").toUtf8());
     }
     services::guarded([] { frmMain::instance(); });
     settle();
@@ -96,6 +85,13 @@ QString caption()
     return frmMain::instance().windowTitle();
 }
 
+QString projectCaption(const QString& project, int papers)
+{
+    return QStringLiteral("Corvantis Tessiva V1.8 - Project: %1 - Papers added: %2")
+        .arg(project)
+        .arg(papers);
+}
+
 QStringList lines(const QListWidget* list)
 {
     QStringList out;
@@ -115,17 +111,17 @@ QStringList lines(const QComboBox* combo)
 void clickLine(QListWidget* list, int row)
 {
     list->scrollToItem(list->item(row));
-    const QRect rect = list->visualItemRect(list->item(row));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
     settle();
 }
 
 void doubleClickLine(QListWidget* list, int row)
 {
     list->scrollToItem(list->item(row));
-    const QRect rect = list->visualItemRect(list->item(row));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     settle();
 }
 

@@ -1,19 +1,24 @@
 // Test helpers for the windows: the whole program started on a fresh project in a temporary
-// folder, controls found by name as accessibility tools find them, and the user's clicks and
-// keys given to them.
+// folder, controls found by name, and the user's clicks and keys given to them.
 #pragma once
 
+#include "app/frmmain.h"
+#include "app/frmmenu.h"
 #include "app/services.h"
 #include "dbtestsupport.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-class QComboBox;
-class QListWidget;
-
 namespace quirelle::test {
+
+// What the window services were asked and what they answered.
+namespace st = services::testing;
 
 // The whole program started on a fresh project in a temporary folder (the working directory
 // while it lives): "support.nif" names the project, the main window loads, the options panel
@@ -51,8 +56,9 @@ void fromMenu(const char* name);
 void panelButton(int index);
 // File > Open, the file dialog answering with `file`.
 void openByMenu(const QString& file);
-// The main window's caption.
+// The main window's caption, and what it says with `project` open and `papers` in it.
 QString caption();
+QString projectCaption(const QString& project, int papers);
 
 // The lines of a list box or of a combo box's list.
 QStringList lines(const QListWidget* list);

@@ -21,9 +21,9 @@ void openCitationMap();   // the papers around one paper, as a map of their cita
 void importReferences();  // a BibTeX, RIS or CSL-JSON file into the open project
 void exportReferences();  // the whole project as a BibTeX, RIS or CSL-JSON file
 void exportPapers(const QList<qint32>& papers); // those papers, in that order
-void backUpNow();         // a backup copy of the open project, now
-void openRestore();       // the backup copies of the open project, to restore one
-void unloadSearch();      // the search window starts afresh at its next use
+void backUpNow();                               // a backup copy of the open project, now
+void openRestore();  // the backup copies of the open project, to restore one
+void unloadSearch(); // the search window starts afresh at its next use
 
 // Windows that show the rows of the project that was open are unloaded (or refilled) when
 // another project is opened, before the user can act on them.

@@ -1,30 +1,13 @@
-// Start-up: the frame on a first start, the last project remembered in "support.nif" (what is
-// read from it, what is written back, a file that cannot be written), and projects that cannot
-// be opened.
-#include "app/frmmain.h"
-#include "app/frmmenu.h"
-#include "db/project.h"
-#include "db/schema.h"
+// Start-up: the first start, the last project remembered in "support.nif" (read, written back,
+// not writable), and projects that cannot be opened.
 #include "testsupport.h"
 
 #include <QDate>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QTest>
 
 using namespace quirelle;
 using namespace quirelle::test;
-namespace st = quirelle::services::testing;
 
 namespace {
-
-QString captionFor(const QString& project, int papers)
-{
-    return QStringLiteral("Corvantis Tessiva V1.8 - Project: %1 - Papers added: %2")
-        .arg(project)
-        .arg(papers);
-}
 
 const QString noProject = QStringLiteral(
     "No project is open. Open a project with File > Open, or create one with File > New.");
@@ -36,22 +19,6 @@ class TstStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void firstStartCreatesTheDefaultProject()
-    {
-        Shell shell(Shell::Start::EmptyFolder);
-        QVERIFY(!st::endCalled());
-        QVERIFY(QFile::exists(shell.folder() + QStringLiteral("/QuirelleXP.mdb")));
-        QCOMPARE(project().projectFilePath, QStringLiteral("QuirelleXP"));
-        QCOMPARE(caption(), captionFor(QStringLiteral("QuirelleXP"), 0));
-        for (const db::TableDef& t : db::projectTables())
-            QVERIFY(db::tableExists(shell.db(), t.name));
-        QVERIFY(st::messages().empty());
-        QVERIFY(frmMain::instance().isVisible());
-        QVERIFY(frmMenu::instance().isShown());
-        QCOMPARE(frmMain::instance().statusPanel(1)->text(),
-                 QDate::currentDate().toString(QStringLiteral("dd/MM/yy")));
-    }
-
     // What line 2 of the settings file names is opened; anything else falls back to the default
     // project ("*" stands for the test's folder).
     void lastProject_data()
@@ -59,21 +26,18 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("opened");
         QTest::addColumn<QString>("prompt"); // the start of the one message, if any
-        QTest::newRow("recorded project") << QByteArray("line one\n\"*/project\"\n") << "*/project"
-                                          << "";
-        QTest::newRow("unquoted path") << QByteArray("line one\n*/project\n") << "*/project"
-                                       << "";
-        QTest::newRow("unquoted path ends at a comma")
-            << QByteArray("line one\n*/project, old\n") << "*/project"
-            << "";
-        QTest::newRow("one line only") << QByteArray("line one\n") << "QuirelleXP"
-                                       << "";
-        QTest::newRow("empty file") << QByteArray() << "QuirelleXP"
-                                    << "";
+        const auto row = [](const char* name, const char* content, const char* opened,
+                            const char* prompt = "") {
+            QTest::newRow(name) << QByteArray(content) << opened << prompt;
+        };
+        row("recorded project", "line one\n\"*/project\"\n", "*/project");
+        row("unquoted path", "line one\n*/project\n", "*/project");
+        row("unquoted path ends at a comma", "line one\n*/project, old\n", "*/project");
+        row("one line only", "line one\n", "QuirelleXP");
+        row("empty file", "", "QuirelleXP");
+        row("damaged project", "x\n*/damaged\n", "QuirelleXP", "Error getting */damaged\n\n");
         QTest::newRow("binary junk") << test::bytes("\x01\x02\xff\xfe").repeated(50) << "QuirelleXP"
                                      << "";
-        QTest::newRow("damaged project") << QByteArray("x\n*/damaged\n") << "QuirelleXP"
-                                         << "Error getting */damaged\n\n";
     }
     void lastProject()
     {
@@ -87,7 +51,7 @@ private slots:
         QVERIFY(!st::endCalled());
         opened.replace(QLatin1Char('*'), shell.folder());
         QCOMPARE(project().projectFilePath, opened);
-        QCOMPARE(caption(), captionFor(opened, 0));
+        QCOMPARE(caption(), projectCaption(opened, 0));
         QCOMPARE(prompts().size(), prompt.isEmpty() ? 0 : 1);
         if (!prompt.isEmpty()) {
             prompt.replace(QLatin1Char('*'), shell.folder());
@@ -137,7 +101,7 @@ private slots:
         writeFile(QStringLiteral("support.nif"), before);
         QVERIFY(frmMain::setLastOpenedFile(QStringLiteral("/a/b")));
         QCOMPARE(readFile(QStringLiteral("support.nif")), after);
-        QCOMPARE(frmMain::getLastOpenedFile(), QStringLiteral("/a/b"));
+        QCOMPARE(frmMain::getLastOpenedFile(), "/a/b");
     }
 
     // A settings file that cannot be written (the disk is full) is left as it was, and the
@@ -163,14 +127,23 @@ private slots:
         QCOMPARE(readFile(nif), QByteArray("earlier\n\"elsewhere\"\n"));
         QCOMPARE(QDir(disk.folder()).entryList(QDir::Files),
                  QStringList({"filler", "support.nif"}));
-        QCOMPARE(caption(), captionFor(other, 0));
+        QCOMPARE(caption(), projectCaption(other, 0));
     }
 
-    // A default project that exists but cannot be read is never made anew: the program runs
-    // without a project until the user opens one.
-    void damagedDefaultProject()
+    // The first start makes the default project. Once damaged, it is never made anew: the
+    // program runs without a project until the user opens one.
+    void defaultProjectMadeThenDamaged()
     {
         Shell shell(Shell::Start::EmptyFolder);
+        QVERIFY(!st::endCalled());
+        QCOMPARE(project().projectFilePath, "QuirelleXP");
+        QCOMPARE(caption(), projectCaption(QStringLiteral("QuirelleXP"), 0));
+        for (const db::TableDef& t : db::projectTables())
+            QVERIFY(db::tableExists(shell.db(), t.name));
+        QVERIFY(st::messages().empty());
+        QVERIFY(frmMain::instance().isVisible() && frmMenu::instance().isShown());
+        QCOMPARE(frmMain::instance().statusPanel(1)->text(),
+                 QDate::currentDate().toString(QStringLiteral("dd/MM/yy")));
         frmMain::unload();
         project().close();
         QByteArray bytes = readFile(QStringLiteral("QuirelleXP.mdb"));
@@ -180,7 +153,6 @@ private slots:
         bytes.replace(pageSize, bytes.size() - pageSize,
                       test::bytes("\xde\xad").repeated((bytes.size() - pageSize) / 2));
         writeFile(QStringLiteral("QuirelleXP.mdb"), bytes);
-
         shell.restart();
         QVERIFY(!st::endCalled());
         QCOMPARE(prompts().size(), 1);
@@ -189,20 +161,18 @@ private slots:
                  qPrintable(lastPrompt()));
         QCOMPARE(readFile(QStringLiteral("QuirelleXP.mdb")), bytes);
         QVERIFY(frmMain::instance().isVisible() && frmMenu::instance().isShown());
-        QCOMPARE(caption(), QStringLiteral("Corvantis Tessiva V1.8 - No project is open"));
-
+        QCOMPARE(caption(), "Corvantis Tessiva V1.8 - No project is open");
         // Commands that need a project say there is none, from the panel and from the menus.
         panelButton(4);
         fromMenu("mnuAuthors");
         fromMenu("mnuReadingList");
         QCOMPARE(prompts().mid(1), QStringList({noProject, noProject, noProject}));
         QVERIFY(!QFile::exists(QStringLiteral("Reading List.txt")));
-
         // File > Open of a good project, and everything works again.
         const QString good = QDir(shell.folder()).filePath(QStringLiteral("good"));
         db::createProjectFile(good);
         openByMenu(good + QStringLiteral(".mdb"));
-        QCOMPARE(caption(), captionFor(good, 0));
+        QCOMPARE(caption(), projectCaption(good, 0));
         QCOMPARE(prompts().size(), 4);
         panelButton(0);
         QVERIFY(control(frmMain::instance(), "frmAddAuthor")->isVisible());

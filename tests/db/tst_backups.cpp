@@ -1,17 +1,11 @@
-// Backup copies: their names and rotation, when one is due, the listing with paper counts,
-// damaged files refused, copies that cannot be written (in the way, read-only, full disk),
-// restoring over a healthy or a damaged project, and the background runner's reports.
+// Backup copies: names, rotation, when due, listing, damaged files refused, copies that cannot be
+// written, restoring, and the background runner's reports.
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
-#include "db/database.h"
-#include "db/schema.h"
 #include "dbtestsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTest>
 
 #include <unistd.h>
 
@@ -61,14 +55,6 @@ QStringList filesIn(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-QStringList namesOf(const QList<BackupCopy>& copies)
-{
-    QStringList names;
-    for (const BackupCopy& c : copies)
-        names << QFileInfo(c.file).fileName();
-    return names;
-}
-
 // Waits for the runner to report the end of its run on `project`.
 void waitForRun(BackgroundCheck& runner, const QString& project)
 {
@@ -93,10 +79,9 @@ private slots:
         for (const QDateTime& when : {at.addSecs(-33), at, at})
             QVERIFY(writeBackup(project, when).written());
         QVERIFY(writeBackup(dir.filePath("QuirelleXP 2.mdb"), at).written());
-        QCOMPARE(namesOf(listBackups(project)), QStringList({"QuirelleXP 2026-12-06 140540-2.mdb",
-                                                             "QuirelleXP 2026-12-06 140540.mdb",
-                                                             "QuirelleXP 2026-12-06 1405.mdb"}));
-
+        QCOMPARE(test::backupNames(project), QStringList({"QuirelleXP 2026-12-06 140540-2.mdb",
+                                                          "QuirelleXP 2026-12-06 140540.mdb",
+                                                          "QuirelleXP 2026-12-06 1405.mdb"}));
         // Written out of order: the names, not the order of writing, decide which go.
         QFile(backupFolder(project) + "/notes.txt").open(QIODevice::WriteOnly);
         for (int day : {3, 12, 1, 7, 9, 2, 11, 5, 4, 10, 8, 6})
@@ -147,7 +132,6 @@ private slots:
         const BackupResult newest = writeBackup(project, Noon);
         QVERIFY(newest.written());
         QFile(backupFolder(project) + "/QuirelleXP 2026-12-07 0900.mdb").open(QIODevice::WriteOnly);
-
         const QList<BackupCopy> copies = listBackups(project);
         QCOMPARE(copies.size(), 3);
         QCOMPARE(copies[0].papers, -1); // listed, though it cannot be read
@@ -175,7 +159,6 @@ private slots:
             damage(project);
         else
             QFile::resize(project, how == "cut" ? QFileInfo(project).size() / 2 : 0);
-
         const FileCheck check = checkFile(project);
         QCOMPARE(check.result, FileCheck::Result::Damaged);
         QVERIFY(!check.problems.isEmpty());
@@ -240,18 +223,15 @@ private slots:
         for (int day = 1; day < KeptBackupCopies; ++day)
             QVERIFY(writeBackup(project, Noon.addDays(-day)).written());
         const QString oldest = listBackups(project).last().file;
-
         const RestoreResult result = restoreBackup(project, oldest, Noon);
         QVERIFY2(result.ok, qPrintable(result.reason));
         QCOMPARE(papersIn(project), 3);
         QCOMPARE(result.keptAs, listBackups(project).first().file);
         QCOMPARE(papersIn(result.keptAs), 5);
         QCOMPARE(filesIn(dir.path()), QStringList({"QuirelleXP.mdb"}));
-
         // The restore undone from the copy it kept.
         QVERIFY(restoreBackup(project, result.keptAs, Noon.addSecs(60)).ok);
         QCOMPARE(papersIn(project), 5);
-
         // Refused: a damaged copy, or a project with a journal beside it.
         const QByteArray before = test::readFile(project);
         const QString damagedCopy = listBackups(project).last().file;
@@ -273,11 +253,7 @@ private slots:
         QFile::copy(newest, project + ".damaged"); // a name already taken
         damage(project);
         const QByteArray damaged = test::readFile(project);
-        QFile journal(project + "-journal");
-        QVERIFY(journal.open(QIODevice::WriteOnly));
-        journal.write("journal of the damaged file");
-        journal.close();
-
+        test::writeFile(project + "-journal", "journal of the damaged file");
         const RestoreResult result = replaceDamagedProject(project);
         QVERIFY2(result.ok, qPrintable(result.reason));
         QCOMPARE(result.restoredFrom, listBackups(project).last().file); // skips the damaged one
@@ -287,7 +263,6 @@ private slots:
                  QByteArray("journal of the damaged file"));
         QVERIFY(!QFile::exists(project + "-journal"));
         QCOMPARE(papersIn(project), 3);
-
         damage(result.restoredFrom);
         const QByteArray restored = test::readFile(project);
         QVERIFY(!replaceDamagedProject(project).ok);
@@ -302,7 +277,6 @@ private slots:
         QSignalSpy passed(&runner, &BackgroundCheck::checkPassed);
         QSignalSpy written(&runner, &BackgroundCheck::backupWritten);
         QSignalSpy failed(&runner, &BackgroundCheck::checkFailed);
-
         // Started again at once for another project: the first run's reports are not wanted.
         runner.checkOnOpening(makeProject(dir, 300, QStringLiteral("Other")));
         runner.checkOnOpening(project); // no copy yet: checked, then copied
@@ -311,7 +285,6 @@ private slots:
         QCOMPARE(passed.size(), 1);
         QCOMPARE(written.size(), 1);
         QCOMPARE(written.first().value(1).toString(), listBackups(project).first().file);
-
         runner.checkOnOpening(project); // a copy of today: checked only
         waitForRun(runner, project);
         QCOMPARE(passed.size(), 2);
@@ -320,14 +293,12 @@ private slots:
         waitForRun(runner, project);
         QCOMPARE(written.size(), 2);
         QVERIFY(!runner.isBusy());
-
         damage(project);
         runner.checkOnOpening(project);
         waitForRun(runner, project);
         QCOMPARE(failed.size(), 1);
         QVERIFY(!failed.first().value(1).toString().isEmpty());
         QCOMPARE(written.size(), 2);
-
         {
             BackgroundCheck destroyedWhileRunning;
             destroyedWhileRunning.backUpNow(dir.filePath("Other.mdb"));

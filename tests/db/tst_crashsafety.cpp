@@ -1,22 +1,16 @@
-// Crash safety: a writer killed at several moments of a burst of adds or of paper deletions
-// leaves a file that passes SQLite's integrity check and holds every row it reported stored,
-// and every paper whole or wholly gone; a second writer waits out a write transaction and then
-// fails cleanly; the journal settings keep the project one plain file.
-#include "db/database.h"
+// A writer killed amid adds, deletions or an import leaves a sound file with every row it reported
+// and no half paper; a second writer waits, then fails cleanly; the project stays one file.
 #include "db/dberror.h"
 #include "db/durability.h"
-#include "db/schema.h"
 #include "dbtestsupport.h"
-
-#include <QFile>
-#include <QProcess>
-#include <QTest>
+#include "harness.h"
 
 #include <sqlite3.h>
 
 #include <set>
 
 using namespace quirelle;
+using quirelle::test::Harness;
 
 namespace {
 
@@ -34,49 +28,6 @@ constexpr Link SeededLinks[] = {{"Paper Authors List", "Author ID", 2},
                                 {"Paper References List", nullptr, 2},
                                 {"Paper Statements List", "Statement", 2}};
 constexpr int LinksPerPaper = 9;
-
-// The harness program, read line by line while it runs.
-class Harness final
-{
-public:
-    explicit Harness(const QStringList& args)
-    {
-        m_process.start(QStringLiteral(QUIRELLE_CRASH_HARNESS), args);
-        m_process.waitForStarted();
-    }
-    ~Harness() { kill(); }
-    // Waits until `count` lines have come (or the program ended, or 60 s passed).
-    bool waitForLines(int count)
-    {
-        while (m_lines.size() < count) {
-            if (m_process.state() == QProcess::NotRunning || !m_process.waitForReadyRead(60000)) {
-                readLines();
-                return m_lines.size() >= count;
-            }
-            readLines();
-        }
-        return true;
-    }
-    void send(const QByteArray& line) { m_process.write(line + '\n'); }
-    // SIGKILL: no chance to finish a write or to close the file.
-    void kill()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-        readLines();
-    }
-    const QStringList& lines() const { return m_lines; }
-    QString errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
-
-private:
-    void readLines()
-    {
-        while (m_process.canReadLine())
-            m_lines << QString::fromUtf8(m_process.readLine()).trimmed();
-    }
-    QProcess m_process;
-    QStringList m_lines;
-};
 
 QStringList rows(sqlite3* db, const QString& sql)
 {
@@ -149,10 +100,9 @@ private slots:
         // durability settings; the kills below prove those settings only if they are the same.
         sqlite3* db = nullptr;
         sqlite3_open(QFile::encodeName(m_seeded.filePath(QStringLiteral("x.mdb"))), &db);
-        QCOMPARE(pragma(db, "PRAGMA journal_mode"), QStringLiteral("delete"));
-        QCOMPARE(pragma(db, "PRAGMA synchronous"), QStringLiteral("2"));
+        QCOMPARE(pragma(db, "PRAGMA journal_mode"), "delete");
+        QCOMPARE(pragma(db, "PRAGMA synchronous"), "2");
         sqlite3_close(db);
-
         db::createProjectFile(m_seeded.filePath(QStringLiteral("project")));
         auto project = db::Database::OpenDatabase(m_seeded.filePath(QStringLiteral("project.mdb")));
         db::Transaction t(*project);
@@ -190,11 +140,10 @@ private slots:
                    QString::number(perTransaction)});
         QVERIFY2(h.waitForLines(killAfter), qPrintable(h.errors()));
         h.kill();
-
         const std::set<int> stored = numbersAfter(h.lines(), QStringLiteral("stored"));
         QVERIFY(int(stored.size()) >= killAfter);
         const AfterCrash after = readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers"));
-        QCOMPARE(after.integrity, QStringLiteral("ok"));
+        QCOMPARE(after.integrity, "ok");
         for (int id : stored)
             QVERIFY2(after.ids.count(id) == 1, qPrintable(QString::number(id)));
         // At most the rows of the transaction under way when killed were stored unreported.
@@ -217,10 +166,9 @@ private slots:
             {QStringLiteral("delete"), file, QStringLiteral("1"), QString::number(SeededPapers)});
         QVERIFY2(h.waitForLines(killAfter), qPrintable(h.errors()));
         h.kill();
-
         const std::set<int> deleted = numbersAfter(h.lines(), QStringLiteral("deleted"));
         const AfterCrash papers = readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers"));
-        QCOMPARE(papers.integrity, QStringLiteral("ok"));
+        QCOMPARE(papers.integrity, "ok");
         QStringList selects;
         for (const Link& link : SeededLinks)
             selects << QStringLiteral("SELECT \"Paper ID\" FROM \"%1\"").arg(link.table);
@@ -247,24 +195,21 @@ private slots:
         QTemporaryDir dir;
         const QString file = freshProject(dir, false);
         const QString bib = dir.filePath(QStringLiteral("many.bib"));
-        {
-            QFile f(bib);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            for (int i = 0; i < 4000; ++i)
-                f.write(QStringLiteral("@article{k%1, title = {Imported %1}, author = {Author%2, "
-                                       "A.}, year = 2001, abstract = {%3}}\n")
-                            .arg(i)
-                            .arg(i % 300)
-                            .arg(QString(300, QLatin1Char('x')))
-                            .toUtf8());
-        }
+        QString text;
+        for (int i = 0; i < 4000; ++i)
+            text += QStringLiteral("@article{k%1, title = {Imported %1}, author = {Author%2, A.}, "
+                                   "year = 2001, abstract = {%3}}\n")
+                        .arg(i)
+                        .arg(i % 300)
+                        .arg(QString(300, QLatin1Char('x')));
+        test::writeFile(bib, text.toUtf8());
         const int before =
             int(readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers")).ids.size());
         Harness h({QStringLiteral("import"), file, bib});
         QVERIFY2(h.waitForLines(killAfter), qPrintable(h.errors()));
         h.kill();
         const AfterCrash after = readBack(file, QStringLiteral("SELECT \"Paper ID\" FROM Papers"));
-        QCOMPARE(after.integrity, QStringLiteral("ok"));
+        QCOMPARE(after.integrity, "ok");
         const bool finished = !numbersAfter(h.lines(), QStringLiteral("imported")).empty();
         QCOMPARE(int(after.ids.size()), before + (finished ? 4000 : 0));
     }
@@ -286,15 +231,13 @@ private slots:
         const QString file = freshProject(dir, false);
         Harness h({QStringLiteral("hold-write"), file});
         QVERIFY2(h.waitForLines(1), qPrintable(h.errors()));
-        QCOMPARE(h.lines().value(0), QStringLiteral("holding 1"));
-
+        QCOMPARE(h.lines().value(0), "holding 1");
         auto project = db::Database::OpenDatabase(file);
         QElapsedTimer waited;
         waited.start();
         QVERIFY_THROWS_EXCEPTION(
             db::DbError, test::addRow(*project, QStringLiteral("Papers"), {{"Title", "Second"}}));
         QVERIFY(waited.elapsed() >= 1000); // it waited for the first writer before failing
-
         if (firstCommits) {
             h.send("commit");
             QVERIFY(h.waitForLines(2));
@@ -306,7 +249,7 @@ private slots:
         // 1 for the first writer's row, 0 for the second's.
         const AfterCrash after =
             readBack(file, QStringLiteral("SELECT Title = 'Burst paper 0' FROM Papers"));
-        QCOMPARE(after.integrity, QStringLiteral("ok"));
+        QCOMPARE(after.integrity, "ok");
         QVERIFY(after.ids == (firstCommits ? std::multiset{0, 1} : std::multiset{0}));
         QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
     }
@@ -320,19 +263,17 @@ private slots:
         const QByteArray name = QFile::encodeName(file);
         sqlite3* db = nullptr;
         sqlite3_open(name.constData(), &db);
-        QCOMPARE(pragma(db, "PRAGMA journal_mode = WAL"), QStringLiteral("wal"));
+        QCOMPARE(pragma(db, "PRAGMA journal_mode = WAL"), "wal");
         sqlite3_exec(db, "INSERT INTO Papers (Title) VALUES ('Logged')", nullptr, nullptr, nullptr);
         sqlite3_close(db);
-
         sqlite3_open(name.constData(), &db);
         db::applyDurabilitySettings(db);
-        QCOMPARE(pragma(db, "PRAGMA journal_mode"), QStringLiteral("delete"));
-        QCOMPARE(pragma(db, "PRAGMA synchronous"), QStringLiteral("2"));
+        QCOMPARE(pragma(db, "PRAGMA journal_mode"), "delete");
+        QCOMPARE(pragma(db, "PRAGMA synchronous"), "2");
         sqlite3_exec(db, "INSERT INTO Papers (Title) VALUES ('Journalled')", nullptr, nullptr,
                      nullptr);
         sqlite3_close(db);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"project.mdb"});
-
         QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
         auto project = db::Database::OpenDatabase(file, true);
         QCOMPARE(test::countRows(*project, QStringLiteral("Papers")), 2);

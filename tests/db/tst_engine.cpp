@@ -1,11 +1,7 @@
 // The database engine: counts and moves, Null and "", field rules, auto numbers, the query
-// dialect (names, comparisons, ordering, like), quoting, transactions and bad files.
-#include "db/database.h"
+// dialect, bound values, transactions, read-only and bad files.
 #include "db/dberror.h"
 #include "dbtestsupport.h"
-
-#include <QFile>
-#include <QTest>
 
 using namespace quirelle;
 using namespace quirelle::db;
@@ -41,7 +37,7 @@ class TstEngine : public QObject
     Q_OBJECT
 
 private slots:
-    void countsAndMoves()
+    void countsMovesAndNull()
     {
         test::TempProject p;
         Recordset empty = p.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
@@ -50,20 +46,25 @@ private slots:
         QCOMPARE(errorNumber([&] { empty.MoveFirst(); }), err::NoCurrentRecord);
         QCOMPARE(errorNumber([&] { empty.Fields(QStringLiteral("Title")).Value(); }),
                  err::NoCurrentRecord);
-
-        for (const char* t : {"One", "Two", "Three"})
+        addRow(p.db(), QStringLiteral("Papers"), {{"Title", "One"}, {"Year", ""}});
+        for (const char* t : {"Two", "Three"})
             addRow(p.db(), QStringLiteral("Papers"), {{"Title", QString::fromUtf8(t)}});
         Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
         QCOMPARE(rs.RecordCount(), 3);
         QCOMPARE(rs.AbsolutePosition(), 0);
+        // Null and "" are told apart; a Null reads as empty text.
+        QVERIFY(rs.Fields(QStringLiteral("Summary")).isNull());
+        QVERIFY(!rs.Fields(QStringLiteral("Year")).isNull());
+        QCOMPARE(rs.Fields(QStringLiteral("Year")).Value().toString(), QString(""));
+        QCOMPARE(rs.Fields(QStringLiteral("Summary")).text(), QString());
         rs.MoveLast();
         QCOMPARE(rs.AbsolutePosition(), 2);
-        QCOMPARE(rs.Fields(QStringLiteral("title")).text(), QStringLiteral("Three"));
+        QCOMPARE(rs.Fields(QStringLiteral("title")).text(), "Three");
         rs.MoveFirst();
         rs.MoveNext();
-        QCOMPARE(rs.Fields(QStringLiteral("TITLE")).text(), QStringLiteral("Two"));
+        QCOMPARE(rs.Fields(QStringLiteral("TITLE")).text(), "Two");
         rs.setAbsolutePosition(0);
-        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("One"));
+        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), "One");
         rs.MoveLast();
         rs.MoveNext(); // past the end: no current row
         QCOMPARE(rs.AbsolutePosition(), -1);
@@ -72,49 +73,28 @@ private slots:
         QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Nope")); }), err::NotInCollection);
     }
 
-    void nullAndEmptyText()
-    {
-        test::TempProject p;
-        addRow(p.db(), QStringLiteral("Papers"), {{"Title", "T"}, {"Year", ""}});
-        Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
-        QVERIFY(rs.Fields(QStringLiteral("Summary")).isNull());
-        QVERIFY(!rs.Fields(QStringLiteral("Year")).isNull());
-        QCOMPARE(rs.Fields(QStringLiteral("Year")).Value().toString(), QString(""));
-        QCOMPARE(rs.Fields(QStringLiteral("Summary")).text(), QString());
-    }
-
     void fieldRules_data()
     {
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<int>("error");
-        QTest::newRow("title too long")
-            << "Papers"
-            << "Title" << QVariant(QString(101, 'x')) << err::FieldTooSmall;
-        QTest::newRow("title at its size") << "Papers"
-                                           << "Title" << QVariant(QString(100, 'x')) << 0;
-        QTest::newRow("empty title") << "Papers"
-                                     << "Title" << QVariant(QString("")) << err::ZeroLength;
-        QTest::newRow("rating of three") << "Papers"
-                                         << "Rating" << QVariant("ABC") << err::FieldTooSmall;
-        QTest::newRow("empty keyword") << "Keywords"
-                                       << "Keyword" << QVariant(QString("")) << err::ZeroLength;
-        QTest::newRow("empty model") << "Models"
-                                     << "Model" << QVariant(QString("")) << err::ZeroLength;
-        QTest::newRow("year of five") << "Models"
-                                      << "Year" << QVariant("12345") << err::FieldTooSmall;
-        QTest::newRow("date of nine") << "Meeting"
-                                      << "Date" << QVariant("12/05/2026") << err::FieldTooSmall;
-        QTest::newRow("empty surname allowed") << "Authors"
-                                               << "Surname" << QVariant(QString("")) << 0;
-        QTest::newRow("accented text counts characters") << "Papers"
-                                                         << "Rating" << QVariant("éé") << 0;
-        QTest::newRow("number text in a Long") << "Paper References List"
-                                               << "Reference ID" << QVariant("12") << 0;
-        QTest::newRow("words in a Long")
-            << "Paper References List"
-            << "Reference ID" << QVariant("twelve") << err::TypeMismatch;
+        const auto row = [](const char* name, const char* table, const char* field,
+                            const QVariant& value,
+                            int error) { QTest::newRow(name) << table << field << value << error; };
+        row("title too long", "Papers", "Title", QString(101, 'x'), err::FieldTooSmall);
+        row("title at its size", "Papers", "Title", QString(100, 'x'), 0);
+        row("empty title", "Papers", "Title", QString(""), err::ZeroLength);
+        row("rating of three", "Papers", "Rating", "ABC", err::FieldTooSmall);
+        row("empty keyword", "Keywords", "Keyword", QString(""), err::ZeroLength);
+        row("empty model", "Models", "Model", QString(""), err::ZeroLength);
+        row("year of five", "Models", "Year", "12345", err::FieldTooSmall);
+        row("date of nine", "Meeting", "Date", "12/05/2026", err::FieldTooSmall);
+        row("empty surname allowed", "Authors", "Surname", QString(""), 0);
+        row("accented text counts characters", "Papers", "Rating", "éé", 0);
+        row("number text in a Long", "Paper References List", "Reference ID", "12", 0);
+        row("words in a Long", "Paper References List", "Reference ID", "twelve",
+            err::TypeMismatch);
     }
     void fieldRules()
     {
@@ -130,8 +110,6 @@ private slots:
             rs.Fields(QStringLiteral("Title")) = QStringLiteral("t");
         if (table == QLatin1String("Models") && field != QLatin1String("Model"))
             rs.Fields(QStringLiteral("Model")) = QStringLiteral("m");
-        if (table == QLatin1String("Keywords") && field != QLatin1String("Keyword"))
-            rs.Fields(QStringLiteral("Keyword")) = QStringLiteral("k");
         if (table == QLatin1String("Paper References List"))
             rs.Fields(QStringLiteral("Paper ID")) = QStringLiteral("1");
         QCOMPARE(errorNumber([&] { rs.Update(); }), error);
@@ -142,17 +120,6 @@ private slots:
             QCOMPARE(errorNumber([&] { rs.Update(); }), err::UpdateWithoutEdit);
     }
 
-    void refusedEditKeepsStoredValue()
-    {
-        test::TempProject p;
-        addRow(p.db(), QStringLiteral("Papers"), {{"Title", "T"}, {"Rating", "A"}});
-        Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
-        rs.Edit();
-        rs.Fields(QStringLiteral("Rating")) = QStringLiteral("AAA");
-        QCOMPARE(errorNumber([&] { rs.Update(); }), err::FieldTooSmall);
-        QCOMPARE(rs.Fields(QStringLiteral("Rating")).text(), QStringLiteral("A"));
-    }
-
     void autoNumbers()
     {
         test::TempProject p;
@@ -161,7 +128,6 @@ private slots:
         QCOMPARE(addRow(p.db(), papers, {{"Title", "b"}}), 2);
         QCOMPARE(addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "x"}}), 1);
         QCOMPARE(addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "y"}}), 2);
-
         // A deleted number is never handed out again, so old links cannot point at a new row.
         for (const QString& table : {papers, QStringLiteral("Authors")}) {
             Recordset rs = p.db().OpenRecordset(QStringLiteral("select * from [%1];").arg(table));
@@ -170,25 +136,25 @@ private slots:
         }
         QCOMPARE(addRow(p.db(), papers, {{"Title", "c"}}), 3);
         QCOMPARE(addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "z"}}), 3);
-
         // The link tables put explicit, repeating values into their auto-increment fields.
         const QString links = QStringLiteral("Paper Keywords List");
-        addRow(p.db(), links, {{"Keywords ID", 7}, {"Paper ID", "1"}, {"Keyword", "k"}});
-        addRow(p.db(), links, {{"Keywords ID", 7}, {"Paper ID", "2"}, {"Keyword", "k"}});
-        addRow(p.db(), links, {{"Keywords ID", "7"}, {"Paper ID", "3"}, {"Keyword", "k"}});
+        for (int paper : {1, 2, 3})
+            addRow(p.db(), links,
+                   {{"Keywords ID", paper == 3 ? QVariant("7") : QVariant(7)},
+                    {"Paper ID", QString::number(paper)},
+                    {"Keyword", "k"}});
         Recordset rs = p.db().OpenRecordset(
             QStringLiteral("select * from [%1] where [Keywords ID] = 7;").arg(links));
         QCOMPARE(rs.RecordCount(), 3);
         QCOMPARE(addRow(p.db(), links, {{"Paper ID", "4"}, {"Keyword", "k"}}), 8);
-
         // Ids beyond 16 bits.
-        const QString refs = QStringLiteral("Paper References List");
-        addRow(p.db(), refs, {{"Reference ID", 70000}, {"Paper ID", "40000"}});
+        addRow(p.db(), QStringLiteral("Paper References List"),
+               {{"Reference ID", 70000}, {"Paper ID", "40000"}});
         Recordset big = p.db().OpenRecordset(
             QStringLiteral("select * from [Paper References List] where [Reference ID] = 70000;"));
         QCOMPARE(big.RecordCount(), 1);
         QCOMPARE(big.Fields(QStringLiteral("Reference ID")).toLong(), 70000);
-        QCOMPARE(big.Fields(QStringLiteral("Paper ID")).text(), QStringLiteral("40000"));
+        QCOMPARE(big.Fields(QStringLiteral("Paper ID")).text(), "40000");
     }
 
     void addEditDelete()
@@ -196,12 +162,9 @@ private slots:
         test::TempProject p;
         for (const char* s : {"b", "a", "c"})
             addRow(p.db(), QStringLiteral("Authors"), {{"Surname", QString::fromUtf8(s)}});
-        Recordset rs =
-            p.db().OpenRecordset(QStringLiteral("select * from [Authors] order by [Surname];"));
-        QCOMPARE(column(p.db().OpenRecordset(
-                            QStringLiteral("select * from [Authors] order by [Surname];")),
-                        "Surname"),
-                 QStringList({"a", "b", "c"}));
+        const QString sorted = QStringLiteral("select * from [Authors] order by [Surname];");
+        Recordset rs = p.db().OpenRecordset(sorted);
+        QCOMPARE(column(p.db().OpenRecordset(sorted), "Surname"), QStringList({"a", "b", "c"}));
         // AddNew keeps the current row and appends the new one to the set.
         rs.setAbsolutePosition(1);
         rs.AddNew();
@@ -212,7 +175,7 @@ private slots:
         rs.setBookmark(rs.LastModified());
         QCOMPARE(rs.AbsolutePosition(), 3);
         QCOMPARE(rs.Fields(QStringLiteral("Author ID")).toLong(), 4);
-        // Edit changes the row in the table.
+        // Edit changes the row in the table; a refused edit keeps the stored value.
         rs.setAbsolutePosition(0);
         rs.Edit();
         rs.Fields(QStringLiteral("Forenames")) = QStringLiteral("Ann");
@@ -222,6 +185,10 @@ private slots:
                 .OpenRecordset(QStringLiteral("select * from authors where forenames = 'ann';"))
                 .RecordCount(),
             1);
+        rs.Edit();
+        rs.Fields(QStringLiteral("Forenames")) = QString(31, 'x');
+        QCOMPARE(errorNumber([&] { rs.Update(); }), err::FieldTooSmall);
+        QCOMPARE(rs.Fields(QStringLiteral("Forenames")).text(), "Ann");
         // Delete, then walk on: the next row follows.
         rs.setAbsolutePosition(0);
         rs.Delete();
@@ -229,7 +196,7 @@ private slots:
         QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Surname")).Value(); }),
                  err::RecordDeleted);
         rs.MoveNext();
-        QCOMPARE(rs.Fields(QStringLiteral("Surname")).text(), QStringLiteral("b"));
+        QCOMPARE(rs.Fields(QStringLiteral("Surname")).text(), "b");
         QCOMPARE(rs.RecordCount(), 3);
         QCOMPARE(countRows(p.db(), QStringLiteral("Authors")), 3);
     }
@@ -250,7 +217,7 @@ private slots:
             rs.MoveNext();
         }
         QCOMPARE(titles.size(), 200);
-        QCOMPARE(titles.last(), QStringLiteral("200"));
+        QCOMPARE(titles.last(), "200");
         // A change made through another record set shows once this one reads the row again.
         Recordset other =
             p.db().OpenRecordset(QStringLiteral("select * from [Papers] where [Paper ID] = 130;"));
@@ -259,7 +226,7 @@ private slots:
         other.Update();
         other.Delete();
         rs.setAbsolutePosition(128);
-        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("129"));
+        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), "129");
         rs.setAbsolutePosition(129);
         QCOMPARE(errorNumber([&] { rs.Fields(QStringLiteral("Title")).Value(); }),
                  err::RecordDeleted);
@@ -269,35 +236,35 @@ private slots:
     {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QStringList>("titles");
+        const QString neural = QStringLiteral("Neural Nets"), uber = QStringLiteral("Über alles"),
+                      emile = QStringLiteral("émile and Emile");
         QTest::newRow("brackets and case in names")
-            << "select * from [papers] where [paper id] = 2;" << QStringList{"Über alles"};
+            << "select * from [papers] where [paper id] = 2;" << QStringList{uber};
         QTest::newRow("bare names")
-            << "SELECT * FROM Papers WHERE Title = 'neural nets';" << QStringList{"Neural Nets"};
+            << "SELECT * FROM Papers WHERE Title = 'neural nets';" << QStringList{neural};
         QTest::newRow("equal ignores case, all letters")
-            << "select * from [Papers] where [Title] = 'ÜBER ALLES';" << QStringList{"Über alles"};
+            << "select * from [Papers] where [Title] = 'ÜBER ALLES';" << QStringList{uber};
         QTest::newRow("like contains")
-            << "Select * from Papers where Title like '*über*';" << QStringList{"Über alles"};
+            << "Select * from Papers where Title like '*über*';" << QStringList{uber};
         QTest::newRow("like one letter")
-            << "select * from papers where title like '*e*';"
-            << QStringList{"Neural Nets", "Über alles", "émile and Emile"};
+            << "select * from papers where title like '*e*';" << QStringList{neural, uber, emile};
         QTest::newRow("like digit")
-            << "select * from papers where [Year] like '19##';" << QStringList{"Neural Nets"};
+            << "select * from papers where [Year] like '19##';" << QStringList{neural};
         QTest::newRow("or") << "select * from papers where [Paper ID] = 1 or [Paper ID] = 3;"
-                            << QStringList{"Neural Nets", "émile and Emile"};
+                            << QStringList{neural, emile};
         QTest::newRow("and, not, brackets")
             << "select * from papers where not ([Paper ID] = 1) and (title like 'é*');"
-            << QStringList{"émile and Emile"};
+            << QStringList{emile};
         QTest::newRow("is null") << "select * from papers where [Year] is null;"
-                                 << QStringList{"Über alles", "émile and Emile"};
+                                 << QStringList{uber, emile};
         QTest::newRow("order by desc")
-            << "select * from papers order by [Title] desc;"
-            << QStringList{"Über alles", "Neural Nets", "émile and Emile"};
+            << "select * from papers order by [Title] desc;" << QStringList{uber, neural, emile};
         QTest::newRow("negative number")
             << "select * from papers where [Paper ID] = -100;" << QStringList{};
         QTest::newRow("double-quoted text")
-            << "select * from papers where title = \"neural nets\";" << QStringList{"Neural Nets"};
+            << "select * from papers where title = \"neural nets\";" << QStringList{neural};
         QTest::newRow("qualified field")
-            << "select * from papers where papers.[Paper ID] = 1" << QStringList{"Neural Nets"};
+            << "select * from papers where papers.[Paper ID] = 1" << QStringList{neural};
     }
     void dialect()
     {
@@ -319,7 +286,6 @@ private slots:
             p.db().OpenRecordset(QStringLiteral("select * from [Authors] order by [Surname];")),
             QStringLiteral("Surname"));
         QCOMPARE(sorted, QStringList({"Adams", "Éa", "Emile", "émile", "emma", "Zola"}));
-
         for (const char* s : {"Reading", "reading", "Thesis", "READING"})
             addRow(p.db(), QStringLiteral("Time Management"),
                    {{"Subject", QString::fromUtf8(s)}, {"Time", "1"}});
@@ -332,40 +298,39 @@ private slots:
         QCOMPARE(r.RecordCount(), 3);
     }
 
+    // Bound values, and literals of the query text, which reach SQLite bound as well: what a
+    // value holds never changes the query.
     void valuesKeepQueriesWhole()
     {
         test::TempProject p;
         addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "O'Brien"}});
         addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "Smith"}});
         addRow(p.db(), QStringLiteral("Authors"), {{"Surname", QString::fromUtf8("nul\0here", 8)}});
-        const auto find = [&](const QString& where, const QVariantList& params = {}) {
-            return p.db()
-                .OpenRecordset(QStringLiteral("select * from [Authors] where ") + where, params)
-                .RecordCount();
+        const QString nul = QString::fromUtf8("\0", 1);
+        const QString where = QStringLiteral("select * from [Authors] where ");
+        // Each query, its bound values, and the rows found (below 0: the error).
+        const std::tuple<QString, QVariantList, int> cases[] = {
+            {where + "[Surname] = ?", {"o'brien"}, 1},
+            {where + "[Surname] = 'o''brien'", {}, 1},
+            {where + "[Surname] like ?", {"*'B*"}, 1},
+            {where + "[Surname] like ?", {"*m?th*"}, 1},
+            {where + "[Surname] = ?", {"x' or '1'='1"}, 0},
+            {where + "[Surname] like ?", {"*x' or surname like '*"}, 0},
+            {where + "[Surname] like ?", {"*" + nul + "h*"}, 1},
+            {where + "[Surname] like '*" + nul + "h*'", {}, 1},
+            {where + "[Surname] = ?", {}, -err::Syntax},
+            {where + "[Surname] = ?", {1, 2}, -err::Syntax},
+            {where + "[Surname] = 'O'Brien'", {}, -err::Syntax},
+            {where + "[Nickname] = 'x'", {}, -err::UnknownField},
+            {"select * from [Nowhere];", {}, -err::UnknownTable},
+            {"delete from [Authors];", {}, -err::Syntax},
         };
-        // Bound values, and literals of the query text, which reach SQLite bound as well.
-        QCOMPARE(find(QStringLiteral("[Surname] = ?"), {QStringLiteral("o'brien")}), 1);
-        QCOMPARE(find(QStringLiteral("[Surname] = 'o''brien'")), 1);
-        QCOMPARE(find(QStringLiteral("[Surname] like ?"), {QStringLiteral("*'B*")}), 1);
-        QCOMPARE(find(QStringLiteral("[Surname] like ?"), {QStringLiteral("*m?th*")}), 1);
-        QCOMPARE(find(QStringLiteral("[Surname] = ?"), {QStringLiteral("x' or '1'='1")}), 0);
-        QCOMPARE(
-            find(QStringLiteral("[Surname] like ?"), {QStringLiteral("*x' or surname like '*")}),
-            0);
-        QCOMPARE(find(QStringLiteral("[Surname] like ?"), {QString::fromUtf8("*\0h*", 4)}), 1);
-        QCOMPARE(find(QStringLiteral("[Surname] like '*") + QString::fromUtf8("\0", 1) +
-                      QStringLiteral("h*'")),
-                 1);
-        QCOMPARE(errorNumber([&] { find(QStringLiteral("[Surname] = ?")); }), err::Syntax);
-        QCOMPARE(errorNumber([&] { find(QStringLiteral("[Surname] = ?"), {1, 2}); }), err::Syntax);
-        QCOMPARE(errorNumber([&] { find(QStringLiteral("[Surname] = 'O'Brien'")); }), err::Syntax);
-        QCOMPARE(errorNumber([&] { find(QStringLiteral("[Nickname] = 'x'")); }), err::UnknownField);
-        QCOMPARE(
-            errorNumber([&] { p.db().OpenRecordset(QStringLiteral("select * from [Nowhere];")); }),
-            err::UnknownTable);
-        QCOMPARE(
-            errorNumber([&] { p.db().OpenRecordset(QStringLiteral("delete from [Authors];")); }),
-            err::Syntax);
+        for (const auto& [query, values, found] : cases) {
+            int count = 0;
+            const int error =
+                errorNumber([&] { count = p.db().OpenRecordset(query, values).RecordCount(); });
+            QVERIFY2((error ? -error : count) == found, qPrintable(query));
+        }
         QCOMPARE(countRows(p.db(), QStringLiteral("Authors")), 3);
     }
 
@@ -409,41 +374,32 @@ private slots:
     void badFiles_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("error");
-        QTest::newRow("empty file") << QByteArray() << err::NotADatabase;
+        QTest::newRow("empty file") << QByteArray();
         QTest::newRow("random bytes")
-            << test::bytes("\x13\x37 not a database at all, just bytes").repeated(200)
-            << err::NotADatabase;
+            << test::bytes("\x13\x37 not a database at all, just bytes").repeated(200);
         QTest::newRow("damaged database")
-            << test::bytes("SQLite format 3\0") + QByteArray(4000, '\xff') << err::NotADatabase;
+            << test::bytes("SQLite format 3\0") + QByteArray(4000, '\xff');
     }
     void badFiles()
     {
         QFETCH(QByteArray, content);
-        QFETCH(int, error);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bad.mdb"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        f.close();
-        QCOMPARE(errorNumber([&] { Database::OpenDatabase(path); }), error);
-        QFile check(path);
-        QVERIFY(check.open(QIODevice::ReadOnly));
-        QCOMPARE(check.readAll(), content); // left untouched
+        test::writeFile(path, content);
+        QCOMPARE(errorNumber([&] { Database::OpenDatabase(path); }), err::NotADatabase);
+        QCOMPARE(test::readFile(path), content); // left untouched
+    }
+
+    void missingExistingAndBareFiles()
+    {
+        QTemporaryDir dir;
         QCOMPARE(errorNumber(
                      [&] { Database::OpenDatabase(dir.filePath(QStringLiteral("missing.mdb"))); }),
                  err::FileNotFound);
-        QCOMPARE(
-            errorNumber([&] { Database::CreateDatabase(dir.filePath(QStringLiteral("bad"))); }),
-            err::DatabaseExists);
-    }
-
-    void databaseWithoutTables()
-    {
-        QTemporaryDir dir;
         const QString base = dir.filePath(QStringLiteral("bare"));
         Database::CreateDatabase(base)->Close();
+        QCOMPARE(errorNumber([&] { Database::CreateDatabase(base); }), err::DatabaseExists);
+        // A database without the project's tables.
         auto db = Database::OpenDatabase(base + QStringLiteral(".mdb"));
         QCOMPARE(errorNumber([&] { db->OpenRecordset(QStringLiteral("select * from [Papers];")); }),
                  err::UnknownTable);
@@ -461,7 +417,7 @@ private slots:
         auto db = Database::OpenDatabase(p.file(), geteuid() == 0);
         QVERIFY(db->readOnly());
         Recordset rs = db->OpenRecordset(QStringLiteral("select * from [Papers];"));
-        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), QStringLiteral("kept"));
+        QCOMPARE(rs.Fields(QStringLiteral("Title")).text(), "kept");
         QCOMPARE(errorNumber([&] { rs.Edit(); }), err::ReadOnly);
         QCOMPARE(errorNumber([&] { rs.AddNew(); }), err::ReadOnly);
         QFile::setPermissions(p.file(), QFile::ReadOwner | QFile::WriteOwner);
@@ -471,18 +427,13 @@ private slots:
     {
         test::TempProject p;
         addRow(p.db(), QStringLiteral("Papers"), {{"Title", "Ünïcødé title"}});
-        addRow(p.db(), QStringLiteral("Authors"), {{"Surname", "O'Brien"}});
         const QString check =
             test::sqliteShell(p.file(), QStringLiteral("PRAGMA integrity_check;"));
         if (check.isEmpty())
             QSKIP("no sqlite3 shell on this machine");
-        QCOMPARE(check, QStringLiteral("ok"));
+        QCOMPARE(check, "ok");
         QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("SELECT Title FROM Papers;")),
                  QString::fromUtf8("Ünïcødé title"));
-        QCOMPARE(test::sqliteShell(p.file(),
-                                   QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = "
-                                                  "'table' AND name NOT LIKE 'sqlite_%';")),
-                 QStringLiteral("13")); // twelve tables and the extra fields
         // The shell keeps the field rules too.
         QVERIFY(
             test::sqliteShell(p.file(), QStringLiteral("INSERT INTO Papers (Title) VALUES ('');"))

@@ -1,75 +1,50 @@
 // The project lock: a second copy of the program is told who holds the project, however long
 // it has been held; the lock of a killed copy is taken over; no lock where none can be made.
 #include "db/projectlock.h"
+#include "harness.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using quirelle::db::ProjectLock;
-
-namespace {
-
-// Starts another copy of the program that holds the lock on `project` until its input closes,
-// and returns what it said on taking the lock.
-QString startOtherCopy(QProcess& other, const QString& project)
-{
-    other.start(QStringLiteral(QUIRELLE_CRASH_HARNESS), {QStringLiteral("hold-lock"), project});
-    other.waitForReadyRead(30000);
-    return QString::fromUtf8(other.readLine()).trimmed();
-}
-
-} // namespace
+using quirelle::test::Harness;
 
 class TstProjectLock : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void secondCopyIsToldWhoHoldsIt()
+    void heldReleasedAndTakenOver()
     {
         QTemporaryDir dir;
         const QString project = dir.filePath(QStringLiteral("QuirelleXP.mdb"));
-        QProcess other;
-        QCOMPARE(startOtherCopy(other, project), QStringLiteral("locked"));
+        auto other = std::make_unique<Harness>(QStringList{"hold-lock", project});
+        QCOMPARE(other->firstLine(), "locked");
         // Held for an hour already: still held, as long as its process lives.
         QFile lockFile(ProjectLock::lockFileFor(project));
         QVERIFY(lockFile.open(QIODevice::ReadWrite));
         QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
                                      QFileDevice::FileModificationTime));
         lockFile.close();
-
         ProjectLock lock(project);
         QCOMPARE(lock.tryLock(), ProjectLock::Status::HeldElsewhere);
-        QCOMPARE(lock.holder().pid, other.processId());
+        QCOMPARE(lock.holder().pid, other->pid());
         QVERIFY2(lock.message().contains(
-                     QStringLiteral("process %1 on this computer").arg(other.processId())),
+                     QStringLiteral("process %1 on this computer").arg(other->pid())),
                  qPrintable(lock.message()));
-
-        other.closeWriteChannel(); // the other copy exits and lets go
-        QVERIFY(other.waitForFinished());
+        QVERIFY(other->finish()); // the other copy exits and lets go
         QVERIFY(!QFile::exists(ProjectLock::lockFileFor(project)));
         QCOMPARE(lock.tryLock(), ProjectLock::Status::Locked);
-        QProcess third;
-        QVERIFY(startOtherCopy(third, project).startsWith(QStringLiteral("held ")));
-        third.kill();
-        third.waitForFinished();
+        QVERIFY(Harness({"hold-lock", project}).firstLine().startsWith(QStringLiteral("held ")));
         lock.unlock();
         QVERIFY(!QFile::exists(ProjectLock::lockFileFor(project)));
-    }
-
-    void lockOfAKilledCopyIsTakenOver()
-    {
-        QTemporaryDir dir;
-        const QString project = dir.filePath(QStringLiteral("QuirelleXP.mdb"));
-        QProcess other;
-        QCOMPARE(startOtherCopy(other, project), QStringLiteral("locked"));
-        other.kill();
-        other.waitForFinished();
+        // A copy killed while it holds the lock leaves its file, and the lock is taken over.
+        other = std::make_unique<Harness>(QStringList{"hold-lock", project});
+        QCOMPARE(other->firstLine(), "locked");
+        other->kill();
         QVERIFY(QFile::exists(ProjectLock::lockFileFor(project)));
-        ProjectLock lock(project);
         QCOMPARE(lock.tryLock(), ProjectLock::Status::Locked);
     }
 

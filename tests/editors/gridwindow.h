@@ -2,29 +2,27 @@
 // buttons, and reading back the grid, the boxes, the messages and the stored rows.
 #pragma once
 
-#include "app/frmmenu.h"
-#include "app/services.h"
-#include "db/project.h"
 #include "editors/grideditor.h"
 #include "testsupport.h"
 
-#include <QPushButton>
+#include <QApplication>
 #include <QTableView>
-#include <QTest>
-
-#include <tuple>
 
 namespace quirelle::test {
 
 class Editor
 {
 public:
-    // Opens window T with the options panel's button `button`.
-    template<class T>
+    // The editor the options panel's button `button` opens.
     static Editor open(int button)
     {
         panelButton(button);
-        return Editor(T::instance());
+        for (QWidget* w : QApplication::allWidgets()) {
+            auto* g = qobject_cast<GridEditor*>(w);
+            if (g && g->isShown())
+                return Editor(*g);
+        }
+        qFatal("button %d opened no grid editor", button);
     }
     explicit Editor(GridEditor& window) : w(window), grid(window.findChild<QTableView*>()) {}
 
@@ -56,7 +54,7 @@ public:
         settle();
     }
 
-    static int messages() { return static_cast<int>(services::testing::messages().size()); }
+    static int messages() { return static_cast<int>(st::messages().size()); }
     static bool panelEnabled() { return frmMenu::instance().isEnabled(); }
     // One stored row's field, "<null>" for Null, read back from the project file by `where`.
     static QString stored(const QString& table, const QString& where, const QString& field)
@@ -67,46 +65,6 @@ public:
             return QStringLiteral("<no row>");
         const QVariant v = rs.Fields(field).Value();
         return v.isNull() ? QStringLiteral("<null>") : v.toString();
-    }
-
-    // Each refusal: its name, the box, the text typed, and what the message must say of the field
-    // and its limit.
-    using Refusal = std::tuple<const char*, int, QString, QString>;
-    static void refusalData(std::initializer_list<Refusal> rows)
-    {
-        QTest::addColumn<int>("box");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("says");
-        for (const auto& [name, box, text, says] : rows)
-            QTest::newRow(name) << box << text << says;
-    }
-    // Add with the data's text in its box and "Kept" in every other box is refused: one message
-    // naming the field and its limit, nothing stored, no row shown, every box as typed. Mended,
-    // one Add stores one row.
-    void refusedThenMended(const QString& table) const
-    {
-        QFETCH(int, box);
-        QFETCH(QString, text);
-        QFETCH(QString, says);
-        int boxes = 0;
-        while (this->box(boxes))
-            ++boxes;
-        for (int i = 0; i < boxes; ++i)
-            type(i, i == box ? text : QStringLiteral("Kept"));
-        click("cmdAdd");
-        QCOMPARE(messages(), 1);
-        QVERIFY2(lastPrompt().contains(says), qPrintable(lastPrompt()));
-        QCOMPARE(services::testing::messages().back().icon, services::Icon::Critical);
-        QCOMPARE(countRows(project().db(), table), 0);
-        QCOMPARE(rows(), 0);
-        for (int i = 0; i < boxes; ++i)
-            QCOMPARE(this->text(i), i == box ? text : QStringLiteral("Kept"));
-
-        type(box, QStringLiteral("1"));
-        click("cmdAdd");
-        QCOMPARE(messages(), 1);
-        QCOMPARE(countRows(project().db(), table), 1);
-        QCOMPARE(rows(), 1);
     }
 };
 

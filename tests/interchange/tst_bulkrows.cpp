@@ -1,11 +1,8 @@
-// The engine's bulk row stream and row writer that imports and exports use: numbers given as
-// AddNew and Update give them, the tables' own rules enforced, rows read in order and filtered
-// exactly, Null told apart from "".
+// The bulk row writer and stream of imports and exports: numbers as AddNew and Update give them,
+// the tables' rules, rows in order and filtered, Null told apart from "".
 #include "db/dberror.h"
 #include "db/recordset.h"
 #include "testsupport.h"
-
-#include <QTest>
 
 using namespace quirelle;
 
@@ -40,24 +37,18 @@ private slots:
         QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select [Author ID], Surname, "
                                                             "Forenames is null from Authors "
                                                             "order by 1")),
-                 QStringLiteral("1|A|1\n2|B|0\n5|E|1\n6|F|1"));
-    }
-
-    // A numbered field given a value keeps it, repeats included; the paper's number is its row.
-    void givenNumbers()
-    {
-        test::TempProject p;
-        db::RowWriter papers(p.db(), QStringLiteral("Papers"), {"Title"});
+                 "1|A|1\n2|B|0\n5|E|1\n6|F|1");
+        // A numbered field given a value keeps it, repeats included; a paper's number is its row.
+        db::RowWriter papers(d, QStringLiteral("Papers"), {"Title"});
         QCOMPARE(papers.add({QStringLiteral("One")}), 1);
         QCOMPARE(papers.add({QStringLiteral("Two")}), 2);
-        db::RowWriter links(p.db(), QStringLiteral("Paper Keywords List"),
-                            {"Paper ID", "Keywords ID"});
+        db::RowWriter links(d, QStringLiteral("Paper Keywords List"), {"Paper ID", "Keywords ID"});
         links.add({QStringLiteral("1"), 7});
         links.add({QStringLiteral("2"), 7});
         QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select [Paper ID], [Keywords ID], "
                                                             "typeof([Keywords ID]) from [Paper "
                                                             "Keywords List]")),
-                 QStringLiteral("1|7|integer\n2|7|integer"));
+                 "1|7|integer\n2|7|integer");
     }
 
     void refusals_data()
@@ -66,15 +57,13 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<int>("error");
-        QTest::newRow("title too long")
-            << "Papers"
-            << "Title" << QString(101, QChar(u'é')) << db::err::FieldTooSmall;
-        QTest::newRow("empty title") << "Papers"
-                                     << "Title"
-                                     << "" << db::err::ZeroLength;
-        QTest::newRow("empty keyword") << "Keywords"
-                                       << "Keyword"
-                                       << "" << db::err::ZeroLength;
+        const auto row = [](const char* name, const char* table, const char* field,
+                            const QString& value, int error) {
+            QTest::newRow(name) << QString(table) << QString(field) << value << error;
+        };
+        row("title too long", "Papers", "Title", QString(101, QChar(u'é')), db::err::FieldTooSmall);
+        row("empty title", "Papers", "Title", "", db::err::ZeroLength);
+        row("empty keyword", "Keywords", "Keyword", "", db::err::ZeroLength);
     }
     void refusals()
     {

@@ -1,13 +1,9 @@
-// The quirelle-cli program, run as a user runs it: exit status and messages for usage errors,
-// missing and damaged projects and unreadable files; import, export to standard output, and an
-// --output file that is replaced whole or not at all.
+// quirelle-cli run as a user runs it: exit status and messages for bad use, projects and files;
+// import, export, and an --output file replaced whole or not at all.
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTest>
 
 using namespace quirelle;
 using test::readFile;
@@ -133,26 +129,21 @@ private slots:
                         "@article{broken, title = {Open\n");
         writeFile(empty, "");
         writeFile(json, "[{\"id\": \"j1\", \"type\": \"book\", \"title\": \"From JSON\"}]");
-
         Run r = cli({"import", p.file(), good});
         QCOMPARE(r.status, 0); // read, with one entry skipped
         QVERIFY2(r.out.contains(QStringLiteral("Added 1 paper, 1 author")), qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral("good.bib, line 2 (broken)")));
-
         // One file that cannot be read: the others are still imported, the status says it.
         r = cli({"import", p.file(), empty, "--format=csljson", json});
         QCOMPARE(r.status, 1);
         QVERIFY(r.out.contains(QStringLiteral("empty.ris is empty")));
         QVERIFY(r.out.contains(QStringLiteral("Added 1 paper")));
-        QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select count(*) from Papers")),
-                 QStringLiteral("2"));
-
+        QCOMPARE(test::sqliteShell(p.file(), QStringLiteral("select count(*) from Papers")), "2");
         r = cli({"export", p.file(), "--format", "bibtex"});
         QCOMPARE(r.status, 0);
         QVERIFY(r.out.contains(QStringLiteral("@article{w03,\n  author = {Wendrake, Jonas}")));
         QVERIFY(r.out.contains(QStringLiteral("@book{j1,")));
         QVERIFY(r.err.isEmpty());
-
         // --output writes the same text; an earlier file is kept when the writing fails.
         const QString out = p.folder() + QStringLiteral("/out.bib");
         QCOMPARE(cli({"export", p.file(), "--format", "bibtex", "--output", out}).status, 0);

@@ -1,6 +1,5 @@
-// Reading and writing the reference formats: BibTeX syntax and its recovery from broken
-// entries, LaTeX to Unicode, names as BibTeX splits them, file encodings, RIS and CSL-JSON, and
-// the mapping of a reference onto a paper and back.
+// The reference formats: BibTeX syntax and broken entries, LaTeX and Unicode, names, encodings,
+// RIS, CSL-JSON, and a reference mapped onto a paper and back.
 #include "interchange/data/bibtex.h"
 #include "interchange/data/csljson.h"
 #include "interchange/data/latex.h"
@@ -34,41 +33,27 @@ private slots:
     {
         QTest::addColumn<QString>("latex");
         QTest::addColumn<QString>("text");
-        QTest::newRow("braced umlaut") << "{\\\"o}ber"
-                                       << "öber";
-        QTest::newRow("acute with group") << "caf\\'{e}"
-                                          << "café";
-        QTest::newRow("eszett") << "Stra{\\ss}e"
-                                << "Straße";
-        QTest::newRow("escaped ampersand") << "Smith \\& Sons"
-                                           << "Smith & Sons";
-        QTest::newRow("en and em dash") << "1--10 and a---b"
-                                        << "1–10 and a—b";
-        QTest::newRow("case braces go") << "The {DNA} of {B}erlin"
-                                        << "The DNA of Berlin";
-        QTest::newRow("letter accent with blank") << "\\v c and \\c{c}"
-                                                  << "č and ç";
-        QTest::newRow("dotless i takes the accent") << "\\'{\\i}nt"
-                                                    << "ínt";
-        QTest::newRow("named letters") << "{\\o} {\\l}{\\ae} \\AA"
-                                       << "ø łæ Å";
-        QTest::newRow("formatting keeps its text") << "\\emph{Very} \\textbf{bold}"
-                                                   << "Very bold";
-        QTest::newRow("tie") << "J.~Smith" << QStringLiteral("J.\u00A0Smith");
-        QTest::newRow("quotes") << "``quoted''"
-                                << "“quoted”";
-        QTest::newRow("apostrophe stays") << "O'Brien"
-                                          << "O'Brien";
-        QTest::newRow("percent and underscore") << "50\\% of a\\_b"
-                                                << "50% of a_b";
-        QTest::newRow("math kept as written") << "$O(n \\log n)$"
-                                              << "O(n \\log n)";
-        QTest::newRow("sorting hint prints nothing") << "{\\noopsort{1973b}}1973"
-                                                     << "1973";
-        QTest::newRow("stray closing brace") << "a}b"
-                                             << "ab";
-        QTest::newRow("unclosed group") << "a{b"
-                                        << "ab";
+        const auto row = [](const char* name, const char* latex, const char* text) {
+            QTest::newRow(name) << QString::fromUtf8(latex) << QString::fromUtf8(text);
+        };
+        row("braced umlaut", "{\\\"o}ber", "öber");
+        row("acute with group", "caf\\'{e}", "café");
+        row("eszett", "Stra{\\ss}e", "Straße");
+        row("escaped ampersand", "Smith \\& Sons", "Smith & Sons");
+        row("en and em dash", "1--10 and a---b", "1–10 and a—b");
+        row("case braces go", "The {DNA} of {B}erlin", "The DNA of Berlin");
+        row("letter accent with blank", "\\v c and \\c{c}", "č and ç");
+        row("dotless i takes the accent", "\\'{\\i}nt", "ínt");
+        row("named letters", "{\\o} {\\l}{\\ae} \\AA", "ø łæ Å");
+        row("formatting keeps its text", "\\emph{Very} \\textbf{bold}", "Very bold");
+        row("tie", "J.~Smith", "J.\u00A0Smith");
+        row("quotes", "``quoted''", "“quoted”");
+        row("apostrophe stays", "O'Brien", "O'Brien");
+        row("percent and underscore", "50\\% of a\\_b", "50% of a_b");
+        row("math kept as written", "$O(n \\log n)$", "O(n \\log n)");
+        row("sorting hint prints nothing", "{\\noopsort{1973b}}1973", "1973");
+        row("stray closing brace", "a}b", "ab");
+        row("unclosed group", "a{b", "ab");
     }
     void latexToUnicode()
     {
@@ -98,30 +83,23 @@ private slots:
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("names");
         QTest::addColumn<bool>("etAl");
-        QTest::newRow("last, first") << "Wendrake, Jonas"
-                                     << "Wendrake|Jonas|" << false;
-        QTest::newRow("first last") << "Jonas Wendrake"
-                                    << "Wendrake|Jonas|" << false;
-        QTest::newRow("von last, jr, first") << "van der Berg, Jr, Piet"
-                                             << "van der Berg|Piet|Jr" << false;
-        QTest::newRow("first von last") << "Ludwig van Beethoven"
-                                        << "van Beethoven|Ludwig|" << false;
-        QTest::newRow("corporate") << "{World Health Organization}"
-                                   << "World Health Organization||" << false;
-        QTest::newRow("corporate with and") << "{Barnes and Noble} and Smith, A."
-                                            << "Barnes and Noble||; Smith|A.|" << false;
-        QTest::newRow("and others") << "Smith, A. and Jones, B. and others"
-                                    << "Smith|A.|; Jones|B.|" << true;
-        QTest::newRow("AND in capitals") << "Smith, A. AND Jones, B."
-                                         << "Smith|A.|; Jones|B.|" << false;
-        QTest::newRow("accented particle counts as lower case") << "Jean {\\'e}t Dupont"
-                                                                << "ét Dupont|Jean|" << false;
-        QTest::newRow("braced first word is no particle") << "{van} Gogh, Vincent"
-                                                          << "van Gogh|Vincent|" << false;
-        QTest::newRow("ties and accents") << "M{\\\"u}ller, J.~R."
-                                          << "Müller|J. R.|" << false;
-        QTest::newRow("single name") << "Aristotle"
-                                     << "Aristotle||" << false;
+        const auto row = [](const char* name, const char* list, const char* names,
+                            bool etAl = false) {
+            QTest::newRow(name) << QString::fromUtf8(list) << QString::fromUtf8(names) << etAl;
+        };
+        row("last, first", "Wendrake, Jonas", "Wendrake|Jonas|");
+        row("first last", "Jonas Wendrake", "Wendrake|Jonas|");
+        row("von last, jr, first", "van der Berg, Jr, Piet", "van der Berg|Piet|Jr");
+        row("first von last", "Ludwig van Beethoven", "van Beethoven|Ludwig|");
+        row("corporate", "{World Health Organization}", "World Health Organization||");
+        row("corporate with and", "{Barnes and Noble} and Smith, A.",
+            "Barnes and Noble||; Smith|A.|");
+        row("and others", "Smith, A. and Jones, B. and others", "Smith|A.|; Jones|B.|", true);
+        row("AND in capitals", "Smith, A. AND Jones, B.", "Smith|A.|; Jones|B.|");
+        row("accented particle counts as lower case", "Jean {\\'e}t Dupont", "ét Dupont|Jean|");
+        row("braced first word is no particle", "{van} Gogh, Vincent", "van Gogh|Vincent|");
+        row("ties and accents", "M{\\\"u}ller, J.~R.", "Müller|J. R.|");
+        row("single name", "Aristotle", "Aristotle||");
     }
     void names()
     {
@@ -161,15 +139,15 @@ private slots:
         QVERIFY(r.problems.empty());
         QCOMPARE(r.references.size(), size_t(4));
         const Reference& a = r.references[0];
-        QCOMPARE(a.type, QStringLiteral("article"));
-        QCOMPARE(a.key, QStringLiteral("concat"));
+        QCOMPARE(a.type, "article");
+        QCOMPARE(a.key, "concat");
         QCOMPARE(a.line, 6);
-        QCOMPARE(a.field(u"title"), QStringLiteral("A Title by ACM"));
-        QCOMPARE(a.field(u"publisher"), QStringLiteral("ACM Press"));
-        QCOMPARE(a.field(u"month"), QStringLiteral("May"));
-        QCOMPARE(r.references[1].field(u"title"), QStringLiteral("Round (brackets)"));
-        QCOMPARE(r.references[2].field(u"title"), QStringLiteral("Braces \"quoted\" inside"));
-        QCOMPARE(r.references[3].field(u"title"), QStringLiteral("First"));
+        QCOMPARE(a.field(u"title"), "A Title by ACM");
+        QCOMPARE(a.field(u"publisher"), "ACM Press");
+        QCOMPARE(a.field(u"month"), "May");
+        QCOMPARE(r.references[1].field(u"title"), "Round (brackets)");
+        QCOMPARE(r.references[2].field(u"title"), "Braces \"quoted\" inside");
+        QCOMPARE(r.references[3].field(u"title"), "First");
     }
 
     // A broken entry costs that entry, never the next one; each is listed with its line.
@@ -177,36 +155,33 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("keys");
-        QTest::addColumn<QList<int>>("problemLines");
+        QTest::addColumn<int>("problemLine");
         const QString good = QStringLiteral("@article{good, title = {Fine}}\n");
-        const QString next = QStringLiteral("@article{next, title = {Fine}}\n");
-        QTest::newRow("unbalanced brace") << "@article{bad, title = {Open\n  year = 2000}\n" + good
-                                          << QStringList{"good"} << QList<int>{1};
-        QTest::newRow("missing comma") << "@article{bad,\n title = {T}\n year = 2000}\n" + good
-                                       << QStringList{"good"} << QList<int>{1};
-        QTest::newRow("missing comma after key")
-            << "@article{bad title = {T}}\n" + good << QStringList{"good"} << QList<int>{1};
-        QTest::newRow("broken in the middle") << good + "@book{bad, title = {x}, year = }\n" + next
-                                              << QStringList{"good", "next"} << QList<int>{2};
-        QTest::newRow("truncated file")
-            << good + "@article{cut, title = {The en" << QStringList{"good"} << QList<int>{2};
-        QTest::newRow("unclosed quote")
-            << "@article{bad, title = \"Open}\n" + good << QStringList{"good"} << QList<int>{1};
+        const auto row = [&](const char* name, const QString& text, int line, bool next = false) {
+            QTest::newRow(name) << text
+                                << (next ? QStringList{"good", "next"} : QStringList{"good"})
+                                << line;
+        };
+        row("unbalanced brace", "@article{bad, title = {Open\n  year = 2000}\n" + good, 1);
+        row("missing comma", "@article{bad,\n title = {T}\n year = 2000}\n" + good, 1);
+        row("missing comma after key", "@article{bad title = {T}}\n" + good, 1);
+        row("broken in the middle",
+            good + "@book{bad, title = {x}, year = }\n@article{next, title = {Fine}}\n", 2, true);
+        row("truncated file", good + "@article{cut, title = {The en", 2);
+        row("unclosed quote", "@article{bad, title = \"Open}\n" + good, 1);
     }
     void bibtexBrokenEntries()
     {
         QFETCH(QString, text);
         QFETCH(QStringList, keys);
-        QFETCH(QList<int>, problemLines);
+        QFETCH(int, problemLine);
         const ParseResult r = bibtex::read(text);
         QStringList read;
         for (const Reference& ref : r.references)
             read << ref.key;
         QCOMPARE(read, keys);
-        QList<int> lines;
-        for (const ParseProblem& p : r.problems)
-            lines << p.line;
-        QCOMPARE(lines, problemLines);
+        QCOMPARE(r.problems.size(), size_t(1));
+        QCOMPARE(r.problems[0].line, problemLine);
     }
 
     void bibtexCrossref()
@@ -220,48 +195,45 @@ private slots:
             ""));
         QCOMPARE(r.references.size(), size_t(2));
         const Reference& part = r.references[0];
-        QCOMPARE(part.field(u"title"), QStringLiteral("A Part"));
-        QCOMPARE(part.field(u"booktitle"), QStringLiteral("The Proceedings"));
-        QCOMPARE(part.field(u"year"), QStringLiteral("2001"));
-        QCOMPARE(part.field(u"publisher"), QStringLiteral("P"));
+        QCOMPARE(part.field(u"title"), "A Part");
+        QCOMPARE(part.field(u"booktitle"), "The Proceedings");
+        QCOMPARE(part.field(u"year"), "2001");
+        QCOMPARE(part.field(u"publisher"), "P");
         QCOMPARE(part.field(u"organization"), QString()); // its own, empty, wins
-        QCOMPARE(namesText(part.editors), QStringLiteral("Ed|Itor|"));
+        QCOMPARE(namesText(part.editors), "Ed|Itor|");
     }
 
     void encodings_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("encoding");
-        QTest::addColumn<bool>("binary");
+        QTest::addColumn<QString>("encoding"); // "": binary
         const QString text = QStringLiteral("@misc{k, title = {Müller}}");
-        QTest::newRow("utf-8") << text.toUtf8() << "UTF-8" << false;
-        QTest::newRow("utf-8 with mark")
-            << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << "UTF-8" << false;
-        QTest::newRow("latin-1 without a line") << text.toLatin1() << "ISO-8859-1" << false;
-        QTest::newRow("encoding line") << QByteArray("% Encoding: windows-1252\n") + text.toLatin1()
-                                       << "windows-1252" << false;
+        QTest::newRow("utf-8") << text.toUtf8() << "UTF-8";
+        QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << "UTF-8";
+        QTest::newRow("latin-1 without a line") << text.toLatin1() << "ISO-8859-1";
+        QTest::newRow("encoding line")
+            << QByteArray("% Encoding: windows-1252\n") + text.toLatin1() << "windows-1252";
         QStringEncoder le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
-        QTest::newRow("utf-16 with mark") << QByteArray(le(text)) << "UTF-16LE" << false;
+        QTest::newRow("utf-16 with mark") << QByteArray(le(text)) << "UTF-16LE";
         QStringEncoder be(QStringEncoder::Utf16BE);
-        QTest::newRow("utf-16 without mark") << QByteArray(be(text)) << "UTF-16BE" << false;
+        QTest::newRow("utf-16 without mark") << QByteArray(be(text)) << "UTF-16BE";
         QTest::newRow("binary") << QByteArray("\x7f"
                                               "ELF\x02\x01\x01\0\0\0\0\0\x03\0>\0",
                                               16)
-                                << "" << true;
+                                << "";
     }
     void encodings()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, encoding);
-        QFETCH(bool, binary);
         const SourceText s = decodeSource(bytes);
-        QCOMPARE(s.binary, binary);
-        if (binary)
+        QCOMPARE(s.binary, encoding.isEmpty());
+        if (s.binary)
             return;
         QCOMPARE(s.encoding, encoding);
         const ParseResult r = bibtex::read(s.text);
         QCOMPARE(r.references.size(), size_t(1));
-        QCOMPARE(r.references[0].field(u"title"), QStringLiteral("Müller"));
+        QCOMPARE(r.references[0].field(u"title"), "Müller");
     }
 
     void ris()
@@ -282,22 +254,22 @@ private slots:
         QCOMPARE(r.problems.size(), size_t(1));
         QCOMPARE(r.problems[0].line, 24);
         const Reference& a = r.references[0];
-        QCOMPARE(a.type, QStringLiteral("article"));
-        QCOMPARE(namesText(a.authors), QStringLiteral("Wendrake|Jonas|; O'Neill|Ann|Jr"));
-        QCOMPARE(a.field(u"title"), QStringLiteral("Tidal [brackets] and 'quotes'"));
-        QCOMPARE(a.field(u"journal"), QStringLiteral("Journal of Tides"));
-        QCOMPARE(a.field(u"year"), QStringLiteral("2003"));
-        QCOMPARE(a.field(u"keywords"), QStringLiteral("tides, moons; orbits"));
-        QCOMPARE(a.field(u"abstract"), QStringLiteral("First line continued here"));
-        QCOMPARE(a.field(u"pages"), QStringLiteral("10–19"));
-        QCOMPARE(a.field(u"doi"), QStringLiteral("10.1000/xyz"));
+        QCOMPARE(a.type, "article");
+        QCOMPARE(namesText(a.authors), "Wendrake|Jonas|; O'Neill|Ann|Jr");
+        QCOMPARE(a.field(u"title"), "Tidal [brackets] and 'quotes'");
+        QCOMPARE(a.field(u"journal"), "Journal of Tides");
+        QCOMPARE(a.field(u"year"), "2003");
+        QCOMPARE(a.field(u"keywords"), "tides, moons; orbits");
+        QCOMPARE(a.field(u"abstract"), "First line continued here");
+        QCOMPARE(a.field(u"pages"), "10–19");
+        QCOMPARE(a.field(u"doi"), "10.1000/xyz");
         const Reference& b = r.references[1];
-        QCOMPARE(b.type, QStringLiteral("inbook"));
-        QCOMPARE(b.field(u"booktitle"), QStringLiteral("The Book"));
-        QCOMPARE(b.field(u"date"), QStringLiteral("2010-05-01"));
-        QCOMPARE(r.references[2].field(u"entrysubtype"), QStringLiteral("newspaper"));
+        QCOMPARE(b.type, "inbook");
+        QCOMPARE(b.field(u"booktitle"), "The Book");
+        QCOMPARE(b.field(u"date"), "2010-05-01");
+        QCOMPARE(r.references[2].field(u"entrysubtype"), "newspaper");
         QCOMPARE(publicationTypeOf(r.references[2].type, r.references[2].field(u"entrysubtype")),
-                 QStringLiteral("News Article"));
+                 "News Article");
     }
 
     void cslJson()
@@ -325,21 +297,19 @@ private slots:
         QCOMPARE(r.references.size(), size_t(3));
         QCOMPARE(r.problems.size(), size_t(1));
         const Reference& a = r.references[0];
-        QCOMPARE(a.key, QStringLiteral("w03"));
-        QCOMPARE(a.type, QStringLiteral("article"));
-        QCOMPARE(
-            namesText(a.authors),
-            QStringLiteral("Wendrake|Jonas|; World Health Organization||; van Beethoven|Ludwig|"));
-        QCOMPARE(a.field(u"date"), QStringLiteral("2003-05-01"));
-        QCOMPARE(a.field(u"journal"), QStringLiteral("Journal of Tides"));
-        QCOMPARE(a.field(u"volume"), QStringLiteral("12"));
-        QCOMPARE(a.field(u"ranking"), QStringLiteral("A"));
-        QCOMPARE(a.field(u"quotations"), QStringLiteral("One.\nTwo."));
-        QCOMPARE(r.references[1].key, QStringLiteral("7"));
-        QCOMPARE(r.references[1].field(u"year"), QStringLiteral("Spring 2004"));
-        QCOMPARE(r.references[2].type, QStringLiteral("speech"));
-        QCOMPARE(r.references[2].field(u"year"), QStringLiteral("circa 1900"));
-
+        QCOMPARE(a.key, "w03");
+        QCOMPARE(a.type, "article");
+        QCOMPARE(namesText(a.authors),
+                 "Wendrake|Jonas|; World Health Organization||; van Beethoven|Ludwig|");
+        QCOMPARE(a.field(u"date"), "2003-05-01");
+        QCOMPARE(a.field(u"journal"), "Journal of Tides");
+        QCOMPARE(a.field(u"volume"), "12");
+        QCOMPARE(a.field(u"ranking"), "A");
+        QCOMPARE(a.field(u"quotations"), "One.\nTwo.");
+        QCOMPARE(r.references[1].key, "7");
+        QCOMPARE(r.references[1].field(u"year"), "Spring 2004");
+        QCOMPARE(r.references[2].type, "speech");
+        QCOMPARE(r.references[2].field(u"year"), "circa 1900");
         QVERIFY(!csljson::read(QStringLiteral("[{\"id\": 1,")).problems.empty());
         QVERIFY(csljson::read(QStringLiteral("@article{x, title={y}}")).references.empty());
     }
@@ -369,27 +339,25 @@ private slots:
         QCOMPARE(cut, 4);
         QCOMPARE(codePoints(p.title), 100);
         QCOMPARE(p.title, longTitle.left(101)); // cut after the first emoji, not inside it
-        QCOMPARE(p.year, QStringLiteral("2003"));
-        QCOMPARE(p.publicationName, QStringLiteral("Proc"));
+        QCOMPARE(p.year, "2003");
+        QCOMPARE(p.publicationName, "Proc");
         QCOMPARE(p.publicationType, QString());
         QCOMPARE(p.authors.front().surname, QString(30, QChar(u'Ł')));
-        QCOMPARE(p.authors.back().forenames, QStringLiteral("Bo, Jr"));
+        QCOMPARE(p.authors.back().forenames, "Bo, Jr");
         QCOMPARE(p.keywords.size(), 3);
-        QCOMPARE(p.rating, QStringLiteral("B"));
-        QCOMPARE(p.status, QStringLiteral("skimmed"));
+        QCOMPARE(p.rating, "B");
+        QCOMPARE(p.status, "skimmed");
         QCOMPARE(p.quotations, QStringList({"One", "Two"}));
         QCOMPARE(p.cites, QStringList({"a", "b"}));
         for (const char* kept : {"citationkey", "entrytype", "title", "year", "booktitle",
                                  "publisher", "keywords", "volume", "author"})
             QVERIFY2(p.hasExtra(QString::fromLatin1(kept)), kept);
-
         // Back unchanged, the reference is the one read.
         const Reference back = toReference(p);
         QCOMPARE(back.type, r.type);
         QCOMPARE(namesText(back.authors), namesText(r.authors));
         for (const auto& [name, value] : r.fields)
             QCOMPARE(back.field(name), value);
-
         // A described field changed in the program wins over its extra value.
         PaperData edited = p;
         edited.title = QStringLiteral("Edited");
@@ -397,59 +365,35 @@ private slots:
         edited.publicationType = QStringLiteral("Book");
         edited.authors.pop_back();
         const Reference e = toReference(edited);
-        QCOMPARE(e.field(u"title"), QStringLiteral("Edited"));
-        QCOMPARE(e.field(u"booktitle"), QStringLiteral("Other proc"));
-        QCOMPARE(e.field(u"publisher"), QStringLiteral("Pub"));
-        QCOMPARE(e.type, QStringLiteral("book"));
+        QCOMPARE(e.field(u"title"), "Edited");
+        QCOMPARE(e.field(u"booktitle"), "Other proc");
+        QCOMPARE(e.field(u"publisher"), "Pub");
+        QCOMPARE(e.type, "book");
         QCOMPARE(e.authors.size(), size_t(1));
     }
 
-    void publicationTypes_data()
-    {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("subtype");
-        QTest::addColumn<QString>("publication");
-        QTest::newRow("article") << "article"
-                                 << ""
-                                 << "Professional Journal";
-        QTest::newRow("magazine") << "article"
-                                  << "magazine"
-                                  << "News Article";
-        QTest::newRow("book") << "book"
-                              << ""
-                              << "Book";
-        QTest::newRow("chapter") << "incollection"
-                                 << ""
-                                 << "Book";
-        QTest::newRow("thesis") << "phdthesis"
-                                << ""
-                                << "University White Paper";
-        QTest::newRow("tech report") << "techreport"
-                                     << ""
-                                     << "University White Paper";
-        QTest::newRow("web page") << "online"
-                                  << ""
-                                  << "Website";
-        QTest::newRow("manual") << "manual"
-                                << ""
-                                << "Business White Paper";
-        QTest::newRow("other") << "inproceedings"
-                               << ""
-                               << "";
-    }
+    // How the entry types read map onto the program's publication types, and each program
+    // type is written as an entry type that maps back to it.
     void publicationTypes()
     {
-        QFETCH(QString, type);
-        QFETCH(QString, subtype);
-        QFETCH(QString, publication);
-        QCOMPARE(publicationTypeOf(type, subtype), publication);
-        // A paper typed in the program is written as a type that maps back to its own.
-        if (!publication.isEmpty()) {
+        const std::tuple<const char*, const char*, const char*> read[] = {
+            {"article", "", "Professional Journal"},
+            {"article", "magazine", "News Article"},
+            {"book", "", "Book"},
+            {"incollection", "", "Book"},
+            {"techreport", "", "University White Paper"},
+            {"phdthesis", "", "University White Paper"},
+            {"online", "", "Website"},
+            {"manual", "", "Business White Paper"},
+            {"inproceedings", "", ""}};
+        for (const auto& [type, subtype, publication] : read)
+            QCOMPARE(publicationTypeOf(type, subtype), QString::fromLatin1(publication));
+        for (const auto& [type, subtype, publication] : read) {
             PaperData p;
             p.title = QStringLiteral("T");
-            p.publicationType = publication;
+            p.publicationType = QString::fromLatin1(publication);
             const Reference r = toReference(p);
-            QCOMPARE(publicationTypeOf(r.type, r.field(u"entrysubtype")), publication);
+            QCOMPARE(publicationTypeOf(r.type, r.field(u"entrysubtype")), p.publicationType);
         }
     }
 };

@@ -1,22 +1,14 @@
 // Import and export in the program: File > Import... and Export..., the search window's "Export
 // these papers...", and what the windows show afterwards.
-#include "app/frmmain.h"
-#include "db/project.h"
 #include "paper/frmviewpaper.h"
 #include "search/frmsearchpapers.h"
 #include "testsupport.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QFile>
-#include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 
 using namespace quirelle;
 using namespace quirelle::test;
-namespace st = quirelle::services::testing;
 
 namespace {
 
@@ -39,64 +31,72 @@ class TstInterchangeWindows : public QObject
 {
     Q_OBJECT
 
+    static QListWidget* paperList(const char* name)
+    {
+        return control<QListWidget>(frmViewPaper::instance(), name);
+    }
+    static QStringList extraFieldsOf(int paper)
+    {
+        return rowsOf(QStringLiteral("select * from [Paper Extra Fields] where [Paper ID] = '%1';")
+                          .arg(paper),
+                      {"Field Name"});
+    }
+
 private slots:
     void importThenSeeTheRows()
     {
         Shell shell;
         const QString file = shell.folder() + QStringLiteral("/refs.bib");
         writeFile(file, twoEntries);
-
         // Cancel in the dialog does nothing.
         st::setNextFileName(std::nullopt);
         fromMenu("mnuImport");
         QVERIFY(prompts().isEmpty());
         const services::FileDialogSettings dialog = st::dialogs().back();
         QVERIFY(dialog.mustExist);
-        QVERIFY(dialog.filter.contains(QStringLiteral("*.bib")) &&
-                dialog.filter.contains(QStringLiteral("*.ris")) &&
-                dialog.filter.contains(QStringLiteral("*.json")));
-
+        for (const char* pattern : {"*.bib", "*.ris", "*.json"})
+            QVERIFY(dialog.filter.contains(QLatin1String(pattern)));
         st::setNextFileName(file);
         fromMenu("mnuImport");
         QVERIFY2(lastPrompt().contains(QStringLiteral("2 papers")), qPrintable(lastPrompt()));
         QVERIFY(caption().endsWith(QStringLiteral("Papers added: 2")));
         QCOMPARE(countRows(shell.db(), QStringLiteral("Authors")), 3);
-
         // The windows show the new rows when they next fill: the paper window lists the
         // authors and the reference, and its referenced-work list offers both papers.
         windows::openPaper(2, windows::PaperOrigin::Search);
-        QCOMPARE(lines(control<QListWidget>(frmViewPaper::instance(), "lstAuthors")),
-                 QStringList{QStringLiteral("3 : Van Oss, Tim")});
-        QCOMPARE(lines(control<QListWidget>(frmViewPaper::instance(), "lstReferencedWork")),
-                 QStringList{QStringLiteral("1 : Signals in Clay")});
+        QCOMPARE(lines(paperList("lstAuthors")), QStringList{"3 : Van Oss, Tim"});
+        QCOMPARE(lines(paperList("lstReferencedWork")), QStringList{"1 : Signals in Clay"});
         auto* works = control<QComboBox>(frmViewPaper::instance(), "cmbReferencedWork");
         works->showPopup();
         settle();
         QCOMPARE(works->count(), 2);
         works->hidePopup();
-
         // The same file again: both are known, nothing is added twice.
         st::setNextFileName(file);
         fromMenu("mnuImport");
         QVERIFY2(lastPrompt().contains(QStringLiteral("2 duplicates")), qPrintable(lastPrompt()));
         QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
-
         // A file with nothing to read stores nothing and says so.
         writeFile(file, test::bytes("\x00\x01\x02 not references"));
         st::setNextFileName(file);
         fromMenu("mnuImport");
         QCOMPARE(st::messages().back().icon, services::Icon::Critical);
         QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
+        // Deleting a paper deletes its extra fields, and only its own.
+        QVERIFY(!extraFieldsOf(1).isEmpty());
+        windows::openPaper(1, windows::PaperOrigin::Search);
+        st::setNextAnswer(services::Answer::Yes);
+        click(control(frmViewPaper::instance(), "cmdDeletePaper"));
+        QVERIFY(extraFieldsOf(1).isEmpty());
+        QVERIFY(!extraFieldsOf(2).isEmpty());
     }
 
     void exportTheProjectOrTheSearchResults()
     {
         Shell shell;
-        const QString in = shell.folder() + QStringLiteral("/refs.bib");
-        writeFile(in, twoEntries);
-        st::setNextFileName(in);
+        writeFile(shell.folder() + QStringLiteral("/refs.bib"), twoEntries);
+        st::setNextFileName(shell.folder() + QStringLiteral("/refs.bib"));
         fromMenu("mnuImport");
-
         // The whole project.
         const QString all = shell.folder() + QStringLiteral("/all.json");
         st::setNextFileName(all);
@@ -105,13 +105,11 @@ private slots:
         QVERIFY(readFile(all).contains("Signals in Clay") &&
                 readFile(all).contains("Remembering Stone"));
         QVERIFY(st::dialogs().back().confirmOverwrite);
-
         // A name without a known format exports nothing.
         st::setNextFileName(shell.folder() + QStringLiteral("/all.txt"));
         fromMenu("mnuExport");
         QVERIFY(lastPrompt().contains(QStringLiteral("nothing was exported")));
         QVERIFY(!QFile::exists(shell.folder() + QStringLiteral("/all.txt")));
-
         // The papers a search found, from the result list's menu.
         fromMenu("mnuSearch");
         frmSearchPapers& search = frmSearchPapers::instance();
@@ -126,27 +124,6 @@ private slots:
         QCOMPARE(lastPrompt(), QStringLiteral("1 papers were exported to %1.").arg(found));
         QVERIFY(readFile(found).contains("Signals in Clay"));
         QVERIFY(!readFile(found).contains("Remembering Stone"));
-    }
-
-    void deletingAPaperRemovesItsExtraFields()
-    {
-        Shell shell;
-        const QString in = shell.folder() + QStringLiteral("/refs.bib");
-        writeFile(in, twoEntries);
-        st::setNextFileName(in);
-        fromMenu("mnuImport");
-        const auto extras = [&](int paper) {
-            return rowsOf(QStringLiteral("select * from [Paper Extra Fields] where [Paper ID] = "
-                                         "'%1';")
-                              .arg(paper),
-                          {"Field Name"});
-        };
-        QVERIFY(!extras(1).isEmpty());
-        windows::openPaper(1, windows::PaperOrigin::Search);
-        st::setNextAnswer(services::Answer::Yes);
-        click(control<QPushButton>(frmViewPaper::instance(), "cmdDeletePaper"));
-        QVERIFY(extras(1).isEmpty());
-        QVERIFY(!extras(2).isEmpty());
     }
 };
 

@@ -1,6 +1,5 @@
-// Round trips on real-world files (BibTeX's and biblatex's example databases): an export
-// imported into a fresh project exports as the same text, and Pandoc, as an independent
-// reader, finds the same titles, names, years and DOIs in the export as in the original.
+// Round trips on real-world files: an export imported afresh exports the same text, and Pandoc
+// reads the same titles, names, years and DOIs in the export as in the original.
 #include "interchange/data/bibtex.h"
 #include "interchange/data/exporter.h"
 #include "interchange/data/extrafields.h"
@@ -14,7 +13,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
-#include <QTest>
 
 using namespace quirelle;
 using namespace quirelle::interchange;
@@ -151,7 +149,6 @@ private slots:
         const QString exported = p.folder() + QStringLiteral("/export.") + fileExtension(f);
         QCOMPARE(exportToFile(p.db(), {f, std::nullopt}, exported).outcome,
                  ExportResult::Outcome::Written);
-
         QSet<QString> periodicals;
         QFile bib(source);
         QVERIFY(bib.open(QIODevice::ReadOnly));

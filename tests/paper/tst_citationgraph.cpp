@@ -1,12 +1,10 @@
-// A paper's citation neighbourhood as read from a project (sides, levels, authors, links to
-// papers that are gone), and its layout (no overlaps, references left and citations right, a
-// few hundred papers in a compact block).
+// A paper's citation neighbourhood as read from a project, and its layout: no overlaps,
+// references left and citations right, hundreds of papers in a compact block.
 #include "paper/data/citationgraph.h"
 #include "paper/data/citationlayout.h"
 #include "testsupport.h"
 
 #include <QRandomGenerator>
-#include <QTest>
 
 #include <map>
 
@@ -144,53 +142,32 @@ private slots:
         QFETCH(QStringList, nodes);
         QFETCH(QStringList, edges);
         test::TempProject project;
-        qint32 c = 0;
+        std::map<QString, qint32> id;
+        const auto pairs = [](const char* text) { return QString::fromLatin1(text).split(' '); };
         {
             Rows r(project.db());
-            c = r.paper(QStringLiteral("C"), QStringLiteral("2001"));
-            const qint32 r1 = r.paper(QStringLiteral("R1"), QStringLiteral("1999"));
-            const qint32 r2 = r.paper(QStringLiteral("R2"));
-            const qint32 m = r.paper(QStringLiteral("M"), QStringLiteral("1990"));
-            const qint32 x1 = r.paper(QStringLiteral("X1"), QStringLiteral("2005"));
-            const qint32 x2 = r.paper(QStringLiteral("X2"), QStringLiteral("2010"));
-            const qint32 z1 = r.paper(QStringLiteral("Z1"), QStringLiteral("1980"));
-            const qint32 z2 = r.paper(QStringLiteral("Z2"), QStringLiteral("2012"));
-            const qint32 z3 = r.paper(QStringLiteral("Z3"), QStringLiteral("2007"));
-            const qint32 z4 = r.paper(QStringLiteral("Z4 behind a paper that is gone"));
-            const qint32 gone = r.paper(QStringLiteral("Gone"));
-            const qint32 smith = r.author(QStringLiteral("Smith"));
-            const qint32 jones = r.author(QStringLiteral("Jones"));
-            const qint32 brown = r.author(QStringLiteral("Brown"));
-            const qint32 lee = r.author(QStringLiteral("Lee"));
-            r.wrote(smith, c);
-            r.wrote(jones, c);
-            r.wrote(smith, r1);
-            r.wrote(brown, x1);        // first linked, first author
-            r.wrote(smith + 1000, x2); // an author who is gone names nobody
-            r.wrote(lee, x2);
-            r.wrote(jones, x2);
-            r.cites(c, r1);
-            r.cites(c, r2);
-            r.cites(c, m);
-            r.cites(m, c); // both ways: among the references
-            r.cites(x1, c);
-            r.cites(x2, c);
-            r.cites(x2, c); // twice: one line
-            r.cites(c, c);  // itself: no line
-            r.cites(QStringLiteral("not a number"), c);
-            r.cites(c, gone);
-            r.cites(gone, z4);
-            r.cites(x1, r1);
-            r.cites(r1, z1);
-            r.cites(z2, x1);
-            r.cites(z3, r2); // reached from both sides: the references'
-            r.cites(x2, z3);
+            for (const QString& p : pairs("C:2001 R1:1999 R2: M:1990 X1:2005 X2:2010 Z1:1980 "
+                                          "Z2:2012 Z3:2007 Z4: Gone:"))
+                id[p.section(':', 0, 0)] = r.paper(p.section(':', 0, 0), p.section(':', 1));
+            for (const char* surname : {"Smith", "Jones", "Brown", "Lee"})
+                id[surname] = r.author(surname);
+            // The first linked is the first author; an author who is gone names nobody.
+            id["Nobody"] = id["Smith"] + 1000;
+            for (const QString& w : pairs("Smith>C Jones>C Smith>R1 Brown>X1 Nobody>X2 Lee>X2 "
+                                          "Jones>X2"))
+                r.wrote(id[w.section('>', 0, 0)], id[w.section('>', 1)]);
+            // Both ways (C and M): among the references; twice (X2): one line; itself: no line;
+            // Z4 only behind a paper that is gone; Z3 reached from both sides: the references'.
+            for (const QString& l : pairs("C>R1 C>R2 C>M M>C X1>C X2>C X2>C C>C C>Gone Gone>Z4 "
+                                          "X1>R1 R1>Z1 Z2>X1 Z3>R2 X2>Z3"))
+                r.cites(id[l.section('>', 0, 0)], id[l.section('>', 1)]);
+            r.cites(QStringLiteral("not a number"), id["C"]);
         }
+        const qint32 c = id["C"];
         // The paper "Gone" is deleted after its links were made.
         db::Recordset gone = project.db().OpenRecordset(
             QStringLiteral("select * from [Papers] where [Title] = 'Gone';"));
         gone.Delete();
-
         const citations::Neighbourhood g = citations::readNeighbourhood(project.db(), c, levels);
         QVERIFY(g.found);
         QCOMPARE(g.nodes.front().id, c);
@@ -222,7 +199,7 @@ private slots:
         const citations::Neighbourhood one = citations::readNeighbourhood(project.db(), c, 1);
         QCOMPARE(one.count(1, Side::Citations), Citing);
         QCOMPARE(one.edges.size(), size_t(Citing));
-        QCOMPARE(citations::nodeLabel(one.nodes.back()), QStringLiteral("Many 2020"));
+        QCOMPARE(citations::nodeLabel(one.nodes.back()), "Many 2020");
         const citations::Neighbourhood two = citations::readNeighbourhood(project.db(), c, 2);
         QCOMPARE(two.count(2, Side::Citations), Citing);
         QCOMPARE(two.edges.size(), size_t(2 * Citing));
@@ -248,7 +225,6 @@ private slots:
             sizes.emplace_back(40 + random.bounded(160), i == 0 ? 30 : 18 + random.bounded(8));
         const citations::Spacing spacing;
         const citations::Layout l = citations::layOut(g, sizes, spacing);
-
         QCOMPARE(l.nodes.size(), g.nodes.size());
         for (size_t i = 0; i < l.nodes.size(); ++i) {
             QCOMPARE(l.nodes[i].size(), sizes[i]);

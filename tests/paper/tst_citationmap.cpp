@@ -1,16 +1,10 @@
-// The citation map, opened from the Tools menu: what it draws around the paper on screen, the
-// choice of a paper when there is none, the second level, the hand-over to the paper window,
-// re-centring, zoom and pan, a paper with 300 citations, and the picture saved as PNG and SVG.
-#include "app/frmmain.h"
-#include "app/frmmenu.h"
+// The citation map from the Tools menu: what it draws, the paper chosen when none is on screen,
+// re-centring, zoom and pan, the hand-over to the paper window, 300 citations, PNG and SVG.
 #include "paper/frmcitationmap.h"
 #include "paperwindow.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGraphicsPathItem>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSvgRenderer>
@@ -42,284 +36,161 @@ Papers smallProject()
     linkAuthor(p.c, addAuthor("Jones", "Bob"));
     linkAuthor(p.r1, smith);
     linkAuthor(p.x1, addAuthor("Brown", "Cy"));
-    cite(p.c, p.r1);
-    cite(p.c, p.r2);
-    cite(p.x1, p.c);
-    cite(p.x2, p.c);
-    cite(p.x3, p.c);
-    cite(p.r1, p.z);
+    for (auto [citing, cited] :
+         {std::pair{p.c, p.r1}, {p.c, p.r2}, {p.x1, p.c}, {p.x2, p.c}, {p.x3, p.c}, {p.r1, p.z}})
+        cite(citing, cited);
     return p;
-}
-
-QWidget* mapWindow()
-{
-    return frmMain::instance().findChild<QWidget*>(QStringLiteral("frmCitationMap"));
-}
-
-template<class T>
-T* control(const char* name)
-{
-    return mapWindow()->findChild<T*>(QString::fromLatin1(name));
-}
-
-MapView* view()
-{
-    return control<MapView>("viewMap");
-}
-
-void openMap()
-{
-    // Room for the map window in the main window.
-    frmMain::instance().resize(1200, 900);
-    frmMain::instance().findChild<QAction*>(QStringLiteral("mnuCitationMap"))->trigger();
-    settle();
-}
-
-std::vector<MapNode*> nodes()
-{
-    std::vector<MapNode*> out;
-    for (QGraphicsItem* item : view()->scene()->items(Qt::AscendingOrder)) {
-        if (item->type() == MapNode::Type)
-            out.push_back(static_cast<MapNode*>(item));
-    }
-    return out;
-}
-
-QStringList labels()
-{
-    QStringList out;
-    for (MapNode* n : nodes())
-        out << n->label() + (n->marked() ? QStringLiteral(" *") : QString());
-    out.sort();
-    return out;
-}
-
-MapNode* node(const QString& label)
-{
-    for (MapNode* n : nodes()) {
-        if (n->label() == label)
-            return n;
-    }
-    return nullptr;
-}
-
-// The single lines of citations drawn (a broad arrow for a block counts apart).
-int lineCount()
-{
-    int n = 0;
-    for (QGraphicsItem* item : view()->scene()->items()) {
-        if (item->type() == QGraphicsPathItem::Type && item->data(0).isValid())
-            ++n;
-    }
-    return n;
-}
-
-QPoint onScreen(MapNode* n)
-{
-    view()->centerOn(n);
-    return view()->mapFromScene(n->sceneBoundingRect().center());
 }
 
 } // namespace
 
-class TstCitationMap : public QObject
+class TstCitationMap : public PaperWindowTest
 {
     Q_OBJECT
 
+    static QWidget* mapWindow()
+    {
+        return frmMain::instance().findChild<QWidget*>("frmCitationMap");
+    }
+    template<class T>
+    static T* mapControl(const char* name)
+    {
+        return mapWindow()->findChild<T*>(QString::fromLatin1(name));
+    }
+    static MapView* view() { return mapControl<MapView>("viewMap"); }
+    static std::optional<qint32> centre() { return frmCitationMap::instance().centre(); }
+    static void openMap()
+    {
+        frmMain::instance().resize(1200, 900); // room for the map window in the main window
+        fromMenu("mnuCitationMap");
+    }
+    static std::vector<MapNode*> nodes()
+    {
+        std::vector<MapNode*> out;
+        for (QGraphicsItem* item : view()->scene()->items(Qt::AscendingOrder)) {
+            if (item->type() == MapNode::Type)
+                out.push_back(static_cast<MapNode*>(item));
+        }
+        return out;
+    }
+    static QStringList labels()
+    {
+        QStringList out;
+        for (MapNode* n : nodes())
+            out << n->label() + (n->marked() ? QStringLiteral(" *") : QString());
+        out.sort();
+        return out;
+    }
+    static MapNode* node(const QString& label)
+    {
+        for (MapNode* n : nodes()) {
+            if (n->label() == label)
+                return n;
+        }
+        return nullptr;
+    }
+    // The single lines of citations drawn (a broad arrow for a block counts apart).
+    static int lineCount()
+    {
+        int n = 0;
+        for (QGraphicsItem* item : view()->scene()->items())
+            n += item->type() == QGraphicsPathItem::Type && item->data(0).isValid();
+        return n;
+    }
+    static QPoint onScreen(const QString& label)
+    {
+        view()->centerOn(node(label));
+        return view()->mapFromScene(node(label)->sceneBoundingRect().center());
+    }
+    static void clickNode(const QString& label)
+    {
+        QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, onScreen(label));
+        settle();
+    }
+
 private slots:
-    void centredOnThePaperOnScreen()
+    void aroundThePaperOnScreen()
     {
         Shell shell;
         const Papers p = smallProject();
         openPaper(p.c);
         openMap();
         QVERIFY(mapWindow()->isVisible());
-        QCOMPARE(frmCitationMap::instance().centre(), std::optional<qint32>(p.c));
-        QCOMPARE(control<QComboBox>("cmbCentre")->currentText(), line(p.c, "Citation maps"));
+        QCOMPARE(centre(), std::optional<qint32>(p.c));
+        QCOMPARE(mapControl<QComboBox>("cmbCentre")->currentText(), line(p.c, "Citation maps"));
         QCOMPARE(labels(), QStringList({"Anon. 1995", "Anon. 2004", "Anon. n.d.", "Brown 2003",
                                         "Smith 1999 *", "Smith 2001"}));
         QCOMPARE(node("Smith 2001")->look(), MapNode::Look::Centre);
         QCOMPARE(node("Smith 1999")->toolTip(),
                  QStringLiteral("First reference\n(shares an author with the paper in the "
                                 "centre)"));
-        QCOMPARE(node("Brown 2003")->toolTip(), QStringLiteral("First citing"));
+        QCOMPARE(node("Brown 2003")->toolTip(), "First citing");
         QCOMPARE(lineCount(), 5);
         // References on the left of the centre, citations on its right.
         const double middle = node("Smith 2001")->sceneBoundingRect().center().x();
         QVERIFY(node("Anon. 1995")->sceneBoundingRect().right() < middle);
         QVERIFY(node("Brown 2003")->sceneBoundingRect().left() > middle);
-        QCOMPARE(control<QLabel>("lblSummary")->text(),
-                 QStringLiteral("Smith 2001 references 2 papers and is cited by 3 papers"));
-
+        QCOMPARE(mapControl<QLabel>("lblSummary")->text(),
+                 "Smith 2001 references 2 papers and is cited by 3 papers");
         // One level further on request, and back.
-        QTest::mouseClick(control<QCheckBox>("chkSecondLevel"), Qt::LeftButton);
+        QTest::mouseClick(mapControl<QCheckBox>("chkSecondLevel"), Qt::LeftButton);
         settle();
         QCOMPARE(nodes().size(), size_t(7));
-        QVERIFY(node("Anon. 1980"));
         QCOMPARE(node("Anon. 1980")->look(), MapNode::Look::SecondLevel);
         QCOMPARE(lineCount(), 6);
-        QTest::mouseClick(control<QCheckBox>("chkSecondLevel"), Qt::LeftButton);
+        QTest::mouseClick(mapControl<QCheckBox>("chkSecondLevel"), Qt::LeftButton);
         settle();
         QCOMPARE(nodes().size(), size_t(6));
-
         // The picture, as a PNG image as large as the map and as an SVG drawing of its texts.
         for (const char* name : {"map.png", "map.svg"}) {
-            services::testing::setNextFileName(shell.folder() + '/' + name);
-            QTest::mouseClick(control<QPushButton>("cmdSavePicture"), Qt::LeftButton);
+            st::setNextFileName(shell.folder() + '/' + name);
+            click(mapControl<QPushButton>("cmdSavePicture"));
         }
-        QVERIFY(services::testing::messages().empty());
+        QVERIFY(st::messages().empty());
         const QSizeF scene = view()->scene()->sceneRect().size();
         QCOMPARE(QImage(shell.folder() + "/map.png").size(),
                  QSize(qCeil(scene.width()), qCeil(scene.height())));
-        QSvgRenderer svg(shell.folder() + "/map.svg");
-        QVERIFY(svg.isValid());
-        QFile drawing(shell.folder() + "/map.svg");
-        QVERIFY(drawing.open(QIODevice::ReadOnly));
-        const QByteArray text = drawing.readAll();
+        QVERIFY(QSvgRenderer(shell.folder() + "/map.svg").isValid());
+        const QByteArray svg = readFile(shell.folder() + "/map.svg");
         for (const char* label : {">Smith 2001<", ">Brown 2003<", ">Citation maps<"})
-            QVERIFY2(text.contains(label), label);
-
-        QTest::mouseClick(control<QPushButton>("cmdBack"), Qt::LeftButton);
-        QVERIFY(!mapWindow()->isVisible());
-    }
-
-    void chosenFromTheList_data()
-    {
-        QTest::addColumn<int>("paperWindow"); // 0: never opened, 1: on a new paper
-        QTest::addColumn<QString>("typed");   // "": the line is clicked in the list
-        QTest::addColumn<QString>("centre");  // label of the centre; "": none
-        QTest::newRow("typed number") << 0 << "1"
-                                      << "Smith 2001";
-        QTest::newRow("typed line, new paper on screen") << 1 << "2 : First reference"
-                                                         << "Smith 1999";
-        QTest::newRow("picked from the list") << 0 << ""
-                                              << "Anon. 1995";
-        QTest::newRow("no such paper") << 0 << "999"
-                                       << "";
-    }
-    void chosenFromTheList()
-    {
-        QFETCH(int, paperWindow);
-        QFETCH(QString, typed);
-        QFETCH(QString, centre);
-        Shell shell;
-        smallProject();
-        if (paperWindow == 1)
-            windows::openPaper(0, windows::PaperOrigin::NewPaper);
-        const bool panelEnabled = frmMenu::instance().isEnabled();
-        openMap();
-        QVERIFY(!frmCitationMap::instance().centre());
-        QVERIFY(nodes().empty());
-        QVERIFY(!control<QPushButton>("cmdSavePicture")->isEnabled());
-        QComboBox* combo = control<QComboBox>("cmbCentre");
-        QCOMPARE(QApplication::focusWidget(), combo);
-        // The papers by title.
-        QCOMPARE(combo->count(), 7);
-        QCOMPARE(combo->itemText(0), QStringLiteral("1 : Citation maps"));
-        QCOMPARE(combo->itemText(6), QStringLiteral("6 : Third citing"));
-        if (typed.isEmpty()) {
-            combo->showPopup();
-            settle();
-            QAbstractItemView* list = combo->view();
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualRect(list->model()->index(5, 0)).center());
-            settle();
-        } else {
-            QTest::keyClicks(QApplication::focusWidget(), typed);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-            settle();
-        }
-        if (centre.isEmpty()) {
-            QVERIFY(nodes().empty());
-            QCOMPARE(control<QLabel>("lblSummary")->text(),
-                     QStringLiteral("Paper 999 is not in the project."));
-        } else {
-            QVERIFY(node(centre));
-            QCOMPARE(node(centre)->look(), MapNode::Look::Centre);
-            QVERIFY(control<QPushButton>("cmdSavePicture")->isEnabled());
-        }
-        // The map leaves the options panel as it found it.
-        QCOMPARE(frmMenu::instance().isEnabled(), panelEnabled);
-    }
-
-    void doubleClickOpensThePaper()
-    {
-        Shell shell;
-        const Papers p = smallProject();
-        openPaper(p.c);
-        openMap();
-        QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, onScreen(node("Brown 2003")));
-        settle();
-        QVERIFY(!mapWindow()->isVisible());
-        QVERIFY(win().isShown());
-        QCOMPARE(win().currentPaperID(), static_cast<qint32>(p.x1));
-        QCOMPARE(detail(0), QStringLiteral("First citing"));
-        QCOMPARE(tabs()->currentIndex(), 4); // "Summary", as from the search
-        // Opened again, the map is about the paper now on screen.
-        openMap();
-        QCOMPARE(frmCitationMap::instance().centre(), std::optional<qint32>(p.x1));
-        QCOMPARE(labels(), QStringList({"Brown 2003", "Smith 2001"}));
-    }
-
-    void recentre()
-    {
-        Shell shell;
-        const Papers p = smallProject();
-        openPaper(p.c);
-        openMap();
-        QPushButton* button = control<QPushButton>("cmdRecentre");
-        QVERIFY(!button->isEnabled());
-        // The centre itself is no paper to move to.
-        QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, onScreen(node("Smith 2001")));
-        QVERIFY(!button->isEnabled());
-        QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, onScreen(node("Smith 1999")));
-        QVERIFY(button->isEnabled());
-        QTest::mouseClick(button, Qt::LeftButton);
-        settle();
-        QCOMPARE(frmCitationMap::instance().centre(), std::optional<qint32>(p.r1));
+            QVERIFY2(svg.contains(label), label);
+        // Re-centred on a clicked paper (the centre itself is no paper to move to), and back by
+        // a paper's context menu.
+        QPushButton* recentre = mapControl<QPushButton>("cmdRecentre");
+        QVERIFY(!recentre->isEnabled());
+        clickNode("Smith 2001");
+        QVERIFY(!recentre->isEnabled());
+        clickNode("Smith 1999");
+        click(recentre);
+        QCOMPARE(centre(), std::optional<qint32>(p.r1));
         QCOMPARE(labels(), QStringList({"Anon. 1980", "Smith 1999", "Smith 2001 *"}));
-        QCOMPARE(control<QComboBox>("cmbCentre")->currentText(), line(p.r1, "First reference"));
-
-        // The context menu of a paper.
-        const auto menuAction = [](const QString& label, const char* action) {
-            const QPoint at = onScreen(node(label));
-            QContextMenuEvent event(QContextMenuEvent::Mouse, at,
-                                    view()->viewport()->mapToGlobal(at));
-            QApplication::sendEvent(view()->viewport(), &event);
-            auto* menu = view()->findChild<QMenu*>(QStringLiteral("mnuMapNode"));
-            QVERIFY(menu);
-            menu->findChild<QAction*>(QString::fromLatin1(action))->trigger();
-            menu->close();
-            settle();
-        };
-        menuAction(QStringLiteral("Smith 2001"), "mnuCentreHere");
-        QCOMPARE(frmCitationMap::instance().centre(), std::optional<qint32>(p.c));
+        QCOMPARE(mapControl<QComboBox>("cmbCentre")->currentText(), line(p.r1, "First reference"));
+        const QPoint at = onScreen("Smith 2001");
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view()->viewport(), &event);
+        auto* menu = view()->findChild<QMenu*>(QStringLiteral("mnuMapNode"));
+        QVERIFY(menu);
+        menu->findChild<QAction*>(QStringLiteral("mnuCentreHere"))->trigger();
+        menu->close();
+        settle();
+        QCOMPARE(centre(), std::optional<qint32>(p.c));
         QCOMPARE(nodes().size(), size_t(6));
-    }
-
-    void zoomAndPan()
-    {
-        Shell shell;
-        const Papers p = smallProject();
-        openPaper(p.c);
-        openMap();
+        // The wheel zooms, no further than the largest scale; dragging the background pans.
         QWidget* port = view()->viewport();
         const double before = view()->transform().m11();
         const auto wheel = [&](int delta) {
-            const QPointF at(port->width() / 2.0, port->height() / 2.0);
-            QWheelEvent event(at, port->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {},
-                              Qt::NoScrollPhase, false);
-            QApplication::sendEvent(port, &event);
+            const QPointF mid(port->width() / 2.0, port->height() / 2.0);
+            QWheelEvent e(mid, port->mapToGlobal(mid), {}, {0, delta}, Qt::NoButton, {},
+                          Qt::NoScrollPhase, false);
+            QApplication::sendEvent(port, &e);
         };
         wheel(240);
         QVERIFY(view()->transform().m11() > before * 1.3);
         wheel(-240);
         QVERIFY(qAbs(view()->transform().m11() - before) < 1e-9);
         for (int i = 0; i < 30; ++i)
-            wheel(480); // no further than the largest scale
+            wheel(480);
         QCOMPARE(view()->transform().m11(), 8.0);
-
-        // Dragging the background moves the map.
         QScrollBar* bar = view()->horizontalScrollBar();
         const int start = bar->value();
         const QPoint from(5, 5);
@@ -331,6 +202,75 @@ private slots:
         QApplication::sendEvent(port, &move);
         QTest::mouseRelease(port, Qt::LeftButton, {}, from + QPoint(120, 0));
         QCOMPARE(bar->value(), start - 120);
+        // A double-click hands the paper over to the paper window, on its summary as from the
+        // search; opened again, the map is about the paper now on screen.
+        QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, onScreen("Brown 2003"));
+        settle();
+        QVERIFY(!mapWindow()->isVisible());
+        QVERIFY(win().isShown());
+        QCOMPARE(shownPaper(), static_cast<qint32>(p.x1));
+        QCOMPARE(detail(0), "First citing");
+        QCOMPARE(tabs()->currentIndex(), 4);
+        openMap();
+        QCOMPARE(centre(), std::optional<qint32>(p.x1));
+        QCOMPARE(labels(), QStringList({"Brown 2003", "Smith 2001"}));
+        click(mapControl<QPushButton>("cmdBack"));
+        QVERIFY(!mapWindow()->isVisible());
+    }
+
+    void chosenFromTheList_data()
+    {
+        QTest::addColumn<bool>("newPaperOnScreen");
+        QTest::addColumn<QString>("typed");  // "": the line is clicked in the list
+        QTest::addColumn<QString>("centre"); // label of the centre; "": none
+        QTest::newRow("typed number") << false << "1"
+                                      << "Smith 2001";
+        QTest::newRow("typed line, new paper on screen") << true << "2 : First reference"
+                                                         << "Smith 1999";
+        QTest::newRow("picked from the list") << false << ""
+                                              << "Anon. 1995";
+        QTest::newRow("no such paper") << false << "999"
+                                       << "";
+    }
+    void chosenFromTheList()
+    {
+        QFETCH(bool, newPaperOnScreen);
+        QFETCH(QString, typed);
+        QFETCH(QString, centre);
+        Shell shell;
+        smallProject();
+        if (newPaperOnScreen)
+            windows::openPaper(0, windows::PaperOrigin::NewPaper);
+        const bool panelEnabled = frmMenu::instance().isEnabled();
+        openMap();
+        QVERIFY(!this->centre());
+        QVERIFY(nodes().empty());
+        QVERIFY(!mapControl<QPushButton>("cmdSavePicture")->isEnabled());
+        QComboBox* papers = mapControl<QComboBox>("cmbCentre");
+        QCOMPARE(QApplication::focusWidget(), papers);
+        // The papers by title.
+        QCOMPARE(papers->count(), 7);
+        QCOMPARE(papers->itemText(0), "1 : Citation maps");
+        QCOMPARE(papers->itemText(6), "6 : Third citing");
+        if (typed.isEmpty()) {
+            papers->showPopup();
+            settle();
+            QAbstractItemView* list = papers->view();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualRect(list->model()->index(5, 0)).center());
+            settle();
+        } else {
+            typeKeys(papers, typed + '\n');
+        }
+        if (centre.isEmpty()) {
+            QVERIFY(nodes().empty());
+            QCOMPARE(mapControl<QLabel>("lblSummary")->text(), "Paper 999 is not in the project.");
+        } else {
+            QCOMPARE(node(centre)->look(), MapNode::Look::Centre);
+            QVERIFY(mapControl<QPushButton>("cmdSavePicture")->isEnabled());
+        }
+        // The map leaves the options panel as it found it.
+        QCOMPARE(frmMenu::instance().isEnabled(), panelEnabled);
     }
 
     void threeHundredCitations()
@@ -339,22 +279,10 @@ private slots:
         const qint64 c = addPaper("Much cited", {{"Year", "1990"}});
         {
             db::Transaction adding(shell.db());
-            db::Recordset papers =
-                shell.db().OpenRecordset(QStringLiteral("select * from [Papers];"));
-            db::Recordset links =
-                shell.db().OpenRecordset(QStringLiteral("select * from [Paper References List];"));
-            for (int i = 0; i < 300; ++i) {
-                papers.AddNew();
-                papers.Fields(QStringLiteral("Title")) = QStringLiteral("Citing %1").arg(i);
-                papers.Fields(QStringLiteral("Year")) = QString::number(1991 + i % 30);
-                papers.Update();
-                papers.setBookmark(papers.LastModified());
-                links.AddNew();
-                links.Fields(QStringLiteral("Paper ID")) =
-                    papers.Fields(QStringLiteral("Paper ID")).text();
-                links.Fields(QStringLiteral("Reference ID")) = c;
-                links.Update();
-            }
+            for (int i = 0; i < 300; ++i)
+                cite(addPaper(QStringLiteral("Citing %1").arg(i),
+                              {{"Year", QString::number(1991 + i % 30)}}),
+                     c);
             adding.commit();
         }
         openPaper(c);

@@ -5,7 +5,6 @@
 
 using namespace quirelle;
 using namespace quirelle::test;
-namespace st = quirelle::services::testing;
 
 namespace {
 
@@ -47,14 +46,14 @@ Catalogue fill()
 {
     const Catalogue c{addPaper("Doomed"), addPaper("Kept"), addPaper("Citing")};
     const qint64 a = addAuthor("Alder", "A");
-    const qint64 k = add("Keywords", {{"Keyword", "clay"}});
-    const QString m = QString::number(add("Models", {{"Model", "cnn"}}));
+    const qint64 k = addRow("Keywords", {{"Keyword", "clay"}});
+    const QString m = QString::number(addRow("Models", {{"Model", "cnn"}}));
     for (qint64 paper : {c.doomed, c.doomed, c.kept}) {
         const QString p = QString::number(paper);
         linkAuthor(paper, a);
-        add("Paper Keywords List", {{"Paper ID", p}, {"Keywords ID", k}});
-        add("Paper Models List", {{"Paper ID", p}, {"Model ID", m}});
-        add("Paper Statements List", {{"Paper ID", p}, {"Statement", "said"}});
+        addRow("Paper Keywords List", {{"Paper ID", p}, {"Keywords ID", k}});
+        addRow("Paper Models List", {{"Paper ID", p}, {"Model ID", m}});
+        addRow("Paper Statements List", {{"Paper ID", p}, {"Statement", "said"}});
     }
     cite(c.doomed, c.kept);
     cite(c.doomed, c.citing);
@@ -65,43 +64,13 @@ Catalogue fill()
 
 } // namespace
 
-class TstPaperNavigation : public QObject
+class TstPaperNavigation : public PaperWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void deleteRemovesThePaperAndItsRows()
-    {
-        Shell shell;
-        const Catalogue c = fill();
-        Form::frame().showProjectCaption();
-        QList<int> keptAfter = rowsNaming(c.kept);
-        keptAfter[6] -= 1; // the deleted paper's reference to it goes with the deleted paper
-        openPaper(c.doomed);
-
-        st::setNextAnswer(services::Answer::No);
-        press("cmdDeletePaper");
-        QCOMPARE(prompts(), QStringList{"Are you sure you wish to delete this Paper?"});
-        QCOMPARE(st::messages()[0].buttons, services::Buttons::YesNo);
-        QCOMPARE(st::messages()[0].title, QStringLiteral("Warning"));
-        QCOMPARE(rowsNaming(c.doomed), allRows);
-        QVERIFY(win().isShown());
-
-        // Its own rows go; the rows of the paper that cites it, and the catalogue, stay.
-        st::setNextAnswer(services::Answer::Yes);
-        press("cmdDeletePaper");
-        QCOMPARE(rowsNaming(c.doomed), deleted);
-        QCOMPARE(rowsNaming(c.kept), keptAfter);
-        QVERIFY(!win().isShown());
-        QVERIFY(captionCounts(2));
-        QVERIFY(frmSearchPapers::instance().isShown());
-        QCOMPARE(st::messages().size(), size_t(2));
-
-        // The citing paper no longer lists it among its references.
-        openPaper(c.citing);
-        QCOMPARE(lines(list("lstReferencedWork")), QStringList{line(c.kept, "Kept")});
-    }
-
+    // Declined, nothing goes; a delete that fails halfway undoes itself; once it can, the paper
+    // goes with its own rows, while the paper that cites it and the catalogue stay.
     void deleteIsAllOrNothing()
     {
         Shell shell;
@@ -109,22 +78,37 @@ private slots:
             QSKIP("the sqlite3 shell is not installed");
         const Catalogue c = fill();
         Form::frame().showProjectCaption();
+        QList<int> keptAfter = rowsNaming(c.kept);
+        keptAfter[6] -= 1; // the deleted paper's reference to it goes with the deleted paper
+        openPaper(c.doomed);
+        st::setNextAnswer(services::Answer::No);
+        press("cmdDeletePaper");
+        QCOMPARE(prompts(), QStringList{"Are you sure you wish to delete this Paper?"});
+        QCOMPARE(st::messages()[0].buttons, services::Buttons::YesNo);
+        QCOMPARE(st::messages()[0].title, "Warning");
+        QCOMPARE(rowsNaming(c.doomed), allRows);
+        QVERIFY(win().isShown());
         // The last of the deletes fails.
         sqliteShell(shell.file(), "CREATE TRIGGER refuse BEFORE DELETE ON \"Paper Statements "
                                   "List\" BEGIN SELECT RAISE(ABORT, 'refused'); END;");
-        openPaper(c.doomed);
         st::setNextAnswer(services::Answer::Yes);
         press("cmdDeletePaper");
-        QCOMPARE(st::messages().size(), size_t(2));
-        QCOMPARE(st::messages()[1].icon, services::Icon::Critical);
+        QCOMPARE(st::messages().size(), size_t(3));
+        QCOMPARE(st::messages()[2].icon, services::Icon::Critical);
         QCOMPARE(rowsNaming(c.doomed), allRows);
         QVERIFY(captionCounts(3));
-
-        // Once the obstacle is gone, the same button deletes it all.
         sqliteShell(shell.file(), QStringLiteral("DROP TRIGGER refuse;"));
         st::setNextAnswer(services::Answer::Yes);
         press("cmdDeletePaper");
         QCOMPARE(rowsNaming(c.doomed), deleted);
+        QCOMPARE(rowsNaming(c.kept), keptAfter);
+        QVERIFY(!win().isShown());
+        QVERIFY(captionCounts(2));
+        QVERIFY(frmSearchPapers::instance().isShown());
+        QCOMPARE(st::messages().size(), size_t(4));
+        // The citing paper no longer lists it among its references.
+        openPaper(c.citing);
+        QCOMPARE(lines(list("lstReferencedWork")), QStringList{line(c.kept, "Kept")});
     }
 
     void docTwiceReturnsToTheStart()
@@ -133,21 +117,18 @@ private slots:
         const Catalogue c = fill();
         openPaper(c.doomed);
         QVERIFY(!ctl("cmdBackToPrevious")->isEnabled());
-
         clickListLine("lstCitations", 0);
         QCOMPARE(shownPaper(), c.citing);
         QCOMPARE(win().previousPaperID(), c.doomed);
-        QCOMPARE(detail(0), QStringLiteral("Citing"));
+        QCOMPARE(detail(0), "Citing");
         QVERIFY(ctl("cmdBackToPrevious")->isEnabled());
-
         press("cmdBackToPrevious");
         QCOMPARE(shownPaper(), c.doomed);
         QCOMPARE(win().previousPaperID(), c.citing);
-        QCOMPARE(detail(0), QStringLiteral("Doomed"));
+        QCOMPARE(detail(0), "Doomed");
         press("cmdBackToPrevious");
         QCOMPARE(shownPaper(), c.citing);
-        QCOMPARE(detail(0), QStringLiteral("Citing"));
-
+        QCOMPARE(detail(0), "Citing");
         // Along the other two lists as well.
         clickListLine("lstReferencedWork", 1);
         QCOMPARE(shownPaper(), c.kept);
@@ -156,14 +137,13 @@ private slots:
         QCOMPARE(shownPaper(), c.doomed);
         QCOMPARE(win().previousPaperID(), c.kept);
         QVERIFY(st::messages().empty());
-
         // To a paper deleted meanwhile: the message, and back to the search.
         project()
             .db()
             .OpenRecordset(QStringLiteral("select * from [Papers] where [Paper ID] = ?;"), {c.kept})
             .Delete();
         press("cmdBackToPrevious");
-        QCOMPARE(lastPrompt(), QStringLiteral("Could not locate Paper error"));
+        QCOMPARE(lastPrompt(), "Could not locate Paper error");
         QVERIFY(!win().isShown());
         QVERIFY(frmSearchPapers::instance().isShown());
     }

@@ -52,8 +52,8 @@ private slots:
 
     void statementKeepsItsOwnSeparators()
     {
-        QCOMPARE(statementOfLine("5 : a : b"), QStringLiteral("a : b"));
-        QCOMPARE(statementOfLine("O'Brien's"), QStringLiteral("O'Brien's"));
+        QCOMPARE(statementOfLine("5 : a : b"), "a : b");
+        QCOMPARE(statementOfLine("O'Brien's"), "O'Brien's");
     }
 
     void references_data()

@@ -1,85 +1,58 @@
 // The word report: its headings and three lists, the word box with its Enter key, and opening a
 // paper by a double-click, driven through the real window.
-#include "app/frmmenu.h"
-#include "app/services.h"
 #include "paper/frmviewpaper.h"
 #include "reports/frmreport.h"
 #include "testsupport.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QListWidget>
-#include <QTest>
-
 using namespace quirelle;
 using namespace quirelle::test;
-
-namespace {
-
-qint32 add(const QString& table, const QVariantMap& values)
-{
-    return static_cast<qint32>(addRow(table, values));
-}
-
-// A paper with its quotations. A new project numbers its papers from 1.
-void addPaper(const QString& title, const QStringList& quotations = {})
-{
-    const qint32 id = add("Papers", {{"Title", title}});
-    for (const QString& q : quotations)
-        add("Paper Statements List", {{"Paper ID", QString::number(id)}, {"Statement", q}});
-}
-
-// A keyword linked to `papers`.
-void addKeyword(const QString& keyword, const QList<qint32>& papers = {})
-{
-    const qint32 id = add("Keywords", {{"Keyword", keyword}});
-    for (qint32 paper : papers)
-        add("Paper Keywords List",
-            {{"Keywords ID", id}, {"Paper ID", QString::number(paper)}, {"Keyword", keyword}});
-}
-
-frmReport& report()
-{
-    return frmReport::instance();
-}
-QListWidget* list(const char* name)
-{
-    return control<QListWidget>(report(), QString::fromLatin1(name));
-}
-QComboBox* wordBox()
-{
-    return control<QComboBox>(report(), "cmbKeyword");
-}
-QString heading(int index)
-{
-    return control<QLabel>(report(), controlName("lblDetails", index))->text();
-}
-
-void runWord(const QString& word)
-{
-    replaceText(wordBox(), word);
-    click(control(report(), "cmdGo"));
-}
-
-} // namespace
 
 class TstReport : public QObject
 {
     Q_OBJECT
 
+    // A paper with its quotations. A new project numbers its papers from 1.
+    static void addQuoted(const QString& title, const QStringList& quotations = {})
+    {
+        const qint64 id = addPaper(title);
+        for (const QString& q : quotations)
+            addRow("Paper Statements List", {{"Paper ID", QString::number(id)}, {"Statement", q}});
+    }
+    // A keyword linked to `papers`.
+    static void addKeyword(const QString& keyword, const QList<qint32>& papers = {})
+    {
+        const qint64 id = addRow("Keywords", {{"Keyword", keyword}});
+        for (qint32 paper : papers)
+            addRow(
+                "Paper Keywords List",
+                {{"Keywords ID", id}, {"Paper ID", QString::number(paper)}, {"Keyword", keyword}});
+    }
+    static frmReport& report() { return frmReport::instance(); }
+    static QListWidget* list(const char* name) { return control<QListWidget>(report(), name); }
+    static QComboBox* wordBox() { return control<QComboBox>(report(), "cmbKeyword"); }
+    static QString heading(int i)
+    {
+        return control<QLabel>(report(), controlName("lblDetails", i))->text();
+    }
+    static void runWord(const QString& word)
+    {
+        replaceText(wordBox(), word);
+        click(control(report(), "cmdGo"));
+    }
+    static frmViewPaper& paper() { return frmViewPaper::instance(); }
+
 private slots:
     void findsTheWordInTitlesQuotationsAndTheFirstKeyword()
     {
         Shell shell;
-        addPaper("Neural NETworks", {"a net of nodes", "the Net again"});
-        addPaper("Internet studies");
-        addPaper("Cats", {"nothing here"});
-        addPaper("O'Brien's law", {"as O'Brien said"});
+        addQuoted("Neural NETworks", {"a net of nodes", "the Net again"});
+        addQuoted("Internet studies");
+        addQuoted("Cats", {"nothing here"});
+        addQuoted("O'Brien's law", {"as O'Brien said"});
         addKeyword("network", {3, 2});
         addKeyword("netting", {1});
         addKeyword("O'Brien method");
         addKeyword("O'Brien", {4});
-
         panelButton(8);
         runWord("net");
         QCOMPARE(heading(1), "Paper titles containing the word net");
@@ -93,7 +66,6 @@ private slots:
                               " ---> the Net again"}));
         // Only the papers of the first keyword that holds the word.
         QCOMPARE(lines(list("lstByKeyword")), QStringList({"3 : Cats", "2 : Internet studies"}));
-
         // An empty word changes nothing.
         runWord(QString());
         QCOMPARE(heading(1), "Paper titles containing the word net");
@@ -107,7 +79,6 @@ private slots:
         runWord("zebra");
         QCOMPARE(list("lstByPaperTitle")->count() + list("lstByQuotation")->count(), 0);
         QVERIFY(services::testing::messages().empty());
-
         // Opened again, the word box offers each keyword once, and Enter runs the report with the
         // word as typed, not completed into a keyword.
         click(control(report(), "cmdCancel"));
@@ -121,8 +92,8 @@ private slots:
     void doubleClickOpensThePaperOfTheLine()
     {
         Shell shell;
-        addPaper("Alpha waves", {"waves one"});
-        addPaper("Beta waves", {"waves two"});
+        addQuoted("Alpha waves", {"waves one"});
+        addQuoted("Beta waves", {"waves two"});
         panelButton(8);
         // Stray double-clicks do nothing: on an empty list, on a line without a number.
         QTest::mouseDClick(list("lstByKeyword")->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
@@ -130,32 +101,29 @@ private slots:
         doubleClickLine(list("lstByPaperTitle"), 0);
         QVERIFY(report().isShown());
         QVERIFY(!frmViewPaper::isLoaded());
-
         runWord("waves");
         const QStringList before = lines(list("lstByQuotation"));
         // A quotation line opens the paper of the line above it.
         doubleClickLine(list("lstByQuotation"), 3);
         QVERIFY(!report().isShown());
         QCOMPARE(list("lstByQuotation")->currentRow(), 2);
-        QCOMPARE(frmViewPaper::instance().currentPaperID(), 2);
-        QCOMPARE(frmViewPaper::instance().previousPaperID(), -100);
-        QVERIFY(!control(frmViewPaper::instance(), "cmdBackToPrevious")->isEnabled());
-
+        QCOMPARE(paper().currentPaperID(), 2);
+        QCOMPARE(paper().previousPaperID(), -100);
+        QVERIFY(!control(paper(), "cmdBackToPrevious")->isEnabled());
         // Back returns to the report as it was left; the options panel stays disabled until
         // the report's own Back.
-        click(control(frmViewPaper::instance(), "cmdBack"));
+        click(control(paper(), "cmdBack"));
         QVERIFY(report().isShown());
         QCOMPARE(wordBox()->currentText(), "waves");
         QCOMPARE(heading(1), "Paper titles containing the word waves");
         QCOMPARE(lines(list("lstByQuotation")), before);
         QVERIFY(!frmMenu::instance().isEnabled());
-        QCOMPARE(frmViewPaper::instance().previousPaperID(), 0); // the report's mark is used up
-
+        QCOMPARE(paper().previousPaperID(), 0); // the report's mark is used up
         doubleClickLine(list("lstByPaperTitle"), 0);
         QVERIFY(!report().isShown());
-        QCOMPARE(frmViewPaper::instance().currentPaperID(), 1);
-        QCOMPARE(frmViewPaper::instance().previousPaperID(), -100);
-        click(control(frmViewPaper::instance(), "cmdBack"));
+        QCOMPARE(paper().currentPaperID(), 1);
+        QCOMPARE(paper().previousPaperID(), -100);
+        click(control(paper(), "cmdBack"));
         click(control(report(), "cmdCancel"));
         QVERIFY(frmMenu::instance().isEnabled());
         QCOMPARE(frmMenu::instance().palette().color(QPalette::Window), QColor(128, 255, 255));

@@ -1,70 +1,46 @@
 // The hours chart, opened from the Tools menu: its bars, title, axis and tool-tips, the empty
 // log, and the picture saved as PNG and SVG.
-#include "app/frmmain.h"
-#include "app/services.h"
 #include "testsupport.h"
 #include "timekeeping/frmhourschart.h"
 
-#include <QAction>
 #include <QHelpEvent>
-#include <QImage>
-#include <QPushButton>
 #include <QSvgRenderer>
-#include <QTest>
 #include <QToolTip>
 
 using namespace quirelle;
-namespace st = quirelle::services::testing;
-
-namespace {
-
-void logHours(db::Database& d, const QStringList& entries)
-{
-    for (const QString& e : entries) {
-        const QStringList parts = e.split(QLatin1Char('|'));
-        test::addRow(d, QStringLiteral("Time Management"),
-                     {{"Subject", parts[0]}, {"Time", parts[1]}});
-    }
-}
-
-// The chart as the user opens it: Tools, Hours Chart.
-HoursChart* openChart()
-{
-    frmMain::instance().findChild<QAction*>(QStringLiteral("mnuHoursChart"))->trigger();
-    test::settle();
-    return frmMain::instance().findChild<HoursChart*>(QStringLiteral("chartHours"));
-}
-
-QPushButton* button(const char* name)
-{
-    return frmMain::instance()
-        .findChild<QWidget*>(QStringLiteral("frmHoursChart"))
-        ->findChild<QPushButton*>(QString::fromLatin1(name));
-}
-
-// The tool-tip the chart gives where the pointer rests.
-QString toolTipAt(QWidget* w, QPoint pos)
-{
-    QHelpEvent help(QEvent::ToolTip, pos, w->mapToGlobal(pos));
-    QApplication::sendEvent(w, &help);
-    return QToolTip::text();
-}
-
-// A point in the first bar's row; a total out of range draws no bar, the row above the
-// second bar's (6 pixels between a bar and the next row) is its row then.
-QPoint firstRow(const HoursChart* chart)
-{
-    if (!chart->barRect(0).isEmpty())
-        return chart->barRect(0).center().toPoint();
-    const QRectF next = chart->barRect(1);
-    return QPoint(20, qRound(next.center().y() - next.height() - 6));
-}
-
-} // namespace
+using namespace quirelle::test;
 
 class TstHoursChart : public QObject
 {
     Q_OBJECT
+
+    // The chart as the user opens it: Tools, Hours Chart.
+    static HoursChart* openChart()
+    {
+        fromMenu("mnuHoursChart");
+        return frmMain::instance().findChild<HoursChart*>(QStringLiteral("chartHours"));
+    }
+    static QPushButton* button(const char* name)
+    {
+        return control<QPushButton>(*frmMain::instance().findChild<QWidget*>("frmHoursChart"),
+                                    QString::fromLatin1(name));
+    }
+    // The tool-tip the chart gives where the pointer rests.
+    static QString toolTipAt(QWidget* w, QPoint pos)
+    {
+        QHelpEvent help(QEvent::ToolTip, pos, w->mapToGlobal(pos));
+        QApplication::sendEvent(w, &help);
+        return QToolTip::text();
+    }
+    // A point in the first bar's row; a total out of range draws no bar, the row above the
+    // second bar's (6 pixels between a bar and the next row) is its row then.
+    static QPoint firstRow(const HoursChart* chart)
+    {
+        if (!chart->barRect(0).isEmpty())
+            return chart->barRect(0).center().toPoint();
+        const QRectF next = chart->barRect(1);
+        return QPoint(20, qRound(next.center().y() - next.height() - 6));
+    }
 
 private slots:
     void cleanup() { QLocale::setDefault(QLocale::c()); }
@@ -100,8 +76,8 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QString, tip);
         QLocale::setDefault(QLocale(locale));
-        test::Shell shell;
-        logHours(shell.db(), entries);
+        Shell shell;
+        logHours(entries);
         HoursChart* chart = openChart();
         QVERIFY(chart && chart->isVisible());
         QStringList shown;
@@ -119,15 +95,24 @@ private slots:
         for (const QString& label : chart->axisLabels())
             QVERIFY2(!label.contains(other), qPrintable(label));
         QVERIFY(button("cmdSavePicture")->isEnabled());
-        QTest::mouseClick(button("cmdBack"), Qt::LeftButton);
+        click(button("cmdBack"));
         QVERIFY(!chart->isVisible());
     }
 
-    void barLengthsFollowTheHours()
+    // An empty log draws no bar; hours logged since show at the next opening, each bar as
+    // long as its hours.
+    void emptyThenBarLengthsFollowTheHours()
     {
-        test::Shell shell;
-        logHours(shell.db(), {"A|8", "B|2", "C|0.5", "D|-1"});
+        Shell shell;
         HoursChart* chart = openChart();
+        QVERIFY(chart && chart->isVisible());
+        QVERIFY(chart->bars().empty());
+        QCOMPARE(chart->message(), "No hours logged yet");
+        QVERIFY(!button("cmdSavePicture")->isEnabled());
+        logHours({"A|8", "B|2", "C|0.5", "D|-1"});
+        chart = openChart();
+        QCOMPARE(chart->bars().size(), size_t(4));
+        QVERIFY(button("cmdSavePicture")->isEnabled());
         const double zero = chart->barRect(0).left();
         QCOMPARE(chart->barRect(1).left(), zero);
         QVERIFY(qAbs(chart->barRect(0).width() / chart->barRect(1).width() - 4) < 0.01);
@@ -139,55 +124,37 @@ private slots:
         QVERIFY(chart->axisLabels().first().startsWith(QLatin1Char('-')));
     }
 
-    void emptyLog()
-    {
-        test::Shell shell;
-        HoursChart* chart = openChart();
-        QVERIFY(chart && chart->isVisible());
-        QVERIFY(chart->bars().empty());
-        QCOMPARE(chart->message(), QStringLiteral("No hours logged yet"));
-        QVERIFY(!button("cmdSavePicture")->isEnabled());
-        // Hours logged since show at the next opening.
-        logHours(shell.db(), {"Reading|1"});
-        chart = openChart();
-        QCOMPARE(chart->bars().size(), size_t(1));
-        QVERIFY(button("cmdSavePicture")->isEnabled());
-    }
-
     void savePicture_data()
     {
         QTest::addColumn<QString>("chosen");  // "": cancelled
         QTest::addColumn<QString>("written"); // "": nothing is written
         QTest::addColumn<bool>("message");
-        QTest::newRow("png") << "hours.png"
-                             << "hours.png" << false;
-        QTest::newRow("svg, in capitals") << "hours.SVG"
-                                          << "hours.SVG" << false;
-        QTest::newRow("no extension: png") << "hours"
-                                           << "hours.png" << false;
-        QTest::newRow("another extension") << "hours.txt"
-                                           << "" << true;
-        QTest::newRow("folder missing") << "missing/hours.png"
-                                        << "" << true;
-        QTest::newRow("cancelled") << ""
-                                   << "" << false;
+        const auto row = [](const char* name, const char* chosen, const char* written,
+                            bool message = false) {
+            QTest::newRow(name) << chosen << written << message;
+        };
+        row("png", "hours.png", "hours.png");
+        row("svg, in capitals", "hours.SVG", "hours.SVG");
+        row("no extension: png", "hours", "hours.png");
+        row("another extension", "hours.txt", "", true);
+        row("folder missing", "missing/hours.png", "", true);
+        row("cancelled", "", "");
     }
     void savePicture()
     {
         QFETCH(QString, chosen);
         QFETCH(QString, written);
         QFETCH(bool, message);
-        test::Shell shell;
-        logHours(shell.db(), {"Reading|3.5", "Thesis|8"});
+        Shell shell;
+        logHours({"Reading|3.5", "Thesis|8"});
         HoursChart* chart = openChart();
         st::setNextFileName(chosen.isEmpty() ? std::nullopt
                                              : std::optional(shell.folder() + '/' + chosen));
-        QTest::mouseClick(button("cmdSavePicture"), Qt::LeftButton);
+        click(button("cmdSavePicture"));
         QCOMPARE(st::messages().size(), size_t(message ? 1 : 0));
-        QDir dir(shell.folder());
-        const QStringList pictures =
-            dir.entryList({QStringLiteral("hours*")}, QDir::Files, QDir::Name);
-        QCOMPARE(pictures, written.isEmpty() ? QStringList{} : QStringList{written});
+        const QDir dir(shell.folder());
+        QCOMPARE(dir.entryList({QStringLiteral("hours*")}, QDir::Files),
+                 written.isEmpty() ? QStringList{} : QStringList{written});
         if (written.isEmpty())
             return;
         const QString file = dir.filePath(written);
@@ -200,9 +167,7 @@ private slots:
             QSvgRenderer svg(file);
             QVERIFY(svg.isValid());
             QCOMPARE(svg.viewBoxF(), QRectF(0, 0, chart->width(), chart->sizeHint().height()));
-            QFile drawing(file);
-            QVERIFY(drawing.open(QIODevice::ReadOnly));
-            const QString text = QString::fromUtf8(drawing.readAll());
+            const QString text = QString::fromUtf8(readFile(file));
             for (const QString& t : {chart->title(), QStringLiteral("Thesis"),
                                      QStringLiteral("Reading"), QStringLiteral("3.5")})
                 QVERIFY2(text.contains(QLatin1Char('>') + t + QLatin1Char('<')), qPrintable(t));

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-
 namespace quirelle::paper {
 
 // The surname of an author line "[Author ID] : Surname, Forenames": the text after the colon

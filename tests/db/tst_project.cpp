@@ -1,16 +1,12 @@
-// The project schema: a new project has every table, empty; tables that exist keep their rows;
-// a file made before a table was added gets it when it is opened.
-#include "db/project.h"
-#include "db/schema.h"
+// The project's tables: a new file has every table, empty; an older file gets the tables added
+// since when opened; a file that is no project is refused.
 #include "dbtestsupport.h"
-
-#include <QFile>
-#include <QTest>
 
 using namespace quirelle;
 using namespace quirelle::db;
+using quirelle::test::addRow;
 
-class TstSchema : public QObject
+class TstProject : public QObject
 {
     Q_OBJECT
 
@@ -25,20 +21,10 @@ private slots:
             QCOMPARE(test::countRows(p.db(), t.name), 0);
         }
         QVERIFY(!tableExists(p.db(), QStringLiteral("Paper")));
-    }
-
-    void existingTablesKeepTheirRows()
-    {
-        test::TempProject p;
-        test::addRow(p.db(), QStringLiteral("Papers"), {{"Title", "kept"}});
-        createMissingTables(p.db()); // nothing to do, nothing lost
-        QCOMPARE(test::countRows(p.db(), QStringLiteral("Papers")), 1);
-
         // A database that has some of the tables gets the missing ones only.
-        QTemporaryDir dir;
-        auto db = Database::CreateDatabase(dir.filePath(QStringLiteral("partial")));
+        auto db = Database::CreateDatabase(p.folder() + QStringLiteral("/partial"));
         createTable(*db, projectTables()[10]);
-        test::addRow(*db, QStringLiteral("Papers"), {{"Title", "old"}});
+        addRow(*db, QStringLiteral("Papers"), {{"Title", "old"}});
         createMissingTables(*db);
         QCOMPARE(test::countRows(*db, QStringLiteral("Papers")), 1);
         QVERIFY(tableExists(*db, QStringLiteral("Time Management")));
@@ -51,7 +37,7 @@ private slots:
         {
             auto db = Database::CreateDatabase(path);
             createMissingTables(*db); // the described tables only, as older versions made them
-            test::addRow(*db, QStringLiteral("Papers"), {{"Title", "old"}});
+            addRow(*db, QStringLiteral("Papers"), {{"Title", "old"}});
         }
         // Opened read-only, it is not changed, and it still opens.
         QVERIFY(project().open(path, nullptr, true));
@@ -60,12 +46,10 @@ private slots:
         QVERIFY(project().db().tableExists(QStringLiteral("Paper Extra Fields")));
         QCOMPARE(test::countRows(project().db(), QStringLiteral("Papers")), 1);
         project().close();
-
         // A file without the described tables is not a project, and opening it keeps the
         // project that was open.
         test::TempProject kept;
-        auto other = Database::CreateDatabase(dir.filePath(QStringLiteral("other")));
-        other->Close();
+        Database::CreateDatabase(dir.filePath(QStringLiteral("other")))->Close();
         QString reason;
         QVERIFY(!project().open(dir.filePath(QStringLiteral("other")), &reason));
         QVERIFY2(reason.contains(QStringLiteral("Authors")), qPrintable(reason));
@@ -74,5 +58,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstSchema)
-#include "tst_schema.moc"
+QTEST_GUILESS_MAIN(TstProject)
+#include "tst_project.moc"
