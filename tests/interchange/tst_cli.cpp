@@ -18,11 +18,10 @@ struct Run
     QString err;
 };
 
-// The program is built beside the library, in the build tree's src folder.
+// The program as the build made it.
 QString program()
 {
-    return QDir(QCoreApplication::applicationDirPath())
-        .absoluteFilePath(QStringLiteral("../src/quirelle-cli"));
+    return QStringLiteral(QUIRELLE_CLI);
 }
 
 Run cli(const QStringList& args)
