@@ -1,6 +1,8 @@
 // Writing, checking, listing, rotating and restoring backup copies of a project file.
 #include "db/backups.h"
 
+#include "db/database.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -61,15 +63,6 @@ int stopWhenCancelled(void* flag)
 bool cancelled(const CancelFlag* cancel)
 {
     return cancel && cancel->load();
-}
-
-bool hasDatabaseHeader(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    static const QByteArray magic("SQLite format 3\0", 16);
-    return f.read(16) == magic;
 }
 
 // The parts of a copy's name: "<project> yyyy-MM-dd HHmm[ss][-n].mdb".

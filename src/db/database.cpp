@@ -72,15 +72,6 @@ std::shared_ptr<Connection> connect(const QString& path, int flags, bool readOnl
     return std::make_shared<Connection>(handle, path, readOnly);
 }
 
-bool hasDatabaseHeader(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    static const QByteArray magic("SQLite format 3\0", 16);
-    return f.read(16) == magic;
-}
-
 QString fieldSql(const FieldDef& f, bool rowid)
 {
     const QString name = sqliteName(f.name);
@@ -111,6 +102,15 @@ QString fieldSql(const FieldDef& f, bool rowid)
 }
 
 } // namespace
+
+bool hasDatabaseHeader(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray magic("SQLite format 3\0", 16);
+    return f.read(16) == magic;
+}
 
 Database::Database(std::shared_ptr<Connection> c) : m_connection(std::move(c)) {}
 

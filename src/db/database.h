@@ -52,6 +52,9 @@ struct TableVersion
     bool operator==(const TableVersion&) const = default;
 };
 
+// Whether the file begins with SQLite's header (an empty file or any other bytes do not).
+bool hasDatabaseHeader(const QString& path);
+
 class Database
 {
 public:

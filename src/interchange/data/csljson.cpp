@@ -57,37 +57,39 @@ const std::vector<std::pair<QString, QString>>& variableTable()
 }
 
 // Variables that hold names, and those that hold dates.
+const char* const NameVariables[] = {"author",
+                                     "chair",
+                                     "collection-editor",
+                                     "compiler",
+                                     "composer",
+                                     "container-author",
+                                     "contributor",
+                                     "curator",
+                                     "director",
+                                     "editor",
+                                     "editorial-director",
+                                     "editor-translator",
+                                     "executive-producer",
+                                     "guest",
+                                     "host",
+                                     "illustrator",
+                                     "interviewer",
+                                     "narrator",
+                                     "organizer",
+                                     "original-author",
+                                     "performer",
+                                     "producer",
+                                     "recipient",
+                                     "reviewed-author",
+                                     "script-writer",
+                                     "series-creator",
+                                     "translator"};
+
 bool isNameVariable(const QString& v)
 {
     static const QSet<QString> names = [] {
         QSet<QString> s;
-        for (const char* n : {"author",
-                              "chair",
-                              "collection-editor",
-                              "compiler",
-                              "composer",
-                              "container-author",
-                              "contributor",
-                              "curator",
-                              "director",
-                              "editor",
-                              "editorial-director",
-                              "editor-translator",
-                              "executive-producer",
-                              "guest",
-                              "host",
-                              "illustrator",
-                              "interviewer",
-                              "narrator",
-                              "organizer",
-                              "original-author",
-                              "performer",
-                              "producer",
-                              "recipient",
-                              "reviewed-author",
-                              "script-writer",
-                              "series-creator",
-                              "translator"})
+        for (const char* n : NameVariables)
             s.insert(QString::fromLatin1(n));
         return s;
     }();
@@ -139,33 +141,15 @@ const QHash<QString, QString>& otherVariables()
                               "available-date",
                               "event-date",
                               "original-date",
-                              "submitted",
-                              "chair",
-                              "collection-editor",
-                              "compiler",
-                              "composer",
-                              "container-author",
-                              "contributor",
-                              "curator",
-                              "director",
-                              "editorial-director",
-                              "editor-translator",
-                              "executive-producer",
-                              "guest",
-                              "host",
-                              "illustrator",
-                              "interviewer",
-                              "narrator",
-                              "organizer",
-                              "original-author",
-                              "performer",
-                              "producer",
-                              "recipient",
-                              "reviewed-author",
-                              "script-writer",
-                              "series-creator"}) {
+                              "submitted"}) {
             const QString name = QString::fromLatin1(v);
             h.insert(name.toLower(), name);
+        }
+        // The name variables too, but those read and written on their own.
+        for (const char* v : NameVariables) {
+            const QString name = QString::fromLatin1(v);
+            if (name != u"author" && name != u"editor" && name != u"translator")
+                h.insert(name.toLower(), name);
         }
         return h;
     }();
