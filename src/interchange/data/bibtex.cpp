@@ -82,22 +82,29 @@ bool isNameChar(QChar c)
     }
 }
 
-QString collapseSpaces(QStringView text)
+// Each run of characters that `isBlank` accepts becomes one space; leading and trailing runs go.
+template<typename IsBlank>
+QString collapseRuns(QStringView text, IsBlank isBlank)
 {
     QString out;
     out.reserve(text.size());
-    bool space = false;
+    bool blank = false;
     for (const QChar c : text) {
-        if (c.isSpace()) {
-            space = true;
+        if (isBlank(c)) {
+            blank = true;
             continue;
         }
-        if (space && !out.isEmpty())
+        if (blank && !out.isEmpty())
             out += QLatin1Char(' ');
-        space = false;
+        blank = false;
         out += c;
     }
     return out;
+}
+
+QString collapseSpaces(QStringView text)
+{
+    return collapseRuns(text, [](QChar c) { return c.isSpace(); });
 }
 
 // One quotation per line: each line's blanks collapsed, empty lines dropped.
@@ -762,21 +769,10 @@ QString oneLine(const QString& value)
     }
     if (plain)
         return value;
-    QString out;
-    out.reserve(value.size());
-    bool blank = false;
-    for (const QChar c : value) {
-        if (c == QLatin1Char(' ') || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
-            c == QLatin1Char('\t')) {
-            blank = true;
-            continue;
-        }
-        if (blank && !out.isEmpty())
-            out += QLatin1Char(' ');
-        blank = false;
-        out += c;
-    }
-    return out;
+    return collapseRuns(value, [](QChar c) {
+        return c == QLatin1Char(' ') || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+               c == QLatin1Char('\t');
+    });
 }
 
 // A field name BibTeX reads: characters that would end it become "_".
