@@ -46,7 +46,6 @@ public:
     // How many rows the Master table had when the lists were last opened (more than one is an
     // error the caller reports).
     int masterRows() const { return m_masterRows; }
-    void setMasterRows(int rows) { m_masterRows = rows; }
 
     std::unique_ptr<db::Database> dbProject;
     QString projectFilePath; // the open project's path without ".mdb"

@@ -215,15 +215,6 @@ bool saveDetail(qint32 paperId, const QString& field, const QString& text)
     return true;
 }
 
-std::optional<QString> storedDetail(qint32 paperId, const QString& field)
-{
-    db::Recordset rs = project().db().OpenRecordset(
-        QStringLiteral("select * from [papers] where [Paper ID] = ?;"), {paperId});
-    if (rs.RecordCount() == 0 || rs.Fields(field).isNull())
-        return std::nullopt;
-    return rs.Fields(field).text();
-}
-
 void deletePaper(qint32 paperId)
 {
     Project& p = project();

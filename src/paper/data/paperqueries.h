@@ -8,8 +8,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 namespace quirelle::paper {
 
 // The five lists of a stored paper, as populate fills them: a link row gives a line only when
@@ -48,8 +46,6 @@ qint32 addPaper(const QString& title);
 qint32 addQuotation(qint32 paperId, const QString& statement);
 // Writes `text` into `field` of the paper; false when the paper is not stored.
 bool saveDetail(qint32 paperId, const QString& field, const QString& text);
-// The value of `field` of the paper as stored (nothing when the paper or the value is not there).
-std::optional<QString> storedDetail(qint32 paperId, const QString& field);
 // Deletes the paper with its rows in every link table (where it is the citing paper), its
 // quotations and its extra fields, all or nothing.
 void deletePaper(qint32 paperId);
