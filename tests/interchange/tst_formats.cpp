@@ -303,14 +303,11 @@ private slots:
         QCOMPARE(p.authors.front().surname, QString(30, QChar(u'Ł')));
         QCOMPARE(p.authors.back().forenames, "Bo, Jr");
         QCOMPARE(p.keywords.size(), 3);
-        QCOMPARE(p.rating, "B");
-        QCOMPARE(p.status, "skimmed");
+        QCOMPARE(p.rating + '|' + p.status, "B|skimmed");
         QCOMPARE(p.quotations, QStringList({"One", "Two"}));
         QCOMPARE(p.cites, QStringList({"a", "b"}));
-        for (const char* kept : {"citationkey", "entrytype", "title", "year", "booktitle",
-                                 "publisher", "keywords", "volume", "author"})
-            QVERIFY2(p.hasExtra(QString::fromLatin1(kept)), kept);
-        // Back unchanged, the reference is the one read.
+        // Back unchanged, the reference is the one read: what did not fit went to the extra
+        // fields whole (the citation key: tst_importexport).
         const Reference back = toReference(p);
         QCOMPARE(back.type, r.type);
         QCOMPARE(namesText(back.authors), namesText(r.authors));

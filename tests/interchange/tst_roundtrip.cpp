@@ -106,7 +106,6 @@ private slots:
         {
             test::TempProject original;
             s = importFile(original.db(), source);
-            QCOMPARE(s.outcome, ImportSummary::Outcome::Imported);
             QCOMPARE(s.papersAdded, s.entriesRead - int(s.skipped.size()));
             QVERIFY(s.papersAdded >= 3);
             first = exportAll(original.db(), f);
