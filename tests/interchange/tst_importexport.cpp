@@ -1,11 +1,11 @@
 // Import and export on a project: rows as the windows write them, duplicates, all or nothing for
-// bad, cancelled and hostile input, extra fields, citation keys; checked with the sqlite3 shell.
+// cancelled and hostile input, extra fields, citation keys; checked with the sqlite3 shell. And
+// the bulk row writer and stream beneath them: numbers as AddNew gives them, the tables' rules.
+#include "db/dberror.h"
 #include "interchange/data/exporter.h"
 #include "interchange/data/extrafields.h"
 #include "interchange/data/importer.h"
 #include "testsupport.h"
-
-#include <QStringEncoder>
 
 using namespace quirelle;
 using namespace quirelle::interchange;
@@ -19,18 +19,28 @@ QString sql(test::TempProject& p, const QString& query)
 
 ImportSummary importBib(test::TempProject& p, const QString& text, const Progress& progress = {})
 {
-    ensureExtraFieldsTable(p.db());
     return importText(p.db(), text, Format::BibTeX, QStringLiteral("test.bib"), progress);
 }
 
 QString exported(test::TempProject& p, Format format, std::optional<QList<qint32>> ids = {})
 {
-    ensureExtraFieldsTable(p.db());
     QByteArray text;
     const ExportResult r = exportText(p.db(), {format, std::move(ids)}, text);
     if (r.outcome != ExportResult::Outcome::Written)
         qWarning() << r.message;
     return QString::fromUtf8(text);
+}
+
+// The number of the engine error that `run` throws, or 0.
+template<class F>
+int errorOf(F run)
+{
+    try {
+        run();
+    } catch (const db::DbError& e) {
+        return e.number();
+    }
+    return 0;
 }
 
 } // namespace
@@ -48,25 +58,16 @@ private slots:
                      {{"Surname", "wendrake"}, {"Forenames", "JONAS"}, {"Occupation", "Don"}});
         test::addRow(p.db(), QStringLiteral("Keywords"), {{"Keyword", "Tides"}});
         const ImportSummary s =
-            importBib(p, QStringLiteral("@article{w03, author = {Wendrake, Jonas and "
-                                        "O'Neill, Ann}, title = {Tidal Moons},\n"
-                                        "  journal = {J. Tides}, year = 2003, keywords = "
-                                        "{tides; moons}, ranking = {A},\n"
-                                        "  readstatus = {read}, quotations = {First "
-                                        "quote.\nSecond quote.}, cites = {o05, nowhere}}\n"
-                                        "@book{o05, author = {O'Neill, Ann}, title = "
-                                        "{Orbits}, publisher = {Press}, year = 2005}\n"));
-        QCOMPARE(s.outcome, ImportSummary::Outcome::Imported);
+            importBib(p, QStringLiteral(
+                             "@article{w03, author = {Wendrake, Jonas and O'Neill, Ann}, title = "
+                             "{Tidal Moons}, journal = {J. Tides}, year = 2003, keywords = {tides; "
+                             "moons}, ranking = {A}, readstatus = {read}, quotations = {First "
+                             "quote.\nSecond quote.}, cites = {o05, nowhere}}\n"
+                             "@book{o05, author = {O'Neill, Ann}, title = {Orbits}, publisher = "
+                             "{Press}, year = 2005, note = {}, keywords = {tides}}\n"));
         QCOMPARE(s.papersAdded, 2);
         QCOMPARE(s.authorsAdded, 1);
         QCOMPARE(s.keywordsAdded, 1);
-        QCOMPARE(s.referencesAdded, 1);
-        QCOMPARE(s.quotationsAdded, 2);
-        QCOMPARE(s.duplicatesSkipped, 0);
-        QCOMPARE(sql(p, "select [Paper ID], Title, Year, Status, Rating, [Publication Type], "
-                        "[Publication name], Summary is null from Papers order by 1"),
-                 QStringLiteral("1|Tidal Moons|2003|read|A|Professional Journal|J. Tides|1\n"
-                                "2|Orbits|2005|||Book|Press|1"));
         // A new author has every box written, "" when empty; a new keyword leaves its
         // definition and origin Null.
         QCOMPARE(sql(p, "select [Author ID], Surname, Forenames, Occupation = '', Location = '' "
@@ -76,13 +77,13 @@ private slots:
                         "order by [Keyword ID]"),
                  "Tides|1|1\nmoons|1|1");
         // Links hold ids as decimal text; the keyword's and the cited paper's id go into the
-        // numbered field.
+        // numbered field, as a number, repeats included.
         QCOMPARE(sql(p, "select [Paper ID], [Author ID], typeof([Author ID]) from [Paper Authors "
                         "List] order by rowid"),
                  "1|1|text\n1|2|text\n2|2|text");
-        QCOMPARE(sql(p, "select [Paper ID], [Keywords ID], Keyword is null from [Paper Keywords "
-                        "List] order by rowid"),
-                 "1|1|1\n1|2|1");
+        QCOMPARE(sql(p, "select [Paper ID], [Keywords ID], typeof([Keywords ID]), Keyword is null "
+                        "from [Paper Keywords List] order by rowid"),
+                 "1|1|integer|1\n1|2|integer|1\n2|1|integer|1");
         QCOMPARE(sql(p, "select [Paper ID], [Reference ID] from [Paper References List]"), "1|2");
         QCOMPARE(sql(p, "select [Paper ID], Statement from [Paper Statements List] order by 1"),
                  "1|First quote.\n1|Second quote.");
@@ -95,33 +96,40 @@ private slots:
         QVERIFY(bib.contains(QStringLiteral("cites = {o05, nowhere}")));
         QVERIFY(bib.contains(QStringLiteral("quotations = {First quote.\nSecond quote.}")));
         QVERIFY(bib.contains(QStringLiteral("ranking = {A}")));
+        // "" is a value; the extra fields go only with the deleting transaction.
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where Value = ''"), "1");
+        {
+            db::Transaction t(p.db());
+            deleteExtraFields(p.db(), 1);
+        }
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where [Paper ID] = '1'"), "3");
     }
 
     // Hand-made entries: what lands in the described fields, the links and the extra fields.
     void trickyFile()
     {
         test::TempProject p;
-        ensureExtraFieldsTable(p.db());
         const ImportSummary s = importFile(p.db(), QFINDTESTDATA("data/tricky.bib"));
         QCOMPARE(s.papersAdded, 6);
         QCOMPARE(s.referencesAdded, 2);
         QCOMPARE(s.quotationsAdded, 2);
         // The long title.
         QCOMPARE(s.valuesInExtraFieldsOnly, 1);
+        // Fields without a value stay Null, as the paper window leaves them.
         QCOMPARE(sql(p, "select Title, Year, Rating, Status, [Publication Type], [Publication "
-                        "name] from Papers order by [Paper ID]"),
+                        "name], Summary is null from Papers order by [Paper ID]"),
                  QStringLiteral("Tidal Moons: the O'Brien [revised] “model” of 100% & more: A "
                                 "second look|2003|B|skimmed|Professional Journal|Journal of Tidal "
-                                "Research (Series B)\n"
+                                "Research (Series B)|0\n"
                                 "A chapter whose title is far too long to fit into the one "
                                 "hundred characters that the project keeps |2010|||Book|The Whole "
-                                "Book\n"
+                                "Book|1\n"
                                 "The Whole Book|2010|||Book|Press of the University of Somewhere "
-                                "in a Very Long Named Place and the Association of Others\n"
+                                "in a Very Long Named Place and the Association of Others|1\n"
                                 "Résumé of DNA in Ödegaard's basin|1999|||University White "
-                                "Paper|Kyoto University\n"
-                                "A web page||||Website|Example Org\n"
-                                "Anonymous note|||||"));
+                                "Paper|Kyoto University|1\n"
+                                "A web page||||Website|Example Org|1\n"
+                                "Anonymous note||||||1"));
         QCOMPARE(sql(p, "select Surname || ',' || Forenames from Authors order by [Author ID]"),
                  QStringLiteral("Wendrake,Jonas\nvan der Berg,Piet, Jr\nWorld Health "
                                 "Organization,\nOkafor,Chidi\nO'Neill,Ann\nHaddad,Samira\n"
@@ -146,47 +154,32 @@ private slots:
         QCOMPARE(sql(p, "select Value from [Paper Extra Fields] where [Paper ID] = '5' and "
                         "[Field Name] = 'year'"),
                  "in press");
-        // Formats without a subtitle get the whole title.
+        // RIS has no subtitle: it gets the whole title (CSL-JSON: Pandoc in tst_roundtrip).
         QVERIFY(exported(p, Format::Ris)
                     .contains(QStringLiteral("TI  - Tidal Moons: the O'Brien [revised] “model” of "
                                              "100% & more: A second look\r\n")));
-        QVERIFY(exported(p, Format::CslJson)
-                    .contains(QStringLiteral("\"title\": \"Tidal Moons: the O'Brien [revised] "
-                                             "“model” of 100% & more: A second look\"")));
     }
 
-    void duplicates_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<bool>("duplicate");
-        QTest::newRow("same doi, other title")
-            << "@misc{x, title = {Other}, doi = {https://doi.org/10.1/ABC}}" << true;
-        QTest::newRow("same key, other title") << "@misc{Orig2003, title = {Other}}" << true;
-        QTest::newRow("title apart from case, blanks and punctuation")
-            << "@misc{x, title = {the  ORIGINAL title!}, year = 2003, author = {WENDRAKE, J.}}"
-            << true;
-        QTest::newRow("other year") << "@misc{x, title = {The Original Title}, year = 2004, "
-                                       "author = {Wendrake, J.}}"
-                                    << false;
-        QTest::newRow("other first author")
-            << "@misc{x, title = {The Original Title}, year = 2003, author = {Smith, J.}}" << false;
-    }
+    // Against the project's papers: the DOI, the key, else title, year and first author.
     void duplicates()
     {
-        QFETCH(QString, entry);
-        QFETCH(bool, duplicate);
         test::TempProject p;
-        QCOMPARE(importBib(p, QStringLiteral("@article{Orig2003, title = {The Original Title}, "
-                                             "year = 2003, author = {Wendrake, Jonas},\n"
-                                             "  doi = {10.1/abc}}"))
-                     .papersAdded,
-                 1);
-        const ImportSummary s = importBib(p, entry);
-        QCOMPARE(s.duplicatesSkipped, duplicate ? 1 : 0);
-        QCOMPARE(s.papersAdded, duplicate ? 0 : 1);
-        QCOMPARE(test::countRows(p.db(), QStringLiteral("Papers")), duplicate ? 1 : 2);
-        QVERIFY(summaryText(s).contains(QStringLiteral("%1 already in the project")
-                                            .arg(duplicate ? "1 duplicate" : "0 duplicates")));
+        importBib(p, QStringLiteral("@article{Orig2003, title = {The Original Title}, year = 2003, "
+                                    "author = {Wendrake, Jonas}, doi = {10.1/abc}}"));
+        const ImportSummary s = importBib(
+            p, QStringLiteral("@misc{sameDoi, title = {Other}, doi = {https://doi.org/10.1/ABC}}\n"
+                              "@misc{Orig2003, title = {Other}}\n"
+                              "@misc{sameTitle, title = {the  ORIGINAL title!}, year = 2003, "
+                              "author = {WENDRAKE, J.}}\n"
+                              "@misc{otherYear, title = {The Original Title}, year = 2004, "
+                              "author = {Wendrake, J.}}\n"
+                              "@misc{otherAuthor, title = {The Original Title}, year = 2003, "
+                              "author = {Smith, J.}}\n"));
+        QCOMPARE(s.duplicatesSkipped, 3);
+        QVERIFY(summaryText(s).contains(QStringLiteral("3 duplicates already in the project")));
+        QCOMPARE(sql(p, "select Value from [Paper Extra Fields] where [Field Name] = "
+                        "'citationkey' order by rowid"),
+                 "Orig2003\notherYear\notherAuthor");
         // Entries of one file are distinct papers even under one title and key; the later one's
         // key gets a letter that no paper has yet.
         importBib(p, QStringLiteral("@misc{TwinA, title = {Older}}"));
@@ -197,40 +190,6 @@ private slots:
             sql(p,
                 "select Value from [Paper Extra Fields] where Value like 'twin%' order by rowid"),
             "TwinA\ntwin\ntwinb");
-    }
-
-    // A file from which nothing can be stored stores nothing and says why; one in UTF-16 is
-    // read as any other.
-    void files_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("stored"); // the title and the author's name, if any
-        QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
-        QTest::newRow("empty") << QByteArray() << "";
-        QTest::newRow("binary") << test::bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10") << "";
-        QTest::newRow("another format")
-            << QByteArray("TY  - JOUR\nTI  - A RIS record\nER  - \n") << "";
-        QTest::newRow("only a truncated entry")
-            << QByteArray("@article{cut, title = {The beginning of") << "";
-        QTest::newRow("utf-16") << QByteArray(utf16(QStringLiteral(
-                                       "@misc{w, title = {Größe}, author = {Ødegaard, Åse}}")))
-                                << "Größe\nØdegaard,Åse";
-    }
-    void files()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, stored);
-        test::TempProject p;
-        ensureExtraFieldsTable(p.db());
-        test::writeFile(p.folder() + QStringLiteral("/input.bib"), bytes);
-        const ImportSummary s = importFile(p.db(), p.folder() + QStringLiteral("/input.bib"));
-        QCOMPARE(sql(p, "select Title from Papers union all select Surname || ',' || Forenames "
-                        "from Authors"),
-                 stored);
-        QCOMPARE(s.outcome, stored.isEmpty() ? ImportSummary::Outcome::Unreadable
-                                             : ImportSummary::Outcome::Imported);
-        QVERIFY(stored.isEmpty() != s.message.isEmpty());
-        QVERIFY(summaryText(s).contains(s.message));
     }
 
     // A cancelled import and one the project refuses halfway store nothing at all.
@@ -272,18 +231,13 @@ private slots:
                                       "  journal = {%1}, keywords = {%1}, note = {%1}}\n"
                                       "@misc{long, title = {%2}}\n")
                            .arg(odd, longTitle);
-        // A broken entry between good ones costs only itself.
-        text += QStringLiteral("@misc{broken, title = {unclosed\n@misc{after, title = {After}}\n");
         // A 50 MB abstract.
         text += QStringLiteral("@misc{big, title = {Big}, abstract = {") +
                 QString(50 * 1024 * 1024, QChar(u'a')) + QStringLiteral("}}\n");
         const ImportSummary s = importBib(p, text);
-        QCOMPARE(s.outcome, ImportSummary::Outcome::Imported);
-        QCOMPARE(s.papersAdded, 4);
-        QCOMPARE(s.skipped.size(), size_t(1));
-        QCOMPARE(s.skipped[0].line, 4);
+        QCOMPARE(s.papersAdded, 3);
         QCOMPARE(s.valuesInExtraFieldsOnly, 1);
-        QCOMPARE(sql(p, "select count(*) from Papers"), "4");
+        QCOMPARE(sql(p, "select count(*) from Papers"), "3");
         QCOMPARE(sql(p, "select length(Title) from Papers where Title like 'TTT%'"), "100");
         QCOMPARE(sql(p, "select length(Value) from [Paper Extra Fields] where [Field Name] = "
                         "'title'"),
@@ -296,26 +250,9 @@ private slots:
         QCOMPARE(sql(p, "select Surname from Authors"), odd.left(30));
     }
 
-    void extraFieldsTable()
-    {
-        test::TempProject p;
-        ensureExtraFieldsTable(p.db()); // there already: nothing happens
-        importBib(p, QStringLiteral("@misc{a, title = {A}, volume = 1}\n"
-                                    "@misc{b, title = {B}, volume = 2}"));
-        {
-            // Inside a transaction that is rolled back, the rows stay.
-            db::Transaction t(p.db());
-            deleteExtraFields(p.db(), 1);
-        }
-        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where [Paper ID] = '1'"), "3");
-        deleteExtraFields(p.db(), 1);
-        QCOMPARE(sql(p, "select [Paper ID], count(*) from [Paper Extra Fields] group by 1"), "2|3");
-        // "" is a value.
-        importBib(p, QStringLiteral("@misc{c, title = {C}, note = {}}"));
-        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where Value = ''"), "1");
-    }
-
-    // Papers typed in the program get readable keys on their first export, kept ever after.
+    // Papers typed in the program get readable keys on their first export, kept ever after. A
+    // cancelled export writes nothing and stores no key; a finished one replaces the file whole.
+    // (A file that cannot be written is the command line's test.)
     void citationKeys()
     {
         test::TempProject p;
@@ -326,6 +263,14 @@ private slots:
         test::linkAuthor(a, author);
         test::linkAuthor(b, author);
         test::cite(c, b);
+        const QString path = p.folder() + QStringLiteral("/out.bib");
+        test::writeFile(path, "earlier");
+        QCOMPARE(exportToFile(p.db(), {Format::CslJson, {}}, path,
+                              [](qsizetype, qsizetype) { return false; })
+                     .outcome,
+                 ExportResult::Outcome::Cancelled);
+        QCOMPARE(test::readFile(path), "earlier");
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields]"), "0");
         // Exporting one paper gives keys to it and to the paper it cites.
         const QString one = exported(p, Format::BibTeX, QList<qint32>{qint32(c)});
         QVERIFY(one.contains(QStringLiteral("@misc{Nameless,")));
@@ -335,52 +280,80 @@ private slots:
         QVERIFY(all.contains(QStringLiteral(
             "@misc{OWendrake2003a,\n  author = {Ó Wéndrake, Jo},\n  title = {First}")));
         QCOMPARE(sql(p, "select [Paper ID], Value from [Paper Extra Fields] order by 1"),
-                 QStringLiteral("%1|OWendrake2003a\n%2|OWendrake2003\n%3|Nameless")
-                     .arg(a)
-                     .arg(b)
-                     .arg(c));
-        QCOMPARE(exported(p, Format::BibTeX), all);
+                 "1|OWendrake2003a\n2|OWendrake2003\n3|Nameless");
+        QCOMPARE(exportToFile(p.db(), {Format::BibTeX, {}}, path).outcome,
+                 ExportResult::Outcome::Written);
+        QCOMPARE(QString::fromUtf8(test::readFile(path)), all);
+        QCOMPARE(QDir(p.folder()).entryList(QDir::Files).size(), 2);
         // RIS and CSL-JSON carry the same keys.
         QVERIFY(exported(p, Format::Ris).contains(QStringLiteral("ID  - OWendrake2003a")));
         QVERIFY(exported(p, Format::CslJson).contains(QStringLiteral("\"id\": \"Nameless\"")));
     }
 
-    // A value edited in the program is written instead of the longer one it was cut from.
-    void editWins()
+    // The bulk row writer and stream that imports and exports use.
+    // Numbers from the writer and from record sets follow one another and never repeat, even
+    // after the highest row was deleted.
+    void numbering()
     {
         test::TempProject p;
-        importBib(p, QStringLiteral("@article{k, title = {%1}, journal = {J}, year = {2003a}}")
-                         .arg(QString(150, QChar(u'L'))));
-        QVERIFY(exported(p, Format::BibTeX).contains(QString(150, QChar(u'L'))));
-        sql(p, "update Papers set Title = 'Short', Year = '1999', [Publication Type] = 'Book'");
-        const QString bib = exported(p, Format::BibTeX);
-        QVERIFY(bib.contains(QStringLiteral("@book{k,")));
-        QVERIFY(bib.contains(QStringLiteral("title = {Short}")));
-        QVERIFY(bib.contains(QStringLiteral("year = {1999}")));
-        QVERIFY(!bib.contains(QStringLiteral("LLLL")));
+        db::Database& d = p.db();
+        test::addRow(d, QStringLiteral("Authors"), {{"Surname", "A"}});
+        {
+            db::RowWriter w(d, QStringLiteral("Authors"), {"Surname", "Forenames"});
+            QCOMPARE(w.add({QStringLiteral("B"), QString()}), 2);
+            w.add({QStringLiteral("C"), QVariant()});
+        }
+        // The highest goes; its number is not given again, by either.
+        sql(p, "delete from Authors where Surname = 'C'");
+        test::addRow(d, QStringLiteral("Authors"), {{"Surname", "D"}});
+        sql(p, "delete from Authors where Surname = 'D'");
+        db::RowWriter w(d, QStringLiteral("Authors"), {"Surname"});
+        QCOMPARE(w.add({QStringLiteral("E")}), 5);
+        test::addRow(d, QStringLiteral("Authors"), {{"Surname", "F"}});
+        QCOMPARE(sql(p, "select [Author ID], Surname, Forenames is null from Authors order by 1"),
+                 "1|A|1\n2|B|0\n5|E|1\n6|F|1");
+        // (A paper's number and the numbers given to links: tst_importexport.)
     }
 
-    // An export replaces the file it is given whole; a cancelled one writes nothing and stores
-    // no key. (A file that cannot be written is the command line's test.)
-    void exportReplacesWholeOrNothing()
+    // The tables' rules hold; a title's size is counted in characters.
+    void refusals()
     {
         test::TempProject p;
-        importBib(p, QStringLiteral("@misc{k, title = {T}}"));
-        const QString path = p.folder() + QStringLiteral("/out.bib");
-        test::writeFile(path, "earlier");
-        QCOMPARE(exportToFile(p.db(), {Format::BibTeX, {}}, path).outcome,
-                 ExportResult::Outcome::Written);
-        const QByteArray written = test::readFile(path);
-        QVERIFY(written.contains("@misc{k,"));
-        test::addPaper("Typed");
-        const ExportResult cancelled = exportToFile(p.db(), {Format::CslJson, {}}, path,
-                                                    [](qsizetype, qsizetype) { return false; });
-        QCOMPARE(cancelled.outcome, ExportResult::Outcome::Cancelled);
-        QCOMPARE(test::readFile(path), written);
-        QCOMPARE(QDir(p.folder()).entryList(QDir::Files).size(), 2);
-        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields] where [Field Name] = "
-                        "'citationkey'"),
-                 "1");
+        db::RowWriter titles(p.db(), QStringLiteral("Papers"), {"Title"});
+        db::RowWriter keywords(p.db(), QStringLiteral("Keywords"), {"Keyword"});
+        const QString empty(QLatin1String(""));
+        QCOMPARE(errorOf([&] { titles.add({QString(101, QChar(u'é'))}); }), db::err::FieldTooSmall);
+        QCOMPARE(errorOf([&] { titles.add({empty}); }), db::err::ZeroLength);
+        QCOMPARE(errorOf([&] { keywords.add({empty}); }), db::err::ZeroLength);
+        QCOMPARE(test::countRows(p.db(), QStringLiteral("Keywords")), 0);
+        QCOMPARE(test::countRows(p.db(), QStringLiteral("Papers")), 0);
+        titles.add({QString(100, QChar(u'é'))});
+        QCOMPARE(test::countRows(p.db(), QStringLiteral("Papers")), 1);
+    }
+
+    // Rows in order, Null told apart from "". (Streams of one paper's rows: the exports of
+    // chosen papers in tst_importexport and tst_interchangewindows.)
+    void stream()
+    {
+        test::TempProject p;
+        for (const char* paper : {"10", "1", "1", "2"})
+            test::addRow(p.db(), QStringLiteral("Paper Statements List"),
+                         {{"Paper ID", paper}, {"Statement", QStringLiteral("of %1").arg(paper)}});
+        test::sqliteShell(p.file(), QStringLiteral("update [Paper Statements List] set Statement "
+                                                   "= null where [Paper ID] = '2'"));
+        QStringList all;
+        db::RowStream rows(p.db(), QStringLiteral("paper statements list"),
+                           {"Paper ID", "Statement", "Statements ID"});
+        while (rows.next()) {
+            all << QStringLiteral("%1:%2:%3:%4")
+                       .arg(rows.number(0))
+                       .arg(rows.text(1))
+                       .arg(rows.isNull(1))
+                       .arg(rows.number(2));
+        }
+        QCOMPARE(all, QStringList({"10:of 10:0:1", "1:of 1:0:2", "1:of 1:0:3", "2::1:4"}));
+        QCOMPARE(errorOf([&] { db::RowStream(p.db(), QStringLiteral("No Such Table"), {"x"}); }),
+                 db::err::UnknownTable);
     }
 };
 

@@ -43,7 +43,7 @@ class TstInterchangeWindows : public QObject
     }
 
 private slots:
-    void importThenSeeTheRows()
+    void importExportAndSee()
     {
         Shell shell;
         const QString file = shell.folder() + QStringLiteral("/refs.bib");
@@ -82,21 +82,7 @@ private slots:
         fromMenu("mnuImport");
         QCOMPARE(st::messages().back().icon, services::Icon::Critical);
         QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 2);
-        // Deleting a paper deletes its extra fields, and only its own.
-        QVERIFY(!extraFieldsOf(1).isEmpty());
-        windows::openPaper(1, windows::PaperOrigin::Search);
-        st::setNextAnswer(services::Answer::Yes);
-        click(control(frmViewPaper::instance(), "cmdDeletePaper"));
-        QVERIFY(extraFieldsOf(1).isEmpty());
-        QVERIFY(!extraFieldsOf(2).isEmpty());
-    }
 
-    void exportTheProjectOrTheSearchResults()
-    {
-        Shell shell;
-        writeFile(shell.folder() + QStringLiteral("/refs.bib"), twoEntries);
-        st::setNextFileName(shell.folder() + QStringLiteral("/refs.bib"));
-        fromMenu("mnuImport");
         // The whole project.
         const QString all = shell.folder() + QStringLiteral("/all.json");
         st::setNextFileName(all);
@@ -124,6 +110,14 @@ private slots:
         QCOMPARE(lastPrompt(), QStringLiteral("1 papers were exported to %1.").arg(found));
         QVERIFY(readFile(found).contains("Signals in Clay"));
         QVERIFY(!readFile(found).contains("Remembering Stone"));
+
+        // Deleting a paper deletes its extra fields, and only its own.
+        QVERIFY(!extraFieldsOf(1).isEmpty());
+        windows::openPaper(1, windows::PaperOrigin::Search);
+        st::setNextAnswer(services::Answer::Yes);
+        click(control(frmViewPaper::instance(), "cmdDeletePaper"));
+        QVERIFY(extraFieldsOf(1).isEmpty());
+        QVERIFY(!extraFieldsOf(2).isEmpty());
     }
 };
 

@@ -1,8 +1,6 @@
-// Round trips on real-world files: an export imported afresh exports the same text, and Pandoc
-// reads the same titles, names, years and DOIs in the export as in the original.
-#include "interchange/data/bibtex.h"
+// Round trips on real-world and hand-made files: an export imported afresh exports the same
+// text, and Pandoc reads the same titles, names, years and DOIs in the export as in the original.
 #include "interchange/data/exporter.h"
-#include "interchange/data/extrafields.h"
 #include "interchange/data/importer.h"
 #include "testsupport.h"
 
@@ -86,7 +84,7 @@ class TstRoundTrip : public QObject
     Q_OBJECT
 
 private slots:
-    void exportImportExport_data()
+    void roundTrip_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("format");
@@ -97,65 +95,41 @@ private slots:
                     << QString::fromLatin1(file) << int(f);
         }
     }
-    void exportImportExport()
+    void roundTrip()
     {
         QFETCH(QString, file);
         QFETCH(int, format);
         const Format f = Format(format);
+        const QString source = QFINDTESTDATA("data/" + file);
+        ImportSummary s;
         QByteArray first;
         {
             test::TempProject original;
-            ensureExtraFieldsTable(original.db());
-            const ImportSummary s = importFile(original.db(), QFINDTESTDATA("data/" + file));
-            QCOMPARE(s.outcome, ImportSummary::Outcome::Imported);
+            s = importFile(original.db(), source);
             QCOMPARE(s.papersAdded, s.entriesRead - int(s.skipped.size()));
             QVERIFY(s.papersAdded >= 3);
             first = exportAll(original.db(), f);
         }
-        test::TempProject copy;
-        ensureExtraFieldsTable(copy.db());
-        const ImportSummary s =
-            importText(copy.db(), QString::fromUtf8(first), f, QStringLiteral("export"));
-        QCOMPARE(s.skipped.size(), size_t(0));
-        QCOMPARE(s.duplicatesSkipped, 0);
-        const QByteArray second = exportAll(copy.db(), f);
-        QCOMPARE(QString::fromUtf8(second), QString::fromUtf8(first));
-    }
-
-    void pandocReadsTheSame_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("format");
-        for (const char* file : {"xampl.bib", "biblatex-examples.bib"}) {
-            for (const Format f : {Format::BibTeX, Format::CslJson})
-                QTest::addRow("%s to %s", file, qPrintable(formatName(f)))
-                    << QString::fromLatin1(file) << int(f);
+        {
+            test::TempProject copy;
+            const ImportSummary again =
+                importText(copy.db(), QString::fromUtf8(first), f, QStringLiteral("export"));
+            QCOMPARE(again.skipped.size(), size_t(0));
+            QCOMPARE(again.duplicatesSkipped, 0);
+            QCOMPARE(QString::fromUtf8(exportAll(copy.db(), f)), QString::fromUtf8(first));
         }
-    }
-    void pandocReadsTheSame()
-    {
-        QFETCH(QString, file);
-        QFETCH(int, format);
+
+        // Pandoc reads the real-world files and their BibTeX and CSL-JSON exports the same.
+        if (f == Format::Ris || !(file == u"xampl.bib" || file == u"biblatex-examples.bib"))
+            return;
         if (QStandardPaths::findExecutable(QStringLiteral("pandoc")).isEmpty())
             QSKIP("pandoc is not installed (scripts/install-deps installs it)");
-        const Format f = Format(format);
-        const QString source = QFINDTESTDATA("data/" + file);
-        test::TempProject p;
-        ensureExtraFieldsTable(p.db());
-        const ImportSummary s = importFile(p.db(), source);
+        QTemporaryDir dir;
+        const QString exported = dir.filePath(QStringLiteral("export.") + fileExtension(f));
+        test::writeFile(exported, first);
         QSet<QString> skipped;
         for (const SkippedEntry& e : s.skipped)
             skipped.insert(e.key.toLower());
-        const QString exported = p.folder() + QStringLiteral("/export.") + fileExtension(f);
-        QCOMPARE(exportToFile(p.db(), {f, std::nullopt}, exported).outcome,
-                 ExportResult::Outcome::Written);
-        QSet<QString> periodicals;
-        QFile bib(source);
-        QVERIFY(bib.open(QIODevice::ReadOnly));
-        for (const Reference& r : bibtex::read(QString::fromUtf8(bib.readAll())).references) {
-            if (r.type == u"periodical")
-                periodicals.insert(r.key.toLower());
-        }
         const auto before = pandocRead(source, QStringLiteral("biblatex"));
         const auto after = pandocRead(exported, f == Format::BibTeX ? QStringLiteral("biblatex")
                                                                     : QStringLiteral("csljson"));
@@ -168,9 +142,9 @@ private slots:
             QVERIFY2(after.contains(id), qPrintable(id));
             const QJsonObject& a = *it;
             const QJsonObject& b = after[id];
-            // For an issue of a periodical Pandoc's BibLaTeX reader takes the issue's title for
-            // the item's; the CSL-JSON export gives the periodical's.
-            if (!(periodicals.contains(id) && f == Format::CslJson))
+            // For the issue of a periodical (jcg) Pandoc's BibLaTeX reader takes the issue's
+            // title for the item's; the CSL-JSON export gives the periodical's.
+            if (!(id == u"jcg" && f == Format::CslJson))
                 QCOMPARE(plain(b.value(QStringLiteral("title")).toString()),
                          plain(a.value(QStringLiteral("title")).toString()));
             QCOMPARE(people(b, "author"), people(a, "author"));
