@@ -171,7 +171,9 @@ private slots:
         QVERIFY(!damaged || !check.problems.isEmpty());
     }
 
-    void restoreKeepsTheCurrentProject()
+    // A restore keeps the project as it was as a copy first, and can be undone; a damaged
+    // project is replaced by its newest good copy and kept aside.
+    void restoreAndReplace()
     {
         QTemporaryDir dir;
         const QString project = makeProject(dir, 3);
@@ -181,8 +183,7 @@ private slots:
         addPapers(project, 2);
         for (int day = 1; day < KeptBackupCopies; ++day)
             QVERIFY(writeBackup(project, Noon.addDays(-day)).written());
-        const QString oldest = listBackups(project).last().file;
-        const RestoreResult result = restoreBackup(project, oldest, Noon);
+        const RestoreResult result = restoreBackup(project, listBackups(project).last().file, Noon);
         QVERIFY2(result.ok, qPrintable(result.reason));
         QCOMPARE(papersIn(project), 3);
         QCOMPARE(result.keptAs, listBackups(project).first().file);
@@ -199,30 +200,24 @@ private slots:
         QFile(project + "-journal").open(QIODevice::WriteOnly);
         QVERIFY(!restoreBackup(project, result.keptAs, Noon).ok);
         QCOMPARE(test::readFile(project), before);
-    }
-
-    void damagedProjectReplaced()
-    {
-        QTemporaryDir dir;
-        const QString project = makeProject(dir, 3);
-        QVERIFY(writeBackup(project, Noon.addDays(-2)).written());
-        addPapers(project, 4);
-        const QString newest = writeBackup(project, Noon.addDays(-1)).file;
-        damage(newest);
-        QFile::copy(newest, project + ".damaged"); // a name already taken
+        // The project damaged, and its newest copy too: the next copy takes its place.
+        damage(listBackups(project).first().file);
+        QFile::copy(damagedCopy, project + ".damaged"); // a name already taken
         damage(project);
         const QByteArray damaged = test::readFile(project);
         test::writeFile(project + "-journal", "journal of the damaged file");
-        const RestoreResult result = replaceDamagedProject(project);
-        QVERIFY2(result.ok, qPrintable(result.reason));
-        QCOMPARE(result.restoredFrom, listBackups(project).last().file); // skips the damaged one
-        QCOMPARE(result.keptAs, project + ".damaged.2");
-        QCOMPARE(test::readFile(result.keptAs), damaged);
-        QCOMPARE(test::readFile(result.keptAs + "-journal"),
+        const RestoreResult replaced = replaceDamagedProject(project);
+        QVERIFY2(replaced.ok, qPrintable(replaced.reason));
+        QCOMPARE(replaced.restoredFrom, listBackups(project)[1].file);
+        QCOMPARE(replaced.keptAs, project + ".damaged.2");
+        QCOMPARE(test::readFile(replaced.keptAs), damaged);
+        QCOMPARE(test::readFile(replaced.keptAs + "-journal"),
                  QByteArray("journal of the damaged file"));
         QVERIFY(!QFile::exists(project + "-journal"));
-        QCOMPARE(papersIn(project), 3);
-        damage(result.restoredFrom);
+        QCOMPARE(papersIn(project), 5);
+        // With no good copy left, nothing is replaced.
+        for (const BackupCopy& copy : listBackups(project))
+            damage(copy.file);
         const QByteArray restored = test::readFile(project);
         QVERIFY(!replaceDamagedProject(project).ok);
         QCOMPARE(test::readFile(project), restored);

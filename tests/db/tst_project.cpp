@@ -11,7 +11,7 @@ class TstProject : public QObject
     Q_OBJECT
 
 private slots:
-    void newProjectHasEveryTableEmpty()
+    void tablesMadeAddedAndRequired()
     {
         test::TempProject p;
         std::vector<TableDef> all = projectTables();
@@ -28,16 +28,12 @@ private slots:
         createMissingTables(*db);
         QCOMPARE(test::countRows(*db, "Papers"), 1);
         QVERIFY(tableExists(*db, "Time Management"));
-    }
-
-    void olderFileGetsTheAddedTablesWhenOpened()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("older");
+        // An older file, made with the described tables only, gets the added ones when opened.
+        const QString path = p.folder() + "/older";
         {
-            auto db = Database::CreateDatabase(path);
-            createMissingTables(*db); // the described tables only, as older versions made them
-            addRow(*db, "Papers", {{"Title", "old"}});
+            auto older = Database::CreateDatabase(path);
+            createMissingTables(*older);
+            addRow(*older, "Papers", {{"Title", "old"}});
         }
         // Opened read-only, it is not changed, and it still opens.
         QVERIFY(project().open(path, nullptr, true));
@@ -45,15 +41,13 @@ private slots:
         QVERIFY(project().open(path));
         QVERIFY(project().db().tableExists("Paper Extra Fields"));
         QCOMPARE(test::countRows(project().db(), "Papers"), 1);
-        project().close();
         // A file without the described tables is not a project, and opening it keeps the
         // project that was open.
-        test::TempProject kept;
-        Database::CreateDatabase(dir.filePath("other"))->Close();
+        Database::CreateDatabase(p.folder() + "/other")->Close();
         QString reason;
-        QVERIFY(!project().open(dir.filePath("other"), &reason));
+        QVERIFY(!project().open(p.folder() + "/other", &reason));
         QVERIFY2(reason.contains("Authors"), qPrintable(reason));
-        QCOMPARE(project().projectFilePath, kept.pathWithoutExtension());
+        QCOMPARE(project().projectFilePath, path);
         QVERIFY(project().rsPapers.isOpen());
     }
 };

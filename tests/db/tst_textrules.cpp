@@ -1,5 +1,6 @@
-// Text rules: `like` wildcards and letter case for every alphabet, ordering, and the list
-// lines that stand for rows told from text the user typed.
+// Text rules: `like` wildcards and letter case for every alphabet, texts without letter case,
+// and the list lines that stand for rows told from text the user typed. Ordering is tested
+// through the engine's sorts.
 #include "db/listline.h"
 #include "db/textrules.h"
 
