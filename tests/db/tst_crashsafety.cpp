@@ -75,23 +75,23 @@ class TstCrashSafety : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_seeded; // a project with papers and their link rows, copied by each test
+    test::TempFolder m_seeded; // a project with papers and their link rows
 
-    QString freshProject(QTemporaryDir& dir, bool seeded)
+    // A project file in `dir`: a new one, or a copy of the seeded one.
+    QString freshProject(const test::TempFolder& dir, bool seeded)
     {
-        const QString file = dir.filePath("project.mdb");
         if (seeded)
-            QFile::copy(m_seeded.filePath("project.mdb"), file);
+            QFile::copy(m_seeded.file(), dir.file());
         else
-            db::createProjectFile(dir.filePath("project"));
-        return file;
+            db::createProjectFile(dir.pathWithoutExtension());
+        return dir.file();
     }
 
 private slots:
     void initTestCase()
     {
-        db::createProjectFile(m_seeded.filePath("project"));
-        auto project = db::Database::OpenDatabase(m_seeded.filePath("project.mdb"));
+        db::createProjectFile(m_seeded.pathWithoutExtension());
+        auto project = db::Database::OpenDatabase(m_seeded.file());
         db::Transaction t(*project);
         for (int paper = 1; paper <= SeededPapers; ++paper) {
             test::addRow(*project, "Papers", {{"Title", "Seeded"}});
@@ -125,10 +125,10 @@ private slots:
     {
         QFETCH(int, perTransaction);
         QFETCH(int, killAfter);
-        QTemporaryDir dir;
+        test::TempFolder dir;
         const QString file = freshProject(dir, false);
         const bool import = perTransaction == ImportedPapers;
-        const QString bib = dir.filePath("many.bib");
+        const QString bib = dir.folder() + "/many.bib";
         if (import) {
             QString text;
             for (int i = 0; i < ImportedPapers; ++i)
@@ -167,7 +167,7 @@ private slots:
     void killedWhileDeleting()
     {
         QFETCH(int, killAfter);
-        QTemporaryDir dir;
+        test::TempFolder dir;
         const QString file = freshProject(dir, true);
         Harness h({"delete", file, "1", QString::number(SeededPapers)});
         QVERIFY2(h.waitForLines(killAfter), qPrintable(h.errors()));
@@ -199,7 +199,7 @@ private slots:
     void secondWriterWhileAWriteIsOpen()
     {
         QFETCH(bool, firstCommits);
-        QTemporaryDir dir;
+        test::TempFolder dir;
         const QString file = freshProject(dir, false);
         Harness h({"hold-write", file});
         QVERIFY2(h.waitForLines(1), qPrintable(h.errors()));
@@ -229,7 +229,7 @@ private slots:
     // read-only with nothing beside it.
     void durabilitySettingsKeepOneFile()
     {
-        QTemporaryDir dir;
+        test::TempFolder dir;
         const QString file = freshProject(dir, false);
         const QByteArray name = QFile::encodeName(file);
         sqlite3* db = nullptr;
@@ -247,12 +247,12 @@ private slots:
         sqlite3_exec(db, "INSERT INTO Papers (Title) VALUES ('Journalled')", nullptr, nullptr,
                      nullptr);
         sqlite3_close(db);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"project.mdb"});
+        QCOMPARE(QDir(dir.folder()).entryList(QDir::Files), QStringList{"project.mdb"});
         QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
         auto project = db::Database::OpenDatabase(file, true);
         QCOMPARE(test::countRows(*project, "Papers"), 2);
         project->Close();
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"project.mdb"});
+        QCOMPARE(QDir(dir.folder()).entryList(QDir::Files), QStringList{"project.mdb"});
     }
 };
 
