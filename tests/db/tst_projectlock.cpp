@@ -2,12 +2,10 @@
 // it has been held; the lock of a killed copy is taken over, one from another computer never;
 // no lock where none can be made.
 #include "db/projectlock.h"
+#include "dbtestsupport.h"
 #include "harness.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
 
 using quirelle::db::ProjectLock;
 using quirelle::test::Harness;
@@ -23,12 +21,15 @@ private slots:
         const QString project = dir.filePath("QuirelleXP.mdb");
         auto other = std::make_unique<Harness>(QStringList{"hold-lock", project});
         QCOMPARE(other->firstLine(), "locked");
+        const QString lockFile = ProjectLock::lockFileFor(project);
+        const auto age = [&](qint64 seconds) {
+            QFile f(lockFile);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds),
+                                  QFileDevice::FileModificationTime));
+        };
         // Held for an hour already: still held, as long as its process lives.
-        QFile lockFile(ProjectLock::lockFileFor(project));
-        QVERIFY(lockFile.open(QIODevice::ReadWrite));
-        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
-                                     QFileDevice::FileModificationTime));
-        lockFile.close();
+        age(3600);
         ProjectLock lock(project);
         QCOMPARE(lock.tryLock(), ProjectLock::Status::HeldElsewhere);
         QCOMPARE(lock.holder().pid, other->pid());
@@ -36,28 +37,24 @@ private slots:
                      QStringLiteral("process %1 on this computer").arg(other->pid())),
                  qPrintable(lock.message()));
         QVERIFY(other->finish()); // the other copy exits and lets go
-        QVERIFY(!QFile::exists(ProjectLock::lockFileFor(project)));
+        QVERIFY(!QFile::exists(lockFile));
         QCOMPARE(lock.tryLock(), ProjectLock::Status::Locked);
         QVERIFY(Harness({"hold-lock", project}).firstLine().startsWith("held "));
         lock.unlock();
-        QVERIFY(!QFile::exists(ProjectLock::lockFileFor(project)));
+        QVERIFY(!QFile::exists(lockFile));
         // Held from another computer a month ago: whether its process lives cannot be told from
         // here, so the lock is never taken over.
-        QVERIFY(lockFile.open(QIODevice::WriteOnly));
-        lockFile.write("4194000\nquirelle\nelsewhere\n");
-        lockFile.flush();
-        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addDays(-30),
-                                     QFileDevice::FileModificationTime));
-        lockFile.close();
+        quirelle::test::writeFile(lockFile, "4194000\nquirelle\nelsewhere\n");
+        age(30 * 24 * 3600);
         QCOMPARE(lock.tryLock(), ProjectLock::Status::HeldElsewhere);
         QVERIFY2(lock.message().contains("process 4194000 on the computer 'elsewhere'"),
                  qPrintable(lock.message()));
-        lockFile.remove();
+        QFile::remove(lockFile);
         // A copy killed while it holds the lock leaves its file, and the lock is taken over.
         other = std::make_unique<Harness>(QStringList{"hold-lock", project});
         QCOMPARE(other->firstLine(), "locked");
         other->kill();
-        QVERIFY(QFile::exists(ProjectLock::lockFileFor(project)));
+        QVERIFY(QFile::exists(lockFile));
         QCOMPARE(lock.tryLock(), ProjectLock::Status::Locked);
     }
 
