@@ -8,8 +8,8 @@
 //       deletes those papers with their link rows, one transaction each, as the paper window
 //       does; prints "deleted <id>" after each commit
 //   quirelle_crashharness hold-write <project.mdb>
-//       adds a paper in a transaction, prints "holding", commits when a line arrives on stdin,
-//       then prints "committed"
+//       adds a paper in a transaction, prints "holding <id>", commits when a line arrives on
+//       stdin, then prints "committed <id>"
 //   quirelle_crashharness import <project.mdb> <references file>
 //       imports the file as the program does, printing "progress <done>" as rows are stored,
 //       then "imported <papers>" once the import's one transaction is committed
@@ -49,24 +49,31 @@ void waitForLine()
     std::getline(std::cin, line);
 }
 
+// Opens the project as the program does; a refusal ends the run with its reason.
+void openProject(const QString& file)
+{
+    QString reason;
+    if (!project().open(file.chopped(4), &reason))
+        throw db::DbError(db::err::Generic, reason);
+}
+
 qint32 addPaper(db::Recordset& papers, int n)
 {
     papers.AddNew();
-    papers[QStringLiteral("Title")] = QStringLiteral("Burst paper %1").arg(n);
+    papers["Title"] = QStringLiteral("Burst paper %1").arg(n);
     // Long enough for the rows to spread over many pages, so a kill can fall between them.
-    papers[QStringLiteral("Summary")] =
-        QStringLiteral("Summary of burst paper %1. ").arg(n).repeated(20);
+    papers["Summary"] = QStringLiteral("Summary of burst paper %1. ").arg(n).repeated(20);
     papers.Update();
     papers.setBookmark(papers.LastModified());
-    return papers[QStringLiteral("Paper ID")].toLong();
+    return papers["Paper ID"].toLong();
 }
 
-int addPapers(const QStringList& args)
+void addPapers(const QStringList& args)
 {
     auto project = db::Database::OpenDatabase(args.value(0));
     const int count = args.value(1).toInt();
-    const int batch = qMax(1, args.value(2, QStringLiteral("1")).toInt());
-    db::Recordset papers = project->OpenRecordset(QStringLiteral("select * from [Papers];"));
+    const int batch = qMax(1, args.value(2, "1").toInt());
+    db::Recordset papers = project->OpenRecordset("select * from [Papers];");
     for (int n = 0; n < count;) {
         if (batch == 1) {
             say("stored", addPaper(papers, n++));
@@ -80,45 +87,34 @@ int addPapers(const QStringList& args)
         for (qint32 id : ids)
             say("stored", id);
     }
-    return 0;
 }
 
-int deletePapers(const QStringList& args)
+void deletePapers(const QStringList& args)
 {
-    QString reason;
-    if (!project().open(args.value(0).chopped(4), &reason)) {
-        std::cerr << qPrintable(reason) << std::endl;
-        return 1;
-    }
+    openProject(args.value(0));
     // The paper window's deletion: the paper with all its rows, or nothing.
     for (qint32 id = args.value(1).toInt(); id <= args.value(2).toInt(); ++id) {
         paper::deletePaper(id);
         say("deleted", id);
     }
     project().close();
-    return 0;
 }
 
-int holdWrite(const QStringList& args)
+void holdWrite(const QStringList& args)
 {
     auto project = db::Database::OpenDatabase(args.value(0));
-    db::Recordset papers = project->OpenRecordset(QStringLiteral("select * from [Papers];"));
+    db::Recordset papers = project->OpenRecordset("select * from [Papers];");
     db::Transaction transaction(*project);
-    say("holding", addPaper(papers, 0));
+    const qint32 id = addPaper(papers, 0);
+    say("holding", id);
     waitForLine();
     transaction.commit();
-    std::printf("committed\n");
-    std::fflush(stdout);
-    return 0;
+    say("committed", id);
 }
 
-int importReferences(const QStringList& args)
+void importReferences(const QStringList& args)
 {
-    QString reason;
-    if (!project().open(args.value(0).chopped(4), &reason)) {
-        std::cerr << qPrintable(reason) << std::endl;
-        return 1;
-    }
+    openProject(args.value(0));
     const interchange::ImportSummary summary = interchange::importFile(
         project().db(), args.value(1), std::nullopt, [](qsizetype done, qsizetype) {
             say("progress", done);
@@ -126,19 +122,15 @@ int importReferences(const QStringList& args)
         });
     say("imported", summary.papersAdded);
     project().close();
-    return 0;
 }
 
-int holdLock(const QStringList& args)
+void holdLock(const QStringList& args)
 {
     db::ProjectLock lock(args.value(0));
-    if (lock.tryLock() == db::ProjectLock::Status::Locked)
-        std::printf("locked\n");
-    else
-        std::printf("held %s\n", qPrintable(lock.message()));
+    const bool locked = lock.tryLock() == db::ProjectLock::Status::Locked;
+    std::printf("%s\n", locked ? "locked" : qPrintable("held " + lock.message()));
     std::fflush(stdout);
     waitForLine();
-    return 0;
 }
 
 } // namespace
@@ -146,10 +138,9 @@ int holdLock(const QStringList& args)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const std::map<QString, std::function<int(const QStringList&)>> modes{
-        {QStringLiteral("add"), addPapers},           {QStringLiteral("delete"), deletePapers},
-        {QStringLiteral("hold-write"), holdWrite},    {QStringLiteral("hold-lock"), holdLock},
-        {QStringLiteral("import"), importReferences},
+    const std::map<QString, std::function<void(const QStringList&)>> modes{
+        {"add", addPapers},      {"delete", deletePapers},     {"hold-write", holdWrite},
+        {"hold-lock", holdLock}, {"import", importReferences},
     };
     QStringList args = app.arguments().mid(1);
     const auto mode = modes.find(args.value(0));
@@ -160,7 +151,8 @@ int main(int argc, char** argv)
     }
     args.removeFirst();
     try {
-        return mode->second(args);
+        mode->second(args);
+        return 0;
     } catch (const db::DbError& e) {
         std::fprintf(stderr, "error %d: %s\n", e.number(), qPrintable(e.description()));
         return 1;

@@ -1,4 +1,4 @@
-// Backup copies: names, rotation, when due, listing, damaged files refused, copies that cannot be
+// Backup copies: names, rotation, listing, when due, damaged files refused, copies that cannot be
 // written, restoring, and the background runner's reports.
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
@@ -21,7 +21,7 @@ void addPapers(const QString& file, int papers)
     auto project = Database::OpenDatabase(file);
     Transaction t(*project);
     for (int i = 0; i < papers; ++i)
-        test::addRow(*project, QStringLiteral("Papers"),
+        test::addRow(*project, "Papers",
                      {{"Title", QStringLiteral("Paper %1").arg(i)},
                       {"Summary", QStringLiteral("A summary that fills pages. ").repeated(40)}});
     t.commit();
@@ -31,14 +31,14 @@ void addPapers(const QString& file, int papers)
 QString makeProject(const QTemporaryDir& dir, int papers, const QString& name = "QuirelleXP")
 {
     createProjectFile(dir.filePath(name));
-    addPapers(dir.filePath(name + QStringLiteral(".mdb")), papers);
-    return dir.filePath(name + QStringLiteral(".mdb"));
+    addPapers(dir.filePath(name + ".mdb"), papers);
+    return dir.filePath(name + ".mdb");
 }
 
 int papersIn(const QString& file)
 {
     auto project = Database::OpenDatabase(file, true);
-    return test::countRows(*project, QStringLiteral("Papers"));
+    return test::countRows(*project, "Papers");
 }
 
 // Overwrites whole pages past the first, so the header still says "SQLite".
@@ -70,149 +70,110 @@ class TstBackups : public QObject
     Q_OBJECT
 
 private slots:
-    void namesClashesAndRotation()
+    void namesRotationListingAndWhenDue()
     {
         QTemporaryDir dir;
         const QString project = makeProject(dir, 1);
-        makeProject(dir, 1, QStringLiteral("QuirelleXP 2"));
+        makeProject(dir, 1, "QuirelleXP 2");
         const QDateTime at(QDate(2026, 12, 6), QTime(14, 5, 40));
+        // Another project's copies, though their names begin alike, are not this one's.
+        QVERIFY(writeBackup(dir.filePath("QuirelleXP 2.mdb"), at).written());
+        QVERIFY(backupDue(project, at));
         for (const QDateTime& when : {at.addSecs(-33), at, at})
             QVERIFY(writeBackup(project, when).written());
-        QVERIFY(writeBackup(dir.filePath("QuirelleXP 2.mdb"), at).written());
+        // Due a day after the newest copy, or when it is ahead of the clock.
+        QVERIFY(!backupDue(project, at.addSecs(23 * 3600)));
+        QVERIFY(backupDue(project, at.addSecs(25 * 3600)));
+        QVERIFY(backupDue(project, at.addDays(-2)));
         QCOMPARE(test::backupNames(project), QStringList({"QuirelleXP 2026-12-06 140540-2.mdb",
                                                           "QuirelleXP 2026-12-06 140540.mdb",
                                                           "QuirelleXP 2026-12-06 1405.mdb"}));
-        // Written out of order: the names, not the order of writing, decide which go.
+        // Written out of order, while the program has the project open: the names, not the
+        // order of writing, decide which go.
+        addPapers(project, 2);
+        auto open = Database::OpenDatabase(project);
         QFile(backupFolder(project) + "/notes.txt").open(QIODevice::WriteOnly);
         for (int day : {3, 12, 1, 7, 9, 2, 11, 5, 4, 10, 8, 6})
             QVERIFY(writeBackup(project, Noon.addDays(-day)).written());
         const QList<BackupCopy> kept = listBackups(project);
         QCOMPARE(kept.size(), KeptBackupCopies);
         QCOMPARE(kept.first().taken, at);
+        QCOMPARE(kept.first().papers, 1);
         QCOMPARE(kept.last().taken, Noon.addDays(-7));
+        QCOMPARE(kept.last().papers, 3);
+        QCOMPARE(kept.last().size, QFileInfo(project).size());
         const QStringList files = filesIn(backupFolder(project));
         QVERIFY(files.contains("notes.txt"));
         QVERIFY(files.contains("QuirelleXP 2 2026-12-06 1405.mdb"));
         QCOMPARE(files.filter(".partial").size(), 0);
-    }
-
-    void due_data()
-    {
-        QTest::addColumn<int>("newestHoursAgo"); // 0: no copy
-        QTest::addColumn<bool>("due");
-        QTest::newRow("no copy yet") << 0 << true;
-        QTest::newRow("copy of 23 hours") << 23 << false;
-        QTest::newRow("copy of 25 hours") << 25 << true;
-        QTest::newRow("copy two days ahead of the clock") << -48 << true;
-    }
-
-    void due()
-    {
-        QFETCH(int, newestHoursAgo);
-        QFETCH(bool, due);
-        QTemporaryDir dir;
-        const QString project = makeProject(dir, 1);
-        makeProject(dir, 1, QStringLiteral("Other"));
-        QVERIFY(writeBackup(dir.filePath("Other.mdb"), Noon).written());
-        if (newestHoursAgo != 0) {
-            QVERIFY(writeBackup(project, Noon.addDays(-5)).written());
-            QVERIFY(writeBackup(project, Noon.addSecs(-3600 * newestHoursAgo)).written());
-        }
-        QCOMPARE(backupDue(project, Noon), due);
-    }
-
-    void listingWithCounts()
-    {
-        QTemporaryDir dir;
-        const QString project = makeProject(dir, 3);
-        QVERIFY(writeBackup(project, Noon.addDays(-1)).written());
-        addPapers(project, 2);
-        // Written while the program has the project open.
-        auto open = Database::OpenDatabase(project);
-        const BackupResult newest = writeBackup(project, Noon);
-        QVERIFY(newest.written());
+        // A copy that cannot be read is listed all the same.
         QFile(backupFolder(project) + "/QuirelleXP 2026-12-07 0900.mdb").open(QIODevice::WriteOnly);
-        const QList<BackupCopy> copies = listBackups(project);
-        QCOMPARE(copies.size(), 3);
-        QCOMPARE(copies[0].papers, -1); // listed, though it cannot be read
-        QCOMPARE(copies[1].file, newest.file);
-        QCOMPARE(copies[1].taken, Noon);
-        QCOMPARE(copies[1].papers, 5);
-        QCOMPARE(copies[1].size, QFileInfo(project).size());
-        QCOMPARE(copies[2].papers, 3);
-    }
-
-    void damagedFilesRefused_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("pages overwritten") << "pages";
-        QTest::newRow("cut short") << "cut";
-        QTest::newRow("empty") << "empty";
-    }
-
-    void damagedFilesRefused()
-    {
-        QFETCH(QString, how);
-        QTemporaryDir dir;
-        const QString project = makeProject(dir, 30);
-        if (how == "pages")
-            damage(project);
-        else
-            QFile::resize(project, how == "cut" ? QFileInfo(project).size() / 2 : 0);
-        const FileCheck check = checkFile(project);
-        QCOMPARE(check.result, FileCheck::Result::Damaged);
-        QVERIFY(!check.problems.isEmpty());
-        const BackupResult result = writeBackup(project, Noon);
-        QCOMPARE(result.status, BackupResult::Status::ProjectDamaged);
-        QVERIFY(result.reason.contains("failed its check"));
-        QCOMPARE(filesIn(backupFolder(project)), QStringList());
+        QCOMPARE(listBackups(project).first().papers, -1);
         QCOMPARE(checkFile(dir.filePath("missing.mdb")).result, FileCheck::Result::NotChecked);
     }
 
-    void writeFailuresReported_data()
+    // No copy is kept of a damaged project, nor where none can be written; the reason says
+    // which.
+    void copyRefused_data()
     {
         QTest::addColumn<QString>("obstacle");
-        QTest::newRow("a file named Backups") << "file";
-        QTest::newRow("read-only Backups folder") << "read-only";
-        QTest::newRow("full disk") << "full";
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pages overwritten") << "pages"
+                                           << "failed its check";
+        QTest::newRow("cut short") << "cut"
+                                   << "failed its check";
+        QTest::newRow("empty") << "empty"
+                               << "failed its check";
+        QTest::newRow("a file named Backups") << "file"
+                                              << "a file of that name is in the way";
+        QTest::newRow("read-only Backups folder") << "read-only"
+                                                  << "cannot be written to";
+        QTest::newRow("full disk") << "full"
+                                   << "the disk is full";
     }
-
-    void writeFailuresReported()
+    void copyRefused()
     {
         QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
         const QString project = makeProject(dir, 60);
         const QString folder = backupFolder(project);
-        QString expected;
-        if (obstacle == "file") {
+        const bool damaged = reason == "failed its check";
+        if (obstacle == "pages") {
+            damage(project);
+        } else if (damaged) {
+            QFile::resize(project, obstacle == "cut" ? QFileInfo(project).size() / 2 : 0);
+        } else if (obstacle == "file") {
             QFile(folder).open(QIODevice::WriteOnly);
-            expected = "a file of that name is in the way";
         } else if (obstacle == "read-only") {
             if (geteuid() == 0)
                 QSKIP("root writes into read-only folders");
             QDir().mkpath(folder);
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-            expected = "cannot be written to";
         } else {
             if (geteuid() != 0)
                 QSKIP("mounting a small disk needs root");
             QDir().mkpath(folder);
             if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) != 0)
                 QSKIP("cannot mount a small disk here");
-            expected = "the disk is full";
         }
         const BackupResult result = writeBackup(project, Noon);
         const QStringList left = QFileInfo(folder).isDir() ? filesIn(folder) : QStringList();
         if (obstacle == "full")
             QProcess::execute("umount", {folder});
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(result.status, BackupResult::Status::Failed);
-        QVERIFY2(result.reason.contains(expected), qPrintable(result.reason));
+        QCOMPARE(result.status,
+                 damaged ? BackupResult::Status::ProjectDamaged : BackupResult::Status::Failed);
+        QVERIFY2(result.reason.contains(reason), qPrintable(result.reason));
         QCOMPARE(left, QStringList());
-        QCOMPARE(checkFile(project).result, FileCheck::Result::Passed);
+        const FileCheck check = checkFile(project);
+        QCOMPARE(check.result, damaged ? FileCheck::Result::Damaged : FileCheck::Result::Passed);
+        QVERIFY(!damaged || !check.problems.isEmpty());
     }
 
-    void restoreKeepsTheCurrentProject()
+    // A restore keeps the project as it was as a copy first, and can be undone; a damaged
+    // project is replaced by its newest good copy and kept aside.
+    void restoreAndReplace()
     {
         QTemporaryDir dir;
         const QString project = makeProject(dir, 3);
@@ -222,8 +183,7 @@ private slots:
         addPapers(project, 2);
         for (int day = 1; day < KeptBackupCopies; ++day)
             QVERIFY(writeBackup(project, Noon.addDays(-day)).written());
-        const QString oldest = listBackups(project).last().file;
-        const RestoreResult result = restoreBackup(project, oldest, Noon);
+        const RestoreResult result = restoreBackup(project, listBackups(project).last().file, Noon);
         QVERIFY2(result.ok, qPrintable(result.reason));
         QCOMPARE(papersIn(project), 3);
         QCOMPARE(result.keptAs, listBackups(project).first().file);
@@ -240,30 +200,24 @@ private slots:
         QFile(project + "-journal").open(QIODevice::WriteOnly);
         QVERIFY(!restoreBackup(project, result.keptAs, Noon).ok);
         QCOMPARE(test::readFile(project), before);
-    }
-
-    void damagedProjectReplaced()
-    {
-        QTemporaryDir dir;
-        const QString project = makeProject(dir, 3);
-        QVERIFY(writeBackup(project, Noon.addDays(-2)).written());
-        addPapers(project, 4);
-        const QString newest = writeBackup(project, Noon.addDays(-1)).file;
-        damage(newest);
-        QFile::copy(newest, project + ".damaged"); // a name already taken
+        // The project damaged, and its newest copy too: the next copy takes its place.
+        damage(listBackups(project).first().file);
+        QFile::copy(damagedCopy, project + ".damaged"); // a name already taken
         damage(project);
         const QByteArray damaged = test::readFile(project);
         test::writeFile(project + "-journal", "journal of the damaged file");
-        const RestoreResult result = replaceDamagedProject(project);
-        QVERIFY2(result.ok, qPrintable(result.reason));
-        QCOMPARE(result.restoredFrom, listBackups(project).last().file); // skips the damaged one
-        QCOMPARE(result.keptAs, project + ".damaged.2");
-        QCOMPARE(test::readFile(result.keptAs), damaged);
-        QCOMPARE(test::readFile(result.keptAs + "-journal"),
+        const RestoreResult replaced = replaceDamagedProject(project);
+        QVERIFY2(replaced.ok, qPrintable(replaced.reason));
+        QCOMPARE(replaced.restoredFrom, listBackups(project)[1].file);
+        QCOMPARE(replaced.keptAs, project + ".damaged.2");
+        QCOMPARE(test::readFile(replaced.keptAs), damaged);
+        QCOMPARE(test::readFile(replaced.keptAs + "-journal"),
                  QByteArray("journal of the damaged file"));
         QVERIFY(!QFile::exists(project + "-journal"));
-        QCOMPARE(papersIn(project), 3);
-        damage(result.restoredFrom);
+        QCOMPARE(papersIn(project), 5);
+        // With no good copy left, nothing is replaced.
+        for (const BackupCopy& copy : listBackups(project))
+            damage(copy.file);
         const QByteArray restored = test::readFile(project);
         QVERIFY(!replaceDamagedProject(project).ok);
         QCOMPARE(test::readFile(project), restored);
@@ -278,7 +232,7 @@ private slots:
         QSignalSpy written(&runner, &BackgroundCheck::backupWritten);
         QSignalSpy failed(&runner, &BackgroundCheck::checkFailed);
         // Started again at once for another project: the first run's reports are not wanted.
-        runner.checkOnOpening(makeProject(dir, 300, QStringLiteral("Other")));
+        runner.checkOnOpening(makeProject(dir, 300, "Other"));
         runner.checkOnOpening(project); // no copy yet: checked, then copied
         QVERIFY(runner.isBusy());
         waitForRun(runner, project);

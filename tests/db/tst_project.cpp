@@ -11,7 +11,7 @@ class TstProject : public QObject
     Q_OBJECT
 
 private slots:
-    void newProjectHasEveryTableEmpty()
+    void tablesMadeAddedAndRequired()
     {
         test::TempProject p;
         std::vector<TableDef> all = projectTables();
@@ -20,40 +20,34 @@ private slots:
             QVERIFY2(tableExists(p.db(), t.name.toUpper()), qPrintable(t.name));
             QCOMPARE(test::countRows(p.db(), t.name), 0);
         }
-        QVERIFY(!tableExists(p.db(), QStringLiteral("Paper")));
+        QVERIFY(!tableExists(p.db(), "Paper"));
         // A database that has some of the tables gets the missing ones only.
-        auto db = Database::CreateDatabase(p.folder() + QStringLiteral("/partial"));
+        auto db = Database::CreateDatabase(p.folder() + "/partial");
         createTable(*db, projectTables()[10]);
-        addRow(*db, QStringLiteral("Papers"), {{"Title", "old"}});
+        addRow(*db, "Papers", {{"Title", "old"}});
         createMissingTables(*db);
-        QCOMPARE(test::countRows(*db, QStringLiteral("Papers")), 1);
-        QVERIFY(tableExists(*db, QStringLiteral("Time Management")));
-    }
-
-    void olderFileGetsTheAddedTablesWhenOpened()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("older"));
+        QCOMPARE(test::countRows(*db, "Papers"), 1);
+        QVERIFY(tableExists(*db, "Time Management"));
+        // An older file, made with the described tables only, gets the added ones when opened.
+        const QString path = p.folder() + "/older";
         {
-            auto db = Database::CreateDatabase(path);
-            createMissingTables(*db); // the described tables only, as older versions made them
-            addRow(*db, QStringLiteral("Papers"), {{"Title", "old"}});
+            auto older = Database::CreateDatabase(path);
+            createMissingTables(*older);
+            addRow(*older, "Papers", {{"Title", "old"}});
         }
         // Opened read-only, it is not changed, and it still opens.
         QVERIFY(project().open(path, nullptr, true));
-        QVERIFY(!project().db().tableExists(QStringLiteral("Paper Extra Fields")));
+        QVERIFY(!project().db().tableExists("Paper Extra Fields"));
         QVERIFY(project().open(path));
-        QVERIFY(project().db().tableExists(QStringLiteral("Paper Extra Fields")));
-        QCOMPARE(test::countRows(project().db(), QStringLiteral("Papers")), 1);
-        project().close();
+        QVERIFY(project().db().tableExists("Paper Extra Fields"));
+        QCOMPARE(test::countRows(project().db(), "Papers"), 1);
         // A file without the described tables is not a project, and opening it keeps the
         // project that was open.
-        test::TempProject kept;
-        Database::CreateDatabase(dir.filePath(QStringLiteral("other")))->Close();
+        Database::CreateDatabase(p.folder() + "/other")->Close();
         QString reason;
-        QVERIFY(!project().open(dir.filePath(QStringLiteral("other")), &reason));
-        QVERIFY2(reason.contains(QStringLiteral("Authors")), qPrintable(reason));
-        QCOMPARE(project().projectFilePath, kept.pathWithoutExtension());
+        QVERIFY(!project().open(p.folder() + "/other", &reason));
+        QVERIFY2(reason.contains("Authors"), qPrintable(reason));
+        QCOMPARE(project().projectFilePath, path);
         QVERIFY(project().rsPapers.isOpen());
     }
 };

@@ -1,5 +1,6 @@
-// Text rules: `like` wildcards and letter case for every alphabet, ordering, and the list
-// lines that stand for rows told from text the user typed.
+// Text rules: `like` wildcards and letter case for every alphabet, texts without letter case,
+// and the list lines that stand for rows told from text the user typed. Ordering is tested
+// through the engine's sorts.
 #include "db/listline.h"
 #include "db/textrules.h"
 
@@ -18,40 +19,31 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("matches");
-        struct Row
-        {
-            const char *name, *pattern, *text;
-            bool matches;
+        const auto row = [](const char* name, const char* pattern, const char* text, bool matches) {
+            QTest::newRow(name) << QString::fromUtf8(pattern) << QString::fromUtf8(text) << matches;
         };
-        // clang-format off
-        const Row rows[] = {
-            {"contains", "*learn*", "Deep Learning today", true},
-            {"contains, no", "*learn*", "Deep Lea rning", false},
-            {"exact ignores case", "b", "B", true},
-            {"exact is whole", "b", "BB", false},
-            {"one character", "c?t", "cat", true},
-            {"one character, not none", "c?t", "ct", false},
-            {"digit", "19##", "1998", true},
-            {"digit refuses letter", "19##", "19x8", false},
-            {"list", "[bc]at", "Cat", true},
-            {"list refuses", "[bc]at", "hat", false},
-            {"range", "[a-f]*", "Delta", true},
-            {"range refuses", "[a-f]*", "Zeta", false},
-            {"negated list", "[!abc]*", "zebra", true},
-            {"negated list refuses", "[!abc]*", "Apple", false},
-            {"star in list is literal", "*[*]*", "a*b", true},
-            {"unicode case", "*über*", "ÜBER alles", true},
-            {"greek same accents", "*ΣΟΦΊΑ*", "η σοφία", true},
-            {"apostrophe", "*model's*", "The Model's limits", true},
-            {"empty pattern matches empty", "", "", true},
-            {"star matches empty", "**", "", true},
-            {"backtracking", "*ab*abc", "xxabyabzabc", true},
-            {"unclosed list is literal", "a[b", "A[B", true},
-        };
-        // clang-format on
-        for (const Row& r : rows)
-            QTest::newRow(r.name) << QString::fromUtf8(r.pattern) << QString::fromUtf8(r.text)
-                                  << r.matches;
+        row("contains", "*learn*", "Deep Learning today", true);
+        row("contains, no", "*learn*", "Deep Lea rning", false);
+        row("exact ignores case", "b", "B", true);
+        row("exact is whole", "b", "BB", false);
+        row("one character", "c?t", "cat", true);
+        row("one character, not none", "c?t", "ct", false);
+        row("digit", "19##", "1998", true);
+        row("digit refuses letter", "19##", "19x8", false);
+        row("list", "[bc]at", "Cat", true);
+        row("list refuses", "[bc]at", "hat", false);
+        row("range", "[a-f]*", "Delta", true);
+        row("range refuses", "[a-f]*", "Zeta", false);
+        row("negated list", "[!abc]*", "zebra", true);
+        row("negated list refuses", "[!abc]*", "Apple", false);
+        row("star in list is literal", "*[*]*", "a*b", true);
+        row("unicode case", "*über*", "ÜBER alles", true);
+        row("greek same accents", "*ΣΟΦΊΑ*", "η σοφία", true);
+        row("decomposed accent", "*café*", "Cafe\u0301 society", true);
+        row("empty pattern matches empty", "", "", true);
+        row("star matches empty", "**", "", true);
+        row("backtracking", "*ab*abc", "xxabyabzabc", true);
+        row("unclosed list is literal", "a[b", "A[B", true);
     }
     void like()
     {
@@ -67,9 +59,10 @@ private slots:
     // Whichever way a text takes, the answer is that of the folded comparison.
     void containsPatternsAnswerAsTheFoldedComparison()
     {
-        const QStringList patterns{
-            "*zephyrine*", "*ZEPH*", "*it's a*", "*a*",      "**",    "*",     "*\u212A*", "*é*",
-            "*e*",         "*ss*",   "*l?arn*",  "*of*tru*", "*19#*", "*[*]*", "zeph*",    "*rine"};
+        const QStringList patterns =
+            QStringLiteral("*zephyrine*|*ZEPH*|*it's a*|*a*|**|*|*\u212A*|*é*|*e*|*ss*|*l?arn*|"
+                           "*of*tru*|*19#*|*[*]*|zeph*|*rine")
+                .split(QLatin1Char('|'));
         const QStringList subjects =
             QStringLiteral("Zephyrine Effects|the so-called zephyrine pattern|ZEPHYRINE|zephyrin|"
                            "It's a model||k|Kelvin|Café Müller|Cafe\u0301|Straße|Learning to Learn|"
@@ -119,21 +112,6 @@ private slots:
             QCOMPARE(p->toString(), line);
         }
         QCOMPARE(ListLine::idOf(line).value_or(-1), idOf);
-    }
-
-    void collation()
-    {
-        const auto cmp = [](const char* a, const char* b) { return collate(a, b); };
-        QCOMPARE(cmp("smith", "SMITH"), 0);
-        QCOMPARE(cmp("ÉMILE", "émile"), 0);
-        QVERIFY(cmp("Emile", "émile") != 0);
-        // Accents only break ties: émile sorts between Emile and Emma.
-        QVERIFY(cmp("Emile", "émile") < 0);
-        QVERIFY(cmp("émile", "Emma") < 0);
-        QVERIFY(cmp("apple", "Banana") < 0);
-        QVERIFY(cmp("Zeta", "ábaco") > 0);
-        QVERIFY(cmp("abc", "abcd") < 0);
-        QCOMPARE(cmp("", ""), 0);
     }
 
     void caseless()
