@@ -95,14 +95,46 @@ class TstCitationMap : public PaperWindowTest
     }
 
 private slots:
-    void aroundThePaperOnScreen()
+    // With no paper on screen, or a new one, the map waits for a paper chosen from the list of
+    // titles: typed as a number or a line, or clicked. Then what it draws, one level more, the
+    // pictures, re-centring, zoom and pan, and the hand-over to the paper window.
+    void journey()
     {
         Shell shell;
         smallProject();
-        openPaper(C);
         openMap();
+        QComboBox* papers = mapControl<QComboBox>("cmbCentre");
+        QVERIFY(!centre());
+        QVERIFY(nodes().empty());
+        QVERIFY(!mapControl<QPushButton>("cmdSavePicture")->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), papers);
+        QCOMPARE(papers->count(), 7);
+        QCOMPARE(papers->itemText(0), "1 : Citation maps");
+        QCOMPARE(papers->itemText(6), "6 : Third citing");
+        typeKeys(papers, QStringLiteral("999\n"));
+        QVERIFY(nodes().empty());
+        QCOMPARE(mapControl<QLabel>("lblSummary")->text(), "Paper 999 is not in the project.");
+        replaceText(papers, QStringLiteral("2 : First reference\n"));
+        QCOMPARE(centre(), std::optional<qint32>(R1));
+        QVERIFY(mapControl<QPushButton>("cmdSavePicture")->isEnabled());
+        QVERIFY(frmMenu::instance().isEnabled()); // the map leaves the options panel as it was
+        click(mapControl<QPushButton>("cmdBack"));
+        windows::openPaper(0, windows::PaperOrigin::NewPaper);
+        openMap();
+        QVERIFY(!centre());
+        QCOMPARE(papers->currentText(), QString());
+        QCOMPARE(QApplication::focusWidget(), papers);
+        papers->showPopup();
+        settle();
+        QAbstractItemView* list = papers->view();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(5, 0)).center());
+        settle();
+        QCOMPARE(centre(), std::optional<qint32>(R2));
+        QVERIFY(!frmMenu::instance().isEnabled());
+        replaceText(papers, QStringLiteral("1\n"));
         QCOMPARE(centre(), std::optional<qint32>(C));
-        QCOMPARE(mapControl<QComboBox>("cmbCentre")->currentText(), line(C, "Citation maps"));
+        QCOMPARE(papers->currentText(), line(C, "Citation maps"));
         QCOMPARE(labels(), QStringList({"Anon. 1995", "Anon. 2004", "Anon. n.d.", "Brown 2003",
                                         "Smith 1999 *", "Smith 2001"}));
         QCOMPARE(node("Smith 2001")->look(), MapNode::Look::Centre);
@@ -196,7 +228,7 @@ private slots:
         QCOMPARE(shownPaper(), X1);
         QCOMPARE(detail(0), "First citing");
         QCOMPARE(tabs()->currentIndex(), 4);
-        // Opened again, the map is about the paper now on screen; its 300 citations are one
+        // Opened again, the map is about the paper on screen; its 300 citations are one
         // broad arrow, not 300 lines, at a scale at which the labels can still be read.
         {
             db::Transaction adding(shell.db());
@@ -214,61 +246,6 @@ private slots:
         QVERIFY(view()->transform().m11() >= 0.6 && view()->transform().m11() <= 1);
         click(mapControl<QPushButton>("cmdBack"));
         QVERIFY(!map().isVisible());
-    }
-
-    void chosenFromTheList_data()
-    {
-        QTest::addColumn<bool>("newPaperOnScreen");
-        QTest::addColumn<QString>("typed");  // "": the line is clicked in the list
-        QTest::addColumn<QString>("centre"); // label of the centre; "": none
-        QTest::newRow("typed number") << false << "1"
-                                      << "Smith 2001";
-        QTest::newRow("typed line, new paper on screen") << true << "2 : First reference"
-                                                         << "Smith 1999";
-        QTest::newRow("picked from the list") << false << ""
-                                              << "Anon. 1995";
-        QTest::newRow("no such paper") << false << "999"
-                                       << "";
-    }
-    void chosenFromTheList()
-    {
-        QFETCH(bool, newPaperOnScreen);
-        QFETCH(QString, typed);
-        QFETCH(QString, centre);
-        Shell shell;
-        smallProject();
-        if (newPaperOnScreen)
-            windows::openPaper(0, windows::PaperOrigin::NewPaper);
-        const bool panelEnabled = frmMenu::instance().isEnabled();
-        openMap();
-        QVERIFY(!this->centre());
-        QVERIFY(nodes().empty());
-        QVERIFY(!mapControl<QPushButton>("cmdSavePicture")->isEnabled());
-        QComboBox* papers = mapControl<QComboBox>("cmbCentre");
-        QCOMPARE(QApplication::focusWidget(), papers);
-        // The papers by title.
-        QCOMPARE(papers->count(), 7);
-        QCOMPARE(papers->itemText(0), "1 : Citation maps");
-        QCOMPARE(papers->itemText(6), "6 : Third citing");
-        if (typed.isEmpty()) {
-            papers->showPopup();
-            settle();
-            QAbstractItemView* list = papers->view();
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualRect(list->model()->index(5, 0)).center());
-            settle();
-        } else {
-            typeKeys(papers, typed + '\n');
-        }
-        if (centre.isEmpty()) {
-            QVERIFY(nodes().empty());
-            QCOMPARE(mapControl<QLabel>("lblSummary")->text(), "Paper 999 is not in the project.");
-        } else {
-            QCOMPARE(node(centre)->look(), MapNode::Look::Centre);
-            QVERIFY(mapControl<QPushButton>("cmdSavePicture")->isEnabled());
-        }
-        // The map leaves the options panel as it found it.
-        QCOMPARE(frmMenu::instance().isEnabled(), panelEnabled);
     }
 };
 
