@@ -63,18 +63,6 @@ protected:
         replaceText(detailBox(index), text);
         pressKey(Qt::Key_Tab);
     }
-    // Chooses the line `text` from the combo's list, as a click in its opened list does.
-    static void choose(const char* name, const QString& text)
-    {
-        QComboBox* c = combo(name);
-        bringToFront(c);
-        c->showPopup();
-        const int at = c->findText(text);
-        QVERIFY2(at >= 0, qPrintable(text));
-        c->setCurrentIndex(at);
-        c->hidePopup();
-        settle();
-    }
     // The lines of the combo's list as the user sees them when opening it.
     static QStringList openedLines(const char* name)
     {
@@ -85,6 +73,14 @@ protected:
         c->hidePopup();
         settle();
         return out;
+    }
+    // Chooses the line `text` from the combo's opened list.
+    static void choose(const char* name, const QString& text)
+    {
+        const int at = static_cast<int>(openedLines(name).indexOf(text));
+        QVERIFY2(at >= 0, qPrintable(text));
+        combo(name)->setCurrentIndex(at);
+        settle();
     }
 };
 
