@@ -12,11 +12,6 @@ using namespace quirelle::test;
 
 namespace {
 
-QString status()
-{
-    return frmMain::instance().statusPanel(2)->text();
-}
-
 void addPapers(int count, const QString& title)
 {
     for (int i = 0; i < count; ++i)
@@ -40,26 +35,14 @@ class TstDataSafety : public QObject
     Q_OBJECT
 
 private slots:
-    void copiesOnOpeningAndOnDemand()
+    // Opening writes the day's copy (whether one is due is tested with the copies themselves);
+    // Back Up Now writes one whenever asked. Restoring one is confirmed and can be undone.
+    void copiesRestoredAndTheRestoreUndone()
     {
         Shell shell;
-        // Opening wrote the day's copy, and said so.
         QCOMPARE(backupNames(shell.file()).size(), 1);
-        QVERIFY2(status().startsWith(QStringLiteral("Backup copy written")), qPrintable(status()));
-        // Opened again the same day, no copy is due.
-        shell.restart();
-        QCOMPARE(backupNames(shell.file()).size(), 1);
-        // On demand, whenever asked; a second copy in the same minute takes the seconds.
-        addPapers(2, QStringLiteral("Later"));
-        fromMenu("mnuBackUpNow");
-        QCOMPARE(backupNames(shell.file()).size(), 2);
-        QVERIFY(db::listBackups(shell.file()).front().papers == 2);
-        QVERIFY(prompts().isEmpty());
-    }
-
-    void restoreIsConfirmedAndCanBeUndone()
-    {
-        Shell shell;
+        const QString status = frmMain::instance().statusPanel(2)->text();
+        QVERIFY2(status.startsWith(QStringLiteral("Backup copy written")), qPrintable(status));
         addPapers(3, QStringLiteral("Kept in the copy"));
         fromMenu("mnuBackUpNow");
         addPapers(4, QStringLiteral("Added after the copy"));
@@ -69,21 +52,19 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 2);
         QCOMPARE(list->topLevelItem(0)->text(3), "3"); // newest first
         QCOMPARE(list->topLevelItem(1)->text(3), "0");
-        auto* restore = control<QPushButton>(frmMain::instance(), "cmdRestore");
-        QVERIFY(!restore->isEnabled());
-        list->setCurrentItem(list->topLevelItem(0));
-        // No: nothing changes.
-        st::setNextAnswer(services::Answer::No);
-        click(restore);
-        QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), 7);
-        // Yes: the copy is the project, and the project as it was is a copy of its own.
-        fromMenu("mnuRestore");
-        list = control<QTreeWidget>(frmMain::instance(), "lstBackups");
-        list->setCurrentItem(list->topLevelItem(0));
-        st::setNextAnswer(services::Answer::Yes);
-        click(control<QPushButton>(frmMain::instance(), "cmdRestore"));
+        QVERIFY(!control(frmMain::instance(), "cmdRestore")->isEnabled());
+        QVERIFY(prompts().isEmpty());
+        // No: nothing changes. Yes: the copy is the project, and the project as it was is a
+        // copy of its own.
+        for (const auto answer : {services::Answer::No, services::Answer::Yes}) {
+            fromMenu("mnuRestore");
+            list = control<QTreeWidget>(frmMain::instance(), "lstBackups");
+            list->setCurrentItem(list->topLevelItem(0));
+            st::setNextAnswer(answer);
+            click(control(frmMain::instance(), "cmdRestore"));
+            QCOMPARE(countRows(project().db(), "Papers"), answer == services::Answer::No ? 7 : 3);
+        }
         QVERIFY2(lastPrompt().contains(QStringLiteral("can be undone")), qPrintable(lastPrompt()));
-        QCOMPARE(countRows(project().db(), QStringLiteral("Papers")), 3);
         QVERIFY(caption().endsWith(QStringLiteral("Papers added: 3")));
         const QList<db::BackupCopy> copies = db::listBackups(shell.file());
         QCOMPARE(copies.size(), 3);
@@ -129,9 +110,22 @@ private slots:
         QCOMPARE(sqliteShell(shell.file(), "PRAGMA integrity_check;"), QStringLiteral("ok"));
     }
 
-    void projectOpenInAnotherCopy()
+    // Writes refused while another program holds the file, or another copy has the project
+    // open, are said, and the typed text stays in its box.
+    void writesRefusedWhileTheFileIsHeld()
     {
         Shell shell;
+        Harness writer({"hold-write", shell.file()});
+        QCOMPARE(writer.firstLine(), "holding 1");
+        QLineEdit* surname = addAuthorTyped(QStringLiteral("Venmoor"));
+        QVERIFY2(lastPrompt().contains(QStringLiteral("in use by another program")),
+                 qPrintable(lastPrompt()));
+        QVERIFY(lastPrompt().contains(QStringLiteral("not added")));
+        QCOMPARE(surname->text(), "Venmoor");
+        QVERIFY(writer.finish());
+        // Once the other program is done, the same Add stores the author.
+        click(control<QPushButton>(frmMain::instance(), "cmdAdd"));
+        QCOMPARE(countRows(project().db(), QStringLiteral("Authors")), 1);
         const QString other = shell.folder() + QStringLiteral("/other");
         db::createProjectFile(other);
         Harness copy({"hold-lock", other + QStringLiteral(".mdb")});
@@ -146,27 +140,11 @@ private slots:
         openByMenu(other + QStringLiteral(".mdb"));
         QCOMPARE(project().projectFilePath, other);
         QVERIFY(caption().endsWith(QStringLiteral("(read-only)")));
-        const int before = static_cast<int>(st::messages().size());
-        QLineEdit* surname = addAuthorTyped(QStringLiteral("Wendrake"));
-        QCOMPARE(static_cast<int>(st::messages().size()), before + 1);
+        const size_t before = st::messages().size();
+        surname = addAuthorTyped(QStringLiteral("Wendrake"));
+        QCOMPARE(st::messages().size(), before + 1);
         QVERIFY2(lastPrompt().contains(QStringLiteral("read-only")), qPrintable(lastPrompt()));
         QCOMPARE(surname->text(), "Wendrake");
-    }
-
-    void busyFileSaysWhatWasNotStored()
-    {
-        Shell shell;
-        Harness writer({"hold-write", shell.file()});
-        QCOMPARE(writer.firstLine(), "holding 1");
-        QLineEdit* surname = addAuthorTyped(QStringLiteral("Venmoor"));
-        QVERIFY2(lastPrompt().contains(QStringLiteral("in use by another program")),
-                 qPrintable(lastPrompt()));
-        QVERIFY(lastPrompt().contains(QStringLiteral("not added")));
-        QCOMPARE(surname->text(), "Venmoor");
-        QVERIFY(writer.finish());
-        // Once the other program is done, the same Add stores the author.
-        click(control<QPushButton>(frmMain::instance(), "cmdAdd"));
-        QCOMPARE(countRows(project().db(), QStringLiteral("Authors")), 1);
     }
 };
 

@@ -1,15 +1,34 @@
-// The application shell: Open and New, the to-do notes, window placement, the about window and
-// leaving the program.
+// The application shell: start-up (the first start, the last project remembered in "support.nif"
+// read, written back and not writable, projects that cannot be opened), Open and New, the to-do
+// notes, window placement, the about window and leaving the program. Every menu command and
+// options-panel button opens its window, every caption shows whole in the font in use, and every
+// window carries the program's icon; another project opened unloads the windows that show rows
+// of the one that was open.
+#include "app/form.h"
 #include "app/frmsplash.h"
 #include "db/sharedqueries.h"
+#include "editors/frmaddauthor.h"
+#include "meetings/frmmeeting.h"
+#include "paper/frmviewpaper.h"
+#include "reports/frmreport.h"
+#include "search/frmsearchpapers.h"
 #include "testsupport.h"
+#include "timekeeping/frmtimemanagement.h"
+#include "timekeeping/frmtimesheet.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDate>
 #include <QPlainTextEdit>
+#include <QTableView>
 
 using namespace quirelle;
 using namespace quirelle::test;
 
 namespace {
+
+const QString noProject = QStringLiteral(
+    "No project is open. Open a project with File > Open, or create one with File > New.");
 
 QPlainTextEdit* notes()
 {
@@ -21,6 +40,15 @@ QString storedNotes(db::Database& d)
     return rowsOf(d, QStringLiteral("select * from [Master];"), {"ToDos"}).join('|');
 }
 
+bool shown(const QString& window)
+{
+    const QWidgetList all = QApplication::allWidgets();
+    return std::any_of(all.begin(), all.end(), [&](QWidget* w) {
+        auto* form = qobject_cast<Form*>(w);
+        return form && form->objectName() == window && form->isShown();
+    });
+}
+
 } // namespace
 
 class TstShell : public QObject
@@ -28,6 +56,154 @@ class TstShell : public QObject
     Q_OBJECT
 
 private slots:
+    // What line 2 of the settings file names is opened; anything else falls back to the default
+    // project ("*" stands for the test's folder).
+    void lastProject_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("prompt"); // the start of the one message, if any
+        const auto row = [](const char* name, const char* content, const char* opened,
+                            const char* prompt = "") {
+            QTest::newRow(name) << QByteArray(content) << opened << prompt;
+        };
+        row("unquoted path", "line one\n*/project\n", "*/project");
+        row("unquoted path ends at a comma", "line one\n*/project, old\n", "*/project");
+        row("one line only", "line one\n", "QuirelleXP");
+        row("empty file", "", "QuirelleXP");
+        row("damaged project", "x\n*/damaged\n", "QuirelleXP", "Error getting */damaged\n\n");
+        QTest::newRow("binary junk") << test::bytes("\x01\x02\xff\xfe").repeated(50) << "QuirelleXP"
+                                     << "";
+    }
+    void lastProject()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, opened);
+        QFETCH(QString, prompt);
+        Shell shell;
+        writeFile(QStringLiteral("damaged.mdb"), "this is not a database");
+        writeFile(QStringLiteral("support.nif"), content.replace('*', shell.folder().toUtf8()));
+        shell.restart();
+        QVERIFY(!st::endCalled());
+        opened.replace(QLatin1Char('*'), shell.folder());
+        QCOMPARE(caption(), projectCaption(opened, 0));
+        QCOMPARE(prompts().size(), prompt.isEmpty() ? 0 : 1);
+        if (!prompt.isEmpty()) {
+            prompt.replace(QLatin1Char('*'), shell.folder());
+            QVERIFY2(lastPrompt().startsWith(prompt) && lastPrompt().size() > prompt.size(),
+                     qPrintable(lastPrompt()));
+        }
+        QCOMPARE(readFile(QStringLiteral("damaged.mdb")), QByteArray("this is not a database"));
+    }
+
+    // A project opened by File > Open is recorded so that it comes back whole at the next start.
+    void recordedPathComesBackWhole()
+    {
+        Shell shell;
+        for (const char* name : {"thesis, draft", "my \"best\" thesis", "\"a\", b ",
+                                 "j.smith/a full stop in a folder's name"}) {
+            const QString path = QDir(shell.folder()).filePath(QString::fromUtf8(name));
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            db::createProjectFile(path);
+            openByMenu(path + QStringLiteral(".mdb"));
+            QCOMPARE(frmMain::getLastOpenedFile(), path);
+            shell.restart();
+            QCOMPARE(caption(), projectCaption(path, 0));
+            QVERIFY(st::messages().empty());
+        }
+    }
+
+    // Line 1 belongs to whoever wrote it: recording a project writes it back byte for byte.
+    void lineOneIsKeptByteForByte()
+    {
+        Shell shell;
+        const std::pair<QByteArray, QByteArray> cases[] = {
+            {"first, line \"as is\"\nold\n", "first, line \"as is\"\n\"/a/b\"\n"},
+            {"caf\xe9 \xff\xb5\r\nold\r\n", "caf\xe9 \xff\xb5\r\n\"/a/b\"\r\n"}, // Latin-1, CR LF
+            {"alone", "alone\n\"/a/b\"\n"}};                                     // no line end
+        for (const auto& [before, after] : cases) {
+            writeFile(QStringLiteral("support.nif"), before);
+            QVERIFY(frmMain::setLastOpenedFile(QStringLiteral("/a/b")));
+            QCOMPARE(readFile(QStringLiteral("support.nif")), after);
+            QCOMPARE(frmMain::getLastOpenedFile(), "/a/b");
+        }
+    }
+
+    // A settings file that cannot be written (the disk is full) is left as it was, and the
+    // user is told what failed; the project opened all the same.
+    void fullDiskKeepsTheSettingsFile()
+    {
+        Shell shell;
+        const QString other = QDir(shell.folder()).filePath(QStringLiteral("other"));
+        db::createProjectFile(other);
+        FullDisk disk(shell.folder());
+        if (!disk.unavailable().isEmpty())
+            QSKIP(qPrintable(disk.unavailable()));
+        const QString nif = QDir(disk.folder()).filePath(QStringLiteral("support.nif"));
+        writeFile(nif, "earlier\n\"elsewhere\"\n");
+        disk.fill();
+        QDir::setCurrent(disk.folder());
+        openByMenu(other + QStringLiteral(".mdb"));
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY2(lastPrompt().startsWith(QStringLiteral("support.nif is corrupt\n\n")) &&
+                     lastPrompt().contains(QStringLiteral("No space left on device")),
+                 qPrintable(lastPrompt()));
+        QCOMPARE(st::messages().back().icon, services::Icon::Critical);
+        QCOMPARE(readFile(nif), QByteArray("earlier\n\"elsewhere\"\n"));
+        QCOMPARE(QDir(disk.folder()).entryList(QDir::Files),
+                 QStringList({"filler", "support.nif"}));
+        QCOMPARE(caption(), projectCaption(other, 0));
+    }
+
+    // The first start makes the default project. Once damaged, it is never made anew: the
+    // program runs without a project until the user opens one.
+    void defaultProjectMadeThenDamaged()
+    {
+        Shell shell(Shell::Start::EmptyFolder);
+        QCOMPARE(caption(), projectCaption(QStringLiteral("QuirelleXP"), 0));
+        QVERIFY(st::messages().empty());
+        QVERIFY(frmMain::instance().isVisible() && frmMenu::instance().isShown());
+        QCOMPARE(frmMain::instance().statusPanel(1)->text(),
+                 QDate::currentDate().toString(QStringLiteral("dd/MM/yy")));
+        frmMain::unload();
+        project().close();
+        QByteArray bytes = readFile(QStringLiteral("QuirelleXP.mdb"));
+        const int pageSize = (uchar(bytes[16]) << 8) | uchar(bytes[17]);
+        QVERIFY(bytes.size() > pageSize);
+        // The header and the first page whole, every page after it garbage.
+        bytes.replace(pageSize, bytes.size() - pageSize,
+                      test::bytes("\xde\xad").repeated((bytes.size() - pageSize) / 2));
+        writeFile(QStringLiteral("QuirelleXP.mdb"), bytes);
+        shell.restart();
+        QVERIFY(!st::endCalled());
+        QCOMPARE(prompts().size(), 1);
+        const QString said = QStringLiteral("Error getting QuirelleXP\n\n");
+        QVERIFY2(lastPrompt().startsWith(said) && lastPrompt().size() > said.size(),
+                 qPrintable(lastPrompt()));
+        QVERIFY(frmMain::instance().isVisible() && frmMenu::instance().isShown());
+        QCOMPARE(caption(), "Corvantis Tessiva V1.8 - No project is open");
+        // Commands that need a project say there is none, from the panel and from the menus.
+        panelButton(4);
+        fromMenu("mnuAuthors");
+        fromMenu("mnuReadingList");
+        QCOMPARE(prompts().mid(1), QStringList({noProject, noProject, noProject}));
+        QVERIFY(!QFile::exists(QStringLiteral("Reading List.txt")));
+        // File > New, then File > Open of a good project, and everything works again.
+        const QString fresh = QDir(shell.folder()).filePath(QStringLiteral("fresh"));
+        st::setNextFileName(fresh);
+        st::setNextAnswer(services::Answer::Yes);
+        fromMenu("mnuNew");
+        QCOMPARE(caption(), projectCaption(fresh, 0));
+        const QString good = QDir(shell.folder()).filePath(QStringLiteral("good"));
+        db::createProjectFile(good);
+        openByMenu(good + QStringLiteral(".mdb"));
+        QCOMPARE(caption(), projectCaption(good, 0));
+        QCOMPARE(prompts().size(), 5); // and New's question
+        panelButton(0);
+        QVERIFY(control(frmMain::instance(), "frmAddAuthor")->isVisible());
+        QCOMPARE(readFile(QStringLiteral("QuirelleXP.mdb")), bytes);
+    }
+
     void toDoNotes()
     {
         Shell shell;
@@ -90,24 +266,9 @@ private slots:
                  qPrintable(lastPrompt()));
         QVERIFY(!st::endCalled());
         QCOMPARE(caption(), caption0);
-        QCOMPARE(project().projectFilePath, shell.pathWithoutExtension());
         QCOMPARE(readFile(QStringLiteral("support.nif")), nif);
         QCOMPARE(readFile(bad), QByteArray(5000, 'x'));
         addPaper("still usable");
-        // A project in a folder whose name holds a full stop opens by its own name.
-        QVERIFY(QDir(shell.folder()).mkpath(QStringLiteral("j.smith/papers")));
-        const QString other = shell.folder() + QStringLiteral("/j.smith/papers/thesis");
-        db::createProjectFile(other);
-        {
-            auto d = db::Database::OpenDatabase(other + QStringLiteral(".mdb"));
-            addRow(*d, QStringLiteral("Papers"), {{"Title", "one"}});
-            addRow(*d, QStringLiteral("Papers"), {{"Title", "two"}});
-        }
-        openByMenu(other + QStringLiteral(".mdb"));
-        QCOMPARE(caption(), projectCaption(other, 2));
-        QCOMPARE(frmMain::getLastOpenedFile(), other);
-        shell.restart();
-        QCOMPARE(caption(), projectCaption(other, 2));
     }
 
     void newProject()
@@ -132,7 +293,6 @@ private slots:
         st::setNextAnswer(services::Answer::Yes);
         fromMenu("mnuNew");
         QVERIFY(QFile::exists(chosen + QStringLiteral(".mdb")));
-        QCOMPARE(project().projectFilePath, chosen);
         QCOMPARE(caption(), projectCaption(chosen, 0));
         QCOMPARE(frmMain::getLastOpenedFile(), chosen);
         for (const db::TableDef& t : db::projectTables())
@@ -163,6 +323,123 @@ private slots:
         // It loads again on the next use.
         fromMenu("mnuAbout");
         QVERIFY(frmSplash::isLoaded());
+    }
+
+    void commandsOpenTheirWindows()
+    {
+        Shell shell;
+        logHours({"Reading|2"}); // a time sheet without hours is not shown
+        // The options panel's button (-1: none), the menu item, the window.
+        const std::tuple<int, const char*, const char*> commands[] = {
+            {0, "mnuAuthors", "frmAddAuthor"},      {1, "mnuModels", "frmAddModel"},
+            {5, "mnuKeywords", "frmAddKeyword"},    {2, "mnuPaper", "frmViewPaper"},
+            {4, "mnuSearch", "frmSearchPapers"},    {8, "mnuReports", "frmReport"},
+            {6, "mnuTimeSheets", "frmTimeSheet"},   {3, "mnuMeetings", "frmMeeting"},
+            {-1, "mnuHoursChart", "frmHoursChart"}, {-1, "mnuCitationMap", "frmCitationMap"},
+            {-1, "mnuRestore", "frmRestore"},       {-1, "mnuAbout", "frmSplash"},
+            {-1, "mnuExit", "frmTimeManagement"}};
+        for (const auto& [button, item, window] : commands) {
+            if (button < 0)
+                continue;
+            panelButton(button);
+            QVERIFY2(shown(window), window);
+            // Gone as when another project opens, which gives the panel back.
+            Form::unloadProjectWindows();
+            settle();
+            QVERIFY(frmMenu::instance().isEnabled());
+        }
+        for (const auto& [button, item, window] : commands) {
+            fromMenu(item);
+            QVERIFY2(shown(window), item);
+        }
+        fromMenu("mnuReadingList");
+        QVERIFY2(lastPrompt().startsWith(QStringLiteral("A reading list has been created")),
+                 qPrintable(lastPrompt()));
+        QVERIFY(!QApplication::windowIcon().isNull());
+        int checked = 0;
+        QStringList clipped;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!top->isVisible())
+                continue;
+            QCOMPARE(top->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+            for (QLabel* label : top->findChildren<QLabel*>()) {
+                if (!label->isVisible() || label->text().isEmpty() || label->wordWrap())
+                    continue;
+                ++checked;
+                QString text = label->text();
+                if (label->buddy())
+                    text.remove(QLatin1Char('&')); // the access key is underlined, not shown
+                if (label->fontMetrics().horizontalAdvance(text) > label->contentsRect().width())
+                    clipped << label->objectName() + ": " + label->text();
+            }
+            for (QAbstractButton* button : top->findChildren<QAbstractButton*>()) {
+                if (!button->isVisible() || button->text().isEmpty())
+                    continue;
+                ++checked;
+                if (captionWidth(button) > button->width())
+                    clipped << button->objectName() + ": " + button->text();
+            }
+        }
+        QVERIFY(checked > 60);
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
+    }
+
+    // Nothing the windows of project A held can act on project B (the author editor's chosen
+    // row is not deleted there), and the options panel is usable again.
+    void openingAnotherProjectUnloadsItsWindows()
+    {
+        Shell shell;
+        addPaper("Clay Remembers");
+        addAuthor("Only in A");
+        logHours({"A work|1"});
+        const QString other = QDir(shell.folder()).filePath(QStringLiteral("other"));
+        db::createProjectFile(other);
+        {
+            auto b = db::Database::OpenDatabase(other + QStringLiteral(".mdb"));
+            addRow(*b, "Authors", {{"Surname", "Bennet"}});
+            addRow(*b, "Authors", {{"Surname", "Birch"}});
+            addRow(*b, "Time Management", {{"Subject", "B work"}, {"Time", "1"}});
+        }
+        const auto loaded = [] {
+            return QList<bool>{frmAddAuthor::isLoaded(),     frmViewPaper::isLoaded(),
+                               frmReport::isLoaded(),        frmSearchPapers::isLoaded(),
+                               frmTimeSheet::isLoaded(),     frmMeeting::isLoaded(),
+                               frmTimeManagement::isLoaded()};
+        };
+        // The search's title list, from the menu.
+        const auto titles = [] {
+            fromMenu("mnuSearch");
+            click(control(frmSearchPapers::instance(), "optSearch(0)"));
+            return control<QComboBox>(frmSearchPapers::instance(), "cmbSearchCriteria");
+        };
+        QComboBox* picked = titles();
+        QCOMPARE(lines(picked), QStringList{"1 : Clay Remembers"});
+        picked->setCurrentIndex(0);
+        click(control(frmSearchPapers::instance(), "cmdFind")); // the paper window, at once
+        for (const char* item : {"mnuReports", "mnuTimeSheets", "mnuMeetings", "mnuExit"})
+            fromMenu(item);
+        fromMenu("mnuAuthors"); // a row clicked
+        QTableView* grid = control<QTableView>(frmAddAuthor::instance(), "MSFAuthors");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(0, 0)).center());
+        settle();
+        QCOMPARE(loaded(), QList<bool>(7, true));
+        QVERIFY(!frmMenu::instance().isEnabled());
+        openByMenu(other + QStringLiteral(".mdb"));
+        QCOMPARE(project().projectFilePath, other);
+        QCOMPARE(loaded(), QList<bool>(7, false));
+        QVERIFY(frmMenu::instance().isEnabled());
+        QCOMPARE(countRows(shell.db(), "Authors"), 2);
+        // Opened again, each shows B's rows.
+        fromMenu("mnuAuthors");
+        grid = control<QTableView>(frmAddAuthor::instance(), "MSFAuthors");
+        QCOMPARE(grid->model()->rowCount(), 2);
+        QCOMPARE(grid->model()->index(0, 0).data().toString(), "Bennet");
+        fromMenu("mnuExit");
+        QCOMPARE(lines(control<QComboBox>(frmTimeManagement::instance(), "cmbWork")),
+                 QStringList{"B work"});
+        QCOMPARE(lines(titles()), QStringList());
+        QVERIFY(st::messages().empty());
     }
 };
 
