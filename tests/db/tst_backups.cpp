@@ -37,8 +37,7 @@ QString makeProject(const QTemporaryDir& dir, int papers, const QString& name = 
 
 int papersIn(const QString& file)
 {
-    auto project = Database::OpenDatabase(file, true);
-    return test::countRows(*project, "Papers");
+    return test::countRows(*Database::OpenDatabase(file, true), "Papers");
 }
 
 // Overwrites whole pages past the first, so the header still says "SQLite".
@@ -113,53 +112,45 @@ private slots:
     }
 
     // No copy is kept of a damaged project, nor where none can be written; the reason says
-    // which.
+    // which. The row's name is the obstacle.
     void copyRefused_data()
     {
-        QTest::addColumn<QString>("obstacle");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("pages overwritten") << "pages"
-                                           << "failed its check";
-        QTest::newRow("cut short") << "cut"
-                                   << "failed its check";
-        QTest::newRow("empty") << "empty"
-                               << "failed its check";
-        QTest::newRow("a file named Backups") << "file"
-                                              << "a file of that name is in the way";
-        QTest::newRow("read-only Backups folder") << "read-only"
-                                                  << "cannot be written to";
-        QTest::newRow("full disk") << "full"
-                                   << "the disk is full";
+        QTest::newRow("pages overwritten") << "failed its check";
+        QTest::newRow("cut short") << "failed its check";
+        QTest::newRow("emptied") << "failed its check";
+        QTest::newRow("a file named Backups") << "a file of that name is in the way";
+        QTest::newRow("read-only Backups folder") << "cannot be written to";
+        QTest::newRow("full disk") << "the disk is full";
     }
     void copyRefused()
     {
-        QFETCH(QString, obstacle);
+        const QString obstacle = QTest::currentDataTag();
         QFETCH(QString, reason);
         QTemporaryDir dir;
         const QString project = makeProject(dir, 60);
         const QString folder = backupFolder(project);
         const bool damaged = reason == "failed its check";
-        if (obstacle == "pages") {
+        if (obstacle == "pages overwritten") {
             damage(project);
         } else if (damaged) {
-            QFile::resize(project, obstacle == "cut" ? QFileInfo(project).size() / 2 : 0);
-        } else if (obstacle == "file") {
+            QFile::resize(project, obstacle == "cut short" ? QFileInfo(project).size() / 2 : 0);
+        } else if (obstacle == "a file named Backups") {
             QFile(folder).open(QIODevice::WriteOnly);
-        } else if (obstacle == "read-only") {
+        } else if (obstacle == "read-only Backups folder") {
             if (geteuid() == 0)
                 QSKIP("root writes into read-only folders");
             QDir().mkpath(folder);
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
         } else {
-            if (geteuid() != 0)
-                QSKIP("mounting a small disk needs root");
-            QDir().mkpath(folder);
-            if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) != 0)
+            // Mounting needs root.
+            if (geteuid() != 0 || !QDir().mkpath(folder) ||
+                QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) != 0)
                 QSKIP("cannot mount a small disk here");
         }
         const BackupResult result = writeBackup(project, Noon);
         const QStringList left = QFileInfo(folder).isDir() ? filesIn(folder) : QStringList();
-        if (obstacle == "full")
+        if (obstacle == "full disk")
             QProcess::execute("umount", {folder});
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(result.status,

