@@ -12,12 +12,6 @@ using namespace quirelle::test;
 
 namespace {
 
-void addPapers(int count, const QString& title)
-{
-    for (int i = 0; i < count; ++i)
-        addPaper(title);
-}
-
 // The author editor's Add, with `surname` typed.
 QLineEdit* addAuthorTyped(const QString& surname)
 {
@@ -43,9 +37,11 @@ private slots:
         QCOMPARE(backupNames(shell.file()).size(), 1);
         const QString status = frmMain::instance().statusPanel(2)->text();
         QVERIFY2(status.startsWith(QStringLiteral("Backup copy written")), qPrintable(status));
-        addPapers(3, QStringLiteral("Kept in the copy"));
+        for (int i = 0; i < 3; ++i)
+            addPaper(QStringLiteral("Kept in the copy"));
         fromMenu("mnuBackUpNow");
-        addPapers(4, QStringLiteral("Added after the copy"));
+        for (int i = 0; i < 4; ++i)
+            addPaper(QStringLiteral("Added after the copy"));
         QVERIFY(caption().endsWith(QStringLiteral("Papers added: 0"))); // not counted again yet
         fromMenu("mnuRestore");
         auto* list = control<QTreeWidget>(frmMain::instance(), "lstBackups");
@@ -78,7 +74,8 @@ private slots:
         for (int i = 0; i < 400; ++i)
             addRow(QStringLiteral("Paper Statements List"),
                    {{"Paper ID", "1"}, {"Statement", QString(200, QLatin1Char('q'))}});
-        addPapers(5, QStringLiteral("Safe"));
+        for (int i = 0; i < 5; ++i)
+            addPaper(QStringLiteral("Safe"));
         fromMenu("mnuBackUpNow");
         const QString page =
             sqliteShell(shell.file(), "SELECT pageno FROM dbstat WHERE name = 'Paper Statements "
@@ -87,13 +84,9 @@ private slots:
         if (page.toInt() <= 0)
             QSKIP("the sqlite3 shell cannot list the pages of a table here");
         project().close();
-        {
-            QFile f(shell.file());
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            f.seek((page.toLongLong() - 1) * 4096 + 8);
-            f.write(QByteArray(4000, '\x5a'));
-        }
-        const QByteArray damaged = readFile(shell.file());
+        QByteArray damaged = readFile(shell.file());
+        damaged.replace((page.toLongLong() - 1) * 4096 + 8, 4000, QByteArray(4000, '\x5a'));
+        writeFile(shell.file(), damaged);
         // Declined: nothing is changed.
         st::setNextAnswer(services::Answer::No);
         shell.restart();

@@ -1,6 +1,7 @@
 // The author, keyword and model editors and the meeting log as the user drives them: typing
 // into their boxes, clicking grid rows and buttons, and reading back the grid, the boxes, the
 // messages and the stored rows; every grid window's refused rows.
+#include "app/textboxes.h"
 #include "editors/frmaddkeyword.h"
 #include "editors/grideditor.h"
 #include "testsupport.h"
@@ -38,11 +39,7 @@ struct Editor
     {
         return grid->model()->index(row - 1, column).data().toString();
     }
-    QString text(int i) const
-    {
-        const QVariant line = box(i)->property("text");
-        return line.isValid() ? line.toString() : box(i)->property("plainText").toString();
-    }
+    QString text(int i) const { return boxText(box(i)); }
     // Replaces the box's text by typing.
     void type(int i, const QString& text) const { replaceText(box(i), text); }
     void click(const QString& button) const { test::click(control(w, button)); }
@@ -58,8 +55,6 @@ struct Editor
     static int messages() { return static_cast<int>(st::messages().size()); }
     static bool panelEnabled() { return frmMenu::instance().isEnabled(); }
 };
-
-const QString emoji = QStringLiteral("\U0001F600");
 
 enum Button { Authors = 0, Models = 1, Meetings = 3, Keywords = 5 };
 
@@ -119,12 +114,9 @@ private slots:
         constexpr int Count = 32769; // the last row's position does not fit in 16 bits
         {
             db::Transaction t(shell.db());
-            db::Recordset rs = shell.db().OpenRecordset("select * from [Authors];");
-            for (int i = 1; i <= Count - 2; ++i) {
-                rs.AddNew();
-                rs.Fields("Surname") = QStringLiteral("S%1").arg(i, 5, 10, QLatin1Char('0'));
-                rs.Update();
-            }
+            db::RowWriter authors(shell.db(), "Authors", {"Surname"});
+            for (int i = 1; i <= Count - 2; ++i)
+                authors.add({QStringLiteral("S%1").arg(i, 5, 10, QLatin1Char('0'))});
             t.commit();
         }
         addRow("Authors", {{"Surname", "Smith"}, {"Forenames", "Ann"}, {"Occupation", "Chemist"}});
@@ -252,18 +244,14 @@ private slots:
             const char* tables[] = {"Authors", "Models", "", "Meeting", "", "Keywords"};
             QTest::newRow(name) << int(button) << tables[button] << box << text << says;
         };
-        row("surname", Authors, 0, QString(31, 'x'), "'Surname' holds at most 30 characters");
-        row("surname with emoji", Authors, 0, emoji.repeated(20) + QString(11, 'x'),
+        row("surname with emoji", Authors, 0,
+            QStringLiteral("\U0001F600").repeated(20) + QString(11, 'x'),
             "'Surname' holds at most 30 characters, and the text typed has 31");
-        row("location", Authors, 3, QString(51, 'y'), "'Location' holds at most 50");
         row("empty keyword", Keywords, 0, "", "'Keyword' cannot be left empty");
         row("long keyword", Keywords, 0, QString(51, 'k'), "'Keyword' holds at most 50");
-        row("long origin", Keywords, 2, QString(51, 'o'), "'Origin' holds at most 50");
         row("empty model", Models, 0, "", "'Model' cannot be left empty");
         row("five-character year", Models, 3, "20171", "'Year' holds at most 4");
         row("meeting date", Meetings, 0, "12/5/2026", "'Date' holds at most 8");
-        row("meeting time", Meetings, 1, "14:30h", "'Time' holds at most 5");
-        row("meeting subject", Meetings, 5, QString(51, 's'), "'Subject' holds at most 50");
     }
     void refused()
     {

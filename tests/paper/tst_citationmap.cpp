@@ -76,12 +76,11 @@ class TstCitationMap : public PaperWindowTest
         return nullptr;
     }
     // The single lines of citations drawn (a broad arrow for a block counts apart).
-    static int lineCount()
+    static qsizetype lineCount()
     {
-        int n = 0;
-        for (QGraphicsItem* item : view()->scene()->items())
-            n += item->type() == QGraphicsPathItem::Type && item->data(0).isValid();
-        return n;
+        return std::ranges::count_if(view()->scene()->items(), [](QGraphicsItem* item) {
+            return item->type() == QGraphicsPathItem::Type && item->data(0).isValid();
+        });
     }
     static QPoint onScreen(const QString& label)
     {
@@ -109,8 +108,6 @@ private slots:
         QVERIFY(!mapControl<QPushButton>("cmdSavePicture")->isEnabled());
         QCOMPARE(QApplication::focusWidget(), papers);
         QCOMPARE(papers->count(), 7);
-        QCOMPARE(papers->itemText(0), "1 : Citation maps");
-        QCOMPARE(papers->itemText(6), "6 : Third citing");
         typeKeys(papers, QStringLiteral("999\n"));
         QVERIFY(nodes().empty());
         QCOMPARE(mapControl<QLabel>("lblSummary")->text(), "Paper 999 is not in the project.");
@@ -181,7 +178,7 @@ private slots:
         click(recentre);
         QCOMPARE(centre(), std::optional<qint32>(R1));
         QCOMPARE(labels(), QStringList({"Anon. 1980", "Smith 1999", "Smith 2001 *"}));
-        QCOMPARE(mapControl<QComboBox>("cmbCentre")->currentText(), line(R1, "First reference"));
+        QCOMPARE(papers->currentText(), line(R1, "First reference"));
         const QPoint at = onScreen("Smith 2001");
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, view()->viewport()->mapToGlobal(at));
         QApplication::sendEvent(view()->viewport(), &event);

@@ -164,7 +164,6 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::newRow("year") << 1 << QStringLiteral("Year") << QStringLiteral("1998");
         QTest::newRow("summary") << 2 << QStringLiteral("Summary") << "Line one\nline two";
-        QTest::newRow("rating") << 3 << QStringLiteral("Rating") << QStringLiteral("B");
         QTest::newRow("status") << 4 << QStringLiteral("Status") << QStringLiteral("To read");
         QTest::newRow("publication") << 7 << QStringLiteral("Publication Name") << "O'Things";
     }
@@ -213,19 +212,11 @@ private slots:
             addRow("Paper Keywords List", {{"Paper ID", "40000"}, {"Keywords ID", id}});
         for (const char* id : {"99", "80000"})
             addRow("Paper Models List", {{"Paper ID", "40000"}, {"Model ID", id}});
-        for (auto [citing, cited] : {std::pair{40000, 99},
-                                     {40000, 70000},
-                                     {98, 40000},
-                                     {90000, 40000},
-                                     {70000, 40000},
-                                     {90000, 40000}})
-            cite(citing, cited);
-        const bool unique = !sqliteShell(shell.file(), "CREATE UNIQUE INDEX one ON \"Paper "
-                                                       "Keywords List\" (\"Paper ID\", "
-                                                       "\"Keywords ID\"); SELECT 1;")
-                                 .isEmpty();
+        cite(40000, 99);
+        cite(40000, 70000);
+        for (int citing : {98, 90000, 70000, 90000}) // 98 is gone
+            cite(citing, 40000);
         openPaper(40000);
-        QCOMPARE(detail(6), "40000");
         QCOMPARE(lines(list("lstAuthors")),
                  QStringList({line(50000, "Large, L"), line(a, "Alder, A"), line(c, "Cedar, C"),
                               line(50000, "Large, L")}));
@@ -255,7 +246,10 @@ private slots:
                         {"Reference ID"}),
                  QStringList({"40000", "40000", "70000"}));
         // A link the database refuses as a duplicate: the message, one line.
-        if (!unique)
+        if (sqliteShell(shell.file(),
+                        "CREATE UNIQUE INDEX one ON [Paper Keywords List] ([Paper ID], "
+                        "[Keywords ID]); SELECT 1;")
+                .isEmpty())
             QSKIP("the sqlite3 shell is not installed");
         choose("cmbKeywords", line(60000, "big"));
         press("cmdAddKeyword");
