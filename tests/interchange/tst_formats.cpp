@@ -39,7 +39,8 @@ class TstFormats : public QObject
     Q_OBJECT
 
 private slots:
-    // Accents, \&, \%, ``quotes'', O'Brien and case braces: tricky.bib in tst_importexport.
+    // Accents, named letters ({\ss}, \L{}), \&, \%, ``quotes'', O'Brien and case braces: tricky.bib
+    // in tst_importexport; dashes, ties and escaped specials: latexRoundTrip.
     void latexToUnicode_data()
     {
         QTest::addColumn<QString>("latex");
@@ -47,13 +48,9 @@ private slots:
         const auto row = [](const char* name, const char* latex, const char* text) {
             QTest::newRow(name) << QString::fromUtf8(latex) << QString::fromUtf8(text);
         };
-        row("en and em dash", "1--10 and a---b", "1–10 and a—b");
         row("letter accent with blank", "\\v c and \\c{c}", "č and ç");
         row("dotless i takes the accent", "\\'{\\i}nt", "ínt");
-        row("named letters", "{\\o} {\\l}{\\ae} \\AA", "ø łæ Å");
         row("formatting keeps its text", "\\emph{Very} \\textbf{bold}", "Very bold");
-        row("tie", "J.~Smith", "J.\u00A0Smith");
-        row("percent and underscore", "50\\% of a\\_b", "50% of a_b");
         row("math kept as written", "$O(n \\log n)$", "O(n \\log n)");
         row("sorting hint prints nothing", "{\\noopsort{1973b}}1973", "1973");
         row("stray closing brace", "a}b", "ab");
@@ -96,7 +93,6 @@ private slots:
         row("accented particle counts as lower case", "Jean {\\'e}t Dupont", "ét Dupont|Jean|");
         row("braced first word is no particle", "{van} Gogh, Vincent", "van Gogh|Vincent|");
         row("ties and accents", "M{\\\"u}ller, J.~R.", "Müller|J. R.|");
-        row("single name", "Aristotle", "Aristotle||");
     }
     void names()
     {
@@ -166,7 +162,6 @@ private slots:
                                 << line;
         };
         row("unbalanced brace", "@article{bad, title = {Open\n  year = 2000}\n" + good, 1);
-        row("missing comma", "@article{bad,\n title = {T}\n year = 2000}\n" + good, 1);
         row("missing comma after key", "@article{bad title = {T}}\n" + good, 1);
         row("broken in the middle",
             good + "@book{bad, title = {x}, year = }\n@article{next, title = {Fine}}\n", 2, true);
@@ -187,7 +182,7 @@ private slots:
         QCOMPARE(r.problems[0].line, problemLine);
     }
 
-    // (UTF-8 and UTF-16 with a mark: the other tests' files.)
+    // (UTF-8 without a mark: the other tests' files; UTF-16 with one: tst_cli.)
     void encodings_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -199,9 +194,7 @@ private slots:
             << QByteArray("% Encoding: windows-1252\n") + text.toLatin1() << "windows-1252";
         QStringEncoder be(QStringEncoder::Utf16BE);
         QTest::newRow("utf-16 without mark") << QByteArray(be(text)) << "UTF-16BE";
-        QTest::newRow("binary") << QByteArray("\x7f"
-                                              "ELF\x02\x01\x01\0\0\0\0\0\x03\0>\0",
-                                              16)
+        QTest::newRow("binary") << quirelle::test::bytes("\177ELF\x02\x01\x01\0\0\0\0\0\x03\0>\0")
                                 << "";
     }
     void encodings()
@@ -236,8 +229,7 @@ private slots:
         QCOMPARE(r.problems.size(), size_t(1));
         QCOMPARE(r.problems[0].line, 24);
         const Reference& a = r.references[0];
-        QCOMPARE(a.type, "article");
-        QCOMPARE(namesText(a.authors), "Wendrake|Jonas|; O'Neill|Ann|Jr");
+        QCOMPARE(a.type + '|' + namesText(a.authors), "article|Wendrake|Jonas|; O'Neill|Ann|Jr");
         QCOMPARE(
             fieldsText(a, {"title", "journal", "year", "keywords", "abstract", "pages", "doi"}),
             "Tidal [brackets] and 'quotes'|Journal of Tides|2003|tides, moons; orbits|First "
@@ -270,7 +262,6 @@ private slots:
         QCOMPARE(odd.references.at(0).key + '|' + odd.references.at(0).field(u"quotations"),
                  "7|One.\nTwo.");
         QVERIFY(!csljson::read(QStringLiteral("[{\"id\": 1,")).problems.empty());
-        QVERIFY(csljson::read(QStringLiteral("@article{x, title={y}}")).references.empty());
     }
 
     // What the described fields hold, and what goes whole to the extra fields.
@@ -278,7 +269,6 @@ private slots:
     {
         Reference r;
         r.type = QStringLiteral("inproceedings");
-        r.key = QStringLiteral("k1");
         r.authors = {{QString(35, QChar(u'Ł')), QStringLiteral("Ann"), {}},
                      {QStringLiteral("Smith"), QStringLiteral("Bo"), QStringLiteral("Jr")}};
         const QString longTitle = QString(99, QChar(u'x')) + QStringLiteral("😀😀");
@@ -297,13 +287,12 @@ private slots:
         // Title, surname, keyword and year did not fit.
         QCOMPARE(cut, 4);
         QCOMPARE(p.title, longTitle.left(101)); // cut after the first emoji, not inside it
-        QCOMPARE(p.year, "2003");
-        QCOMPARE(p.publicationName, "Proc");
-        QCOMPARE(p.publicationType, QString());
+        QCOMPARE(QStringList({p.year, p.publicationName, p.publicationType, p.rating, p.status})
+                     .join(u'|'),
+                 "2003|Proc||B|skimmed");
         QCOMPARE(p.authors.front().surname, QString(30, QChar(u'Ł')));
         QCOMPARE(p.authors.back().forenames, "Bo, Jr");
         QCOMPARE(p.keywords.size(), 3);
-        QCOMPARE(p.rating + '|' + p.status, "B|skimmed");
         QCOMPARE(p.quotations, QStringList({"One", "Two"}));
         QCOMPARE(p.cites, QStringList({"a", "b"}));
         // Back unchanged, the reference is the one read: what did not fit went to the extra
@@ -321,9 +310,8 @@ private slots:
         edited.publicationType = QStringLiteral("Book");
         edited.authors.pop_back();
         const Reference e = toReference(edited);
-        QCOMPARE(fieldsText(e, {"title", "year", "booktitle", "publisher"}),
-                 "Edited|1999|Other proc|Pub");
-        QCOMPARE(e.type, "book");
+        QCOMPARE(e.type + '|' + fieldsText(e, {"title", "year", "booktitle", "publisher"}),
+                 "book|Edited|1999|Other proc|Pub");
         QCOMPARE(e.authors.size(), size_t(1));
         // Each program type is written as an entry type that maps back to it (the entry types
         // of tricky.bib and the RIS types are read into theirs in tst_importexport and ris()).
@@ -331,7 +319,6 @@ private slots:
         for (const char* type : {"Professional Journal", "News Article", "Book", "Website",
                                  "University White Paper", "Business White Paper", ""}) {
             PaperData typed;
-            typed.title = QStringLiteral("T");
             typed.publicationType = QString::fromLatin1(type);
             const Reference t = toReference(typed);
             QCOMPARE(publicationTypeOf(t.type, t.field(u"entrysubtype")), typed.publicationType);

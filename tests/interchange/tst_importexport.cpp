@@ -65,9 +65,8 @@ private slots:
                              "quote.\nSecond quote.}, cites = {o05, nowhere}}\n"
                              "@book{o05, author = {O'Neill, Ann}, title = {Orbits}, publisher = "
                              "{Press}, year = 2005, note = {}, keywords = {tides}}\n"));
-        QCOMPARE(s.papersAdded, 2);
-        QCOMPARE(s.authorsAdded, 1);
-        QCOMPARE(s.keywordsAdded, 1);
+        QCOMPARE(QList<int>({s.papersAdded, s.authorsAdded, s.keywordsAdded}),
+                 QList<int>({2, 1, 1}));
         // A new author has every box written, "" when empty; a new keyword leaves its
         // definition and origin Null.
         QCOMPARE(sql(p, "select [Author ID], Surname, Forenames, Occupation = '', Location = '' "
@@ -110,11 +109,10 @@ private slots:
     {
         test::TempProject p;
         const ImportSummary s = importFile(p.db(), QFINDTESTDATA("data/tricky.bib"));
-        QCOMPARE(s.papersAdded, 6);
-        QCOMPARE(s.referencesAdded, 2);
-        QCOMPARE(s.quotationsAdded, 2);
-        // The long title.
-        QCOMPARE(s.valuesInExtraFieldsOnly, 1);
+        // One value in the extra fields only: the long title.
+        QCOMPARE(QList<int>({s.papersAdded, s.referencesAdded, s.quotationsAdded,
+                             s.valuesInExtraFieldsOnly}),
+                 QList<int>({6, 2, 2, 1}));
         // Fields without a value stay Null, as the paper window leaves them.
         QCOMPARE(sql(p, "select Title, Year, Rating, Status, [Publication Type], [Publication "
                         "name], Summary is null from Papers order by [Paper ID]"),
@@ -175,7 +173,6 @@ private slots:
                               "author = {Wendrake, J.}}\n"
                               "@misc{otherAuthor, title = {The Original Title}, year = 2003, "
                               "author = {Smith, J.}}\n"));
-        QCOMPARE(s.duplicatesSkipped, 3);
         QVERIFY(summaryText(s).contains(QStringLiteral("3 duplicates already in the project")));
         QCOMPARE(sql(p, "select Value from [Paper Extra Fields] where [Field Name] = "
                         "'citationkey' order by rowid"),
@@ -200,8 +197,7 @@ private slots:
         for (int i = 0; i < 300; ++i)
             text += QStringLiteral("@misc{k%1, title = {Paper %1}, author = {A%1, B}}\n").arg(i);
         int calls = 0;
-        const ImportSummary cancelled = importBib(p, text, [&](qsizetype done, qsizetype total) {
-            Q_UNUSED(total);
+        const ImportSummary cancelled = importBib(p, text, [&](qsizetype done, qsizetype) {
             ++calls;
             return done < 200;
         });
@@ -235,9 +231,7 @@ private slots:
         text += QStringLiteral("@misc{big, title = {Big}, abstract = {") +
                 QString(50 * 1024 * 1024, QChar(u'a')) + QStringLiteral("}}\n");
         const ImportSummary s = importBib(p, text);
-        QCOMPARE(s.papersAdded, 3);
-        QCOMPARE(s.valuesInExtraFieldsOnly, 1);
-        QCOMPARE(sql(p, "select count(*) from Papers"), "3");
+        QCOMPARE(QList<int>({s.papersAdded, s.valuesInExtraFieldsOnly}), QList<int>({3, 1}));
         QCOMPARE(sql(p, "select length(Title) from Papers where Title like 'TTT%'"), "100");
         QCOMPARE(sql(p, "select length(Value) from [Paper Extra Fields] where [Field Name] = "
                         "'title'"),
@@ -275,7 +269,6 @@ private slots:
         const QString one = exported(p, Format::BibTeX, QList<qint32>{qint32(c)});
         QVERIFY(one.contains(QStringLiteral("@misc{Nameless,")));
         QVERIFY(one.contains(QStringLiteral("cites = {OWendrake2003}")));
-        QVERIFY(!one.contains(QStringLiteral("{First}")));
         const QString all = exported(p, Format::BibTeX);
         QVERIFY(all.contains(QStringLiteral(
             "@misc{OWendrake2003a,\n  author = {Ó Wéndrake, Jo},\n  title = {First}")));
@@ -285,9 +278,8 @@ private slots:
                  ExportResult::Outcome::Written);
         QCOMPARE(QString::fromUtf8(test::readFile(path)), all);
         QCOMPARE(QDir(p.folder()).entryList(QDir::Files).size(), 2);
-        // RIS and CSL-JSON carry the same keys.
+        // RIS carries the same keys (CSL-JSON: the ids Pandoc reads in tst_roundtrip).
         QVERIFY(exported(p, Format::Ris).contains(QStringLiteral("ID  - OWendrake2003a")));
-        QVERIFY(exported(p, Format::CslJson).contains(QStringLiteral("\"id\": \"Nameless\"")));
     }
 
     // The bulk row writer and stream that imports and exports use.
@@ -312,35 +304,29 @@ private slots:
         test::addRow(d, QStringLiteral("Authors"), {{"Surname", "F"}});
         QCOMPARE(sql(p, "select [Author ID], Surname, Forenames is null from Authors order by 1"),
                  "1|A|1\n2|B|0\n5|E|1\n6|F|1");
-        // (A paper's number and the numbers given to links: tst_importexport.)
+        // (A paper's number and the numbers given to links: rowsAsTheWindowsWriteThem.)
     }
 
-    // The tables' rules hold; a title's size is counted in characters.
+    // The tables' rules hold, nothing refused is stored; a title's size is counted in characters.
     void refusals()
     {
         test::TempProject p;
         db::RowWriter titles(p.db(), QStringLiteral("Papers"), {"Title"});
-        db::RowWriter keywords(p.db(), QStringLiteral("Keywords"), {"Keyword"});
-        const QString empty(QLatin1String(""));
         QCOMPARE(errorOf([&] { titles.add({QString(101, QChar(u'é'))}); }), db::err::FieldTooSmall);
-        QCOMPARE(errorOf([&] { titles.add({empty}); }), db::err::ZeroLength);
-        QCOMPARE(errorOf([&] { keywords.add({empty}); }), db::err::ZeroLength);
-        QCOMPARE(test::countRows(p.db(), QStringLiteral("Keywords")), 0);
-        QCOMPARE(test::countRows(p.db(), QStringLiteral("Papers")), 0);
+        QCOMPARE(errorOf([&] { titles.add({QString(QLatin1String(""))}); }), db::err::ZeroLength);
         titles.add({QString(100, QChar(u'é'))});
         QCOMPARE(test::countRows(p.db(), QStringLiteral("Papers")), 1);
     }
 
     // Rows in order, Null told apart from "". (Streams of one paper's rows: the exports of
-    // chosen papers in tst_importexport and tst_interchangewindows.)
+    // chosen papers in citationKeys and tst_interchangewindows.)
     void stream()
     {
         test::TempProject p;
         for (const char* paper : {"10", "1", "1", "2"})
             test::addRow(p.db(), QStringLiteral("Paper Statements List"),
                          {{"Paper ID", paper}, {"Statement", QStringLiteral("of %1").arg(paper)}});
-        test::sqliteShell(p.file(), QStringLiteral("update [Paper Statements List] set Statement "
-                                                   "= null where [Paper ID] = '2'"));
+        sql(p, "update [Paper Statements List] set Statement = null where [Paper ID] = '2'");
         QStringList all;
         db::RowStream rows(p.db(), QStringLiteral("paper statements list"),
                            {"Paper ID", "Statement", "Statements ID"});

@@ -43,14 +43,11 @@ QHash<QString, QJsonObject> pandocRead(const QString& file, const QString& from)
 }
 
 // Text as compared: markup and letter case aside (Pandoc changes the case of titles whose
-// case-protecting braces are gone), blanks collapsed.
+// case-protecting braces are gone), blanks (no-break spaces too) collapsed.
 QString plain(const QString& text)
 {
     static const QRegularExpression tags(QStringLiteral("<[^>]+>"));
-    QString t = text;
-    t.remove(tags);
-    t.replace(QChar(0x00A0), QLatin1Char(' '));
-    return t.simplified().toCaseFolded();
+    return QString(text).remove(tags).simplified().toCaseFolded();
 }
 
 QString people(const QJsonObject& item, const char* role)
@@ -87,19 +84,18 @@ private slots:
     void roundTrip_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("format");
+        QTest::addColumn<Format>("f");
         for (const char* file :
              {"xampl.bib", "biblatex-examples.bib", "tricky.bib", "sample.ris", "sample.json"}) {
             for (const Format f : {Format::BibTeX, Format::Ris, Format::CslJson})
                 QTest::addRow("%s to %s", file, qPrintable(formatName(f)))
-                    << QString::fromLatin1(file) << int(f);
+                    << QString::fromLatin1(file) << f;
         }
     }
     void roundTrip()
     {
         QFETCH(QString, file);
-        QFETCH(int, format);
-        const Format f = Format(format);
+        QFETCH(Format, f);
         const QString source = QFINDTESTDATA("data/" + file);
         ImportSummary s;
         QByteArray first;
@@ -111,11 +107,9 @@ private slots:
             first = exportAll(original.db(), f);
         }
         {
+            // An entry skipped or taken for a duplicate would be missing from the second export.
             test::TempProject copy;
-            const ImportSummary again =
-                importText(copy.db(), QString::fromUtf8(first), f, QStringLiteral("export"));
-            QCOMPARE(again.skipped.size(), size_t(0));
-            QCOMPARE(again.duplicatesSkipped, 0);
+            importText(copy.db(), QString::fromUtf8(first), f, QStringLiteral("export"));
             QCOMPARE(QString::fromUtf8(exportAll(copy.db(), f)), QString::fromUtf8(first));
         }
 
