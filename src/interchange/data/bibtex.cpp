@@ -291,6 +291,16 @@ private:
         ++m_pos;
     }
 
+    // "= value" after a name (`what` names it in the message when the "=" is missing).
+    QString assignedValue(QChar close, const QString& what)
+    {
+        skipSpaces();
+        if (peek() != QLatin1Char('='))
+            fail(QStringLiteral("'=' is missing after %1").arg(what));
+        ++m_pos;
+        return value(close);
+    }
+
     void macro()
     {
         QChar close;
@@ -299,11 +309,7 @@ private:
         const QString macroName = name().toLower();
         if (macroName.isEmpty())
             fail(QStringLiteral("a @string has no name"));
-        skipSpaces();
-        if (peek() != QLatin1Char('='))
-            fail(QStringLiteral("'=' is missing after the @string name %1").arg(macroName));
-        ++m_pos;
-        const QString v = value(close);
+        const QString v = assignedValue(close, QStringLiteral("the @string name ") + macroName);
         skipSpaces();
         if (peek() != close)
             fail(QStringLiteral("the @string %1 is not closed").arg(macroName));
@@ -345,11 +351,7 @@ private:
             const QString fieldName = name().toLower();
             if (fieldName.isEmpty())
                 fail(QStringLiteral("a field name is expected"));
-            skipSpaces();
-            if (peek() != QLatin1Char('='))
-                fail(QStringLiteral("'=' is missing after the field %1").arg(fieldName));
-            ++m_pos;
-            QString v = value(close);
+            QString v = assignedValue(close, QStringLiteral("the field ") + fieldName);
             // BibTeX keeps the first of two fields of one name.
             if (!seen.contains(fieldName)) {
                 seen.insert(fieldName);

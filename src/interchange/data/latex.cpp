@@ -228,22 +228,15 @@ private:
             return true;
         }
         case '`':
-            if (peek(1) == QLatin1Char('`')) {
-                m_pos += 2;
-                out += QChar(0x201C);
-            } else {
-                ++m_pos;
-                out += c;
-            }
-            return true;
         case '\'':
-            if (peek(1) == QLatin1Char('\'')) {
+            // Doubled, they are the opening and closing quotation marks.
+            if (peek(1) == c) {
                 m_pos += 2;
-                out += QChar(0x201D);
-            } else {
-                ++m_pos;
-                out += QLatin1Char('\'');
+                out += QChar(c == QLatin1Char('`') ? 0x201C : 0x201D);
+                return true;
             }
+            ++m_pos;
+            out += c;
             return true;
         default:
             ++m_pos;
