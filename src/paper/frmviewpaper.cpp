@@ -155,7 +155,7 @@ void frmViewPaper::populate(qint32 paperIDIn)
 
 void frmViewPaper::accessData(bool& found)
 {
-    found = paper::openPaper(m_currentPaperID);
+    found = paper::openPaper(m_currentPaperID, m_paperRow);
     if (!found)
         services::MsgBox(QStringLiteral("Could not locate Paper error"), services::Icon::Critical);
 }
@@ -187,7 +187,7 @@ void frmViewPaper::clearAll()
 
 void frmViewPaper::fillDetails()
 {
-    db::Recordset& rs = project().rsPapers;
+    db::Recordset& rs = m_paperRow;
     setDetailText(0, rs.Fields(QStringLiteral("Title")).text());
     const auto show = [&rs](const QString& field, auto&& to) {
         const db::Field f = rs.Fields(field);
@@ -207,6 +207,7 @@ void frmViewPaper::fillDetails()
         cmbPublication->setEditText(t);
         m_shownPublicationType = t;
     });
+    rs.Close(); // the window keeps no hold on the project between events
 }
 
 void frmViewPaper::fillLinkLists()
@@ -353,7 +354,7 @@ void frmViewPaper::cmdAddStatements_Click()
         services::MsgBox(e.description(), services::Icon::Critical);
         return;
     }
-    lstStatements->addItem(QString::number(id) + QStringLiteral(" : ") + statement);
+    lstStatements->addItem(ListLine::format(id, statement));
     setDetailText(5, QString());
 }
 

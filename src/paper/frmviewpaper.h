@@ -6,6 +6,7 @@
 
 #include "app/form.h"
 #include "app/windows.h"
+#include "db/recordset.h"
 #include "paper/data/combocache.h"
 
 #include <array>
@@ -36,7 +37,7 @@ public:
     // Makes `paperIDIn` the current paper, refills every control and shows the window; an id
     // below 1 opens it on a new, empty paper.
     void populate(qint32 paperIDIn);
-    // Opens the current paper's row and its link rows; `found` is false when it is not stored.
+    // Opens the current paper's row for fillDetails; `found` is false when it is not stored.
     void accessData(bool& found);
     // Locks (true) or unlocks the entry controls.
     void lockAll(bool flag);
@@ -78,6 +79,8 @@ private:
 
     qint32 m_currentPaperID = 0;
     qint32 m_previousPaperID = 0;
+    // The current paper's row from accessData until fillDetails has shown it.
+    db::Recordset m_paperRow;
     // The details as they were shown, by box: leaving a box writes it only when the user
     // changed it, so a value saved meanwhile by another copy of the program is not overwritten
     // by a box the user only passed through.
