@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QThread>
@@ -40,7 +41,7 @@ QString projectFolder()
 }
 
 // While references travel in or out, nothing may close or replace the project under them:
-// every menu item of the frame is disabled, the mouse and the keyboard reach only the progress
+// every item of the frame's menus is disabled, the mouse and the keyboard reach only the progress
 // dialog (also before it shows, and while a cancelled run winds down), and the frame cannot be
 // closed.
 class HoldWindows final : public QObject
@@ -50,10 +51,12 @@ public:
         : m_dialog(dialog), m_frame(Form::hasFrame() ? Form::frame().dialogParent() : nullptr)
     {
         if (m_frame) {
-            for (QAction* action : m_frame->findChildren<QAction*>()) {
-                if (action->isEnabled()) {
-                    action->setEnabled(false);
-                    m_disabled << action;
+            for (const QMenuBar* bar : m_frame->findChildren<QMenuBar*>()) {
+                for (QAction* action : bar->findChildren<QAction*>()) {
+                    if (action->isEnabled()) {
+                        action->setEnabled(false);
+                        m_disabled << action;
+                    }
                 }
             }
         }
@@ -85,7 +88,8 @@ protected:
         case QEvent::Wheel:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
-        case QEvent::ContextMenu: {
+        case QEvent::ContextMenu:
+        case QEvent::Shortcut: {
             const auto* widget = qobject_cast<const QWidget*>(watched);
             return widget && widget != m_dialog && !m_dialog->isAncestorOf(widget);
         }
