@@ -29,7 +29,7 @@ const QByteArray twoEntries = R"(
   cites = {wendrake2003}}
 )";
 
-// Enough papers for the import to outlast the progress dialog's half second before it shows.
+// Enough papers for an import or an export to run long enough to be cancelled.
 constexpr int manyPapers = 10000;
 
 QByteArray manyEntries()
@@ -137,23 +137,26 @@ private slots:
         QVERIFY(!extraFieldsOf(2).isEmpty());
     }
 
-    // The import runs beside the windows: while it runs, File > Open and every other menu item
-    // do nothing and the frame cannot be closed, so the project stays open under it. Cancel
-    // stores nothing; run through, the caption counts the new papers.
-    void importBesideWindows()
+    // Import and export run beside the windows: while they run, File > Open and every other
+    // menu item do nothing and the frame cannot be closed, so the project stays open under them.
+    // Cancel stores and writes nothing; an import run through updates the caption's count.
+    void transfersBesideWindows()
     {
         Shell shell;
         const QString file = shell.folder() + QStringLiteral("/many.bib");
         writeFile(file, manyEntries());
         const QString captionBefore = caption();
         auto* open = control<QAction>(frmMain::instance(), QStringLiteral("mnuOpen"));
+        // Once the work has started: the menu and the frame are tried, then Cancel is clicked
+        // (also before the dialog's half second is up, so that a fast machine cannot finish
+        // the work first).
         bool held = false;
         QTimer watch;
-        watch.setInterval(10);
+        watch.setInterval(5);
         QObject::connect(&watch, &QTimer::timeout, [&] {
             auto* progress = frmMain::instance().findChild<QProgressDialog*>(
                 QStringLiteral("progressInterchange"));
-            if (!progress || !progress->isVisible())
+            if (!progress || progress->value() <= 0)
                 return;
             watch.stop();
             const size_t dialogs = st::dialogs().size();
@@ -162,14 +165,15 @@ private slots:
                    !frmMain::instance().close() && frmMain::instance().isVisible();
             click(progress->findChild<QPushButton*>());
         });
-        watch.start();
-        st::forgetShown();
-        st::setNextFileName(file);
-        fromMenu("mnuImport");
-        QVERIFY(held);
-        QVERIFY(prompts().isEmpty());
-        QVERIFY(!st::endCalled());
-        QVERIFY(open->isEnabled());
+        const auto cancelled = [&](const char* menu, const QString& chosen) {
+            held = false;
+            st::forgetShown();
+            st::setNextFileName(chosen);
+            watch.start();
+            fromMenu(menu);
+            return held && prompts().isEmpty() && !st::endCalled() && open->isEnabled();
+        };
+        QVERIFY(cancelled("mnuImport", file));
         QCOMPARE(caption(), captionBefore);
         for (const char* table : {"Papers", "Authors", "Keywords", "Paper Authors List"})
             QCOMPARE(countRows(shell.db(), QLatin1String(table)), 0);
@@ -180,6 +184,10 @@ private slots:
                  qPrintable(lastPrompt()));
         QVERIFY(caption().endsWith(QStringLiteral("Papers added: %1").arg(manyPapers)));
         QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), manyPapers);
+
+        const QString exported = shell.folder() + QStringLiteral("/all.json");
+        QVERIFY(cancelled("mnuExport", exported));
+        QVERIFY(!QFileInfo::exists(exported));
     }
 };
 
