@@ -147,9 +147,11 @@ void frmSearchPapers::setCriteriaItems(const QStringList& items)
 
 void frmSearchPapers::optSearch_Click(int index)
 {
+    // Read first: when the file cannot be read, the lists stay as they were.
+    const QStringList items = search::criteriaItems(static_cast<search::Mode>(index));
     lstOptions->clear();
     setCriteriaItems({});
-    setCriteriaItems(search::criteriaItems(static_cast<search::Mode>(index)));
+    setCriteriaItems(items);
 }
 
 void frmSearchPapers::endStep()
@@ -177,8 +179,8 @@ void frmSearchPapers::cmdFind_Click()
     case search::Outcome::Then::LeaveAsIs:
         return;
     case search::Outcome::Then::OpenPaper:
-        hideForm();
-        windows::openPaper(found.paperToOpen, windows::PaperOrigin::TitlePick);
+        handOver(
+            [&found] { windows::openPaper(found.paperToOpen, windows::PaperOrigin::TitlePick); });
         break;
     case search::Outcome::Then::EndStep:
         break;
@@ -192,8 +194,7 @@ void frmSearchPapers::lstOptions_Click(QListWidgetItem* item)
     const auto line = item ? ListLine::parse(item->text()) : std::nullopt;
     if (!line)
         return;
-    hideForm();
-    windows::openPaper(line->id, windows::PaperOrigin::Search);
+    handOver([&line] { windows::openPaper(line->id, windows::PaperOrigin::Search); });
 }
 
 void frmSearchPapers::cmdCancel_Click()
