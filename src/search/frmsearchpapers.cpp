@@ -107,12 +107,7 @@ void frmSearchPapers::Form_Load()
 {
     placeByPositionForm();
     cmbSearchCriteria->setEditText(QString());
-    for (size_t i = 1; i < optSearch.size(); ++i) {
-        // An option button of a group can only be cleared while it stands alone.
-        optSearch[i]->setAutoExclusive(false);
-        optSearch[i]->setChecked(false);
-        optSearch[i]->setAutoExclusive(true);
-    }
+    showChosenMode(-1);
 }
 
 void frmSearchPapers::closeRequested()
@@ -137,6 +132,16 @@ int frmSearchPapers::chosenMode() const
     return -1;
 }
 
+void frmSearchPapers::showChosenMode(int mode)
+{
+    // An option button of a group can only be cleared while it stands alone.
+    for (size_t i = 0; i < optSearch.size(); ++i) {
+        optSearch[i]->setAutoExclusive(false);
+        optSearch[i]->setChecked(static_cast<int>(i) == mode);
+        optSearch[i]->setAutoExclusive(true);
+    }
+}
+
 void frmSearchPapers::setCriteriaItems(const QStringList& items)
 {
     // One model for the whole list: a list of every paper is set at once, not item by item.
@@ -147,8 +152,15 @@ void frmSearchPapers::setCriteriaItems(const QStringList& items)
 
 void frmSearchPapers::optSearch_Click(int index)
 {
-    // Read first: when the file cannot be read, the lists stay as they were.
-    const QStringList items = search::criteriaItems(static_cast<search::Mode>(index));
+    // Read first: when the file cannot be read, the lists and the chosen mode stay as they were.
+    QStringList items;
+    try {
+        items = search::criteriaItems(static_cast<search::Mode>(index));
+    } catch (...) {
+        showChosenMode(m_listedMode);
+        throw;
+    }
+    m_listedMode = index;
     lstOptions->clear();
     setCriteriaItems({});
     setCriteriaItems(items);

@@ -198,6 +198,8 @@ private slots:
                  qPrintable(lastPrompt()));
         QVERIFY(window->isVisible());
         QCOMPARE(shown(), before);
+        if (read == HeldRead::SearchMode)
+            QVERIFY(control<QRadioButton>(*window, "optSearch(0)")->isChecked());
         QVERIFY(!frmViewPaper::isLoaded() || !frmViewPaper::instance().isShown());
         holder.release();
         act();
