@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace quirelle::bench {
@@ -17,6 +18,15 @@ inline double nowMs()
 {
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The processor time this process has spent, in milliseconds: a busy machine changes it less
+// than the time on the clock, so figures compared with each other use it.
+inline double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
 }
 
 inline double median(std::vector<double> v)
