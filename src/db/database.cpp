@@ -364,6 +364,13 @@ RowStream::RowStream(Database& database, const QString& table, const QStringList
 
 RowStream::~RowStream() = default;
 
+void RowStream::restart(const QVariant& whereValue)
+{
+    sqlite3_stmt* s = d->statement->get();
+    sqlite3_reset(s);
+    bind(*d->connection, s, 1, whereValue);
+}
+
 bool RowStream::next()
 {
     const int rc = sqlite3_step(d->statement->get());

@@ -148,6 +148,9 @@ public:
 
     // Moves to the next row; false after the last.
     bool next();
+    // Walks again from before the first row, now of the rows whose `whereField` holds `value`:
+    // reading many such lists takes one prepared statement, not one each.
+    void restart(const QVariant& whereValue);
     // The value of the field at `column` (in the order given); Null reads as a null string, or 0.
     QString text(int column) const;
     qint64 number(int column) const;

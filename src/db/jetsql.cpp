@@ -285,8 +285,9 @@ TranslatedSelect Parser::parse()
     if (out.updatable) {
         order << QStringLiteral("rowid");
         out.countSql = QStringLiteral("SELECT count(*)") + from + where;
+        out.filtered = !where.isEmpty();
         out.existsSql = QStringLiteral("SELECT 1") + from + where + QStringLiteral(" LIMIT 1");
-        out.sql = QStringLiteral("SELECT rowid, *") + from + where + QStringLiteral(" ORDER BY ") +
+        out.sql = QStringLiteral("SELECT rowid") + from + where + QStringLiteral(" ORDER BY ") +
                   order.join(QStringLiteral(", "));
         return out;
     }
