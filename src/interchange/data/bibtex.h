@@ -2,6 +2,7 @@
 // accents, names as BibTeX splits them) and writing them back.
 #pragma once
 
+#include "interchange/data/parseresult.h"
 #include "interchange/data/reference.h"
 
 #include <QString>
@@ -10,20 +11,6 @@
 #include <vector>
 
 namespace quirelle::interchange {
-
-// An entry that could not be read, with the line it starts on and why.
-struct ParseProblem
-{
-    int line = 0;
-    QString key;
-    QString reason;
-};
-
-struct ParseResult
-{
-    std::vector<Reference> references;
-    std::vector<ParseProblem> problems;
-};
 
 namespace bibtex {
 
@@ -37,6 +24,11 @@ QString write(const Reference& reference);
 std::vector<PersonName> parseNames(QStringView list, bool decode, bool* etAl = nullptr);
 // A name list BibTeX reads back as the same names; with `encode` the parts are written as LaTeX.
 QString formatNames(const std::vector<PersonName>& names, bool etAl, bool encode);
+
+// The field that keeps a value as the file wrote it in LaTeX, beside the field in plain text, when
+// its braces keep letters from a style's change of case (`{DNA} of {B}razil`). Written back in
+// place of the plain text while that still reads the same.
+QString asWrittenName(const QString& field);
 
 // A citation key as BibTeX accepts it: characters it would end the key at become "_".
 QString safeKey(const QString& key);
