@@ -96,6 +96,8 @@ private slots:
         QTest::newRow("five thousand accents")
             << QString(QStringLiteral("\\'")).repeated(5000) + 'e'
             << "é" + QString(4999, QChar(0x0301));
+        QTest::newRow("braces nested 90,000 deep")
+            << QString(90000, u'{') + "\\'e" + QString(90000, u'}') << "é";
         row("dingbats", "\\ding{73} \\ding{72} \\ding{999}", "✩ ★ 999");
     }
     void latexToUnicode()
