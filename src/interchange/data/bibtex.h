@@ -1,5 +1,6 @@
-// BibTeX and BibLaTeX files: reading entries (macros, concatenation, cross-references, LaTeX
-// accents, names as BibTeX splits them) and writing them back.
+// BibTeX and BibLaTeX files: reading entries (macros, concatenation, `crossref` and `xdata`
+// inheritance, LaTeX accents, names as BibTeX splits them or in BibLaTeX's `family=` form) and
+// writing them back.
 #pragma once
 
 #include "interchange/data/parseresult.h"
@@ -14,6 +15,8 @@ namespace quirelle::interchange {
 
 namespace bibtex {
 
+// Entries that cannot be read, or would take unbounded memory or stack, are problems; macros
+// that are not defined are warnings (their names stand as the text).
 ParseResult read(QStringView text);
 
 // The entry as BibTeX text, ending in a blank line.
