@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <exception>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -58,7 +59,10 @@ struct ProgramEnded : std::exception
 bool hasEnded();
 
 // Shows an error that reached an event handler as a message box; the program keeps running.
+// Then an engine error's number goes to the follow-up, when one is set (a damaged project is
+// checked).
 void reportError(const std::exception& e);
+void setErrorFollowUp(std::function<void(int engineError)> followUp);
 
 // Every event handler runs its body through here, so that nothing escapes into the toolkit.
 template<class F>
