@@ -5,7 +5,7 @@
 #include "app/services.h"
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
-#include "db/dberror.h"
+#include "db/database.h"
 #include "db/project.h"
 
 #include <QCoreApplication>
@@ -77,15 +77,17 @@ ProjectSafety::ProjectSafety(QLabel* status, QObject* parent)
                      [this](const QString&, const QString& reason) {
                          say(QStringLiteral("No backup copy could be written: ") + reason);
                      });
-    services::setErrorFollowUp([this](int number) {
-        if (number == db::err::NotADatabase)
-            damageFound();
+    // Told on the thread that met the damage, in the middle of the action that failed: the
+    // check starts once that action is over.
+    db::setDamageObserver([this](const QString& file) {
+        QMetaObject::invokeMethod(
+            this, [this, file] { damageFound(file); }, Qt::QueuedConnection);
     });
 }
 
 ProjectSafety::~ProjectSafety()
 {
-    services::setErrorFollowUp({});
+    db::setDamageObserver({});
 }
 
 void ProjectSafety::say(const QString& text)
@@ -125,10 +127,11 @@ void ProjectSafety::waitUntilIdle()
     }
 }
 
-void ProjectSafety::damageFound()
+void ProjectSafety::damageFound(const QString& projectFile)
 {
     Project& p = project();
-    if (!p.isOpen() || m_declined == p.generation() || m_check->isBusy())
+    // A file that failed to open is offered its copy there and then.
+    if (!p.isOpen() || p.file() != projectFile || m_declined == p.generation() || m_check->isBusy())
         return;
     say(QStringLiteral("Checking the project..."));
     m_check->checkOnOpening(p.file());

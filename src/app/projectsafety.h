@@ -51,8 +51,9 @@ public:
 
 private:
     void checkFailed(const QString& projectFile, const QString& problems);
-    // A read of the open project found it damaged: check it, which makes the offer of a copy.
-    void damageFound();
+    // A read or a write found `projectFile` damaged: when it is the open project, check it,
+    // which makes the offer of a copy.
+    void damageFound(const QString& projectFile);
     // Asks whether to put the newest good copy in place of the damaged `projectFile`, when
     // `offer` and there is one; else tells `noCopy` (unless it is empty).
     Offer askToReplace(const QString& projectFile, const QString& problems, const QString& noCopy,

@@ -183,28 +183,11 @@ bool hasEnded()
     return ended;
 }
 
-namespace {
-
-std::function<void(int)>& errorFollowUp()
-{
-    static std::function<void(int)> followUp;
-    return followUp;
-}
-
-} // namespace
-
-void setErrorFollowUp(std::function<void(int engineError)> followUp)
-{
-    errorFollowUp() = std::move(followUp);
-}
-
 void reportError(const std::exception& e)
 {
     if (const auto* dbError = dynamic_cast<const db::DbError*>(&e)) {
         MsgBox(QStringLiteral("Error %1: %2").arg(dbError->number()).arg(dbError->description()),
                Icon::Critical);
-        if (errorFollowUp())
-            errorFollowUp()(dbError->number());
     } else {
         MsgBox(QString::fromUtf8(e.what()), Icon::Critical);
     }

@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <exception>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -59,10 +58,7 @@ struct ProgramEnded : std::exception
 bool hasEnded();
 
 // Shows an error that reached an event handler as a message box; the program keeps running.
-// Then an engine error's number goes to the follow-up, when one is set (a damaged project is
-// checked).
 void reportError(const std::exception& e);
-void setErrorFollowUp(std::function<void(int engineError)> followUp);
 
 // Every event handler runs its body through here, so that nothing escapes into the toolkit.
 template<class F>
