@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,10 @@ struct TableVersion
 
 // Whether the file begins with SQLite's header (an empty file or any other bytes do not).
 bool hasDatabaseHeader(const QString& path);
+
+// Tells `observer` the path of every database file that a read or a write found damaged, on
+// the thread that found it, however the failure is shown then. Empty: nobody is told.
+void setDamageObserver(std::function<void(const QString& file)> observer);
 
 class Database
 {

@@ -156,8 +156,8 @@ private slots:
         QCOMPARE(caption(), projectCaption(other, 0));
     }
 
-    // The first start makes the default project. Once damaged, it is never made anew: the
-    // program runs without a project until the user opens one.
+    // The first start makes the default project. Once damaged, with no copy to offer, it is never
+    // made anew: the program runs without a project until the user opens one.
     void defaultProjectMadeThenDamaged()
     {
         Shell shell(Shell::Start::EmptyFolder);
@@ -175,6 +175,8 @@ private slots:
         bytes.replace(pageSize, bytes.size() - pageSize,
                       test::bytes("\xde\xad").repeated((bytes.size() - pageSize) / 2));
         writeFile(QStringLiteral("QuirelleXP.mdb"), bytes);
+        // Without a backup copy to offer in its place.
+        QVERIFY(QDir(QStringLiteral("Backups")).removeRecursively());
         shell.restart();
         QVERIFY(!st::endCalled());
         QCOMPARE(prompts().size(), 1);
