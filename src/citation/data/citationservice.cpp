@@ -28,7 +28,7 @@ CitationService::CitationService(QObject* parent)
     m_thread->setObjectName(QStringLiteral("citation"));
     m_worker->moveToThread(m_thread);
     QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread->start(QThread::LowPriority);
+    m_thread->start();
 }
 
 CitationService::~CitationService()
