@@ -69,6 +69,10 @@ QByteArray bytes(const char (&literal)[N])
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
 
+// A folder of the shared test data beside the project (`../shared/<sub>` from the source tree, or
+// under $QUIRELLE_SHARED_DIR); empty when it is not there.
+QString sharedFolder(const QString& sub);
+
 // Runs the sqlite3 shell on `file` with `sql` and returns its output; empty when it is missing.
 QString sqliteShell(const QString& file, const QString& sql);
 

@@ -207,6 +207,7 @@ void frmViewPaper::lockAll(bool flag)
         setBoxReadOnly(txtDetails[static_cast<size_t>(i)], flag);
     cmdDeletePaper->setEnabled(!flag);
     cmdCopyReference->setEnabled(!flag);
+    cmdCiteAs->setEnabled(!flag);
     cmdBackToPrevious->setEnabled(m_previousPaperID > 0);
 }
 

@@ -89,6 +89,7 @@ private:
     QPushButton* cmdAddPaper = nullptr;
     QComboBox* cmbPublication = nullptr;
     QPushButton* cmdCopyReference = nullptr;
+    QPushButton* cmdCiteAs = nullptr;
     QPushButton* cmdDeletePaper = nullptr;
     QPushButton* cmdBack = nullptr;
     QPushButton* cmdBackToPrevious = nullptr;

@@ -88,6 +88,16 @@ frmSearchPapers::frmSearchPapers()
     lstOptions->setContextMenuPolicy(Qt::ActionsContextMenu);
     QObject::connect(exportFound, &QAction::triggered, this,
                      [this] { services::guarded([this] { exportResults(); }); });
+    // Formatted in a citation style, to copy into a document or save as a file.
+    for (const auto& [name, caption] :
+         {std::pair{"mnuCopyBibliography", "Copy Bibliography..."},
+          std::pair{"mnuSaveBibliography", "Save Bibliography As..."}}) {
+        auto* cite = new QAction(QString::fromLatin1(caption), lstOptions);
+        cite->setObjectName(QString::fromLatin1(name));
+        lstOptions->addAction(cite);
+        QObject::connect(cite, &QAction::triggered, this,
+                         [this] { services::guarded([this] { citeResults(); }); });
+    }
 
     cmdCancel = new QPushButton(QStringLiteral("Back"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
@@ -215,15 +225,36 @@ void frmSearchPapers::cmdCancel_Click()
     closeForm();
 }
 
-void frmSearchPapers::exportResults()
+QList<qint32> frmSearchPapers::listedPapers(bool selectedOnly) const
 {
     // Each paper found, once, in the order of the list.
     QList<qint32> papers;
     for (int i = 0; i < lstOptions->count(); ++i) {
-        if (const auto line = ListLine::parse(lstOptions->item(i)->text());
-            line && !papers.contains(line->id))
+        const QListWidgetItem* item = lstOptions->item(i);
+        if (selectedOnly && !item->isSelected())
+            continue;
+        if (const auto line = ListLine::parse(item->text()); line && !papers.contains(line->id))
             papers << line->id;
     }
+    return papers;
+}
+
+void frmSearchPapers::citeResults()
+{
+    // The lines chosen, or every line.
+    QList<qint32> papers = listedPapers(true);
+    if (papers.isEmpty())
+        papers = listedPapers(false);
+    if (papers.isEmpty()) {
+        services::MsgBox(QStringLiteral("The list holds no papers to format."));
+        return;
+    }
+    windows::openCiteAs(papers, true);
+}
+
+void frmSearchPapers::exportResults()
+{
+    const QList<qint32> papers = listedPapers(false);
     if (papers.isEmpty()) {
         services::MsgBox(QStringLiteral("The list holds no papers to export."));
         return;

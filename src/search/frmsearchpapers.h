@@ -39,6 +39,8 @@ private:
     void lstOptions_Click(QListWidgetItem* item);
     void cmdCancel_Click();
     void exportResults();
+    void citeResults();
+    QList<qint32> listedPapers(bool selectedOnly) const;
 
     // The index of the chosen mode, or -1 when none is chosen.
     int chosenMode() const;
