@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,7 +69,30 @@ QByteArray bytes(const char (&literal)[N])
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
 
+// A folder of the shared test data beside the project (`../shared/<sub>` from the source tree, or
+// under $QUIRELLE_SHARED_DIR); empty when it is not there.
+QString sharedFolder(const QString& sub);
+
 // Runs the sqlite3 shell on `file` with `sql` and returns its output; empty when it is missing.
 QString sqliteShell(const QString& file, const QString& sql);
+
+// Another program holding the project file: the sqlite3 shell inside an exclusive transaction,
+// so that nothing can be read from the file or written to it until it lets go.
+class HeldFile
+{
+public:
+    explicit HeldFile(const QString& file);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    // False when the shell is missing or could not take the file.
+    bool isHeld() const { return m_held; }
+    // Ends the transaction and the shell.
+    void release();
+
+private:
+    QProcess m_shell;
+    bool m_held = false;
+};
 
 } // namespace quirelle::test

@@ -3,6 +3,7 @@
 
 #include "app/actions.h"
 #include "app/frmmain.h"
+#include "app/projectsafety.h"
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/dberror.h"
@@ -45,6 +46,15 @@ const ButtonRow buttonRows[] = {
     {7, "Reading List", "Create a Reading List", 5160, Action::ReadingList},
 };
 // clang-format on
+
+// Two names of one file (a relative and an absolute path, a link).
+bool sameFile(const QString& a, const QString& b)
+{
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return !canonicalA.isEmpty()
+               ? canonicalA == QFileInfo(b).canonicalFilePath()
+               : QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
 
 // "Error getting <path>", and on the lines below it what is wrong with the file.
 void tellCannotOpen(const QString& path, const QString& reason)
@@ -126,29 +136,50 @@ bool frmMenu::connect()
     return connectTo(project().projectFilePath);
 }
 
-bool frmMenu::connectTo(const QString& path)
+bool frmMenu::connectTo(const QString& path, std::unique_ptr<db::ProjectLock> lock)
 {
     Project& p = project();
+    const QString file = path + QStringLiteral(".mdb");
+    // The project open here, opened again: its lock is this program's own, no other copy's.
+    if (!lock && p.isOpen() && sameFile(p.file(), file))
+        lock = p.takeLock();
     // Another copy of the program may have the project open: the user is told at once, and
     // chooses to open it read-only or not at all, rather than have two copies write it.
-    const QString file = path + QStringLiteral(".mdb");
-    if (p.isOpen() && p.file() == file)
-        p.keepLock(nullptr); // opened again here: its own lock is no other copy's
-    auto lock = std::make_unique<db::ProjectLock>(file);
     bool readOnly = false;
-    if (lock->tryLock() == db::ProjectLock::Status::HeldElsewhere) {
-        const QString prompt =
-            lock->message() + QStringLiteral("\n\nOpen it read-only here? Nothing can then be "
-                                             "changed in it from this window. No leaves it "
-                                             "closed.");
-        if (services::MsgBox(prompt, services::Buttons::YesNo) != services::Answer::Yes)
-            return false;
-        readOnly = true;
-        lock.reset();
+    if (!lock || !lock->isLocked()) {
+        lock = std::make_unique<db::ProjectLock>(file);
+        if (lock->tryLock() == db::ProjectLock::Status::HeldElsewhere) {
+            const QString prompt =
+                lock->message() + QStringLiteral("\n\nOpen it read-only here? Nothing can then "
+                                                 "be changed in it from this window. No leaves "
+                                                 "it closed.");
+            if (services::MsgBox(prompt, services::Buttons::YesNo) != services::Answer::Yes)
+                return false;
+            readOnly = true;
+            lock.reset();
+        }
     }
     QString reason;
-    if (!p.open(path, &reason, readOnly)) {
-        tellCannotOpen(path, reason);
+    bool opened = p.open(path, &reason, readOnly);
+    // A damaged file is offered its newest good backup copy, swapped under the lock.
+    if (!opened && !readOnly && frmMain::isLoaded()) {
+        switch (frmMain::instance().safety().offerCopyAfterFailedOpening(file)) {
+        case ProjectSafety::Offer::NotMade:
+            break;
+        case ProjectSafety::Offer::Declined:
+            reason.clear();
+            break;
+        case ProjectSafety::Offer::Replaced:
+            opened = p.open(path, &reason, readOnly);
+            break;
+        }
+    }
+    if (!opened) {
+        if (!reason.isEmpty())
+            tellCannotOpen(path, reason);
+        // The project that stays open keeps its lock when it was this one.
+        if (p.isOpen() && sameFile(p.file(), file))
+            p.keepLock(std::move(lock));
         return false;
     }
     p.keepLock(std::move(lock));

@@ -3,8 +3,10 @@
 #pragma once
 
 #include "app/form.h"
+#include "db/projectlock.h"
 
 #include <array>
+#include <memory>
 
 class QPushButton;
 class QLabel;
@@ -23,8 +25,9 @@ public:
     bool connect();
     // Connects to the project `path` (without ".mdb"). When it cannot be opened as a project,
     // says "Error getting " and the path with what is wrong, stays on the project that was open
-    // and returns false.
-    bool connectTo(const QString& path);
+    // and returns false. A damaged file is first offered its newest good backup copy. `lock`,
+    // when given, is the project's lock already held by this program.
+    bool connectTo(const QString& path, std::unique_ptr<db::ProjectLock> lock = {});
 
 protected:
     void Form_Load() override;

@@ -5,6 +5,7 @@
 #include "app/services.h"
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
+#include "db/database.h"
 #include "db/project.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QTime>
+#include <QTimer>
+
+#include <functional>
 
 namespace quirelle {
 
@@ -23,10 +27,28 @@ QString shown(const QString& file)
     return QDir::toNativeSeparators(file);
 }
 
-// The open project's path without ".mdb", for a project file.
-QString projectPathOf(const QString& projectFile)
+QString readOnlyHere()
 {
-    return projectFile.endsWith(QLatin1String(".mdb")) ? projectFile.chopped(4) : projectFile;
+    return QStringLiteral("The project is open read-only here, so no backup copy can be put in "
+                          "its place.");
+}
+
+// A transaction is open on the project: the event loop runs inside it only while a long action
+// lets the windows repaint.
+bool inTransaction()
+{
+    return project().isOpen() && project().db().inTransaction();
+}
+
+// Runs `step`, which may close the project, once no transaction is open on it.
+void afterTransaction(QObject* context, std::function<void()> step)
+{
+    if (!inTransaction()) {
+        step();
+        return;
+    }
+    QTimer::singleShot(100, context,
+                       [context, step = std::move(step)] { afterTransaction(context, step); });
 }
 
 } // namespace
@@ -37,7 +59,9 @@ ProjectSafety::ProjectSafety(QLabel* status, QObject* parent)
     db::BackgroundCheck* check = m_check.get();
     QObject::connect(check, &db::BackgroundCheck::checkFailed, this,
                      [this](const QString& file, const QString& problems) {
-                         services::guarded([&] { checkFailed(file, problems); });
+                         afterTransaction(this, [this, file, problems] {
+                             services::guarded([&] { checkFailed(file, problems); });
+                         });
                      });
     QObject::connect(check, &db::BackgroundCheck::checkNotRun, this,
                      [this](const QString&, const QString& reason) {
@@ -53,9 +77,18 @@ ProjectSafety::ProjectSafety(QLabel* status, QObject* parent)
                      [this](const QString&, const QString& reason) {
                          say(QStringLiteral("No backup copy could be written: ") + reason);
                      });
+    // Told on the thread that met the damage, in the middle of the action that failed: the
+    // check starts once that action is over.
+    db::setDamageObserver([this](const QString& file) {
+        QMetaObject::invokeMethod(
+            this, [this, file] { damageFound(file); }, Qt::QueuedConnection);
+    });
 }
 
-ProjectSafety::~ProjectSafety() = default;
+ProjectSafety::~ProjectSafety()
+{
+    db::setDamageObserver({});
+}
 
 void ProjectSafety::say(const QString& text)
 {
@@ -87,8 +120,64 @@ bool ProjectSafety::isBusy() const
 void ProjectSafety::waitUntilIdle()
 {
     const QDeadlineTimer deadline(60000);
-    while (m_check->isBusy() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (m_check->isBusy() && !deadline.hasExpired() && m_check->waitForWorker(deadline)) {
+        if (inTransaction())
+            return;
+        QCoreApplication::sendPostedEvents(m_check.get(), QEvent::MetaCall);
+    }
+}
+
+void ProjectSafety::damageFound(const QString& projectFile)
+{
+    Project& p = project();
+    // A file that failed to open is offered its copy there and then.
+    if (!p.isOpen() || p.file() != projectFile || m_declined == p.generation() || m_check->isBusy())
+        return;
+    say(QStringLiteral("Checking the project..."));
+    m_check->checkOnOpening(p.file());
+}
+
+ProjectSafety::Offer ProjectSafety::askToReplace(const QString& projectFile,
+                                                 const QString& problems, const QString& noCopy,
+                                                 bool offer)
+{
+    QString prompt = QStringLiteral("The project file %1 is damaged:\n\n%2\n\n")
+                         .arg(shown(projectFile), problems.trimmed());
+    if (!offer || db::listBackups(projectFile).isEmpty()) {
+        if (!noCopy.isEmpty())
+            services::MsgBox(prompt + noCopy, services::Icon::Critical);
+        return Offer::NotMade;
+    }
+    prompt += QStringLiteral("Put the newest backup copy that passes the check in its place? The "
+                             "damaged file is kept beside it with \".damaged\" added.");
+    if (services::MsgBox(prompt, services::Buttons::YesNo, services::Icon::Critical) !=
+        services::Answer::Yes)
+        return Offer::Declined;
+    return Offer::Replaced;
+}
+
+ProjectSafety::Offer ProjectSafety::replaceDamaged(const QString& projectFile)
+{
+    const db::RestoreResult result = db::replaceDamagedProject(projectFile);
+    if (!result.ok) {
+        services::MsgBox(
+            QStringLiteral("No backup copy was put in the place of the damaged file: ") +
+                result.reason,
+            services::Icon::Critical);
+        return Offer::Declined;
+    }
+    say(QStringLiteral("The damaged file was kept as %1; the project is the backup copy %2.")
+            .arg(QFileInfo(result.keptAs).fileName(), QFileInfo(result.restoredFrom).fileName()));
+    return Offer::Replaced;
+}
+
+ProjectSafety::Offer ProjectSafety::offerCopyAfterFailedOpening(const QString& projectFile)
+{
+    const db::FileCheck check = db::checkFile(projectFile);
+    if (check.result != db::FileCheck::Result::Damaged)
+        return Offer::NotMade;
+    const Offer offer = askToReplace(projectFile, check.problems, {}, true);
+    return offer == Offer::Replaced ? replaceDamaged(projectFile) : offer;
 }
 
 void ProjectSafety::checkFailed(const QString& projectFile, const QString& problems)
@@ -98,36 +187,27 @@ void ProjectSafety::checkFailed(const QString& projectFile, const QString& probl
     if (!p.isOpen() || p.file() != projectFile)
         return;
     say(QStringLiteral("The project failed its check."));
-    const QList<db::BackupCopy> copies = db::listBackups(projectFile);
-    QString prompt = QStringLiteral("The project file %1 is damaged:\n\n%2\n\n")
-                         .arg(shown(projectFile), problems.trimmed());
-    if (copies.isEmpty()) {
-        prompt += QStringLiteral("There is no backup copy to put in its place. You can go on "
-                                 "working in it, or open another project with File > Open.");
-        services::MsgBox(prompt, services::Icon::Critical);
+    // Open read-only, the file may be another copy's, which is the one to replace it.
+    const QString noCopy =
+        p.readOnly() ? readOnlyHere()
+                     : QStringLiteral("There is no backup copy to put in its place. You can go "
+                                      "on working in it, or open another project with File > "
+                                      "Open.");
+    const Offer offer = askToReplace(projectFile, problems, noCopy, !p.readOnly());
+    if (offer != Offer::Replaced) {
+        if (offer == Offer::Declined)
+            m_declined = p.generation();
         return;
     }
-    prompt += QStringLiteral("Put the newest backup copy that passes the check in its place? The "
-                             "damaged file is kept beside it with \".damaged\" added.");
-    if (services::MsgBox(prompt, services::Buttons::YesNo, services::Icon::Critical) !=
-        services::Answer::Yes)
-        return;
-    const QString path = projectPathOf(projectFile);
+    const QString path = p.projectFilePath;
+    // The lock is held across the swap, so that no other copy opens the project halfway.
+    std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
     p.close();
-    const db::RestoreResult result = db::replaceDamagedProject(projectFile);
+    replaceDamaged(projectFile);
     // Whatever happened, the project (the copy, or the damaged file left as it was) is opened
     // again, so that the user is never left without it.
-    frmMenu::instance().connectTo(path);
-    if (!result.ok)
-        services::MsgBox(
-            QStringLiteral("No backup copy was put in the place of the damaged file: ") +
-                result.reason,
-            services::Icon::Critical);
-    else
-        say(QStringLiteral("The damaged file was kept as %1; the project is the backup copy %2.")
-                .arg(QFileInfo(result.keptAs).fileName(),
-                     QFileInfo(result.restoredFrom).fileName()));
+    frmMenu::instance().connectTo(path, std::move(lock));
 }
 
 bool ProjectSafety::restore(const QString& copy)
@@ -135,12 +215,17 @@ bool ProjectSafety::restore(const QString& copy)
     Project& p = project();
     if (!p.isOpen())
         return false;
+    if (p.readOnly()) {
+        services::MsgBox(readOnlyHere(), services::Icon::Critical);
+        return false;
+    }
     const QString projectFile = p.file();
     const QString path = p.projectFilePath;
+    std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
     p.close();
     const db::RestoreResult result = db::restoreBackup(projectFile, copy);
-    frmMenu::instance().connectTo(path);
+    frmMenu::instance().connectTo(path, std::move(lock));
     if (!result.ok) {
         services::MsgBox(QStringLiteral("The backup copy was not restored: ") + result.reason,
                          services::Icon::Critical);

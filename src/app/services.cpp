@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTimer>
 #include <QWidget>
 
@@ -26,6 +27,7 @@ struct TestState
     std::vector<testing::Shown> messages;
     std::vector<FileDialogSettings> dialogs;
     QString clipboard;
+    QString clipboardHtml;
     bool endCalled = false;
 };
 
@@ -159,8 +161,21 @@ void clipboardClear()
 void clipboardSetText(const QString& text)
 {
     state().clipboard = text;
+    state().clipboardHtml.clear();
     if (auto* c = QGuiApplication::clipboard())
         c->setText(text);
+}
+
+void clipboardSetHtml(const QString& html, const QString& text)
+{
+    state().clipboard = text;
+    state().clipboardHtml = html;
+    if (auto* c = QGuiApplication::clipboard()) {
+        auto* data = new QMimeData;
+        data->setHtml(html);
+        data->setText(text);
+        c->setMimeData(data);
+    }
 }
 
 void End()
@@ -208,6 +223,7 @@ void reset()
     s.messages.clear();
     s.dialogs.clear();
     s.clipboard.clear();
+    s.clipboardHtml.clear();
     s.endCalled = false;
     ended = false;
 }
@@ -218,6 +234,7 @@ void forgetShown()
     s.messages.clear();
     s.dialogs.clear();
     s.clipboard.clear();
+    s.clipboardHtml.clear();
     s.endCalled = false;
     ended = false;
 }
@@ -245,6 +262,11 @@ const std::vector<FileDialogSettings>& dialogs()
 QString clipboard()
 {
     return state().clipboard;
+}
+
+QString clipboardHtml()
+{
+    return state().clipboardHtml;
 }
 
 bool endCalled()

@@ -46,6 +46,8 @@ std::optional<QString> showSave(const FileDialogSettings& settings);
 
 void clipboardClear();
 void clipboardSetText(const QString& text);
+// Formatted text: a word processor pastes the HTML, a text editor the plain text.
+void clipboardSetHtml(const QString& html, const QString& text);
 
 // Thrown by End to leave the running handler at once; the handler guard swallows it.
 struct ProgramEnded : std::exception
@@ -91,6 +93,7 @@ const std::vector<Shown>& messages();
 // The file dialogs that were asked for, in order.
 const std::vector<FileDialogSettings>& dialogs();
 QString clipboard();
+QString clipboardHtml(); // the HTML of the last clipboardSetHtml, else empty
 bool endCalled();
 } // namespace testing
 

@@ -53,7 +53,11 @@ QString readLastProject(const QString& file)
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray content = f.readAll();
+    return lastProjectIn(f.readAll());
+}
+
+QString lastProjectIn(const QByteArray& content)
+{
     const qsizetype lineEnd = content.indexOf('\n');
     if (lineEnd < 0)
         return {};

@@ -21,7 +21,10 @@ void openCitationMap();   // the papers around one paper, as a map of their cita
 void importReferences();  // a BibTeX, RIS or CSL-JSON file into the open project
 void exportReferences();  // the whole project as a BibTeX, RIS or CSL-JSON file
 void exportPapers(const QList<qint32>& papers); // those papers, in that order
-void backUpNow();                               // a backup copy of the open project, now
+// Those papers formatted in a citation style, to copy or save; `bibliography` chooses bibliography
+// entries over an in-text citation.
+void openCiteAs(const QList<qint32>& papers, bool bibliography = false);
+void backUpNow();    // a backup copy of the open project, now
 void openRestore();  // the backup copies of the open project, to restore one
 void unloadSearch(); // the search window starts afresh at its next use
 

@@ -2,6 +2,7 @@
 #include "db/backgroundcheck.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 
 namespace quirelle::db {
 
@@ -37,6 +38,20 @@ void BackgroundCheck::cancel()
     m_cancel.reset();
     ++m_run;
     m_busy = false;
+    // Every job given before has its flag set now, so each stops within a step or two. The
+    // caller may go on to close, rename or replace the file once they are over.
+    waitForWorker();
+}
+
+bool BackgroundCheck::waitForWorker(QDeadlineTimer deadline)
+{
+    std::unique_lock lock(m_mutex);
+    const auto idle = [this] { return m_jobs == 0; };
+    if (deadline.isForever()) {
+        m_jobDone.wait(lock, idle);
+        return true;
+    }
+    return m_jobDone.wait_for(lock, std::chrono::milliseconds(deadline.remainingTime()), idle);
 }
 
 void BackgroundCheck::start(const QString& projectFile, Job job)
@@ -44,6 +59,10 @@ void BackgroundCheck::start(const QString& projectFile, Job job)
     cancel();
     m_cancel = std::make_shared<CancelFlag>(false);
     m_busy = true;
+    {
+        const std::lock_guard lock(m_mutex);
+        ++m_jobs;
+    }
     // Jobs queue up on the worker: a cancelled one ends soon and the new one follows.
     QMetaObject::invokeMethod(
         m_worker,
@@ -70,6 +89,12 @@ void BackgroundCheck::post(quint64 run, Report report)
 void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job,
                            const std::shared_ptr<CancelFlag>& cancel)
 {
+    // Counted off only after its last report is queued, so that a waiter finds every report.
+    const auto jobOver = qScopeGuard([this] {
+        const std::lock_guard lock(m_mutex);
+        --m_jobs;
+        m_jobDone.notify_all();
+    });
     const auto finish = [this, run, projectFile] {
         post(run, [this, projectFile] {
             m_busy = false;

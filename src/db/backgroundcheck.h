@@ -4,11 +4,14 @@
 
 #include "db/backups.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QThread>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 namespace quirelle::db {
 
@@ -30,10 +33,15 @@ public:
     void checkOnOpening(const QString& projectFile);
     // A backup copy now, due or not. A run started before is cancelled, as above.
     void backUpNow(const QString& projectFile);
-    // Cancels the run under way; nothing more is reported of it.
+    // Cancels the run under way and waits until its thread has let go of the project file;
+    // nothing more is reported of it.
     void cancel();
     // A run was started and has not reported finished() yet.
     bool isBusy() const { return m_busy; }
+    // Waits, without running the event loop, until the worker has done every job given to it
+    // (its reports are then queued for this object's thread). False when the deadline came
+    // first.
+    bool waitForWorker(QDeadlineTimer deadline = QDeadlineTimer::Forever);
 
 signals:
     void checkPassed(const QString& projectFile);
@@ -61,6 +69,10 @@ private:
     quint64 m_run = 0; // the run whose reports are wanted
     std::shared_ptr<CancelFlag> m_cancel;
     bool m_busy = false;
+    // Jobs handed to the worker and not yet over, guarded by m_mutex.
+    std::mutex m_mutex;
+    std::condition_variable m_jobDone;
+    int m_jobs = 0;
 };
 
 } // namespace quirelle::db

@@ -21,8 +21,9 @@ namespace quirelle::db {
 namespace {
 
 constexpr int BusyTimeoutMs = 2000;
-// Pages copied between two looks at the cancel flag: 4 MiB at the usual page size.
-constexpr int PagesPerStep = 1024;
+// Pages copied under one lock of the project, between two looks at the cancel flag: 256 KiB at
+// the usual page size, a few milliseconds of a writer's wait.
+constexpr int PagesPerStep = 64;
 constexpr int MaxProblems = 20;
 constexpr qint64 SecondsPerDay = 24 * 60 * 60;
 const char* const PartialSuffix = ".partial";
@@ -209,8 +210,11 @@ QString readFailure(const QString& projectFile, sqlite3* db, int rc)
              db ? sqliteMessage(db) : QString::fromUtf8(sqlite3_errstr(rc)));
 }
 
-// Copies `projectFile` page by page into `target`, inside one read transaction so that the copy
-// is one state of the project. Returns an empty text, or why it failed.
+// Copies `projectFile` page by page into `target`. Returns an empty text, or why it failed.
+//
+// Each step holds the project's shared lock only while it copies its pages, so that a save made
+// meanwhile waits a step at most, never the whole copy. A save between two steps makes the
+// engine start the copy over, so the copy is still one state of the project.
 QString copyPages(const QString& projectFile, const QString& target, const CancelFlag* cancel)
 {
     QString error;
@@ -219,11 +223,10 @@ QString copyPages(const QString& projectFile, const QString& target, const Cance
         return QStringLiteral("Could not read the project '%1': %2.")
             .arg(QDir::toNativeSeparators(projectFile), error);
     }
-    // The read transaction holds the project's shared lock from the first step to the last, so
-    // the copy can be made in steps without starting over when the program writes meanwhile
-    // (its write waits for the copy, well within its busy timeout).
-    int rc = sqlite3_exec(source.get(), "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr,
-                          nullptr, nullptr);
+    // Reading the schema first tells a project in use or left with unfinished changes from a
+    // copy that cannot be written.
+    int rc = sqlite3_exec(source.get(), "SELECT count(*) FROM sqlite_master;", nullptr, nullptr,
+                          nullptr);
     if (rc != SQLITE_OK)
         return readFailure(projectFile, source.get(), sqlite3_extended_errcode(source.get()));
 
@@ -242,7 +245,10 @@ QString copyPages(const QString& projectFile, const QString& target, const Cance
         if (cancelled(cancel))
             break;
         rc = sqlite3_backup_step(backup, PagesPerStep);
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+        // The pause lets a writer that waits for the lock take it before the next step.
+        if (rc == SQLITE_OK)
+            QThread::msleep(1);
+        else if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
             QThread::msleep(20);
     } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
     sqlite3_backup_finish(backup);

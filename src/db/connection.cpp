@@ -2,10 +2,13 @@
 // the mapping of SQLite failures onto the engine's error numbers.
 #include "db/connection.h"
 
+#include "db/database.h"
 #include "db/dberror.h"
 #include "db/jetsql.h"
 
 #include <QRegularExpression>
+
+#include <mutex>
 
 #include <sqlite3.h>
 
@@ -18,6 +21,26 @@ void rowChanged(void* connection, int, const char*, const char* table, sqlite3_i
     static_cast<Connection*>(connection)->noteChange(table);
 }
 
+struct DamageObserver
+{
+    std::mutex mutex;
+    std::function<void(const QString&)> observer;
+};
+
+DamageObserver& damageObserver()
+{
+    static DamageObserver o;
+    return o;
+}
+
+void damageFound(const QString& file)
+{
+    DamageObserver& o = damageObserver();
+    const std::lock_guard lock(o.mutex);
+    if (o.observer)
+        o.observer(file);
+}
+
 quint64 nextSerial()
 {
     static quint64 serial = 0;
@@ -25,6 +48,13 @@ quint64 nextSerial()
 }
 
 } // namespace
+
+void setDamageObserver(std::function<void(const QString& file)> observer)
+{
+    DamageObserver& o = damageObserver();
+    const std::lock_guard lock(o.mutex);
+    o.observer = std::move(observer);
+}
 
 Connection::Connection(sqlite3* handle, QString path, bool readOnly)
     : m_handle(handle), m_path(std::move(path)), m_readOnly(readOnly), m_serial(nextSerial())
@@ -62,6 +92,7 @@ void Connection::fail(int rc, const QString& context) const
                                                     "read-only."));
     }
     if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
+        damageFound(m_path);
         throw DbError(err::NotADatabase,
                       QStringLiteral("Unrecognized database format '%1'.").arg(m_path));
     }

@@ -131,13 +131,21 @@ std::unique_ptr<Database> Database::OpenDatabase(const QString& path, bool readO
         readOnlyWanted || !info.isWritable() || !QFileInfo(info.absolutePath()).isWritable();
     auto c = connect(path, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, readOnly);
     // Reading the schema proves the file is a readable database before anyone relies on it.
-    char* error = nullptr;
+    // A file held by another program, or one that cannot be read now, is not taken for a
+    // damaged one.
     const int rc =
-        sqlite3_exec(c->handle(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error);
-    sqlite3_free(error);
-    if (rc != SQLITE_OK)
+        sqlite3_exec(c->handle(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    const int primary = rc & 0xff;
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
         throw DbError(err::NotADatabase,
                       QStringLiteral("Unrecognized database format '%1'.").arg(path));
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        throw DbError(err::Locked, QStringLiteral("The project '%1' is in use by another "
+                                                  "program. Try again in a moment.")
+                                       .arg(path));
+    if (rc != SQLITE_OK)
+        throw DbError(err::Generic, QStringLiteral("Could not read '%1': %2.")
+                                        .arg(path, QString::fromUtf8(sqlite3_errmsg(c->handle()))));
     return std::unique_ptr<Database>(new Database(std::move(c)));
 }
 
@@ -363,6 +371,13 @@ RowStream::RowStream(Database& database, const QString& table, const QStringList
 }
 
 RowStream::~RowStream() = default;
+
+void RowStream::restart(const QVariant& whereValue)
+{
+    sqlite3_stmt* s = d->statement->get();
+    sqlite3_reset(s);
+    bind(*d->connection, s, 1, whereValue);
+}
 
 bool RowStream::next()
 {

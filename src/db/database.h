@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,10 @@ struct TableVersion
 
 // Whether the file begins with SQLite's header (an empty file or any other bytes do not).
 bool hasDatabaseHeader(const QString& path);
+
+// Tells `observer` the path of every database file that a read or a write found damaged, on
+// the thread that found it, however the failure is shown then. Empty: nobody is told.
+void setDamageObserver(std::function<void(const QString& file)> observer);
 
 class Database
 {
@@ -148,6 +153,9 @@ public:
 
     // Moves to the next row; false after the last.
     bool next();
+    // Walks again from before the first row, now of the rows whose `whereField` holds `value`:
+    // reading many such lists takes one prepared statement, not one each.
+    void restart(const QVariant& whereValue);
     // The value of the field at `column` (in the order given); Null reads as a null string, or 0.
     QString text(int column) const;
     qint64 number(int column) const;

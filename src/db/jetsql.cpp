@@ -10,6 +10,7 @@
 #include "db/dberror.h"
 #include "db/textrules.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -118,6 +119,7 @@ struct Expr
     int binding = -1; // Value: the index of its value in the bindings
     const ColumnInfo* column = nullptr;
     bool negated = false;
+    int depth = 1; // levels of the tree from here down
     std::unique_ptr<Expr> left, right;
 };
 using ExprPtr = std::unique_ptr<Expr>;
@@ -129,6 +131,11 @@ ExprPtr makeExpr(Expr::Kind kind, const QString& text = {})
     e->text = text;
     return e;
 }
+
+// Brackets, `not` and `-` nest by recursion, and a chain of `and`/`or` makes the tree as deep
+// as it is long; both are bounded so that no query text can exhaust the stack (the program's own
+// queries stay far below this).
+constexpr int maxNesting = 200;
 
 class Parser
 {
@@ -184,6 +191,40 @@ private:
         return column(field);
     }
 
+    // Counts one level of the parser's recursion for as long as it lives.
+    class Nesting
+    {
+    public:
+        explicit Nesting(Parser& parser) : m_parser(parser)
+        {
+            if (++m_parser.m_nesting > maxNesting)
+                m_parser.tooDeep();
+        }
+        ~Nesting() { --m_parser.m_nesting; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        Parser& m_parser;
+    };
+    [[noreturn]] void tooDeep() const
+    {
+        throw DbError(
+            err::Syntax,
+            QStringLiteral("Expression nested too deeply in query expression '%1'.").arg(m_query));
+    }
+    // A node over `left` (and `right`), refused when the tree would grow too deep.
+    ExprPtr node(Expr::Kind kind, ExprPtr left, ExprPtr right = {}, const QString& text = {}) const
+    {
+        auto e = makeExpr(kind, text);
+        e->depth = 1 + std::max(left->depth, right ? right->depth : 0);
+        if (e->depth > maxNesting)
+            tooDeep();
+        e->left = std::move(left);
+        e->right = std::move(right);
+        return e;
+    }
+
     ExprPtr orExpr();
     ExprPtr andExpr();
     ExprPtr notExpr();
@@ -200,6 +241,7 @@ private:
     const TableLookup& m_lookup;
     const QVariantList& m_params;
     int m_nextParam = 0;
+    int m_nesting = 0;
     std::vector<QVariant> m_bindings;
     const TableInfo* m_table = nullptr;
 };
@@ -285,8 +327,9 @@ TranslatedSelect Parser::parse()
     if (out.updatable) {
         order << QStringLiteral("rowid");
         out.countSql = QStringLiteral("SELECT count(*)") + from + where;
+        out.filtered = !where.isEmpty();
         out.existsSql = QStringLiteral("SELECT 1") + from + where + QStringLiteral(" LIMIT 1");
-        out.sql = QStringLiteral("SELECT rowid, *") + from + where + QStringLiteral(" ORDER BY ") +
+        out.sql = QStringLiteral("SELECT rowid") + from + where + QStringLiteral(" ORDER BY ") +
                   order.join(QStringLiteral(", "));
         return out;
     }
@@ -320,12 +363,11 @@ TranslatedSelect Parser::parse()
 
 ExprPtr Parser::orExpr()
 {
+    const Nesting level(*this);
     ExprPtr left = andExpr();
     while (accept("or")) {
-        auto e = makeExpr(Expr::Or);
-        e->left = std::move(left);
-        e->right = andExpr();
-        left = std::move(e);
+        ExprPtr right = andExpr();
+        left = node(Expr::Or, std::move(left), std::move(right));
     }
     return left;
 }
@@ -334,10 +376,8 @@ ExprPtr Parser::andExpr()
 {
     ExprPtr left = notExpr();
     while (accept("and")) {
-        auto e = makeExpr(Expr::And);
-        e->left = std::move(left);
-        e->right = notExpr();
-        left = std::move(e);
+        ExprPtr right = notExpr();
+        left = node(Expr::And, std::move(left), std::move(right));
     }
     return left;
 }
@@ -345,9 +385,8 @@ ExprPtr Parser::andExpr()
 ExprPtr Parser::notExpr()
 {
     if (accept("not")) {
-        auto e = makeExpr(Expr::Not);
-        e->left = notExpr();
-        return e;
+        const Nesting level(*this);
+        return node(Expr::Not, notExpr());
     }
     return predicate();
 }
@@ -360,28 +399,26 @@ ExprPtr Parser::predicate()
                                   t.text == QLatin1String("!=") || t.text == QLatin1String("<") ||
                                   t.text == QLatin1String(">") || t.text == QLatin1String("<=") ||
                                   t.text == QLatin1String(">="))) {
-        auto e = makeExpr(Expr::Compare, next().text);
-        if (e->text == QLatin1String("!="))
-            e->text = QStringLiteral("<>");
-        e->left = std::move(left);
-        e->right = operand();
-        return e;
+        QString op = next().text;
+        if (op == QLatin1String("!="))
+            op = QStringLiteral("<>");
+        ExprPtr right = operand();
+        return node(Expr::Compare, std::move(left), std::move(right), op);
     }
     const bool negated = accept("not");
     if (accept("like")) {
-        auto e = makeExpr(Expr::Like);
+        ExprPtr right = operand();
+        auto e = node(Expr::Like, std::move(left), std::move(right));
         e->negated = negated;
-        e->left = std::move(left);
-        e->right = operand();
         return e;
     }
     if (negated)
         syntaxError(m_query);
     if (accept("is")) {
-        auto e = makeExpr(Expr::IsNull);
-        e->negated = accept("not");
+        const bool notNull = accept("not");
         expect("null");
-        e->left = std::move(left);
+        auto e = node(Expr::IsNull, std::move(left));
+        e->negated = notNull;
         return e;
     }
     return left;
@@ -398,9 +435,8 @@ ExprPtr Parser::operand()
     }
     if (t.is("-")) {
         next();
-        auto e = makeExpr(Expr::Negate);
-        e->left = operand();
-        return e;
+        const Nesting level(*this);
+        return node(Expr::Negate, operand());
     }
     if (t.kind == Tok::String)
         return value(next().text);

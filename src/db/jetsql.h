@@ -18,8 +18,9 @@ struct TranslatedSelect
 {
     QString table;          // the stored name of the table read
     bool updatable = false; // `select *` from one table: rows are addressed by their row number
-    QString sql;            // updatable: the row number, then the fields; otherwise the values
+    QString sql;            // updatable: the row numbers in the query's order; else the values
     QString countSql;       // updatable: the number of rows the query returns
+    bool filtered = false;  // updatable: a condition chooses the rows (counting reads them all)
     QString existsSql;      // updatable: one row when the query returns any
     QStringList columns;    // names of the values selected, when not updatable
     // The values of the statement's parameters, in order. Every text value of the query, a

@@ -34,6 +34,9 @@ public:
     // Keeps the lock that tells other copies of the program the project is open here, until the
     // project is closed or another is opened.
     void keepLock(std::unique_ptr<db::ProjectLock> lock) { m_lock = std::move(lock); }
+    // Hands the lock over, so that it outlives a close: while the file is swapped for another,
+    // or when the project is opened again.
+    std::unique_ptr<db::ProjectLock> takeLock() { return std::move(m_lock); }
     // The project file, with its extension.
     QString file() const { return projectFilePath + QStringLiteral(".mdb"); }
     bool readOnly() const { return isOpen() && dbProject->readOnly(); }

@@ -10,8 +10,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <optional>
-#include <unordered_map>
 
 namespace quirelle::db {
 
@@ -123,10 +123,21 @@ struct Recordset::Impl
     bool currentDeleted = false; // the current row was deleted and not yet moved from
 
     // Values of up to BlockSize rows read together, by row number. They stay valid while this
-    // connection writes nothing: any change of any table makes the next read fetch anew.
+    // connection writes nothing: any change of any table makes the next read fetch anew. Only
+    // the fields asked for so far are read (a search that lists ids and titles does not read
+    // every summary); a field asked for the first time reads the block again with it.
     static constexpr int BlockSize = 64;
-    std::unordered_map<qint64, std::vector<QVariant>> block;
+    struct BlockRow
+    {
+        qint64 key;
+        std::vector<QVariant> values; // of blockFields, in their order
+        bool operator<(qint64 k) const { return key < k; }
+    };
+    std::vector<BlockRow> block; // in the order of their row numbers
     sqlite3_int64 blockChanges = -1;
+    std::vector<int> blockFields; // the fields the block holds, by their index
+    std::vector<int> slotOf;      // by field index: its place in a block row; -1: not read
+    QString blockSql;             // the statement that reads a block of those fields
 
     Mode mode = Mode::None;
     std::vector<std::optional<QVariant>> buffer; // values put since AddNew or Edit
@@ -135,9 +146,14 @@ struct Recordset::Impl
     int count()
     {
         if (!loaded) {
-            if (!unloadedCount)
+            // A query with a condition is counted by a pass over the rows, which reading its
+            // row numbers makes anyway: read them at once instead of passing twice.
+            if (query.filtered)
+                load();
+            else if (!unloadedCount)
                 unloadedCount = static_cast<int>(scalar(query.countSql));
-            return *unloadedCount;
+            if (!loaded)
+                return *unloadedCount;
         }
         return static_cast<int>(updatable ? keys.size() : rows.size());
     }
@@ -165,7 +181,7 @@ struct Recordset::Impl
         for (size_t i = 0; i < query.bindings.size(); ++i)
             bindValue(*conn, s, static_cast<int>(i + 1), query.bindings[i]);
     }
-    // Reads the row numbers, in the query's order, and the values of the first rows.
+    // Reads the row numbers, in the query's order; their values are read when they are needed.
     void load()
     {
         if (loaded)
@@ -173,15 +189,10 @@ struct Recordset::Impl
         Statement s(*conn, query.sql);
         bindAll(s.get());
         int rc;
-        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
-            const qint64 key = sqlite3_column_int64(s.get(), 0);
-            if (keys.size() < static_cast<size_t>(BlockSize))
-                block.emplace(key, rowValues(s.get(), 1));
-            keys.push_back(key);
-        }
+        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+            keys.push_back(sqlite3_column_int64(s.get(), 0));
         if (rc != SQLITE_DONE)
             conn->fail(sqlite3_extended_errcode(conn->handle()));
-        blockChanges = sqlite3_total_changes64(conn->handle());
         loaded = true;
         unloadedCount.reset();
         query = {};
@@ -194,7 +205,20 @@ struct Recordset::Impl
         return updatable ? static_cast<int>(table.columns.size()) : static_cast<int>(names.size());
     }
 
-    const std::vector<QVariant>& currentRow()
+    // Fails unless a row is current.
+    void requireCurrent()
+    {
+        load();
+        if (currentDeleted)
+            throw DbError(err::RecordDeleted, QStringLiteral("Record is deleted."));
+        if (position < 0 || position >= count())
+            noCurrentRecord();
+        if (updatable)
+            currentBlockRow(-1); // a row deleted meanwhile is not current
+    }
+
+    // The value of the field at `index` in the current row.
+    const QVariant& currentValue(int index)
     {
         load();
         if (currentDeleted)
@@ -202,49 +226,74 @@ struct Recordset::Impl
         if (position < 0 || position >= count())
             noCurrentRecord();
         if (!updatable)
-            return rows[static_cast<size_t>(position)];
+            return rows[static_cast<size_t>(position)][static_cast<size_t>(index)];
+        const BlockRow& row = currentBlockRow(index);
+        return row.values[static_cast<size_t>(slotOf[static_cast<size_t>(index)])];
+    }
+
+    // The current row's values, holding at least the field at `index` (-1: whichever fields the
+    // block holds).
+    const BlockRow& currentBlockRow(int index)
+    {
         const qint64 key = keys[static_cast<size_t>(position)];
         if (blockChanges != sqlite3_total_changes64(conn->handle()))
             block.clear();
-        auto it = block.find(key);
-        if (it == block.end()) {
+        if (index >= 0 && slotOf[static_cast<size_t>(index)] < 0) {
+            blockFields.insert(std::upper_bound(blockFields.begin(), blockFields.end(), index),
+                               index);
+            for (size_t k = 0; k < blockFields.size(); ++k)
+                slotOf[static_cast<size_t>(blockFields[k])] = static_cast<int>(k);
+            blockSql.clear();
+            block.clear();
+        }
+        auto it = std::lower_bound(block.begin(), block.end(), key);
+        if (it == block.end() || it->key != key) {
             readBlock(position);
-            it = block.find(key);
-            if (it == block.end())
+            it = std::lower_bound(block.begin(), block.end(), key);
+            if (it == block.end() || it->key != key)
                 throw DbError(err::RecordDeleted, QStringLiteral("Record is deleted."));
         }
-        return it->second;
-    }
-
-    std::vector<QVariant> rowValues(sqlite3_stmt* s, int firstColumn) const
-    {
-        std::vector<QVariant> values;
-        values.reserve(table.columns.size());
-        for (size_t i = 0; i < table.columns.size(); ++i)
-            values.push_back(columnValue(s, firstColumn + static_cast<int>(i), &table.columns[i]));
-        return values;
+        return *it;
     }
 
     // Reads the rows from `first` on in one statement, so that walking a record set costs one
     // statement per block rather than one per row.
     void readBlock(int first)
     {
-        QStringList params;
-        for (int i = 1; i <= BlockSize; ++i)
-            params << QStringLiteral("?%1").arg(i);
-        sqlite3_stmt* s =
-            conn->cached(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid IN (%2)")
-                             .arg(sqliteName(table.name), params.join(QLatin1Char(','))));
+        if (blockSql.isEmpty()) {
+            QString fields = QStringLiteral("rowid");
+            for (int f : blockFields)
+                fields +=
+                    QStringLiteral(", ") + sqliteName(table.columns[static_cast<size_t>(f)].name);
+            QStringList params;
+            for (int i = 1; i <= BlockSize; ++i)
+                params << QStringLiteral("?%1").arg(i);
+            blockSql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
+                           .arg(fields, sqliteName(table.name), params.join(QLatin1Char(',')));
+        }
+        sqlite3_stmt* s = conn->cached(blockSql);
         const int last = std::min(count(), first + BlockSize);
         for (int p = first; p < last; ++p)
             sqlite3_bind_int64(s, p - first + 1, keys[static_cast<size_t>(p)]);
         block.clear();
         int rc;
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
-            block.emplace(sqlite3_column_int64(s, 0), rowValues(s, 1));
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            BlockRow row{sqlite3_column_int64(s, 0), {}};
+            row.values.reserve(blockFields.size());
+            for (size_t i = 0; i < blockFields.size(); ++i) {
+                const auto f = static_cast<size_t>(blockFields[i]);
+                row.values.push_back(columnValue(s, static_cast<int>(i) + 1, &table.columns[f]));
+            }
+            block.push_back(std::move(row));
+        }
         sqlite3_reset(s);
         if (rc != SQLITE_DONE)
             conn->fail(sqlite3_extended_errcode(conn->handle()));
+        // SQLite returns them by row number, but nothing promises it.
+        if (!std::is_sorted(block.begin(), block.end(),
+                            [](const BlockRow& x, const BlockRow& y) { return x.key < y.key; }))
+            std::sort(block.begin(), block.end(),
+                      [](const BlockRow& x, const BlockRow& y) { return x.key < y.key; });
         blockChanges = sqlite3_total_changes64(conn->handle());
     }
 
@@ -402,6 +451,7 @@ Recordset::Recordset(std::shared_ptr<Connection> c, const TranslatedSelect& q)
     const TableInfo& table = d->conn->table(q.table);
     if (q.updatable) {
         d->table = table;
+        d->slotOf.assign(table.columns.size(), -1);
         d->query = q;
         d->loaded = false;
         d->position = 0; // the first row, when there is one
@@ -411,15 +461,18 @@ Recordset::Recordset(std::shared_ptr<Connection> c, const TranslatedSelect& q)
     Statement s(*d->conn, q.sql);
     for (size_t i = 0; i < q.bindings.size(); ++i)
         bindValue(*d->conn, s.get(), static_cast<int>(i + 1), q.bindings[i]);
+    // The field each value comes from, which says how to read it, is the same on every row.
+    std::vector<const ColumnInfo*> origins;
+    for (int i = 0; i < q.columns.size(); ++i) {
+        const int at = table.indexOf(QString::fromUtf8(sqlite3_column_origin_name(s.get(), i)));
+        origins.push_back(at >= 0 ? &table.columns[static_cast<size_t>(at)] : nullptr);
+    }
     int rc;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
         std::vector<QVariant> row;
-        for (int i = 0; i < q.columns.size(); ++i) {
-            const QString column = QString::fromUtf8(sqlite3_column_origin_name(s.get(), i));
-            const int at = table.indexOf(column);
-            row.push_back(columnValue(s.get(), i,
-                                      at >= 0 ? &table.columns[static_cast<size_t>(at)] : nullptr));
-        }
+        row.reserve(origins.size());
+        for (size_t i = 0; i < origins.size(); ++i)
+            row.push_back(columnValue(s.get(), static_cast<int>(i), origins[i]));
         d->rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE)
@@ -545,7 +598,7 @@ QVariant Recordset::valueAt(int index) const
         return *i.buffer[static_cast<size_t>(index)];
     if (i.mode == Impl::Mode::AddNew)
         return {};
-    return i.currentRow()[static_cast<size_t>(index)];
+    return i.currentValue(index);
 }
 
 void Recordset::setValueAt(int index, const QVariant& v)
@@ -570,7 +623,7 @@ void Recordset::Edit()
 {
     Impl& i = impl();
     i.requireUpdatable();
-    i.currentRow(); // fails when there is no current row
+    i.requireCurrent();
     i.mode = Impl::Mode::Edit;
     i.buffer.assign(i.table.columns.size(), std::nullopt);
 }
@@ -607,7 +660,7 @@ void Recordset::Delete()
 {
     Impl& i = impl();
     i.requireUpdatable();
-    i.currentRow(); // fails when there is no current row (and reads the rows first)
+    i.requireCurrent(); // (and reads the rows first)
     const qint64 key = i.keys[static_cast<size_t>(i.position)];
     sqlite3_stmt* s = i.conn->cached(
         QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(sqliteName(i.table.name)));
@@ -658,6 +711,8 @@ QString Field::text() const
 qint32 Field::toLong() const
 {
     const QVariant v = Value();
+    if (v.typeId() == QMetaType::Int)
+        return v.toInt();
     bool ok = false;
     const qint64 n = v.isNull() ? 0 : v.toString().trimmed().toLongLong(&ok);
     if (!ok || n < INT32_MIN || n > INT32_MAX)

@@ -4,15 +4,28 @@
 #include <QList>
 
 #include <algorithm>
+#include <cstring>
 
 namespace quirelle::db::text {
 
 namespace {
 
+// Eight bytes at a time: a search asks this of every row it scans.
 bool isAscii(std::string_view s)
 {
-    return std::all_of(s.begin(), s.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    constexpr quint64 HighBits = 0x8080808080808080ULL;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        quint64 word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & HighBits)
+            return false;
+    }
+    for (; i < s.size(); ++i) {
+        if (static_cast<unsigned char>(s[i]) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
 char asciiLower(char c)
@@ -38,6 +51,95 @@ QString baseLetters(const QString& foldedText)
     return out;
 }
 
+// The Latin letters most names and titles are written in, up to the end of Latin Extended-B.
+constexpr char32_t LatinEnd = 0x250;
+
+// For each character below LatinEnd: its case folding and its base letters (the folding with
+// its accents taken off), when a text made only of such characters folds character by character
+// to what folding the whole text gives. That holds when the character is already composed and
+// its folding decomposes to a letter first, so that nothing composes or reorders across two
+// characters.
+struct LatinKeys
+{
+    bool usable = false;
+    QString folded;
+    QString base;
+};
+
+const std::vector<LatinKeys>& latinKeys()
+{
+    static const std::vector<LatinKeys> table = [] {
+        std::vector<LatinKeys> t(LatinEnd);
+        for (char32_t c = 0; c < LatinEnd; ++c) {
+            const QString s = QString::fromUcs4(&c, 1);
+            if (s.normalized(QString::NormalizationForm_C) != s)
+                continue;
+            LatinKeys& k = t[c];
+            k.folded = folded(s);
+            const QString decomposed = k.folded.normalized(QString::NormalizationForm_D);
+            if (decomposed.isEmpty() || decomposed.front().combiningClass() != 0 ||
+                decomposed.front().isMark())
+                continue;
+            k.base = baseLetters(k.folded);
+            k.usable = true;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Decodes UTF-8 made only of characters below LatinEnd; false for anything else (other
+// characters, or bytes that are not UTF-8), which the general rules then handle.
+template<class F>
+bool forEachLatin(std::string_view utf8, F&& f)
+{
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        char32_t c = b;
+        if (b >= 0x80) {
+            if (b < 0xC2 || b > 0xC9 || i + 1 >= utf8.size())
+                return false;
+            const auto next = static_cast<unsigned char>(utf8[i + 1]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            c = (static_cast<char32_t>(b & 0x1F) << 6) | (next & 0x3F);
+            if (c >= LatinEnd)
+                return false;
+            ++i;
+        }
+        if (!f(c))
+            return false;
+    }
+    return true;
+}
+
+// The folded text and its base letters, made character by character; nothing when the text is
+// not made only of characters for which that gives the general rules' answer.
+struct LatinFolded
+{
+    QString folded;
+    QString base;
+};
+
+std::optional<LatinFolded> foldLatin(std::string_view utf8)
+{
+    const auto& table = latinKeys();
+    LatinFolded out;
+    out.folded.reserve(static_cast<qsizetype>(utf8.size()));
+    out.base.reserve(static_cast<qsizetype>(utf8.size()));
+    const bool ok = forEachLatin(utf8, [&](char32_t c) {
+        const LatinKeys& k = table[c];
+        if (!k.usable)
+            return false;
+        out.folded += k.folded;
+        out.base += k.base;
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return out;
+}
+
 std::u32string foldToUcs4(std::string_view utf8)
 {
     std::u32string out;
@@ -47,6 +149,19 @@ std::u32string foldToUcs4(std::string_view utf8)
             out.push_back(static_cast<char32_t>(asciiLower(c)));
         return out;
     }
+    out.reserve(utf8.size());
+    const auto& table = latinKeys();
+    const bool latin = forEachLatin(utf8, [&](char32_t c) {
+        const LatinKeys& k = table[c];
+        if (!k.usable)
+            return false;
+        for (QChar u : k.folded)
+            out.push_back(u.unicode());
+        return true;
+    });
+    if (latin)
+        return out;
+    out.clear();
     const QString f = folded(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
     for (uint u : f.toUcs4())
         out.push_back(static_cast<char32_t>(u));
@@ -96,6 +211,19 @@ int collate(std::string_view a, std::string_view b)
                 return x < y ? -1 : 1;
         }
         return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    }
+    if (a == b)
+        return 0;
+    // Names in Latin letters with accents are folded a character at a time from a table.
+    if (const auto la = foldLatin(a)) {
+        if (const auto lb = foldLatin(b)) {
+            if (la->folded == lb->folded)
+                return 0;
+            const int primary = la->base.compare(lb->base);
+            if (primary != 0)
+                return primary < 0 ? -1 : 1;
+            return la->folded < lb->folded ? -1 : 1;
+        }
     }
     const QString fa = folded(QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size())));
     const QString fb = folded(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())));
@@ -191,15 +319,29 @@ bool asciiContains(std::string_view s, std::string_view folded)
         return true;
     if (folded.size() > s.size())
         return false;
-    const size_t last = s.size() - folded.size();
-    for (size_t i = 0; i <= last; ++i) {
-        if (asciiLower(s[i]) != folded[0])
-            continue;
+    // The places where the first character stands, in either case, are found with memchr.
+    const char first = folded[0];
+    const char other =
+        (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
+    const char* const begin = s.data();
+    const char* const end = begin + (s.size() - folded.size() + 1); // past the last start
+    const auto find = [end](const char* from, char c) {
+        const void* at = std::memchr(from, c, static_cast<size_t>(end - from));
+        return at ? static_cast<const char*>(at) : end;
+    };
+    const char* lower = find(begin, first);
+    const char* upper = other == first ? end : find(begin, other);
+    while (lower < end || upper < end) {
+        const char* at = std::min(lower, upper);
         size_t k = 1;
-        while (k < folded.size() && asciiLower(s[i + k]) == folded[k])
+        while (k < folded.size() && asciiLower(at[k]) == folded[k])
             ++k;
         if (k == folded.size())
             return true;
+        if (at == lower)
+            lower = find(at + 1, first);
+        else
+            upper = find(at + 1, other);
     }
     return false;
 }

@@ -6,7 +6,6 @@
 
 #include "app/form.h"
 #include "app/windows.h"
-#include "db/recordset.h"
 #include "paper/data/combocache.h"
 
 #include <array>
@@ -35,10 +34,9 @@ public:
     void open(qint32 paperId, windows::PaperOrigin origin);
 
     // Makes `paperIDIn` the current paper, refills every control and shows the window; an id
-    // below 1 opens it on a new, empty paper.
+    // below 1 opens it on a new, empty paper. The paper is read before any control changes:
+    // when it cannot be read, the window stays as it was.
     void populate(qint32 paperIDIn);
-    // Opens the current paper's row for fillDetails; `found` is false when it is not stored.
-    void accessData(bool& found);
     // Locks (true) or unlocks the entry controls.
     void lockAll(bool flag);
 
@@ -54,11 +52,12 @@ protected:
 private:
     void buildControls();
     void connectHandlers();
+    struct StoredPaper;
+    StoredPaper readPaper(qint32 paperId);
+    void showPaper(qint32 paperId, const StoredPaper& stored);
     void clearAll();
-    void fillDetails();
-    void fillLinkLists();
-    void deriveOtherWorks();
-    void deriveCitations();
+    void fillDetails(const StoredPaper& stored);
+    void fillLinkLists(const StoredPaper& stored);
     qint32 shownPaperNumber() const;
     QString detailText(int index) const;
     void setDetailText(int index, const QString& text);
@@ -79,8 +78,6 @@ private:
 
     qint32 m_currentPaperID = 0;
     qint32 m_previousPaperID = 0;
-    // The current paper's row from accessData until fillDetails has shown it.
-    db::Recordset m_paperRow;
     // The details as they were shown, by box: leaving a box writes it only when the user
     // changed it, so a value saved meanwhile by another copy of the program is not overwritten
     // by a box the user only passed through.
@@ -92,6 +89,7 @@ private:
     QPushButton* cmdAddPaper = nullptr;
     QComboBox* cmbPublication = nullptr;
     QPushButton* cmdCopyReference = nullptr;
+    QPushButton* cmdCiteAs = nullptr;
     QPushButton* cmdDeletePaper = nullptr;
     QPushButton* cmdBack = nullptr;
     QPushButton* cmdBackToPrevious = nullptr;

@@ -2,6 +2,7 @@
 // and the handlers they call.
 #include "app/listviews.h"
 #include "app/services.h"
+#include "app/windows.h"
 #include "db/project.h"
 #include "paper/frmviewpaper.h"
 #include "paper/linkgroup.h"
@@ -83,6 +84,8 @@ const ButtonRow buttonRows[] = {
     {"cmdBackToPrevious", "<< doc", "Return to last viewed article", OnWindow,
      {7980, 3960, 1740, 375}},
     {"cmdBack", "Back", "Return to search", OnWindow, {9900, 3960, 1740, 375}},
+    {"cmdCiteAs", "Cite As...", "Copy the reference in a citation style", OnWindow,
+     {7980, 4440, 1740, 375}},
     {"cmdAddStatements", "Add", "Add this quotation", QuotationsTab, {10200, 113, 960, 330}},
 };
 
@@ -182,6 +185,7 @@ void frmViewPaper::buildControls()
     };
     cmdAddPaper = button("cmdAddPaper");
     cmdCopyReference = button("cmdCopyReference");
+    cmdCiteAs = button("cmdCiteAs");
     cmdDeletePaper = button("cmdDeletePaper");
     cmdBackToPrevious = button("cmdBackToPrevious");
     cmdBack = button("cmdBack");
@@ -225,37 +229,14 @@ void frmViewPaper::buildControls()
     const LinkGroup& k = *m_links[Keywords];
     const LinkGroup& m = *m_links[Models];
     const LinkGroup& r = *m_links[References];
-    const std::vector<QWidget*> order = {txtDetails[0],
-                                         cmdAddPaper,
-                                         a.combo,
-                                         a.add,
-                                         a.list,
-                                         k.combo,
-                                         k.add,
-                                         k.list,
-                                         m.combo,
-                                         m.add,
-                                         m.list,
-                                         txtDetails[1],
-                                         txtDetails[3],
-                                         txtDetails[4],
-                                         txtDetails[6],
-                                         cmbPublication,
-                                         txtDetails[7],
-                                         cmdCopyReference,
-                                         cmdDeletePaper,
-                                         cmdBackToPrevious,
-                                         cmdBack,
-                                         SSTab1,
-                                         r.combo,
-                                         r.add,
-                                         r.list,
-                                         lstCitations,
-                                         lstOtherArticles,
-                                         txtDetails[5],
-                                         cmdAddStatements,
-                                         lstStatements,
-                                         txtDetails[2]};
+    const std::vector<QWidget*> order = {
+        txtDetails[0],  cmdAddPaper,   a.combo,          a.add,          a.list,
+        k.combo,        k.add,         k.list,           m.combo,        m.add,
+        m.list,         txtDetails[1], txtDetails[3],    txtDetails[4],  txtDetails[6],
+        cmbPublication, txtDetails[7], cmdCopyReference, cmdDeletePaper, cmdBackToPrevious,
+        cmdBack,        cmdCiteAs,     SSTab1,           r.combo,        r.add,
+        r.list,         lstCitations,  lstOtherArticles, txtDetails[5],  cmdAddStatements,
+        lstStatements,  txtDetails[2]};
     for (size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -274,6 +255,7 @@ void frmViewPaper::connectHandlers()
     }
     onClick(cmdAddStatements, [this] { cmdAddStatements_Click(); });
     onClick(cmdCopyReference, [this] { cmdCopyReference_Click(); });
+    onClick(cmdCiteAs, [this] { windows::openCiteAs({shownPaperNumber()}); });
     onClick(cmdBackToPrevious, [this] { cmdBackToPrevious_Click(); });
     onClick(cmdBack, [this] { cmdBack_Click(); });
     onClick(cmdDeletePaper, [this] { cmdDeletePaper_Click(); });

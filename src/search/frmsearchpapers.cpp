@@ -88,6 +88,16 @@ frmSearchPapers::frmSearchPapers()
     lstOptions->setContextMenuPolicy(Qt::ActionsContextMenu);
     QObject::connect(exportFound, &QAction::triggered, this,
                      [this] { services::guarded([this] { exportResults(); }); });
+    // Formatted in a citation style, to copy into a document or save as a file.
+    for (const auto& [name, caption] :
+         {std::pair{"mnuCopyBibliography", "Copy Bibliography..."},
+          std::pair{"mnuSaveBibliography", "Save Bibliography As..."}}) {
+        auto* cite = new QAction(QString::fromLatin1(caption), lstOptions);
+        cite->setObjectName(QString::fromLatin1(name));
+        lstOptions->addAction(cite);
+        QObject::connect(cite, &QAction::triggered, this,
+                         [this] { services::guarded([this] { citeResults(); }); });
+    }
 
     cmdCancel = new QPushButton(QStringLiteral("Back"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
@@ -107,12 +117,7 @@ void frmSearchPapers::Form_Load()
 {
     placeByPositionForm();
     cmbSearchCriteria->setEditText(QString());
-    for (size_t i = 1; i < optSearch.size(); ++i) {
-        // An option button of a group can only be cleared while it stands alone.
-        optSearch[i]->setAutoExclusive(false);
-        optSearch[i]->setChecked(false);
-        optSearch[i]->setAutoExclusive(true);
-    }
+    showChosenMode(-1);
 }
 
 void frmSearchPapers::closeRequested()
@@ -137,6 +142,16 @@ int frmSearchPapers::chosenMode() const
     return -1;
 }
 
+void frmSearchPapers::showChosenMode(int mode)
+{
+    // An option button of a group can only be cleared while it stands alone.
+    for (size_t i = 0; i < optSearch.size(); ++i) {
+        optSearch[i]->setAutoExclusive(false);
+        optSearch[i]->setChecked(static_cast<int>(i) == mode);
+        optSearch[i]->setAutoExclusive(true);
+    }
+}
+
 void frmSearchPapers::setCriteriaItems(const QStringList& items)
 {
     // One model for the whole list: a list of every paper is set at once, not item by item.
@@ -147,9 +162,18 @@ void frmSearchPapers::setCriteriaItems(const QStringList& items)
 
 void frmSearchPapers::optSearch_Click(int index)
 {
+    // Read first: when the file cannot be read, the lists and the chosen mode stay as they were.
+    QStringList items;
+    try {
+        items = search::criteriaItems(static_cast<search::Mode>(index));
+    } catch (...) {
+        showChosenMode(m_listedMode);
+        throw;
+    }
+    m_listedMode = index;
     lstOptions->clear();
     setCriteriaItems({});
-    setCriteriaItems(search::criteriaItems(static_cast<search::Mode>(index)));
+    setCriteriaItems(items);
 }
 
 void frmSearchPapers::endStep()
@@ -177,8 +201,8 @@ void frmSearchPapers::cmdFind_Click()
     case search::Outcome::Then::LeaveAsIs:
         return;
     case search::Outcome::Then::OpenPaper:
-        hideForm();
-        windows::openPaper(found.paperToOpen, windows::PaperOrigin::TitlePick);
+        handOver(
+            [&found] { windows::openPaper(found.paperToOpen, windows::PaperOrigin::TitlePick); });
         break;
     case search::Outcome::Then::EndStep:
         break;
@@ -192,8 +216,7 @@ void frmSearchPapers::lstOptions_Click(QListWidgetItem* item)
     const auto line = item ? ListLine::parse(item->text()) : std::nullopt;
     if (!line)
         return;
-    hideForm();
-    windows::openPaper(line->id, windows::PaperOrigin::Search);
+    handOver([&line] { windows::openPaper(line->id, windows::PaperOrigin::Search); });
 }
 
 void frmSearchPapers::cmdCancel_Click()
@@ -202,15 +225,36 @@ void frmSearchPapers::cmdCancel_Click()
     closeForm();
 }
 
-void frmSearchPapers::exportResults()
+QList<qint32> frmSearchPapers::listedPapers(bool selectedOnly) const
 {
     // Each paper found, once, in the order of the list.
     QList<qint32> papers;
     for (int i = 0; i < lstOptions->count(); ++i) {
-        if (const auto line = ListLine::parse(lstOptions->item(i)->text());
-            line && !papers.contains(line->id))
+        const QListWidgetItem* item = lstOptions->item(i);
+        if (selectedOnly && !item->isSelected())
+            continue;
+        if (const auto line = ListLine::parse(item->text()); line && !papers.contains(line->id))
             papers << line->id;
     }
+    return papers;
+}
+
+void frmSearchPapers::citeResults()
+{
+    // The lines chosen, or every line.
+    QList<qint32> papers = listedPapers(true);
+    if (papers.isEmpty())
+        papers = listedPapers(false);
+    if (papers.isEmpty()) {
+        services::MsgBox(QStringLiteral("The list holds no papers to format."));
+        return;
+    }
+    windows::openCiteAs(papers, true);
+}
+
+void frmSearchPapers::exportResults()
+{
+    const QList<qint32> papers = listedPapers(false);
     if (papers.isEmpty()) {
         services::MsgBox(QStringLiteral("The list holds no papers to export."));
         return;

@@ -1,11 +1,21 @@
 // A project kept safe while used: backup copies, restoring, a damaged project replaced, a project
 // open in another copy, and writes refused while another program holds the file.
+#include "app/projectsafety.h"
 #include "db/backups.h"
+#include "editors/frmaddauthor.h"
 #include "harness.h"
+#include "paper/frmviewpaper.h"
+#include "reports/frmreport.h"
+#include "search/frmsearchpapers.h"
 #include "testsupport.h"
 
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
+
+#include <functional>
 
 using namespace quirelle;
 using namespace quirelle::test;
@@ -22,7 +32,21 @@ QLineEdit* addAuthorTyped(const QString& surname)
     return box;
 }
 
+// Reads a window starts from a click, tried while another program holds the file.
+enum class HeldRead { SearchResult, SearchMode, ReportGo, ReportLine, EditorRow };
+
+// Clicks the search's mode button `mode` on its round button (the caption is shorter than it).
+void chooseSearchMode(int mode)
+{
+    auto* option =
+        control<QRadioButton>(frmSearchPapers::instance(), controlName("optSearch", mode));
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+    settle();
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(HeldRead)
 
 class TstDataSafety : public QObject
 {
@@ -67,8 +91,18 @@ private slots:
         QCOMPARE(copies.front().papers, 7);
     }
 
-    void damagedProjectReplacedByItsNewestGoodCopy()
+    // However the damage shows (in the check on opening, when opening at start-up or by File >
+    // Open, at a later read), the newest good copy is offered: No changes nothing, Yes keeps the
+    // damaged file aside with ".damaged" and opens the copy.
+    void damagedProjectOfferedItsNewestGoodCopy_data()
     {
+        QTest::addColumn<QString>("shows");
+        for (const char* where : {"in the check", "at start-up", "by File > Open", "at a read"})
+            QTest::newRow(where) << QString::fromLatin1(where);
+    }
+    void damagedProjectOfferedItsNewestGoodCopy()
+    {
+        QFETCH(QString, shows);
         Shell shell;
         // Quotations enough to fill pages of their own, away from what opening reads.
         for (int i = 0; i < 400; ++i)
@@ -77,30 +111,221 @@ private slots:
         for (int i = 0; i < 5; ++i)
             addPaper(QStringLiteral("Safe"));
         fromMenu("mnuBackUpNow");
-        const QString page =
+        const qint64 page =
             sqliteShell(shell.file(), "SELECT pageno FROM dbstat WHERE name = 'Paper Statements "
                                       "List' AND pagetype = 'leaf' ORDER BY pageno DESC "
-                                      "LIMIT 1 OFFSET 3;");
-        if (page.toInt() <= 0)
+                                      "LIMIT 1 OFFSET 3;")
+                .toLongLong();
+        if (page <= 0)
             QSKIP("the sqlite3 shell cannot list the pages of a table here");
-        project().close();
-        QByteArray damaged = readFile(shell.file());
-        damaged.replace((page.toLongLong() - 1) * 4096 + 8, 4000, QByteArray(4000, '\x5a'));
-        writeFile(shell.file(), damaged);
-        // Declined: nothing is changed.
+        // Opening fails when every page after the first is garbage; the other cases damage one
+        // page of quotations, which a read finds while the project is open.
+        const bool atOpening = shows == "at start-up" || shows == "by File > Open";
+        const QString other = shell.folder() + QStringLiteral("/other");
+        if (shows == "by File > Open") {
+            db::createProjectFile(other);
+            openByMenu(other + QStringLiteral(".mdb"));
+        } else if (shows != "at a read") {
+            project().close();
+        }
+        QFile file(shell.file());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 from = atOpening ? 4096 : (page - 1) * 4096 + 8;
+        file.seek(from);
+        file.write(QByteArray(atOpening ? file.size() - from : 4000, '\x5a'));
+        if (shows == "at a read") {
+            // As any other writer does, so that the program reads the page afresh.
+            file.seek(24);
+            file.write(QByteArray("\x7f\x00\x00\x00", 4));
+        }
+        file.close();
+        const QByteArray damaged = readFile(shell.file());
+        const auto showDamage = [&] {
+            if (shows == "by File > Open") {
+                openByMenu(shell.file());
+            } else if (shows == "at a read") {
+                panelButton(4); // a search by quotation reads them all
+                const frmMain& w = frmMain::instance();
+                QWidget* quotation = control(w, QStringLiteral("optSearch(4)"));
+                QTest::mouseClick(quotation, Qt::LeftButton, {},
+                                  QPoint(6, quotation->height() / 2));
+                replaceText(control(w, QStringLiteral("cmbSearchCriteria")), "q");
+                click(control(w, QStringLiteral("cmdFind")));
+                click(control(w, QStringLiteral("cmdCancel")));
+            } else {
+                shell.restart();
+            }
+        };
+        // Declined: nothing is changed, and nothing more is said.
         st::setNextAnswer(services::Answer::No);
-        shell.restart();
-        QVERIFY2(lastPrompt().contains(QDir::toNativeSeparators(shell.file())),
-                 qPrintable(lastPrompt()));
-        QVERIFY(lastPrompt().contains(QStringLiteral("damaged")));
+        showDamage();
+        QVERIFY2(lastPrompt().contains(QDir::toNativeSeparators(shell.file())) &&
+                     lastPrompt().contains(QStringLiteral("is damaged")),
+                 qPrintable(prompts().join("\n--\n")));
+        QVERIFY(prompts().filter(QStringLiteral("Error getting")).isEmpty());
         QVERIFY(!QFile::exists(shell.file() + QStringLiteral(".damaged")));
-        // Accepted: the damaged file goes aside, the copy takes its place, and is open.
+        QCOMPARE(readFile(shell.file()), damaged);
+        if (shows == "by File > Open")
+            QCOMPARE(project().projectFilePath, other);
+        if (shows == "at a read") {
+            // Read again: the error, but the offer declined is not made again.
+            const QStringList before = prompts();
+            showDamage();
+            QCOMPARE(prompts().size(), before.size() + 1);
+            QVERIFY2(lastPrompt().startsWith(QStringLiteral("Error 3343")),
+                     qPrintable(lastPrompt()));
+        }
+        // Accepted: the damaged file goes aside, the copy takes its place, and is open. The
+        // project read at a read is opened again, and its check on opening asks again.
         st::setNextAnswer(services::Answer::Yes);
-        shell.restart();
+        if (shows == "at a read")
+            openByMenu(shell.file());
+        else
+            showDamage();
         QCOMPARE(readFile(shell.file() + QStringLiteral(".damaged")), damaged);
-        QVERIFY(project().isOpen());
+        QCOMPARE(project().projectFilePath, shell.pathWithoutExtension());
         QVERIFY(caption().endsWith(QStringLiteral("Papers added: 5")));
         QCOMPARE(sqliteShell(shell.file(), "PRAGMA integrity_check;"), QStringLiteral("ok"));
+    }
+
+    // A read refused because another program holds the file is said, and the window stays as it
+    // was, on screen with its lists; once the file is free, the same click reads.
+    void readsRefusedWhileTheFileIsHeld_data()
+    {
+        QTest::addColumn<HeldRead>("read");
+        QTest::newRow("search result opened") << HeldRead::SearchResult;
+        QTest::newRow("search mode chosen") << HeldRead::SearchMode;
+        QTest::newRow("report run") << HeldRead::ReportGo;
+        QTest::newRow("report line opened") << HeldRead::ReportLine;
+        QTest::newRow("editor row clicked") << HeldRead::EditorRow;
+    }
+
+    void readsRefusedWhileTheFileIsHeld()
+    {
+        QFETCH(HeldRead, read);
+        Shell shell;
+        addPaper("Clay Tablets");
+        addPaper("Clay Pots");
+        addAuthor("Venmoor", "Kade");
+        Form* window = nullptr;
+        QWidget* list = nullptr; // what must stay as it was
+        std::function<void()> act;
+        if (read == HeldRead::SearchResult || read == HeldRead::SearchMode) {
+            fromMenu("mnuSearch");
+            window = &frmSearchPapers::instance();
+            chooseSearchMode(0);
+            replaceText(control(*window, "cmbSearchCriteria"), QStringLiteral("Clay"));
+            click(control(*window, "cmdFind"));
+            list = control(*window, "lstOptions");
+            act = read == HeldRead::SearchMode
+                      ? std::function<void()>([] { chooseSearchMode(1); })
+                      : [list] { clickLine(static_cast<QListWidget*>(list), 0); };
+        } else if (read == HeldRead::EditorRow) {
+            // More rows than the editor keeps read: the first is read again when clicked.
+            for (int i = 0; i < 70; ++i)
+                addAuthor(QStringLiteral("Author %1").arg(i));
+            panelButton(0);
+            window = &frmAddAuthor::instance();
+            auto* grid = control<QTableView>(*window, "MSFAuthors");
+            list = control(*window, "txtDetails(0)");
+            act = [grid] {
+                const QRect row = grid->visualRect(grid->model()->index(0, 0));
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+                settle();
+            };
+        } else {
+            panelButton(8);
+            window = &frmReport::instance();
+            replaceText(control(*window, "cmbKeyword"), QStringLiteral("Clay"));
+            click(control(*window, "cmdGo"));
+            list = control(*window, "lstByPaperTitle");
+            act = read == HeldRead::ReportGo
+                      ? std::function<void()>([window] {
+                            replaceText(control(*window, "cmbKeyword"), QStringLiteral("Pots"));
+                            click(control(*window, "cmdGo"));
+                        })
+                      : [list] { doubleClickLine(static_cast<QListWidget*>(list), 0); };
+        }
+        const auto shown = [list] {
+            if (auto* l = qobject_cast<QListWidget*>(list))
+                return lines(l);
+            return QStringList{static_cast<QLineEdit*>(list)->text()};
+        };
+        const QStringList before = shown();
+        HeldFile holder(shell.file());
+        if (!holder.isHeld())
+            QSKIP("the sqlite3 shell is not installed");
+        act();
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY2(lastPrompt().contains(QStringLiteral("in use by another program")),
+                 qPrintable(lastPrompt()));
+        QVERIFY(window->isVisible());
+        QCOMPARE(shown(), before);
+        if (read == HeldRead::SearchMode)
+            QVERIFY(control<QRadioButton>(*window, "optSearch(0)")->isChecked());
+        QVERIFY(!frmViewPaper::isLoaded() || !frmViewPaper::instance().isShown());
+        holder.release();
+        act();
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY(shown() != before || read == HeldRead::SearchResult ||
+                read == HeldRead::ReportLine);
+        if (read == HeldRead::SearchResult || read == HeldRead::ReportLine)
+            QVERIFY(frmViewPaper::instance().isShown());
+    }
+
+    // Waiting for a copy inside a transaction runs no event: the copy's report, which could
+    // close the project, is handed out once the transaction is over.
+    void waitingInsideATransaction()
+    {
+        Shell shell;
+        ProjectSafety& safety = frmMain::instance().safety();
+        bool eventRan = false;
+        QTimer::singleShot(0, [&eventRan] { eventRan = true; });
+        {
+            db::Transaction t(shell.db());
+            addPaper(QStringLiteral("Written meanwhile"));
+            safety.backUpNow();
+            safety.waitUntilIdle();
+            QVERIFY(!eventRan);
+            QVERIFY(safety.isBusy());
+            t.commit();
+        }
+        settle();
+        QVERIFY(eventRan);
+        QVERIFY(!safety.isBusy());
+        QCOMPARE(backupNames(shell.file()).size(), 2);
+        QVERIFY(frmMain::instance().statusPanel(2)->text().startsWith("Backup copy written"));
+    }
+
+    // File > Open of the project open here, by another name of the same file: the program's own
+    // lock is no other copy's, and stays held. Opened read-only because another copy holds it,
+    // a project gets no backup copy put in its place.
+    void lockOfThisCopyAndOfAnother()
+    {
+        Shell shell(Shell::Start::EmptyFolder); // the default project, by a name without folder
+        addPaper(QStringLiteral("Kept"));
+        const QString file = QDir(shell.folder()).filePath(QStringLiteral("QuirelleXP.mdb"));
+        openByMenu(file);
+        QVERIFY2(prompts().isEmpty(), qPrintable(prompts().join('\n')));
+        QVERIFY(caption().endsWith(QStringLiteral("Papers added: 1")));
+        QCOMPARE(Harness({"hold-lock", file}).firstLine().left(5), "held ");
+
+        const QString other = shell.folder() + QStringLiteral("/other");
+        db::createProjectFile(other);
+        Harness copy({"hold-lock", other + QStringLiteral(".mdb")});
+        QCOMPARE(copy.firstLine(), "locked");
+        st::setNextAnswer(services::Answer::Yes);
+        openByMenu(other + QStringLiteral(".mdb"));
+        QVERIFY(caption().endsWith(QStringLiteral("(read-only)")));
+        const QByteArray before = readFile(other + QStringLiteral(".mdb"));
+        fromMenu("mnuRestore");
+        auto* list = control<QTreeWidget>(frmMain::instance(), "lstBackups");
+        list->setCurrentItem(list->topLevelItem(0));
+        st::setNextAnswer(services::Answer::Yes);
+        click(control(frmMain::instance(), "cmdRestore"));
+        QVERIFY2(lastPrompt().contains(QStringLiteral("read-only here")), qPrintable(lastPrompt()));
+        QCOMPARE(readFile(other + QStringLiteral(".mdb")), before);
+        QCOMPARE(db::listBackups(other + QStringLiteral(".mdb")).size(), 1);
     }
 
     // Writes refused while another program holds the file, or another copy has the project

@@ -19,6 +19,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDate>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTableView>
 
@@ -155,8 +156,8 @@ private slots:
         QCOMPARE(caption(), projectCaption(other, 0));
     }
 
-    // The first start makes the default project. Once damaged, it is never made anew: the
-    // program runs without a project until the user opens one.
+    // The first start makes the default project. Once damaged, with no copy to offer, it is never
+    // made anew: the program runs without a project until the user opens one.
     void defaultProjectMadeThenDamaged()
     {
         Shell shell(Shell::Start::EmptyFolder);
@@ -174,6 +175,8 @@ private slots:
         bytes.replace(pageSize, bytes.size() - pageSize,
                       test::bytes("\xde\xad").repeated((bytes.size() - pageSize) / 2));
         writeFile(QStringLiteral("QuirelleXP.mdb"), bytes);
+        // Without a backup copy to offer in its place.
+        QVERIFY(QDir(QStringLiteral("Backups")).removeRecursively());
         shell.restart();
         QVERIFY(!st::endCalled());
         QCOMPARE(prompts().size(), 1);
@@ -352,6 +355,12 @@ private slots:
             fromMenu(item);
             QVERIFY2(shown(window), item);
         }
+        // The File menu in groups, "Exit" last.
+        QStringList fileMenu;
+        for (const QAction* a : control<QMenu>(frmMain::instance(), "mnuFile")->actions())
+            fileMenu << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(fileMenu, QStringList({"&Open", "New", "-", "&Import...", "&Export...", "-",
+                                        "&Back Up Now", "&Restore From Backup...", "-", "E&xit"}));
         fromMenu("mnuReadingList");
         QVERIFY2(lastPrompt().startsWith(QStringLiteral("A reading list has been created")),
                  qPrintable(lastPrompt()));
@@ -369,8 +378,19 @@ private slots:
                 QString text = label->text();
                 if (label->buddy())
                     text.remove(QLatin1Char('&')); // the access key is underlined, not shown
-                if (label->fontMetrics().horizontalAdvance(text) > label->contentsRect().width())
+                const int width = label->fontMetrics().horizontalAdvance(text);
+                if (width > label->contentsRect().width())
                     clipped << label->objectName() + ": " + label->text();
+                // Nor hidden under a control beside it.
+                const QRect shown(label->mapToParent(label->contentsRect().topLeft()),
+                                  QSize(width, label->contentsRect().height()));
+                for (QWidget* other :
+                     label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    if (other != label && other->isVisible() && !qobject_cast<QLabel*>(other) &&
+                        other->geometry().intersects(shown))
+                        clipped << label->objectName() + ": " + label->text() + " under " +
+                                       other->objectName();
+                }
             }
             for (QAbstractButton* button : top->findChildren<QAbstractButton*>()) {
                 if (!button->isVisible() || button->text().isEmpty())

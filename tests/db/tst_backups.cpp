@@ -4,8 +4,10 @@
 #include "db/backups.h"
 #include "dbtestsupport.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <unistd.h>
 
@@ -52,6 +54,17 @@ void damage(const QString& file)
 QStringList filesIn(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// Waits, without running the event loop, until a partial copy of `project` is being written;
+// false when none came within 30 s.
+bool copyUnderWay(const QString& project)
+{
+    for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QThread::usleep(200)) {
+        if (!filesIn(backupFolder(project)).filter(".partial").isEmpty())
+            return true;
+    }
+    return false;
 }
 
 // Waits for the runner to report the end of its run on `project`.
@@ -249,6 +262,44 @@ private slots:
             destroyedWhileRunning.backUpNow(dir.filePath("Other.mdb"));
         }
         QCOMPARE(filesIn(backupFolder(project)).filter(".partial"), QStringList());
+    }
+
+    // A copy of a largish project is made in steps: a save made meanwhile is stored at once (not
+    // refused as "in use", nor kept waiting for the whole copy), and the copy starts over to hold
+    // it. Cancelling waits until the runner has let go of the file and removed its partial copy.
+    void savedDuringACopyAndCancelled()
+    {
+        QTemporaryDir dir;
+        const QString project = makeProject(dir, 0);
+        constexpr int papers = 20000; // 40 MB
+        {
+            auto db = Database::OpenDatabase(project);
+            Transaction t(*db);
+            RowWriter writer(*db, "Papers", {"Title", "Summary"});
+            for (int i = 0; i < papers; ++i)
+                writer.add({QStringLiteral("Paper %1").arg(i), QString(2000, QLatin1Char('s'))});
+            t.commit();
+        }
+        BackupResult copy;
+        std::unique_ptr<QThread> backup(
+            QThread::create([&] { copy = writeBackup(project, Noon); }));
+        backup->start();
+        QVERIFY(copyUnderWay(project));
+        {
+            auto db = Database::OpenDatabase(project);
+            Transaction t(*db);
+            test::addRow(*db, "Papers", {{"Title", "Saved during the copy"}});
+            t.commit(); // throws when refused
+        }
+        QVERIFY(backup->wait(60000));
+        QVERIFY2(copy.written(), qPrintable(copy.reason));
+        QCOMPARE(papersIn(copy.file), papers + 1);
+
+        BackgroundCheck runner;
+        runner.backUpNow(project);
+        QVERIFY(copyUnderWay(project));
+        runner.cancel();
+        QCOMPARE(filesIn(backupFolder(project)), QStringList({QFileInfo(copy.file).fileName()}));
     }
 };
 

@@ -237,6 +237,17 @@ private slots:
             {where + "[Nickname] = 'x'", {}, error(err::UnknownField)},
             {"select * from [Nowhere];", {}, error(err::UnknownTable)},
             {"delete from [Papers];", {}, error(err::Syntax)},
+            // Nesting is bounded, however it comes: the program's depths pass, thousands fail.
+            {where + QString(40, '(') + "[Paper ID] = --1" + QString(40, ')'), {}, {n}},
+            {where + QString("[Paper ID] = 3 or ").repeated(60) + "[Paper ID] = 1", {}, {n, e}},
+            {where + QString(5000, '-') + "1 = [Paper ID]", {}, error(err::Syntax)},
+            {where + QString(5000, '(') + "[Paper ID] = 1" + QString(5000, ')'),
+             {},
+             error(err::Syntax)},
+            {where + QString("not ").repeated(5000) + "[Paper ID] = 1", {}, error(err::Syntax)},
+            {where + QString("[Paper ID] = 1 and ").repeated(5000) + "[Year] is null",
+             {},
+             error(err::Syntax)},
         };
         for (const auto& [query, values, expected] : cases) {
             QStringList found;
@@ -249,6 +260,9 @@ private slots:
             QVERIFY2(found == expected, qPrintable(query + " found " + found.join(" | ")));
         }
         QCOMPARE(countRows(p.db(), "Papers"), 6);
+        QString message;
+        errorNumber([&] { p.db().OpenRecordset(where + QString(300, '-') + "1 = 1"); }, &message);
+        QVERIFY2(message.startsWith("Expression nested too deeply"), qPrintable(message));
     }
 
     void orderAndDistinctIgnoreCase()

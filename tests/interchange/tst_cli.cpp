@@ -1,5 +1,6 @@
 // quirelle-cli run as a user runs it: exit status and messages for bad use, projects and files;
 // import, export, and an --output file replaced whole or not at all.
+#include "db/projectlock.h"
 #include "testsupport.h"
 
 #include <QFileInfo>
@@ -52,9 +53,18 @@ private slots:
         row("unknown option", {"export", "p.mdb", "--fast"}, 2, "unknown option --fast");
         row("export without format", {"export", "p.mdb"}, 2, "needs --format");
         row("unknown format", {"export", "p.mdb", "--format", "word"}, 2, "unknown format word");
-        row("format without value", {"export", "p.mdb", "--format"}, 2, "--format needs a value");
+        row("format without value", {"export", "p.mdb", "--format"}, 2, "after '--format'");
+        row("unknown short option", {"import", "-x", "p.mdb", "a.bib"}, 2, "unknown option -x");
+        row("options end at --", {"import", "p.mdb", "--", "--a.txt"}, 2, "format of --a.txt");
         row("import without files", {"import", "p.mdb"}, 2, "at least one file");
         row("unknown extension", {"import", "p.mdb", "refs.txt"}, 2, "give --format");
+        row("cite without style", {"cite", "p.mdb", "--all"}, 2, "needs --style");
+        row("cite with ids and all", {"cite", "p.mdb", "--style", "apa", "--all", "--ids", "1"}, 2,
+            "either --ids or --all");
+        row("cite ids not numbers", {"cite", "p.mdb", "--style", "apa", "--ids", "1,x"}, 2,
+            "paper numbers");
+        row("cite format", {"cite", "p.mdb", "--style", "apa", "--all", "--format", "ris"}, 2,
+            "text, html or rtf");
     }
     void usage()
     {
@@ -77,7 +87,7 @@ private slots:
         QTest::newRow("cut short")
             << test::bytes("SQLite format 3\0\x10\0\x01\x01") << "cannot be opened";
         QTest::newRow("without tables")
-            << QByteArray("create table t(x);") << "has no table [Authors]";
+            << QByteArray("create table t(x);") << "the table 'Authors' is missing";
     }
     void badProject()
     {
@@ -149,6 +159,106 @@ private slots:
         QCOMPARE(cli({"export", p.file(), "--format", "ris", "--output", taken}).status, 1);
         QVERIFY(QFileInfo(taken).isDir());
         QCOMPARE(QDir(p.folder()).entryList(QDir::Files).size(), 5);
+    }
+
+    // References formatted in a style given by its file, as a bibliography sorted as the style
+    // sorts, a citation, HTML; papers that are not there, and a style that is not one, refused.
+    void citeAndStyles()
+    {
+        const QString styles = test::sharedFolder(QStringLiteral("csl-styles"));
+        if (styles.isEmpty() || !QFileInfo::exists(QFileInfo(QStringLiteral(QUIRELLE_CLI))
+                                                       .dir()
+                                                       .filePath(QStringLiteral("citeproc.js"))))
+            QSKIP("no styles beside the project, or no citeproc.js beside the program");
+        const QString apa = styles + QStringLiteral("/apa.csl");
+        test::TempProject p;
+        p.db().Close();
+        const QString bib = p.folder() + QStringLiteral("/refs.bib");
+        writeFile(bib, "@article{w03, author = {Wendrake, Jonas}, title = {Tides of clay},\n"
+                       "  journal = {Clay Review}, volume = 12, year = 2003}\n"
+                       "@book{a99, author = {Abbot, Ned and Brun, Ola}, title = {Anvils},\n"
+                       "  publisher = {Ferrous}, year = 1999}\n");
+        QCOMPARE(cli({"import", p.file(), bib}).status, 0);
+        const QByteArray before = readFile(p.file());
+
+        Run r = cli({"cite", p.file(), "--style", apa, "--all"});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QStringLiteral("Abbot, N., & Brun, O. (1999). Anvils. Ferrous."));
+        QCOMPARE(lines[1], QStringLiteral("Wendrake, J. (2003). Tides of clay. Clay Review, 12."));
+        r = cli({"cite", p.file(), "--style", apa, "--ids", "1,2", "--citation"});
+        QCOMPARE(r.out, QStringLiteral("(Abbot & Brun, 1999; Wendrake, 2003)\n"));
+        const QString html = p.folder() + QStringLiteral("/refs.html");
+        QCOMPARE(cli({"cite", p.file(), "--style", apa, "--ids", "1", "--format", "html",
+                      "--output", html})
+                     .status,
+                 0);
+        QVERIFY(readFile(html).contains("<i>Clay Review</i>, <i>12</i>."));
+        QCOMPARE(readFile(p.file()), before); // formatting writes nothing into the project
+
+        r = cli({"cite", p.file(), "--style", apa, "--ids", "1,77"});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QStringLiteral("not every paper")));
+        r = cli({"cite", p.file(), "--style", bib, "--all"});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("is not a valid CSL style")), qPrintable(r.err));
+        r = cli({"cite", p.file(), "--style", "no-such-style-here", "--all"});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QStringLiteral("No citation style \"no-such-style-here\"")));
+
+        // The styles found: the user's own folder (the working folder's "styles") first.
+        QProcess list;
+        QDir().mkpath(p.folder() + QStringLiteral("/styles"));
+        QFile::copy(apa, p.folder() + QStringLiteral("/styles/quirelle-own.csl"));
+        list.setWorkingDirectory(p.folder());
+        list.start(QStringLiteral(QUIRELLE_CLI), {"styles", "quirelle-own"});
+        QVERIFY(list.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(list.readAllStandardOutput()),
+                 QStringLiteral("quirelle-own\tAPA Style 7th edition\n"));
+    }
+
+    // A project that another copy of the program has open is not imported into (not even the
+    // tables a newer version keeps are made); once let go, it is, and the lock taken meanwhile is
+    // let go at the end. An export writes nothing into the project, open elsewhere or not.
+    void projectInUse()
+    {
+        test::TempProject p;
+        p.db().Close();
+        const QString ris = p.folder() + QStringLiteral("/a.ris");
+        writeFile(ris, "TY  - JOUR\nAU  - Wendrake, Jonas\nTI  - Tides\nPY  - 2003\nER  - \n");
+        QCOMPARE(cli({"import", p.file(), ris}).status, 0);
+        test::sqliteShell(p.file(), QStringLiteral("drop table [Paper Extra Fields];"));
+        const QByteArray before = readFile(p.file());
+        const QString lockFile = db::ProjectLock::lockFileFor(p.file());
+        const QStringList exportArgs{"export", p.file(), "--format", "bibtex"};
+        {
+            db::ProjectLock held(p.file());
+            QCOMPARE(held.tryLock(), db::ProjectLock::Status::Locked);
+            Run r = cli({"import", p.file(), ris});
+            QCOMPARE(r.status, 1);
+            const QString holder =
+                QStringLiteral("process %1").arg(QCoreApplication::applicationPid());
+            QVERIFY2(r.err.contains(QStringLiteral("already open in another copy")) &&
+                         r.err.contains(holder),
+                     qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+            r = cli(exportArgs);
+            QCOMPARE(r.status, 0);
+            QVERIFY2(r.out.contains(QStringLiteral("@article{Wendrake2003,")), qPrintable(r.out));
+            QVERIFY(held.isLocked());
+        }
+        QVERIFY(!QFileInfo::exists(lockFile));
+        QCOMPARE(cli(exportArgs).status, 0);
+        QCOMPARE(readFile(p.file()), before);
+        const Run r = cli({"import", p.file(), ris});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("1 duplicate")), qPrintable(r.out + r.err));
+        QVERIFY(!QFileInfo::exists(lockFile));
+        // Only a project's name is taken for one.
+        const QString renamed = p.folder() + QStringLiteral("/p.sqlite");
+        QVERIFY(QFile::copy(p.file(), renamed));
+        QVERIFY(cli({"export", renamed, "--format", "ris"}).err.contains(".mdb"));
     }
 };
 

@@ -8,6 +8,7 @@
 #include "interchange/data/ris.h"
 #include "interchange/data/sourcetext.h"
 
+#include <QDir>
 #include <QStringDecoder>
 #include <QTest>
 
@@ -30,6 +31,36 @@ QString fieldsText(const Reference& r, std::initializer_list<const char*> names)
     for (const char* name : names)
         out << r.field(QLatin1StringView(name));
     return out.join(QLatin1Char('|'));
+}
+
+// What a round trip must keep of an entry.
+QString essentials(const Reference& r)
+{
+    return QStringList({bibtex::safeKey(r.key), r.field(u"title"), r.field(u"year"),
+                        r.authors.empty() ? QString() : namesText({r.authors.front()}),
+                        r.field(u"doi")})
+        .join(u'|');
+}
+
+// Why the entry's plain text is not what its LaTeX meant, or "".
+QString decodingFault(const Reference& r)
+{
+    for (const auto& people : {r.authors, r.editors}) {
+        for (const PersonName& n : people) {
+            for (const QString& part : {n.family, n.given, n.suffix}) {
+                if (part.contains(u'\n') || part.contains(QStringLiteral("  ")))
+                    return "the name " + part;
+            }
+        }
+    }
+    for (const auto& [name, value] : r.fields) {
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            const bool mark = value[i].category() == QChar::Mark_NonSpacing;
+            if (mark && (i == 0 || value[i - 1].isSpace()))
+                return "an accent apart in " + name;
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -55,6 +86,19 @@ private slots:
         row("sorting hint prints nothing", "{\\noopsort{1973b}}1973", "1973");
         row("stray closing brace", "a}b", "ab");
         row("unclosed group", "a{b", "ab");
+        row("accent joined however spaced", "Trag{\\\" o}die \\' {e}t\\'{ e} \\c\nc",
+            "Tragödie été ç");
+        row("accents in a row", "\\'\\^e \\u{\\i}", "ế ĭ");
+        row("lone accent is its character", "\\~{}user \\^{} x\\~", "~user ^ x~");
+        row("unknown command keeps the word boundary", "program\\Dash {August} \\emph {x}",
+            "program August x");
+        // Accents in a row are read without recursion, however many.
+        QTest::newRow("five thousand accents")
+            << QString(QStringLiteral("\\'")).repeated(5000) + 'e'
+            << "é" + QString(4999, QChar(0x0301));
+        QTest::newRow("braces nested 90,000 deep")
+            << QString(90000, u'{') + "\\'e" + QString(90000, u'}') << "é";
+        row("dingbats", "\\ding{73} \\ding{72} \\ding{999}", "✩ ★ 999");
     }
     void latexToUnicode()
     {
@@ -93,6 +137,15 @@ private slots:
         row("accented particle counts as lower case", "Jean {\\'e}t Dupont", "ét Dupont|Jean|");
         row("braced first word is no particle", "{van} Gogh, Vincent", "van Gogh|Vincent|");
         row("ties and accents", "M{\\\"u}ller, J.~R.", "Müller|J. R.|");
+        row("broken over lines", "{La\n       Bruna}, Anna\n and Bo\n  Smith",
+            "La Bruna|Anna|; Smith|Bo|");
+        row("corporate with commas",
+            "{Council on Cardiopulmonary, Critical Care, and Perioperative}",
+            "Council on Cardiopulmonary, Critical Care, and Perioperative||");
+        row("extended format",
+            "family=Animal, given=Alan, prefix=von, useprefix=false and given=A=B, family={C D}",
+            "von Animal|Alan|; C D|A=B|");
+        row("options before the names", "useprefix=false and Alan von Animal", "von Animal|Alan|");
     }
     void names()
     {
@@ -167,6 +220,14 @@ private slots:
             good + "@book{bad, title = {x}, year = }\n@article{next, title = {Fine}}\n", 2, true);
         row("truncated file", good + "@article{cut, title = {The en", 2);
         row("unclosed quote", "@article{bad, title = \"Open}\n" + good, 1);
+        // Limits against crafted files: a macro that doubles at every step, braces nested 90,000
+        // deep (the macros after the refused one are undefined: warnings, not problems).
+        QString doubling = QStringLiteral("@string{a0 = \"ab\"}\n");
+        for (int i = 1; i <= 32; ++i)
+            doubling += QStringLiteral("@string{a%1 = a%2 # a%2}\n").arg(i).arg(i - 1);
+        row("macro growing without end", doubling + good, 21);
+        row("braces nested too deep",
+            "@misc{deep, title = " + QString(90000, u'{') + QString(90000, u'}') + "}\n" + good, 1);
     }
     void bibtexBrokenEntries()
     {
@@ -180,6 +241,114 @@ private slots:
         QCOMPARE(read, keys);
         QCOMPARE(r.problems.size(), size_t(1));
         QCOMPARE(r.problems[0].line, problemLine);
+    }
+
+    // Inherited fields: BibLaTeX's crossref (cascading, titles renamed by the two types) and xdata.
+    void bibtexInheritance()
+    {
+        const ParseResult r = bibtex::read(QStringLiteral(
+            "@softwareversion{v2, version = {2.0}, crossref = {cgal}}\n"
+            "@software{cgal, title = {{CGAL}}, subtitle = {Geometry}, author = {Team, The}}\n"
+            "@inbook{ch, title = {Chapter}, crossref = {vol}}\n"
+            "@book{vol, title = {Volume}, shorttitle = {V}, author = {Writer, W.}, crossref = "
+            "{mv}}\n"
+            "@mvbook{mv, title = {Collected Works}, year = 1901}\n"
+            "@article{art, title = {Paper}, xdata = {pub, nobody}, crossref = {per}}\n"
+            "@periodical{per, title = {Monthly}}\n"
+            "@xdata{pub, author = {Shared, Sam}, publisher = {P}}\n"
+            "@book{c1, crossref = {c2}}\n@book{c2, title = {Cycle}, crossref = {c1}}\n"));
+        QVERIFY(r.problems.empty());
+        QStringList got;
+        for (const Reference& ref : r.references) {
+            got << ref.key + ':' +
+                       fieldsText(ref, {"title", "subtitle", "booktitle", "maintitle", "journal",
+                                        "year", "shorttitle", "bookauthor", "publisher"}) +
+                       ':' + namesText(ref.authors);
+        }
+        QCOMPARE(
+            got,
+            QStringList({"v2:CGAL|Geometry|||||||:Team|The|", "cgal:CGAL|Geometry|||||||:Team|The|",
+                         "ch:Chapter||Volume|Collected Works||1901||Writer, W.|:Writer|W.|",
+                         "vol:Volume|||Collected Works||1901|V||:Writer|W.|",
+                         "mv:Collected Works|||||1901|||:", "art:Paper||||Monthly||||P:Shared|Sam|",
+                         "per:Monthly||||||||:", "c1:Cycle||||||||:", "c2:Cycle||||||||:"}));
+    }
+
+    // An undefined macro keeps its name as the text, with a warning for the entry.
+    void bibtexUndefinedMacro()
+    {
+        const ParseResult r = bibtex::read(QStringLiteral(
+            "@string{known = {K}}\n@misc{m,\n title = {A } # Nowhere # { } # known,\n"
+            " publisher = nowhere, note = Other}\n"));
+        QCOMPARE(r.references.size(), size_t(1));
+        QCOMPARE(fieldsText(r.references[0], {"title", "publisher", "note"}),
+                 "A Nowhere K|nowhere|Other");
+        QCOMPARE(r.warnings.size(), size_t(2)); // once per name, letter case aside
+        QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(r.warnings[0].line)
+                     .arg(r.warnings[0].key, r.warnings[0].reason),
+                 "2 m the @string Nowhere is not defined; its name is kept as the text");
+    }
+
+    // Braces that protect letters from a style's change of case are written back as the file had
+    // them, through the paper and its extra fields, until the value is changed.
+    void bibtexProtectedCapitals()
+    {
+        const QString title = QStringLiteral(
+            "The {DNA} of {B}razil: {\\\"U}ber \\emph{BeaST} and \\'{e}t\\'e -- {{Whole}}");
+        const ParseResult r = bibtex::read("@article{p, title = {" + title +
+                                           "},\n journal = {Plain}, note = {M{\\\"u}ller}}");
+        const Reference& read = r.references.at(0);
+        QCOMPARE(read.field(u"title"), "The DNA of Brazil: Über BeaST and été – Whole");
+        QVERIFY(!read.hasField(bibtex::asWrittenName("journal")));
+        QVERIFY(!read.hasField(bibtex::asWrittenName("note"))); // an accent protects nothing
+        const QString written = bibtex::write(toReference(toPaper(read)));
+        QVERIFY2(written.contains("title = {" + title + "}"), qPrintable(written));
+        QVERIFY(!written.contains(".latex"));
+        Reference edited = read;
+        edited.setField("title", "The DNA of Chile");
+        QVERIFY(bibtex::write(edited).contains("title = {The DNA of Chile}"));
+    }
+
+    // Every BibTeX file of the shared corpora, read, written and read again: each entry keeps its
+    // key, title, year, first author and DOI, and the braces that protected its letters.
+    void bibtexCorpus()
+    {
+        const QString dir = QFINDTESTDATA("../../../shared/corpora/bibtex");
+        if (dir.isEmpty())
+            QSKIP("The shared corpora are not beside the project.");
+        QStringList failures;
+        int files = 0;
+        for (const QFileInfo& file : QDir(dir).entryInfoList({"*.bib"}, QDir::Files)) {
+            ++files;
+            const auto fail = [&](const QString& why) { failures << file.fileName() + ": " + why; };
+            const ParseResult first =
+                bibtex::read(decodeSource(quirelle::test::readFile(file.filePath())).text);
+            QString written;
+            for (const Reference& r : first.references) {
+                if (const QString fault = decodingFault(r); !fault.isEmpty())
+                    fail(r.key + ": " + fault);
+                const QString one = bibtex::write(r);
+                for (const auto& [name, value] : r.fields) {
+                    const QString raw = r.field(bibtex::asWrittenName(name));
+                    if (!raw.isEmpty() && !one.contains(name + " = {" + raw + "}"))
+                        fail(r.key + ": " + name + " lost its braces");
+                }
+                written += one;
+            }
+            const ParseResult again = bibtex::read(written);
+            if (!again.problems.empty() || again.references.size() != first.references.size()) {
+                fail("not read back whole");
+                continue;
+            }
+            for (size_t i = 0; i < first.references.size(); ++i) {
+                if (essentials(again.references[i]) != essentials(first.references[i]))
+                    fail(essentials(first.references[i]) + " came back as " +
+                         essentials(again.references[i]));
+            }
+        }
+        QVERIFY(files > 0);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
     }
 
     // (UTF-8 without a mark: the other tests' files; UTF-16 with one: tst_cli.)
@@ -262,6 +431,16 @@ private slots:
         QCOMPARE(odd.references.at(0).key + '|' + odd.references.at(0).field(u"quotations"),
                  "7|One.\nTwo.");
         QVERIFY(!csljson::read(QStringLiteral("[{\"id\": 1,")).problems.empty());
+        // Numbers beyond an integer's range stay numbers; a syntax error after non-ASCII text is
+        // on its own line.
+        const ParseResult big = csljson::read(
+            QStringLiteral("[{\"id\": 1e19, \"volume\": -1e300, \"issue\": 12.5, \"page\": 7}]"));
+        QCOMPARE(big.references.at(0).key + '|' +
+                     fieldsText(big.references[0], {"volume", "number", "pages"}),
+                 "1e+19|-1e+300|12.5|7");
+        const ParseResult broken =
+            csljson::read("[\"" + QString(40, QChar(u'é')) + "\", x" + QString(20, u'\n') + "1]");
+        QCOMPARE(broken.problems.at(0).line, 1);
     }
 
     // What the described fields hold, and what goes whole to the extra fields.

@@ -146,7 +146,11 @@ private slots:
                                 "author=Wendrake, Jonas and van der Berg, Jr, Piet and {World "
                                 "Health Organization} and others\n"
                                 "title=Tidal Moons: the O'Brien [revised] “model” of 100% & more\n"
-                                "subtitle=A second look\nmonth=May\npages=10–19\n"
+                                "title.latex=Tidal {Moons}: the {O'Brien} [revised] ``model'' of "
+                                "100\\% \\& more\n"
+                                "subtitle=A second look\n"
+                                "journal.latex=Journal of Tidal {Research} (Series B)\n"
+                                "month=May\npages=10–19\n"
                                 "doi=10.1000/j.tides.2003.05_01\n"
                                 "url=https://example.org/a_b%20c?x=1&y=2\ncites=NotInThisFile"));
         QCOMPARE(sql(p, "select Value from [Paper Extra Fields] where [Paper ID] = '5' and "

@@ -8,10 +8,18 @@
 #include <QSet>
 
 #include <algorithm>
+#include <optional>
 
 namespace quirelle::interchange::bibtex {
 
 namespace {
+
+// Limits that keep a crafted file from exhausting memory or the stack: the length of a @string
+// macro (one defined as the previous one twice doubles at every step), the text all macros may
+// add to the values of a file, and how deep braces may nest.
+constexpr qsizetype MaxMacroLength = 1 << 20;
+constexpr qsizetype MaxMacroText = 1 << 24;
+constexpr int MaxNesting = 100;
 
 // Fields whose text is taken as it stands: addresses and identifiers, not LaTeX.
 bool isVerbatim(QStringView name)
@@ -40,24 +48,33 @@ bool neverInherited(const QString& name)
                                      QStringLiteral("shorthand"),
                                      QStringLiteral("shorthandintro"),
                                      QStringLiteral("sortkey"),
-                                     QStringLiteral("title"),
-                                     QStringLiteral("subtitle"),
-                                     QStringLiteral("titleaddon"),
-                                     QStringLiteral("shorttitle"),
-                                     QStringLiteral("sorttitle"),
-                                     QStringLiteral("indextitle"),
-                                     QStringLiteral("indexsorttitle")};
+                                     QStringLiteral("xdata")};
     return names.contains(name);
 }
 
-bool isPartOfBook(const QString& type)
+// The field a child's title-like field has when it comes from its parent, by the two entry types:
+// a volume's title is its parts' book title, a multi-volume work's the main title of its
+// volumes, a periodical's the journal title of its articles. Empty: the same name.
+QString parentTitlePrefix(const QString& parentType, const QString& childType)
 {
-    static const QSet<QString> types{
-        QStringLiteral("inbook"),        QStringLiteral("incollection"),
-        QStringLiteral("inproceedings"), QStringLiteral("bookinbook"),
-        QStringLiteral("suppbook"),      QStringLiteral("suppcollection"),
-        QStringLiteral("conference")};
-    return types.contains(type);
+    static const QSet<QString> multiVolume{QStringLiteral("mvbook"), QStringLiteral("mvcollection"),
+                                           QStringLiteral("mvreference"),
+                                           QStringLiteral("mvproceedings")};
+    static const QSet<QString> wholes{QStringLiteral("book"), QStringLiteral("collection"),
+                                      QStringLiteral("reference"), QStringLiteral("proceedings")};
+    static const QSet<QString> parts{
+        QStringLiteral("inbook"),        QStringLiteral("bookinbook"),
+        QStringLiteral("suppbook"),      QStringLiteral("incollection"),
+        QStringLiteral("inreference"),   QStringLiteral("suppcollection"),
+        QStringLiteral("inproceedings"), QStringLiteral("conference")};
+    if (multiVolume.contains(parentType) &&
+        (wholes.contains(childType) || parts.contains(childType)))
+        return QStringLiteral("main");
+    if (wholes.contains(parentType) && parts.contains(childType))
+        return QStringLiteral("book");
+    if (parentType == u"periodical" && (childType == u"article" || childType == u"suppperiodical"))
+        return QStringLiteral("journal");
+    return {};
 }
 
 // Characters that end a BibTeX name (of a type, field or macro).
@@ -161,6 +178,7 @@ public:
 
     std::vector<RawEntry> entries;
     std::vector<ParseProblem> problems;
+    std::vector<ParseProblem> warnings;
 
     void run()
     {
@@ -184,6 +202,9 @@ public:
             RawEntry entry;
             entry.type = type;
             entry.line = lineOf(start);
+            m_entryLine = entry.line;
+            m_entryKey.clear();
+            m_undefinedSeen.clear();
             try {
                 if (type == u"string")
                     macro();
@@ -314,6 +335,10 @@ private:
         if (peek() != close)
             fail(QStringLiteral("the @string %1 is not closed").arg(macroName));
         ++m_pos;
+        if (v.size() > MaxMacroLength)
+            fail(QStringLiteral("the @string %1 is longer than %2 characters")
+                     .arg(macroName)
+                     .arg(MaxMacroLength));
         m_macros.insert(macroName, v);
     }
 
@@ -327,6 +352,7 @@ private:
                peek() != QLatin1Char('{') && peek() != QLatin1Char('}'))
             ++m_pos;
         entry.key = m_text.mid(keyStart, m_pos - keyStart).toString();
+        m_entryKey = entry.key;
         skipSpaces();
         if (atEnd())
             fail(QStringLiteral("the entry is not closed"));
@@ -391,8 +417,19 @@ private:
                     ++m_pos;
                 out += m_text.mid(from, m_pos - from);
             } else if (isNameChar(c)) {
-                const QString macroName = name().toLower();
-                out += m_macros.value(macroName);
+                const QString written = name();
+                const auto macro = m_macros.constFind(written.toLower());
+                if (macro == m_macros.constEnd()) {
+                    undefinedMacro(written);
+                    out += written;
+                } else {
+                    m_macroText += macro->size();
+                    if (m_macroText > MaxMacroText)
+                        fail(QStringLiteral("the @string macros of the file add up to more than "
+                                            "%1 characters")
+                                 .arg(MaxMacroText));
+                    out += *macro;
+                }
             } else if (c == close || c == QLatin1Char(',')) {
                 fail(QStringLiteral("a value is missing"));
             } else {
@@ -403,6 +440,19 @@ private:
                 return out;
             ++m_pos;
         }
+    }
+
+    // An undefined macro is kept by its name, as BibTeX itself warns and goes on; the user is
+    // told once per entry and name.
+    void undefinedMacro(const QString& written)
+    {
+        if (m_undefinedSeen.contains(written.toLower()))
+            return;
+        m_undefinedSeen.insert(written.toLower());
+        warnings.push_back(
+            {m_entryLine, m_entryKey,
+             QStringLiteral("the @string %1 is not defined; its name is kept as the text")
+                 .arg(written)});
     }
 
     // The text between a `{` and its `}`, or between quotes, braces inside balanced.
@@ -419,7 +469,8 @@ private:
             if (c == QLatin1Char('\n') && entryStartsAt(m_pos + 1))
                 fail(QStringLiteral("a brace or quote is not closed"));
             if (c == QLatin1Char('{')) {
-                ++depth;
+                if (++depth > MaxNesting)
+                    fail(QStringLiteral("braces are nested more than %1 deep").arg(MaxNesting));
             } else if (c == QLatin1Char('}')) {
                 if (depth == 0) {
                     if (end == QLatin1Char('}'))
@@ -438,38 +489,144 @@ private:
     qsizetype m_pos = 0;
     std::vector<qsizetype> m_lineStarts;
     QHash<QString, QString> m_macros;
+    qsizetype m_macroText = 0; // what macros added to the values read so far
+    int m_entryLine = 0;
+    QString m_entryKey;
+    QSet<QString> m_undefinedSeen; // in the entry being read
 };
 
-void inherit(std::vector<RawEntry>& entries)
+// Visits every entry after the entries it takes fields from, without recursion (a crafted file
+// may chain thousands), and calls `take(child, parent)` for each parent done by then: in a
+// cycle, the entry met first takes from the others but not they from it.
+template<typename Parents, typename Take>
+void inParentOrder(size_t count, Parents parents, Take take)
 {
-    QHash<QString, qsizetype> byKey;
-    for (qsizetype i = 0; i < static_cast<qsizetype>(entries.size()); ++i)
-        byKey.insert(entries[static_cast<size_t>(i)].key.toLower(), i);
-    for (RawEntry& child : entries) {
-        const QString* parentKey = child.find(QStringLiteral("crossref"));
-        if (!parentKey)
-            continue;
-        const auto it = byKey.constFind(collapseSpaces(*parentKey).toLower());
-        if (it == byKey.constEnd() || &entries[static_cast<size_t>(*it)] == &child)
-            continue;
-        const RawEntry parent = entries[static_cast<size_t>(*it)];
-        for (const auto& [fieldName, v] : parent.fields) {
-            if (!neverInherited(fieldName) && !child.find(fieldName))
-                child.fields.emplace_back(fieldName, v);
-        }
-        // The title of a book is the book title of its parts.
-        if (isPartOfBook(child.type)) {
-            const std::pair<const char*, const char*> renamed[] = {
-                {"title", "booktitle"},
-                {"subtitle", "booksubtitle"},
-                {"titleaddon", "booktitleaddon"}};
-            for (const auto& [from, to] : renamed) {
-                const QString* v = parent.find(QString::fromLatin1(from));
-                if (v && !child.find(QString::fromLatin1(to)))
-                    child.fields.emplace_back(QString::fromLatin1(to), *v);
+    enum : char { New, Open, Done };
+    std::vector<char> state(count, New);
+    std::vector<std::pair<size_t, bool>> stack; // entry, its parents visited
+    for (size_t root = 0; root < count; ++root) {
+        stack.emplace_back(root, false);
+        while (!stack.empty()) {
+            const auto [i, expanded] = stack.back();
+            stack.pop_back();
+            if (expanded) {
+                for (const size_t p : parents(i)) {
+                    if (state[p] == Done)
+                        take(i, p);
+                }
+                state[i] = Done;
+                continue;
+            }
+            if (state[i] != New)
+                continue;
+            state[i] = Open;
+            stack.emplace_back(i, true);
+            const std::vector<size_t> ps = parents(i);
+            for (auto it = ps.rbegin(); it != ps.rend(); ++it) {
+                if (state[*it] == New)
+                    stack.emplace_back(*it, false);
             }
         }
     }
+}
+
+// BibLaTeX's inheritance: the fields of the `xdata` entries an entry names, then those of its
+// `crossref` parent (itself complete by then), each where the entry has no field of that name.
+void inherit(std::vector<RawEntry>& entries)
+{
+    QHash<QString, size_t> byKey;
+    for (size_t i = 0; i < entries.size(); ++i)
+        byKey.insert(entries[i].key.toLower(), i);
+    const auto keyed = [&](const QString& key) -> std::optional<size_t> {
+        const auto it = byKey.constFind(collapseSpaces(key).toLower());
+        return it == byKey.constEnd() ? std::nullopt : std::optional<size_t>(*it);
+    };
+    const auto add = [](RawEntry& child, const QString& name, const QString& value) {
+        if (!child.find(name))
+            child.fields.emplace_back(name, value);
+    };
+
+    inParentOrder(
+        entries.size(),
+        [&](size_t i) {
+            std::vector<size_t> out;
+            if (const QString* list = entries[i].find(QStringLiteral("xdata"))) {
+                for (const QString& key : list->split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                    if (const auto p = keyed(key); p && *p != i)
+                        out.push_back(*p);
+                }
+            }
+            return out;
+        },
+        [&](size_t child, size_t parent) {
+            for (const auto& [name, value] : entries[parent].fields) {
+                if (!neverInherited(name))
+                    add(entries[child], name, value);
+            }
+        });
+
+    inParentOrder(
+        entries.size(),
+        [&](size_t i) {
+            std::vector<size_t> out;
+            if (const QString* key = entries[i].find(QStringLiteral("crossref"))) {
+                if (const auto p = keyed(*key); p && *p != i)
+                    out.push_back(*p);
+            }
+            return out;
+        },
+        [&](size_t c, size_t p) {
+            const RawEntry& parent = entries[p]; // another entry: the child's fields grow apart
+            RawEntry& child = entries[c];
+            const QString prefix = parentTitlePrefix(parent.type, child.type);
+            static const QSet<QString> titles{QStringLiteral("title"), QStringLiteral("subtitle"),
+                                              QStringLiteral("titleaddon")};
+            static const QSet<QString> notPassedOn{
+                QStringLiteral("shorttitle"), QStringLiteral("sorttitle"),
+                QStringLiteral("indextitle"), QStringLiteral("indexsorttitle")};
+            for (const auto& [name, value] : parent.fields) {
+                if (neverInherited(name) || (!prefix.isEmpty() && notPassedOn.contains(name)))
+                    continue;
+                if (!prefix.isEmpty() && titles.contains(name)) {
+                    add(child, prefix + name, value);
+                    continue;
+                }
+                add(child, name, value);
+                // The author of a book is the book author of its parts.
+                if (name == u"author" && (parent.type == u"book" || parent.type == u"mvbook") &&
+                    (child.type == u"inbook" || child.type == u"bookinbook" ||
+                     child.type == u"suppbook"))
+                    add(child, QStringLiteral("bookauthor"), value);
+            }
+        });
+}
+
+// A value's plain text; a command that prints nothing leaves no blank at either end.
+QString decoded(const QString& latexText)
+{
+    return latex::toUnicode(latexText).trimmed();
+}
+
+// Whether braces in the value keep letters from a style's change of case: a group that is not
+// an accent's argument (`\'{e}`) nor a special character (`{\"u}`, which styles change too).
+bool protectsCase(QStringView value)
+{
+    for (qsizetype i = value.indexOf(QLatin1Char('{')); i >= 0;
+         i = value.indexOf(QLatin1Char('{'), i + 1)) {
+        if (i > 0 && value[i - 1] == QLatin1Char('\\'))
+            continue; // an escaped brace
+        if (i + 1 < value.size() &&
+            (value[i + 1] == QLatin1Char('\\') || value[i + 1] == QLatin1Char('}')))
+            continue; // a special character, or an empty group
+        qsizetype j = i - 1;
+        while (j >= 0 && value[j].isSpace())
+            --j;
+        const bool accentArgument = j >= 1 && value[j - 1] == QLatin1Char('\\') &&
+                                    QStringLiteral("'`^\"~=.uvHckrdbt").contains(value[j]);
+        if (!accentArgument)
+            return true;
+    }
+    return false;
 }
 
 Reference toReference(const RawEntry& raw)
@@ -490,8 +647,12 @@ Reference toReference(const RawEntry& raw)
         } else {
             const QString name =
                 fieldName == u"journaltitle" ? QStringLiteral("journal") : fieldName;
-            if (!r.hasField(name))
-                r.setField(name, latex::toUnicode(collapseSpaces(v)));
+            if (r.hasField(name))
+                continue;
+            const QString written = collapseSpaces(v);
+            r.setField(name, decoded(written));
+            if (protectsCase(written))
+                r.setField(asWrittenName(name), written);
         }
     }
     return r;
@@ -579,6 +740,47 @@ QString joined(const QStringList& list, qsizetype from, qsizetype to, bool decod
     }();
 }
 
+// The key of a "key=value" part of a name in BibLaTeX's extended format, or "".
+QStringView partKey(QStringView part)
+{
+    const QStringView p = part.trimmed();
+    qsizetype i = 0;
+    while (i < p.size() && (p[i].isLetter() || p[i] == QLatin1Char('-')) && p[i].unicode() < 128)
+        ++i;
+    const QStringView key = p.left(i);
+    while (i < p.size() && p[i].isSpace())
+        ++i;
+    return i < p.size() && p[i] == QLatin1Char('=') ? key : QStringView();
+}
+
+// A name in BibLaTeX's extended format ("family=Animal, given=Alan, prefix=von, useprefix=false"):
+// the particle joins the family name, as the catalogue keeps it. Parts that are options alone
+// ("useprefix=false" before the names) give an empty name. Nothing when the name has another form.
+std::optional<PersonName> extendedName(const QList<QStringView>& parts, bool decode)
+{
+    QHash<QString, QString> values;
+    for (const QStringView part : parts) {
+        const QStringView key = partKey(part);
+        if (key.isEmpty())
+            return std::nullopt;
+        QStringView value =
+            part.trimmed().mid(part.trimmed().indexOf(QLatin1Char('=')) + 1).trimmed();
+        if (value.size() >= 2 && value.front() == QLatin1Char('"') &&
+            value.back() == QLatin1Char('"'))
+            value = value.mid(1, value.size() - 2);
+        const QStringList w = words(value);
+        values.insert(key.toString().toLower(), joined(w, 0, w.size(), decode)); // the last wins
+    }
+    PersonName n;
+    n.family = values.value(QStringLiteral("family"));
+    const QString prefix = values.value(QStringLiteral("prefix"));
+    if (!prefix.isEmpty())
+        n.family = n.family.isEmpty() ? prefix : prefix + QLatin1Char(' ') + n.family;
+    n.given = values.value(QStringLiteral("given"));
+    n.suffix = values.value(QStringLiteral("suffix"));
+    return n;
+}
+
 PersonName parseName(QStringView text, bool decode)
 {
     // Split at top-level commas.
@@ -598,6 +800,8 @@ PersonName parseName(QStringView text, bool decode)
     }
     parts << text.mid(from);
 
+    if (const auto extended = extendedName(parts, decode))
+        return *extended;
     PersonName n;
     if (parts.size() == 1) {
         // First von Last
@@ -670,7 +874,8 @@ std::vector<PersonName> parseNames(QStringView list, bool decode, bool* etAl)
     }
     pieces << list.mid(from);
     for (const QStringView piece : pieces) {
-        const QStringView p = piece.trimmed();
+        // A name broken over lines is one name with one blank between its words.
+        const QString p = collapseSpaces(piece);
         if (p.isEmpty())
             continue;
         if (p.compare(QLatin1String("others"), Qt::CaseInsensitive) == 0) {
@@ -720,10 +925,19 @@ ParseResult read(QStringView text)
     inherit(parser.entries);
     ParseResult result;
     result.problems = std::move(parser.problems);
+    result.warnings = std::move(parser.warnings);
     result.references.reserve(parser.entries.size());
-    for (const RawEntry& e : parser.entries)
-        result.references.push_back(toReference(e));
+    for (const RawEntry& e : parser.entries) {
+        // Data other entries take fields from, not a work of its own.
+        if (e.type != u"xdata")
+            result.references.push_back(toReference(e));
+    }
     return result;
+}
+
+QString asWrittenName(const QString& field)
+{
+    return field + QStringLiteral(".latex");
 }
 
 QString safeKey(const QString& key)
@@ -846,6 +1060,12 @@ QString write(const Reference& r)
                     lines << latex::fromUnicode(l);
             }
             add(name, lines.join(QLatin1Char('\n')));
+        } else if (name.endsWith(QLatin1String(".latex"))) {
+            continue; // written in place of its plain field
+        } else if (const QString written = r.field(asWrittenName(name));
+                   !written.isEmpty() && latex::bracesBalanced(written) &&
+                   decoded(written) == oneLine(value)) {
+            add(name, written);
         } else {
             add(name, latex::fromUnicode(oneLine(value)));
         }

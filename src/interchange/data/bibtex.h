@@ -1,7 +1,9 @@
-// BibTeX and BibLaTeX files: reading entries (macros, concatenation, cross-references, LaTeX
-// accents, names as BibTeX splits them) and writing them back.
+// BibTeX and BibLaTeX files: reading entries (macros, concatenation, `crossref` and `xdata`
+// inheritance, LaTeX accents, names as BibTeX splits them or in BibLaTeX's `family=` form) and
+// writing them back.
 #pragma once
 
+#include "interchange/data/parseresult.h"
 #include "interchange/data/reference.h"
 
 #include <QString>
@@ -11,22 +13,10 @@
 
 namespace quirelle::interchange {
 
-// An entry that could not be read, with the line it starts on and why.
-struct ParseProblem
-{
-    int line = 0;
-    QString key;
-    QString reason;
-};
-
-struct ParseResult
-{
-    std::vector<Reference> references;
-    std::vector<ParseProblem> problems;
-};
-
 namespace bibtex {
 
+// Entries that cannot be read, or would take unbounded memory or stack, are problems; macros
+// that are not defined are warnings (their names stand as the text).
 ParseResult read(QStringView text);
 
 // The entry as BibTeX text, ending in a blank line.
@@ -37,6 +27,11 @@ QString write(const Reference& reference);
 std::vector<PersonName> parseNames(QStringView list, bool decode, bool* etAl = nullptr);
 // A name list BibTeX reads back as the same names; with `encode` the parts are written as LaTeX.
 QString formatNames(const std::vector<PersonName>& names, bool etAl, bool encode);
+
+// The field that keeps a value as the file wrote it in LaTeX, beside the field in plain text, when
+// its braces keep letters from a style's change of case (`{DNA} of {B}razil`). Written back in
+// place of the plain text while that still reads the same.
+QString asWrittenName(const QString& field);
 
 // A citation key as BibTeX accepts it: characters it would end the key at become "_".
 QString safeKey(const QString& key);

@@ -1,15 +1,19 @@
 // Reading and writing CSL-JSON.
 #include "interchange/data/csljson.h"
 
+#include "interchange/data/bibtex.h"
+
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringEncoder>
 
+#include <cmath>
 #include <memory>
 
 namespace quirelle::interchange::csljson {
@@ -166,10 +170,12 @@ QString jsonText(const QJsonValue& v)
     if (v.isString())
         return v.toString().trimmed();
     if (v.isDouble()) {
+        // Whole numbers as integers while they fit one (2^63 does not); others as written.
         const double d = v.toDouble();
-        return d == static_cast<double>(static_cast<qint64>(d))
-                   ? QString::number(static_cast<qint64>(d))
-                   : QString::number(d);
+        constexpr double IntegerRange = 9223372036854775808.0; // 2^63
+        if (d > -IntegerRange && d < IntegerRange && d == std::trunc(d))
+            return QString::number(static_cast<qint64>(d));
+        return QString::number(d, 'g', QLocale::FloatingPointShortest);
     }
     if (v.isBool())
         return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
@@ -584,10 +590,11 @@ ParseResult read(const QString& text)
 {
     ParseResult result;
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    const QByteArray utf8 = text.toUtf8();
+    const QJsonDocument doc = QJsonDocument::fromJson(utf8, &error);
     if (error.error != QJsonParseError::NoError) {
-        const int line =
-            static_cast<int>(QStringView(text).left(error.offset).count(QLatin1Char('\n'))) + 1;
+        // The parser gives the place in UTF-8 bytes, not in characters.
+        const int line = static_cast<int>(utf8.left(error.offset).count('\n')) + 1;
         result.problems.push_back(
             {line, {}, QStringLiteral("not valid JSON: %1").arg(error.errorString())});
         return result;

@@ -3,7 +3,7 @@
 // "custom" object.
 #pragma once
 
-#include "interchange/data/bibtex.h"
+#include "interchange/data/parseresult.h"
 #include "interchange/data/reference.h"
 
 #include <QByteArray>

@@ -1,6 +1,7 @@
 // Formats by name and extension.
 #include "interchange/data/formats.h"
 
+#include "interchange/data/bibtex.h"
 #include "interchange/data/csljson.h"
 #include "interchange/data/ris.h"
 

@@ -2,7 +2,7 @@
 // the progress callback that imports and exports report to.
 #pragma once
 
-#include "interchange/data/bibtex.h"
+#include "interchange/data/parseresult.h"
 
 #include <QString>
 #include <QStringView>

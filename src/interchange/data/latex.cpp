@@ -2,26 +2,171 @@
 #include "interchange/data/latex.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
+#include <optional>
 
 namespace quirelle::interchange::latex {
 
 namespace {
 
-// The combining mark each accent command puts on its letter.
-char16_t accentMark(QStringView command)
+struct Accent
 {
-    static const QHash<QString, char16_t> marks{
-        {QStringLiteral("'"), 0x0301}, {QStringLiteral("`"), 0x0300},
-        {QStringLiteral("^"), 0x0302}, {QStringLiteral("\""), 0x0308},
-        {QStringLiteral("~"), 0x0303}, {QStringLiteral("="), 0x0304},
-        {QStringLiteral("."), 0x0307}, {QStringLiteral("u"), 0x0306},
-        {QStringLiteral("v"), 0x030C}, {QStringLiteral("H"), 0x030B},
-        {QStringLiteral("c"), 0x0327}, {QStringLiteral("k"), 0x0328},
-        {QStringLiteral("r"), 0x030A}, {QStringLiteral("d"), 0x0323},
-        {QStringLiteral("b"), 0x0331}, {QStringLiteral("t"), 0x0361}};
-    return marks.value(command.toString(), 0);
+    char16_t mark;    // the combining mark it puts on its letter
+    char16_t spacing; // the character it names alone (`\~{}` is a tilde)
+};
+
+// The accent a one-character command name stands for, if any.
+std::optional<Accent> accentOf(QStringView command)
+{
+    if (command.size() != 1)
+        return std::nullopt;
+    switch (command[0].unicode()) {
+    case '\'':
+        return Accent{0x0301, 0x00B4};
+    case '`':
+        return Accent{0x0300, '`'};
+    case '^':
+        return Accent{0x0302, '^'};
+    case '"':
+        return Accent{0x0308, 0x00A8};
+    case '~':
+        return Accent{0x0303, '~'};
+    case '=':
+        return Accent{0x0304, 0x00AF};
+    case '.':
+        return Accent{0x0307, 0x02D9};
+    case 'u':
+        return Accent{0x0306, 0x02D8};
+    case 'v':
+        return Accent{0x030C, 0x02C7};
+    case 'H':
+        return Accent{0x030B, 0x02DD};
+    case 'c':
+        return Accent{0x0327, 0x00B8};
+    case 'k':
+        return Accent{0x0328, 0x02DB};
+    case 'r':
+        return Accent{0x030A, 0x02DA};
+    case 'd':
+        return Accent{0x0323, '.'};
+    case 'b':
+        return Accent{0x0331, 0x02CD};
+    case 't':
+        return Accent{0x0361, 0x2040};
+    default:
+        return std::nullopt;
+    }
+}
+
+// Commands that only format their text or switch a font: TeX swallows the blanks after them and
+// so do we. Other unknown commands stood for something between two words and leave one blank.
+bool onlyFormats(QStringView command)
+{
+    static const QSet<QString> names = [] {
+        QSet<QString> set;
+        for (const char* n : {"emph",
+                              "textbf",
+                              "textit",
+                              "textsc",
+                              "textsl",
+                              "textsf",
+                              "texttt",
+                              "textrm",
+                              "textup",
+                              "textmd",
+                              "textnormal",
+                              "mbox",
+                              "hbox",
+                              "text",
+                              "textsuperscript",
+                              "textsubscript",
+                              "underline",
+                              "uline",
+                              "uppercase",
+                              "lowercase",
+                              "MakeUppercase",
+                              "MakeLowercase",
+                              "bf",
+                              "it",
+                              "em",
+                              "sc",
+                              "sl",
+                              "sf",
+                              "tt",
+                              "rm",
+                              "up",
+                              "md",
+                              "normalfont",
+                              "bfseries",
+                              "itshape",
+                              "scshape",
+                              "slshape",
+                              "sffamily",
+                              "ttfamily",
+                              "rmfamily",
+                              "upshape",
+                              "mdseries",
+                              "protect",
+                              "relax",
+                              "nocase",
+                              "NoCaseChange",
+                              "ensuremath",
+                              "mathrm",
+                              "mathit",
+                              "mathbf",
+                              "mathsf",
+                              "mathtt",
+                              "mathcal",
+                              "small",
+                              "large",
+                              "Large",
+                              "LARGE",
+                              "tiny",
+                              "footnotesize",
+                              "scriptsize",
+                              "normalsize",
+                              "huge",
+                              "Huge"})
+            set.insert(QString::fromLatin1(n));
+        return set;
+    }();
+    return names.contains(command.toString());
+}
+
+// The character `\ding{n}` prints: the Zapf Dingbats, which Unicode's Dingbats block follows
+// except for the characters it had elsewhere already.
+QString dingbat(QStringView number)
+{
+    bool ok = false;
+    const int n = number.trimmed().toInt(&ok);
+    if (!ok || n < 33 || n > 126)
+        return {};
+    switch (n) {
+    case 0x25:
+        return QString(QChar(0x260E));
+    case 0x2A:
+        return QString(QChar(0x261B));
+    case 0x2B:
+        return QString(QChar(0x261E));
+    case 0x48:
+        return QString(QChar(0x2605));
+    case 0x6C:
+        return QString(QChar(0x25CF));
+    case 0x6E:
+        return QString(QChar(0x25A0));
+    case 0x73:
+        return QString(QChar(0x25B2));
+    case 0x74:
+        return QString(QChar(0x25BC));
+    case 0x75:
+        return QString(QChar(0x25C6));
+    case 0x77:
+        return QString(QChar(0x25D7));
+    default:
+        return QString(QChar(0x2700 + n - 0x20));
+    }
 }
 
 // Commands that stand for a character or a word by themselves.
@@ -158,6 +303,10 @@ bool dropsFirstArgument(QStringView command)
     return command == u"href" || command == u"noopsort";
 }
 
+// Groups nested deeper than this are read as plain text (their braces dropped) rather than by
+// one more level of recursion: a crafted value cannot exhaust the stack.
+constexpr int MaxGroupDepth = 200;
+
 class Decoder final
 {
 public:
@@ -198,6 +347,10 @@ private:
             return true;
         case '}':
             ++m_pos;
+            if (m_flatGroups > 0) {
+                --m_flatGroups;
+                return true;
+            }
             return !inGroup; // a stray closing brace outside any group is dropped
         case '$': {
             // Mathematics stays as written, without its dollars.
@@ -249,17 +402,24 @@ private:
     QString group()
     {
         QString out;
+        if (m_depth >= MaxGroupDepth) {
+            ++m_flatGroups; // its text follows at this level; step() drops its `}`
+            return out;
+        }
+        ++m_depth;
         while (!atEnd()) {
             if (!step(out, true))
                 break;
         }
+        --m_depth;
         return out;
     }
 
-    // The argument of an accent or a command: a group, a command, or one character.
+    // The argument of an accent or a command: a group, a command, or one character; nothing at
+    // the end of the text or of the enclosing group.
     QString argument()
     {
-        if (atEnd())
+        if (atEnd() || peek() == QLatin1Char('}'))
             return {};
         if (peek() == QLatin1Char('{')) {
             ++m_pos;
@@ -275,43 +435,80 @@ private:
         return out;
     }
 
+    // The name of the command whose backslash is at `at`: a run of ASCII letters, or the one
+    // character after it.
+    QStringView commandName(qsizetype at) const
+    {
+        qsizetype end = at + 1;
+        while (end < m_text.size() && m_text[end].isLetter() && m_text[end].unicode() < 128)
+            ++end;
+        if (end == at + 1 && end < m_text.size() && !m_text[end].isLetter())
+            ++end;
+        return m_text.mid(at + 1, end - at - 1);
+    }
+
+    // An accent whose command was read: it goes on the first letter of what follows, however
+    // spaced or braced. Accents in a row (`\'\^e`) are read in a loop, not by recursion, and
+    // each goes on what the next one makes.
+    void accent(QString& out, Accent first)
+    {
+        std::vector<Accent> accents{first};
+        while (true) {
+            skipSpaces();
+            if (peek() != QLatin1Char('\\'))
+                break;
+            const QStringView name = commandName(m_pos);
+            const auto next = accentOf(name);
+            if (!next)
+                break;
+            accents.push_back(*next);
+            m_pos += 1 + name.size();
+        }
+        QString arg = argument();
+        const qsizetype letter = [&] {
+            qsizetype i = 0;
+            while (i < arg.size() && arg[i].isSpace())
+                ++i;
+            return i;
+        }();
+        if (letter == arg.size() || !arg[letter].isLetter()) {
+            // Nothing to carry it: the accent stands as the character it names.
+            for (const Accent& a : accents)
+                out += QChar(a.spacing);
+            out += arg;
+            return;
+        }
+        // Dotless i and j carry accents in LaTeX; in Unicode the plain letters do.
+        QChar base = arg[letter];
+        if (base == QChar(0x0131))
+            base = QLatin1Char('i');
+        else if (base == QChar(0x0237))
+            base = QLatin1Char('j');
+        QString accented(base);
+        for (auto it = accents.rbegin(); it != accents.rend(); ++it)
+            accented += QChar(it->mark);
+        out += accented.normalized(QString::NormalizationForm_C);
+        out += QStringView(arg).mid(letter + 1);
+    }
+
     void command(QString& out)
     {
+        const QStringView commandText = commandName(m_pos);
         ++m_pos; // the backslash
         if (atEnd()) {
             out += QLatin1Char('\\');
             return;
         }
-        QString name;
-        const bool word = peek().isLetter();
-        if (word) {
-            while (!atEnd() && peek().isLetter() && peek().unicode() < 128)
-                name += m_text[m_pos++];
-            if (name.isEmpty()) { // a non-ASCII letter after the backslash: keep it
-                out += m_text[m_pos++];
-                return;
-            }
-        } else {
-            name = m_text[m_pos++];
+        if (commandText.isEmpty()) { // a non-ASCII letter after the backslash: keep it
+            out += m_text[m_pos++];
+            return;
         }
+        const QString name = commandText.toString();
+        m_pos += name.size();
+        const bool word = name[0].isLetter();
 
-        if (const char16_t mark = accentMark(name); mark && (name.size() == 1)) {
-            // A letter accent (\v c, \c{c}) needs its argument; a symbol accent takes the next
-            // character, braces or not.
-            if (word)
-                skipSpaces();
-            QString arg = argument();
-            if (arg.isEmpty()) {
-                out += QChar(mark);
-                return;
-            }
-            // Dotless i and j carry accents in LaTeX; in Unicode the plain letters do.
-            if (arg[0] == QChar(0x0131))
-                arg[0] = QLatin1Char('i');
-            else if (arg[0] == QChar(0x0237))
-                arg[0] = QLatin1Char('j');
-            out += (QString(arg[0]) + QChar(mark)).normalized(QString::NormalizationForm_C);
-            out += QStringView(arg).mid(1);
+        if (const auto a = accentOf(name)) {
+            accent(out, *a);
             return;
         }
         if (!word) {
@@ -328,6 +525,7 @@ private:
                 out += s;
             return;
         }
+        const bool spaced = peek().isSpace();
         skipSpaces();
         if (const auto it = namedSymbols().constFind(name); it != namedSymbols().constEnd()) {
             out += *it;
@@ -346,6 +544,16 @@ private:
             }
             return;
         }
+        if (name == u"ding" && peek() == QLatin1Char('{')) {
+            const qsizetype start = m_pos;
+            ++m_pos;
+            const QString arg = group();
+            if (const QString symbol = dingbat(arg); !symbol.isEmpty()) {
+                out += symbol;
+                return;
+            }
+            m_pos = start; // not a number it knows: read as any other command
+        }
         if (dropsFirstArgument(name) && peek() == QLatin1Char('{')) {
             argument();
             skipSpaces();
@@ -355,11 +563,16 @@ private:
             return;
         }
         // Formatting (\emph{...}, \textbf{...}, \mbox{...}) and unknown commands: the command
-        // goes, the text of its argument stays.
+        // goes, the text of its argument stays; an unknown one keeps the blank after it.
+        if (spaced && !onlyFormats(name) && !dropsFirstArgument(name) && !out.isEmpty() &&
+            !out.back().isSpace())
+            out += QLatin1Char(' ');
     }
 
     QStringView m_text;
     qsizetype m_pos = 0;
+    int m_depth = 0;            // groups being read
+    qsizetype m_flatGroups = 0; // groups beyond the depth read as plain text, not yet closed
 };
 
 } // namespace

@@ -7,9 +7,11 @@
 
 namespace quirelle::interchange::latex {
 
-// Plain text from a field value: accents and named letters become Unicode characters,
+// Plain text from a field value: accents and named letters become Unicode characters (an accent
+// joins the letter after it however spaced or braced; alone, it is the character it names),
 // formatting commands leave their argument, braces go, `--`/`---` become dashes, `~` a no-break
-// space and ``...'' curly quotes. Unknown commands are dropped, their arguments kept.
+// space and ``...'' curly quotes. Unknown commands are dropped, their arguments and the blank
+// after them kept. Any depth of nesting is read without exhausting the stack.
 QString toUnicode(QStringView text);
 
 // The text written so that BibTeX and LaTeX read it back unchanged: specials escaped, dashes

@@ -2,7 +2,7 @@
 // from them.
 #pragma once
 
-#include "interchange/data/bibtex.h"
+#include "interchange/data/parseresult.h"
 #include "interchange/data/reference.h"
 
 #include <QString>

@@ -3,6 +3,7 @@
 // afresh.
 #include "search/data/searchqueries.h"
 
+#include "db/database.h"
 #include "db/dberror.h"
 #include "db/listline.h"
 #include "db/project.h"
@@ -17,6 +18,10 @@ db::Recordset open(const QString& query, const QVariantList& params = {})
     return project().db().OpenRecordset(query, params);
 }
 
+// The keyword links: the keyword's number and the paper's, as text.
+const QString KeywordLinks = QStringLiteral("Paper Keywords List");
+const QString KeywordsId = QStringLiteral("Keywords ID");
+
 // `*typed*`: the user's text anywhere in a field, their own wildcards kept.
 QString contains(const QString& typed)
 {
@@ -26,28 +31,51 @@ QString contains(const QString& typed)
 // "<Paper ID> : <Title>" for each row of a record set over [Papers].
 void addPaperLines(db::Recordset& papers, QStringList& lines)
 {
-    db::forEachRow(papers, [&] {
-        lines << ListLine::format(papers.Fields(QStringLiteral("Paper ID")).toLong(),
-                                  papers.Fields(QStringLiteral("Title")).text());
-    });
+    const db::Field id = papers.Fields(QStringLiteral("Paper ID"));
+    const db::Field title = papers.Fields(QStringLiteral("Title"));
+    db::forEachRow(papers, [&] { lines << ListLine::format(id.toLong(), title.text()); });
 }
 
-// The paper query for one link or quotation row. A link table holds the paper's number as
-// text: only a number can name a paper.
-QStringList linkedPaperLines(db::Recordset& link)
+// The lines of the papers that link rows name, each paper read by its id through one prepared
+// statement for the whole search rather than a query of its own.
+class PaperLines
 {
-    QStringList lines;
-    if (const auto id = db::linkedId(link, QStringLiteral("Paper ID"))) {
-        db::Recordset papers =
-            open(QStringLiteral("Select * from [Papers] where [Paper ID] = ?;"), {*id});
-        addPaperLines(papers, lines);
+public:
+    PaperLines()
+        : m_papers(project().db(), QStringLiteral("Papers"),
+                   {QStringLiteral("Paper ID"), QStringLiteral("Title")},
+                   QStringLiteral("Paper ID"), 0)
+    {}
+
+    // The line of the paper a link row names by its number kept as text: only a number can
+    // name a paper.
+    void add(const QString& linkedPaper, QStringList& lines)
+    {
+        bool ok = false;
+        const qint32 id = linkedPaper.trimmed().toInt(&ok);
+        if (!ok)
+            return;
+        m_papers.restart(id);
+        while (m_papers.next())
+            lines << ListLine::format(static_cast<qint32>(m_papers.number(0)), m_papers.text(1));
     }
-    return lines;
-}
 
-void addLinkedPapers(db::Recordset& links, QStringList& lines)
+private:
+    db::RowStream m_papers;
+};
+
+// The papers of the link rows whose `field` holds `value`, in the order of the rows; false when
+// there is no such row.
+bool addLinkedPapers(const QString& table, const QString& field, const QVariant& value,
+                     QStringList& lines, PaperLines& papers)
 {
-    db::forEachRow(links, [&] { lines << linkedPaperLines(links); });
+    db::RowStream links(project().db(), table, {QStringLiteral("Paper ID")}, field, value);
+    bool found = false;
+    while (links.next()) {
+        found = true;
+        papers.add(links.text(0), lines);
+    }
+    return found;
 }
 
 void searchTitle(const QString& criterion, Outcome& out)
@@ -65,16 +93,14 @@ struct LinkedSearch
 {
     QString typedQuery; // the name pattern is its parameter
     QString idField;    // the identifier of a row the typed query found
-    QString linkQuery;  // the identifier, as text, is its parameter
+    QString linkTable;  // its rows name a paper and, as text, such an identifier
 };
 
 void searchLinked(const LinkedSearch& s, const QString& criterion, Outcome& out)
 {
+    PaperLines papers;
     const auto papersOf = [&](qint32 id) {
-        db::Recordset links = open(s.linkQuery, {QString::number(id)});
-        const bool found = links.RecordCount() > 0;
-        addLinkedPapers(links, out.lines);
-        return found;
+        return addLinkedPapers(s.linkTable, s.idField, QString::number(id), out.lines, papers);
     };
     if (const auto picked = ListLine::parse(criterion)) {
         if (!papersOf(picked->id))
@@ -85,7 +111,8 @@ void searchLinked(const LinkedSearch& s, const QString& criterion, Outcome& out)
     if (found.RecordCount() == 0)
         return;
     // A match without papers is passed over: the papers of the matches after it still count.
-    db::forEachRow(found, [&] { papersOf(found.Fields(s.idField).toLong()); });
+    const db::Field id = found.Fields(s.idField);
+    db::forEachRow(found, [&] { papersOf(id.toLong()); });
     if (out.lines.isEmpty())
         out.then = Outcome::Then::NoMatches;
 }
@@ -126,14 +153,9 @@ db::Recordset openKeywords(const KeywordTerms& terms)
 void searchKeyword(const QString& criterion, Outcome& out)
 {
     if (const auto picked = ListLine::parse(criterion)) {
-        db::Recordset links =
-            open(QStringLiteral("Select * from [Paper keywords list] where [keywords id] = ?;"),
-                 {picked->id});
-        if (links.RecordCount() == 0) {
+        PaperLines papers;
+        if (!addLinkedPapers(KeywordLinks, KeywordsId, picked->id, out.lines, papers))
             out.then = Outcome::Then::NoMatches;
-            return;
-        }
-        addLinkedPapers(links, out.lines);
         return;
     }
     const auto papers = firstKeywordPapers(splitKeywordTerms(criterion));
@@ -183,9 +205,13 @@ std::vector<QuotationHit> quotationHits(const QString& typed)
     db::Recordset quotations =
         open(QStringLiteral("Select * from [Paper Statements List] where Statement like ?;"),
              {contains(typed)});
+    const db::Field statement = quotations.Fields(QStringLiteral("statement"));
+    const db::Field paper = quotations.Fields(QStringLiteral("Paper ID"));
+    PaperLines papers;
     db::forEachRow(quotations, [&] {
-        hits.push_back(
-            {quotations.Fields(QStringLiteral("statement")).text(), linkedPaperLines(quotations)});
+        QuotationHit hit{statement.text(), {}};
+        papers.add(paper.text(), hit.paperLines);
+        hits.push_back(std::move(hit));
     });
     return hits;
 }
@@ -199,11 +225,9 @@ std::optional<QStringList> firstKeywordPapers(const KeywordTerms& terms)
     // Only the first keyword found is followed: the query has no order, so which one that is
     // is the engine's choice.
     const qint32 keywordId = keywords.Fields(QStringLiteral("Keyword ID")).toLong();
-    db::Recordset links =
-        open(QStringLiteral("select * from [Paper Keywords List] where [Keywords id] = ?;"),
-             {keywordId});
     QStringList lines;
-    addLinkedPapers(links, lines);
+    PaperLines papers;
+    addLinkedPapers(KeywordLinks, KeywordsId, keywordId, lines, papers);
     return lines;
 }
 
@@ -221,14 +245,12 @@ Outcome run(Mode mode, const QString& criterion)
         break;
     case Mode::Author:
         searchLinked({QStringLiteral("Select * from Authors where surName like ?;"),
-                      QStringLiteral("Author ID"),
-                      QStringLiteral("Select * from [Paper authors list] where [Author ID] = ?;")},
+                      QStringLiteral("Author ID"), QStringLiteral("Paper Authors List")},
                      criterion, out);
         break;
     case Mode::Model:
         searchLinked({QStringLiteral("Select * from Models where model like ?;"),
-                      QStringLiteral("model ID"),
-                      QStringLiteral("Select * from [Paper models list] where [model ID] = ?;")},
+                      QStringLiteral("Model ID"), QStringLiteral("Paper Models List")},
                      criterion, out);
         break;
     case Mode::Rating:

@@ -1,0 +1,12 @@
+// The citation subsystem's entry points for the other windows.
+#include "app/windows.h"
+#include "citation/frmciteas.h"
+
+namespace quirelle::windows {
+
+void openCiteAs(const QList<qint32>& papers, bool bibliography)
+{
+    frmCiteAs::instance().populate(papers, bibliography);
+}
+
+} // namespace quirelle::windows
