@@ -27,7 +27,7 @@ bool Project::isOpen() const
 
 void Project::releaseRecordsets()
 {
-    for (db::Recordset* rs : {&rsAuthors, &rsKeywords, &rsModels, &rsPapers, &rsMeetings, &rsMaster,
+    for (db::Recordset* rs : {&rsAuthors, &rsKeywords, &rsModels, &rsPapers, &rsMaster,
                               &rsPaperAuthors, &rsPaperKeywords, &rsPaperModels, &rsPaperReferences,
                               &rsPaperStatements, &rsTimeManagement}) {
         rs->Close();

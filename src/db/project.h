@@ -57,7 +57,6 @@ public:
     db::Recordset rsKeywords;
     db::Recordset rsModels;
     db::Recordset rsPapers;
-    db::Recordset rsMeetings;
     db::Recordset rsMaster;
     db::Recordset rsPaperAuthors;
     db::Recordset rsPaperKeywords;

@@ -536,14 +536,6 @@ void Recordset::MoveNext()
     i.moveTo(i.position + 1);
 }
 
-void Recordset::MovePrevious()
-{
-    Impl& i = impl();
-    if (i.position < 0)
-        noCurrentRecord();
-    i.moveTo(i.position - 1);
-}
-
 int Recordset::AbsolutePosition() const
 {
     Impl& i = impl();

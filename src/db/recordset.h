@@ -63,7 +63,6 @@ public:
     bool isEmpty() const;
     void MoveFirst();
     void MoveNext();
-    void MovePrevious();
     void MoveLast();
     bool hasCurrentRow() const { return AbsolutePosition() >= 0; }
     // Zero-based; -1 when no row is current.

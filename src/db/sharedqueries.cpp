@@ -1,4 +1,4 @@
-// The shared record set routines and their query texts.
+// The project's fixed query texts and the shared record set routines.
 #include "db/sharedqueries.h"
 
 #include "db/project.h"
@@ -16,14 +16,42 @@ bool openQuery(db::Recordset& rs, const QString& query, const QVariantList& para
     return true;
 }
 
-namespace {
-
-QString id(qint32 value)
+bool openAuthorRow(db::Recordset& rs, qint32 id)
 {
-    return QString::number(value);
+    return openQuery(
+        rs, QStringLiteral("select * from [Authors] where [Author ID] = ? order by [Surname];"),
+        {id});
 }
 
-} // namespace
+bool openKeywordRow(db::Recordset& rs, qint32 id)
+{
+    return openQuery(
+        rs, QStringLiteral("select * from [Keywords] where [Keyword ID] = ? order by [Keyword];"),
+        {id});
+}
+
+bool openModelRow(db::Recordset& rs, qint32 id)
+{
+    return openQuery(
+        rs, QStringLiteral("select * from [Models] where [Model ID] = ? order by [Model];"), {id});
+}
+
+bool openPaperRow(db::Recordset& rs, qint32 id)
+{
+    return openQuery(rs, QStringLiteral("select * from [Papers] where [Paper ID] = ?;"), {id});
+}
+
+bool openPaperList(db::Recordset& rs, PaperList list, qint32 paperId)
+{
+    static const char* const tables[] = {"Paper Authors List", "Paper Keywords List",
+                                         "Paper Models List", "Paper References List",
+                                         "Paper Statements List"};
+    // The link tables keep the paper's number as decimal text, and are asked for it as text.
+    return openQuery(rs,
+                     QStringLiteral("select * from [%1] where [paper ID] = ?;")
+                         .arg(QLatin1String(tables[static_cast<int>(list)])),
+                     {QString::number(paperId)});
+}
 
 bool getAllAuthors()
 {
@@ -33,9 +61,7 @@ bool getAllAuthors()
 
 bool getAuthor(qint32 authorId)
 {
-    return openQuery(project().rsAuthors,
-                     QStringLiteral("select * from [Authors] where [Author ID] = ") + id(authorId) +
-                         QStringLiteral(" order by [Surname];"));
+    return openAuthorRow(project().rsAuthors, authorId);
 }
 
 bool getAllKeywords()
@@ -44,24 +70,10 @@ bool getAllKeywords()
                      QStringLiteral("select * from [Keywords] order by [Keyword];"));
 }
 
-bool getKeyword(qint32 keywordId)
-{
-    return openQuery(project().rsKeywords,
-                     QStringLiteral("select * from [Keywords] where [Keyword ID] = ") +
-                         id(keywordId) + QStringLiteral(" order by [Keyword];"));
-}
-
 bool getAllModels()
 {
     return openQuery(project().rsModels,
                      QStringLiteral("select * from [Models] order by [Model];"));
-}
-
-bool getModel(qint32 modelId)
-{
-    return openQuery(project().rsModels,
-                     QStringLiteral("select * from [Models] where [Model ID] = ") + id(modelId) +
-                         QStringLiteral(" order by [Model];"));
 }
 
 void getAllPapers()
@@ -71,14 +83,7 @@ void getAllPapers()
 
 bool getPaper(qint32 paperId)
 {
-    return openQuery(project().rsPapers,
-                     QStringLiteral("select * from [Papers] where [Paper ID] = ") + id(paperId) +
-                         QStringLiteral(";"));
-}
-
-void getAllMeetings()
-{
-    openQuery(project().rsMeetings, QStringLiteral("select * from [meeting];"));
+    return openPaperRow(project().rsPapers, paperId);
 }
 
 bool getAllPaperAuthors()
@@ -89,37 +94,12 @@ bool getAllPaperAuthors()
 
 bool getPaperAuthors(qint32 paperId)
 {
-    return openQuery(project().rsPaperAuthors,
-                     QStringLiteral("select * from [Paper Authors List] where [paper ID] = '") +
-                         id(paperId) + QStringLiteral("';"));
-}
-
-bool getPaperKeywords(qint32 paperId)
-{
-    return openQuery(project().rsPaperKeywords,
-                     QStringLiteral("select * from [Paper Keywords List] where [paper ID] = '") +
-                         id(paperId) + QStringLiteral("';"));
-}
-
-bool getPaperModels(qint32 paperId)
-{
-    return openQuery(project().rsPaperModels,
-                     QStringLiteral("select * from [Paper Models List] where [paper ID] = '") +
-                         id(paperId) + QStringLiteral("';"));
-}
-
-bool getPaperReferences(qint32 paperId)
-{
-    return openQuery(project().rsPaperReferences,
-                     QStringLiteral("select * from [Paper References List] where [paper ID] = '") +
-                         id(paperId) + QStringLiteral("';"));
+    return openPaperList(project().rsPaperAuthors, PaperList::Authors, paperId);
 }
 
 bool getPaperStatements(qint32 paperId)
 {
-    return openQuery(project().rsPaperStatements,
-                     QStringLiteral("select * from [Paper Statements List] where [paper ID] = '") +
-                         id(paperId) + QStringLiteral("';"));
+    return openPaperList(project().rsPaperStatements, PaperList::Statements, paperId);
 }
 
 int getMaster()

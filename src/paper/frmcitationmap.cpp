@@ -5,6 +5,7 @@
 #include "app/picturefile.h"
 #include "app/services.h"
 #include "app/windows.h"
+#include "db/listline.h"
 #include "db/project.h"
 #include "paper/data/citationlayout.h"
 #include "paper/frmviewpaper.h"
@@ -226,12 +227,11 @@ void frmCitationMap::fillPaperList()
     ids.reserve(static_cast<size_t>(rs.RecordCount()));
     const db::Field id = rs.Fields(QStringLiteral("Paper ID"));
     const db::Field title = rs.Fields(QStringLiteral("Title"));
-    const QString separator = QStringLiteral(" : ");
     for (int i = 0; i < rs.RecordCount(); ++i) {
         rs.setAbsolutePosition(i);
         const qint32 paper = id.toLong();
         ids.push_back(paper);
-        lines.append(QString::number(paper) + separator + title.text());
+        lines.append(ListLine::format(paper, title.text()));
     }
     const QString typed = cmbCentre->currentText();
     m_lines->setStringList(lines);
@@ -414,15 +414,8 @@ void frmCitationMap::cmbCentre_ReturnPressed()
     // A line of the list, or a paper's number typed on its own.
     const QString text = cmbCentre->currentText().trimmed();
     const int line = m_lines->stringList().indexOf(text);
-    std::optional<qint32> id;
-    if (line >= 0) {
-        id = m_lineIds[static_cast<size_t>(line)];
-    } else {
-        bool ok = false;
-        const qint32 typed = text.section(QLatin1Char(' '), 0, 0).toInt(&ok);
-        if (ok)
-            id = typed;
-    }
+    const std::optional<qint32> id =
+        line >= 0 ? m_lineIds[static_cast<size_t>(line)] : ListLine::idOf(text);
     if (!id) {
         lblSummary->setText(QStringLiteral("Choose a paper from the list, or type its number."));
         return;

@@ -139,11 +139,10 @@ frmViewPaper::StoredPaper frmViewPaper::readPaper(qint32 paperId)
     StoredPaper stored;
     if (paperId < 1)
         return stored;
-    stored.found = paper::openPaper(paperId);
+    db::Recordset rs;
+    stored.found = paper::openPaper(paperId, rs);
     if (!stored.found)
         return stored;
-    // The row first: reading the links moves the same record set.
-    db::Recordset& rs = project().rsPapers;
     for (const char* name : {"Title", "Year", "Summary", "Rating", "Status", "Publication Name",
                              "Paper ID", "Publication Type"}) {
         const db::Field f = rs.Fields(QString::fromLatin1(name));
@@ -245,6 +244,7 @@ void frmViewPaper::fillDetails(const StoredPaper& stored)
         cmbPublication->setEditText(t);
         m_shownPublicationType = t;
     });
+    rs.Close(); // the window keeps no hold on the project between events
 }
 
 void frmViewPaper::fillLinkLists(const StoredPaper& stored)
@@ -379,7 +379,7 @@ void frmViewPaper::cmdAddStatements_Click()
         services::MsgBox(e.description(), services::Icon::Critical);
         return;
     }
-    lstStatements->addItem(QString::number(id) + QStringLiteral(" : ") + statement);
+    lstStatements->addItem(ListLine::format(id, statement));
     setDetailText(5, QString());
 }
 

@@ -1,8 +1,11 @@
 // A paper's citation neighbourhood as read from a project, and its layout: no overlaps,
-// references left and citations right, hundreds of papers in a compact block.
+// references left and citations right, hundreds of papers in a compact block. Also the paper
+// window's own queries, which read and write without disturbing one another.
+#include "db/listline.h"
 #include "dbtestsupport.h"
 #include "paper/data/citationgraph.h"
 #include "paper/data/citationlayout.h"
+#include "paper/data/paperqueries.h"
 
 #include <QRandomGenerator>
 
@@ -128,6 +131,38 @@ private slots:
             QCOMPARE(g.edges.size(), size_t(levels * Citing));
             QCOMPARE(citations::nodeLabel(g.nodes[Citing]), "Many 2020"); // the last citing
         }
+    }
+
+    // Every paper query opens record sets of its own: the row a caller holds stays on its paper
+    // whatever is read or written in between, and still writes to that paper.
+    void paperQueriesLeaveTheCallersRow()
+    {
+        TempProject project;
+        const auto a = static_cast<qint32>(addPaper("Alpha", {{"Year", "2001"}}));
+        const auto b = static_cast<qint32>(addPaper("Beta"));
+        const qint64 author = addAuthor("Smith", "Jo");
+        linkAuthor(a, author);
+        linkAuthor(b, author);
+        cite(a, b);
+        cite(b, a);
+        db::Recordset row;
+        QVERIFY(paper::openPaper(a, row));
+        const QStringList beta{ListLine::format(b, "Beta")};
+        QCOMPARE(paper::linkLines(a).references, beta);
+        QCOMPARE(paper::citations(a), beta);
+        QCOMPARE(paper::otherWorks(a, a), beta);
+        QVERIFY(paper::saveDetail(b, "Year", "1999"));
+        paper::addQuotation(b, "clay remembers");
+        paper::addLink(paper::Link::Reference, b, QString::number(a));
+        paper::addPaper("Gamma");
+        paper::deletePaper(b);
+        QCOMPARE(row.Fields("Title").text(), "Alpha");
+        row.Edit();
+        row.Fields("Year") = "2002";
+        row.Update();
+        QCOMPARE(rowsOf("select * from [Papers] order by [Paper ID];", {"Title", "Year"}),
+                 QStringList({"Alpha/2002", "Gamma/"}));
+        QCOMPARE(countRows(project.db(), "Paper Statements List"), 0);
     }
 
     void layout_data()

@@ -3,10 +3,11 @@
 
 #include "db/database.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <functional>
 #include <map>
-#include <optional>
 #include <set>
 #include <span>
 #include <unordered_set>
@@ -18,77 +19,62 @@ namespace {
 // Ids asked for in one statement: few statements, none too long to read quickly.
 constexpr size_t IdsPerQuery = 400;
 
-QString comparison(const QString& field, qint32 id, bool quoted)
-{
-    const QString value = QString::number(id);
-    return QLatin1Char('[') + field + QStringLiteral("] = ") +
-           (quoted ? QLatin1Char('\'') + value + QLatin1Char('\'') : value);
-}
-
 // `field` equal to any of `ids`, as a balanced tree of "or": the statement then nests only as
-// deep as the logarithm of its length, well within what the engine parses.
-QString anyOf(const QString& field, std::span<const qint32> ids, bool quoted)
+// deep as the logarithm of its length, well within what the engine parses. The ids are added
+// to `params` in the order of their `?`, as decimal text for the link tables' text fields.
+QString anyOf(const QString& field, std::span<const qint32> ids, bool asText, QVariantList& params)
 {
-    if (ids.size() == 1)
-        return comparison(field, ids.front(), quoted);
+    if (ids.size() == 1) {
+        const qint32 id = ids.front();
+        params << (asText ? QVariant(QString::number(id)) : QVariant(id));
+        return QLatin1Char('[') + field + QStringLiteral("] = ?");
+    }
     const size_t half = ids.size() / 2;
-    return QLatin1Char('(') + anyOf(field, ids.first(half), quoted) + QStringLiteral(" or ") +
-           anyOf(field, ids.subspan(half), quoted) + QLatin1Char(')');
+    const QString first = anyOf(field, ids.first(half), asText, params);
+    const QString second = anyOf(field, ids.subspan(half), asText, params);
+    return QLatin1Char('(') + first + QStringLiteral(" or ") + second + QLatin1Char(')');
 }
 
-// Runs `body` on the ids, a statement's worth at a time.
-void inChunks(const std::vector<qint32>& ids,
-              const std::function<void(std::span<const qint32>)>& body)
+// A field that holds a paper's or an author's number; the link tables keep it as text.
+struct IdField
+{
+    const char* name;
+    bool asText;
+};
+
+// Runs `body` on each row of `select` in which any of `fields` holds one of `ids`, a statement's
+// worth of ids at a time.
+void forEachRowOf(db::Database& database, const QString& select,
+                  std::initializer_list<IdField> fields, const std::vector<qint32>& ids,
+                  const std::function<void(db::Recordset&)>& body)
 {
     const std::span<const qint32> all(ids);
-    for (size_t at = 0; at < all.size(); at += IdsPerQuery)
-        body(all.subspan(at, std::min(IdsPerQuery, all.size() - at)));
-}
-
-// Runs `body` once for each row of `query`.
-void eachRow(db::Database& database, const QString& query,
-             const std::function<void(db::Recordset&)>& body)
-{
-    db::Recordset rs = database.OpenRecordset(query);
-    const int count = rs.RecordCount();
-    if (count == 0)
-        return;
-    rs.MoveFirst();
-    for (int i = 0; i < count; ++i) {
-        body(rs);
-        rs.MoveNext();
+    for (size_t at = 0; at < all.size(); at += IdsPerQuery) {
+        const auto chunk = all.subspan(at, std::min(IdsPerQuery, all.size() - at));
+        QVariantList params;
+        QStringList any;
+        for (const IdField& f : fields)
+            any << anyOf(QString::fromLatin1(f.name), chunk, f.asText, params);
+        db::Recordset rs =
+            database.OpenRecordset(select + QStringLiteral(" where (") +
+                                       any.join(QStringLiteral(" or ")) + QStringLiteral(");"),
+                                   params);
+        db::forEachRow(rs, [&] { body(rs); });
     }
-}
-
-// An id as the link tables keep it, decimal text; nothing for text that is not one.
-std::optional<qint32> idOf(const QVariant& value)
-{
-    if (value.isNull())
-        return std::nullopt;
-    bool ok = false;
-    const qint32 id = value.toString().trimmed().toInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    return id;
 }
 
 // The citations that touch any of `ids`: citing → cited, self-citations left out.
 std::vector<Edge> linksOf(db::Database& database, const std::vector<qint32>& ids)
 {
     std::vector<Edge> links;
-    inChunks(ids, [&](std::span<const qint32> chunk) {
-        const QString query =
-            QStringLiteral("select [Paper ID], [Reference ID] from [Paper References List] "
-                           "where (") +
-            anyOf(QStringLiteral("Paper ID"), chunk, true) + QStringLiteral(" or ") +
-            anyOf(QStringLiteral("Reference ID"), chunk, false) + QStringLiteral(");");
-        eachRow(database, query, [&](db::Recordset& rs) {
-            const auto citing = idOf(rs.Fields(QStringLiteral("Paper ID")).Value());
-            const auto cited = idOf(rs.Fields(QStringLiteral("Reference ID")).Value());
-            if (citing && cited && *citing != *cited)
-                links.push_back({*citing, *cited});
-        });
-    });
+    forEachRowOf(database,
+                 QStringLiteral("select [Paper ID], [Reference ID] from [Paper References List]"),
+                 {{"Paper ID", true}, {"Reference ID", false}}, ids, [&](db::Recordset& rs) {
+                     const auto citing = db::linkedId(rs, QStringLiteral("Paper ID"));
+                     const auto cited = db::linkedId(rs, QStringLiteral("Reference ID"));
+                     if (citing && cited && *citing != *cited)
+                         links.push_back({*citing, *cited});
+                 });
     return links;
 }
 
@@ -102,17 +88,13 @@ std::unordered_map<qint32, PaperRow> papersOf(db::Database& database,
                                               const std::vector<qint32>& ids)
 {
     std::unordered_map<qint32, PaperRow> papers;
-    inChunks(ids, [&](std::span<const qint32> chunk) {
-        const QString query = QStringLiteral("select [Paper ID], [Title], [Year] from [Papers] "
-                                             "where ") +
-                              anyOf(QStringLiteral("Paper ID"), chunk, false) + QStringLiteral(";");
-        eachRow(database, query, [&](db::Recordset& rs) {
-            const auto id = idOf(rs.Fields(QStringLiteral("Paper ID")).Value());
-            if (id)
-                papers.try_emplace(*id, PaperRow{rs.Fields(QStringLiteral("Title")).text(),
-                                                 rs.Fields(QStringLiteral("Year")).text()});
-        });
-    });
+    forEachRowOf(database, QStringLiteral("select [Paper ID], [Title], [Year] from [Papers]"),
+                 {{"Paper ID", false}}, ids, [&](db::Recordset& rs) {
+                     if (const auto id = db::linkedId(rs, QStringLiteral("Paper ID")))
+                         papers.try_emplace(*id,
+                                            PaperRow{rs.Fields(QStringLiteral("Title")).text(),
+                                                     rs.Fields(QStringLiteral("Year")).text()});
+                 });
     return papers;
 }
 
@@ -121,20 +103,17 @@ std::unordered_map<qint32, std::vector<qint32>> authorLinksOf(db::Database& data
                                                               const std::vector<qint32>& ids)
 {
     std::unordered_map<qint32, std::vector<qint32>> authors;
-    inChunks(ids, [&](std::span<const qint32> chunk) {
-        const QString query =
-            QStringLiteral("select [Paper ID], [Author ID] from [Paper Authors List] where ") +
-            anyOf(QStringLiteral("Paper ID"), chunk, true) + QStringLiteral(";");
-        eachRow(database, query, [&](db::Recordset& rs) {
-            const auto paper = idOf(rs.Fields(QStringLiteral("Paper ID")).Value());
-            const auto author = idOf(rs.Fields(QStringLiteral("Author ID")).Value());
-            if (!paper || !author)
-                return;
-            std::vector<qint32>& list = authors[*paper];
-            if (std::find(list.begin(), list.end(), *author) == list.end())
-                list.push_back(*author);
-        });
-    });
+    forEachRowOf(database,
+                 QStringLiteral("select [Paper ID], [Author ID] from [Paper Authors List]"),
+                 {{"Paper ID", true}}, ids, [&](db::Recordset& rs) {
+                     const auto paper = db::linkedId(rs, QStringLiteral("Paper ID"));
+                     const auto author = db::linkedId(rs, QStringLiteral("Author ID"));
+                     if (!paper || !author)
+                         return;
+                     std::vector<qint32>& list = authors[*paper];
+                     if (std::find(list.begin(), list.end(), *author) == list.end())
+                         list.push_back(*author);
+                 });
     return authors;
 }
 
@@ -142,15 +121,11 @@ std::unordered_map<qint32, QString> surnamesOf(db::Database& database,
                                                const std::vector<qint32>& ids)
 {
     std::unordered_map<qint32, QString> surnames;
-    inChunks(ids, [&](std::span<const qint32> chunk) {
-        const QString query =
-            QStringLiteral("select [Author ID], [Surname] from [Authors] where ") +
-            anyOf(QStringLiteral("Author ID"), chunk, false) + QStringLiteral(";");
-        eachRow(database, query, [&](db::Recordset& rs) {
-            if (const auto id = idOf(rs.Fields(QStringLiteral("Author ID")).Value()))
-                surnames.try_emplace(*id, rs.Fields(QStringLiteral("Surname")).text());
-        });
-    });
+    forEachRowOf(database, QStringLiteral("select [Author ID], [Surname] from [Authors]"),
+                 {{"Author ID", false}}, ids, [&](db::Recordset& rs) {
+                     if (const auto id = db::linkedId(rs, QStringLiteral("Author ID")))
+                         surnames.try_emplace(*id, rs.Fields(QStringLiteral("Surname")).text());
+                 });
     return surnames;
 }
 
@@ -181,7 +156,8 @@ int Neighbourhood::count(int level, Side side) const
 Neighbourhood readNeighbourhood(db::Database& database, qint32 centre, int levels)
 {
     Neighbourhood graph;
-    db::Transaction reading(database);
+    // Read under one lock, so that the neighbourhood is one state of the project.
+    db::ReadTransaction reading(database);
 
     // Level 1: the centre's own citations, both ways.
     std::vector<Edge> links = linksOf(database, {centre});
@@ -199,10 +175,8 @@ Neighbourhood readNeighbourhood(db::Database& database, qint32 centre, int level
     for (const auto& [id, side] : firstLevel)
         wanted.push_back(id);
     std::unordered_map<qint32, PaperRow> papers = papersOf(database, wanted);
-    if (!papers.contains(centre)) {
-        reading.commit();
+    if (!papers.contains(centre))
         return graph;
-    }
     graph.found = true;
 
     std::map<qint32, std::pair<int, Side>> placed{{centre, {0, Side::Centre}}};
@@ -254,7 +228,6 @@ Neighbourhood readNeighbourhood(db::Database& database, qint32 centre, int level
     for (const auto& [paper, authors] : authorLinks)
         authorIds.insert(authors.begin(), authors.end());
     const auto surnames = surnamesOf(database, {authorIds.begin(), authorIds.end()});
-    reading.commit();
 
     // Only authors still stored count: a link to one that is gone names nobody.
     const auto storedAuthors = [&](qint32 paper) {

@@ -22,13 +22,12 @@ const QStringList& ComboCache::lines(db::Database& database, bool* changed)
             fields.push_back(rs.Fields(rs.fieldName(k)));
         QStringList lines;
         lines.reserve(rs.RecordCount());
-        const QString separator = QStringLiteral(" : ");
         const QString comma = QStringLiteral(", ");
         db::forEachRow(rs, [&] {
-            QString line = fields[0].text() + separator + fields[1].text();
+            QString text = fields[1].text();
             if (fields.size() > 2)
-                line += comma + fields[2].text();
-            lines.append(line);
+                text += comma + fields[2].text();
+            lines.append(ListLine::format(fields[0].toLong(), text));
         });
         m_lines = std::move(lines);
         m_version = version;

@@ -1,6 +1,5 @@
-// The paper window's queries and writes. They work through the shared record sets where the
-// window always has (so that what they hold afterwards is what it always was), and through
-// record sets of their own for everything else.
+// The paper window's queries and writes. Each opens record sets of its own, so that none
+// depends on what another left behind.
 #include "paper/data/paperqueries.h"
 
 #include "db/dberror.h"
@@ -9,6 +8,7 @@
 #include "db/sharedqueries.h"
 #include "interchange/data/extrafields.h"
 
+#include <functional>
 #include <unordered_set>
 
 namespace quirelle::paper {
@@ -21,13 +21,6 @@ QString paperLine(db::Recordset& rs)
                             rs.Fields(QStringLiteral("Title")).text());
 }
 
-// Opens paper `id` into rsPapers; true when it is stored.
-bool openPaperRow(qint32 id)
-{
-    return openQuery(project().rsPapers,
-                     QStringLiteral("select * from [papers] where [Paper ID] = ?;"), {id});
-}
-
 [[noreturn]] void paperGone(const QString& what)
 {
     throw db::DbError(PaperGone, QStringLiteral("The paper is no longer in the project (another "
@@ -38,8 +31,7 @@ bool openPaperRow(qint32 id)
 
 struct LinkTable
 {
-    bool (*open)(qint32); // the shared routine that opens the paper's rows of the table
-    db::Recordset Project::*rows;
+    PaperList list;
     const char* field;
     const char* noun;
 };
@@ -48,93 +40,89 @@ LinkTable linkTable(Link link)
 {
     switch (link) {
     case Link::Author:
-        return {getPaperAuthors, &Project::rsPaperAuthors, "Author ID", "author"};
+        return {PaperList::Authors, "Author ID", "author"};
     case Link::Keyword:
-        return {getPaperKeywords, &Project::rsPaperKeywords, "Keywords ID", "keyword"};
+        return {PaperList::Keywords, "Keywords ID", "keyword"};
     case Link::Model:
-        return {getPaperModels, &Project::rsPaperModels, "Model ID", "model"};
+        return {PaperList::Models, "Model ID", "model"};
     case Link::Reference:
         break;
     }
-    return {getPaperReferences, &Project::rsPaperReferences, "Reference ID", "reference"};
+    return {PaperList::References, "Reference ID", "reference"};
+}
+
+QString fieldText(db::Recordset& rs, const char* field)
+{
+    return rs.Fields(QString::fromLatin1(field)).text();
+}
+
+// Adds a line for each of the paper's `link` rows whose linked row `open` still finds.
+void addLinkedLines(QStringList& lines, Link link, qint32 paperId,
+                    bool (*open)(db::Recordset&, qint32),
+                    const std::function<QString(db::Recordset&)>& text)
+{
+    const LinkTable t = linkTable(link);
+    db::Recordset links;
+    db::Recordset row;
+    openPaperList(links, t.list, paperId);
+    db::forEachRow(links, [&] {
+        if (const auto id = db::linkedId(links, QString::fromLatin1(t.field)))
+            if (open(row, *id))
+                lines << ListLine::format(*id, text(row));
+    });
 }
 
 } // namespace
 
-bool openPaper(qint32 paperId)
+bool openPaper(qint32 paperId, db::Recordset& row)
 {
-    if (!getPaper(paperId))
-        return false;
-    getPaperAuthors(paperId);
-    getPaperKeywords(paperId);
-    getPaperModels(paperId);
-    getPaperReferences(paperId);
-    return true;
+    return openPaperRow(row, paperId);
 }
 
 LinkLines linkLines(qint32 paperId)
 {
-    Project& p = project();
-    db::ReadTransaction reading(p.db());
+    db::ReadTransaction reading(project().db());
     LinkLines out;
-    getPaperAuthors(paperId);
-    db::forEachRow(p.rsPaperAuthors, [&] {
-        if (const auto id = db::linkedId(p.rsPaperAuthors, QStringLiteral("Author ID")))
-            if (getAuthor(*id))
-                out.authors << ListLine::format(
-                    *id, p.rsAuthors.Fields(QStringLiteral("Surname")).text() +
-                             QStringLiteral(", ") +
-                             p.rsAuthors.Fields(QStringLiteral("Forenames")).text());
+    addLinkedLines(out.authors, Link::Author, paperId, openAuthorRow, [](db::Recordset& rs) {
+        return fieldText(rs, "Surname") + QStringLiteral(", ") + fieldText(rs, "Forenames");
     });
-    getPaperKeywords(paperId);
-    db::forEachRow(p.rsPaperKeywords, [&] {
-        if (const auto id = db::linkedId(p.rsPaperKeywords, QStringLiteral("Keywords ID")))
-            if (getKeyword(*id))
-                out.keywords << ListLine::format(
-                    *id, p.rsKeywords.Fields(QStringLiteral("Keyword")).text() +
-                             QStringLiteral(" : ") +
-                             p.rsKeywords.Fields(QStringLiteral("Definition")).text());
+    addLinkedLines(out.keywords, Link::Keyword, paperId, openKeywordRow, [](db::Recordset& rs) {
+        return fieldText(rs, "Keyword") + QStringLiteral(" : ") + fieldText(rs, "Definition");
     });
-    getPaperModels(paperId);
-    db::forEachRow(p.rsPaperModels, [&] {
-        if (const auto id = db::linkedId(p.rsPaperModels, QStringLiteral("Model ID")))
-            if (getModel(*id))
-                out.models << ListLine::format(*id,
-                                               p.rsModels.Fields(QStringLiteral("Model")).text());
-    });
-    getPaperReferences(paperId);
-    db::forEachRow(p.rsPaperReferences, [&] {
-        if (const auto id = db::linkedId(p.rsPaperReferences, QStringLiteral("Reference ID")))
-            if (getPaper(*id))
-                out.references << paperLine(p.rsPapers);
-    });
-    getPaperStatements(paperId);
-    db::forEachRow(p.rsPaperStatements, [&] {
-        out.statements << p.rsPaperStatements.Fields(QStringLiteral("Statements ID")).text() +
-                              QStringLiteral(" : ") +
-                              p.rsPaperStatements.Fields(QStringLiteral("Statement")).text();
+    addLinkedLines(out.models, Link::Model, paperId, openModelRow,
+                   [](db::Recordset& rs) { return fieldText(rs, "Model"); });
+    addLinkedLines(out.references, Link::Reference, paperId, openPaperRow,
+                   [](db::Recordset& rs) { return fieldText(rs, "Title"); });
+    db::Recordset statements;
+    openPaperList(statements, PaperList::Statements, paperId);
+    db::forEachRow(statements, [&] {
+        out.statements << ListLine::format(
+            statements.Fields(QStringLiteral("Statements ID")).toLong(),
+            fieldText(statements, "Statement"));
     });
     return out;
 }
 
 QStringList otherWorks(qint32 paperId, qint32 shown)
 {
-    Project& p = project();
-    db::ReadTransaction reading(p.db());
+    db::Database& database = project().db();
+    db::ReadTransaction reading(database);
     // Papers already listed, the shown one first; any number fits.
     std::unordered_set<qint32> listed{shown};
     QStringList lines;
-    getPaperAuthors(paperId);
-    db::forEachRow(p.rsPaperAuthors, [&] {
-        db::Recordset byAuthor = p.db().OpenRecordset(
+    db::Recordset authors;
+    db::Recordset paper;
+    openPaperList(authors, PaperList::Authors, paperId);
+    db::forEachRow(authors, [&] {
+        db::Recordset byAuthor = database.OpenRecordset(
             QStringLiteral("select * from [Paper Authors List] where [Author ID] = ?;"),
-            {p.rsPaperAuthors.Fields(QStringLiteral("Author ID")).text()});
+            {fieldText(authors, "Author ID")});
         db::forEachRow(byAuthor, [&] {
             const auto other = db::linkedId(byAuthor, QStringLiteral("Paper ID"));
             if (!other || !listed.insert(*other).second)
                 return;
-            if (openPaperRow(*other))
-                lines << paperLine(p.rsPapers);
+            if (openPaperRow(paper, *other))
+                lines << paperLine(paper);
         });
     });
     return lines;
@@ -142,31 +130,32 @@ QStringList otherWorks(qint32 paperId, qint32 shown)
 
 QStringList citations(qint32 shown)
 {
-    Project& p = project();
-    db::ReadTransaction reading(p.db());
+    db::Database& database = project().db();
+    db::ReadTransaction reading(database);
     QStringList lines;
-    openQuery(p.rsPaperReferences,
-              QStringLiteral("select * from [Paper References List] where [Reference ID] = ?;"),
-              {shown});
+    db::Recordset citing = database.OpenRecordset(
+        QStringLiteral("select * from [Paper References List] where [Reference ID] = ?;"), {shown});
+    db::Recordset paper;
     // A paper that cites this one twice is listed twice.
-    db::forEachRow(p.rsPaperReferences, [&] {
-        if (const auto citing = db::linkedId(p.rsPaperReferences, QStringLiteral("Paper ID")))
-            if (openPaperRow(*citing))
-                lines << paperLine(p.rsPapers);
+    db::forEachRow(citing, [&] {
+        if (const auto id = db::linkedId(citing, QStringLiteral("Paper ID")))
+            if (openPaperRow(paper, *id))
+                lines << paperLine(paper);
     });
     return lines;
 }
 
 void addLink(Link link, qint32 paperId, const QString& idText)
 {
-    Project& p = project();
+    db::Database& database = project().db();
     const LinkTable t = linkTable(link);
-    db::Transaction transaction(p.db());
+    db::Transaction transaction(database);
     // A link is never stored for a paper that no longer exists: it could never be reached.
-    if (!openPaperRow(paperId))
+    db::Recordset paper;
+    if (!openPaperRow(paper, paperId))
         paperGone(QString::fromLatin1(t.noun) + QStringLiteral(" link"));
-    t.open(paperId);
-    db::Recordset& rows = p.*(t.rows);
+    db::Recordset rows;
+    openPaperList(rows, t.list, paperId);
     rows.AddNew();
     rows.Fields(QStringLiteral("Paper ID")) = QString::number(paperId);
     rows.Fields(QString::fromLatin1(t.field)) = idText;
@@ -176,8 +165,8 @@ void addLink(Link link, qint32 paperId, const QString& idText)
 
 qint32 addPaper(const QString& title)
 {
-    db::Recordset& rs = project().rsPapers;
-    getPaper(0); // no paper has the number 0: the table, without reading its rows
+    db::Recordset rs;
+    openPaperRow(rs, 0); // no paper has the number 0: the table, without reading its rows
     rs.AddNew();
     rs.Fields(QStringLiteral("Title")) = title;
     rs.Update();
@@ -188,12 +177,11 @@ qint32 addPaper(const QString& title)
 
 qint32 addQuotation(qint32 paperId, const QString& statement)
 {
-    Project& p = project();
-    db::Transaction transaction(p.db());
-    if (!openPaperRow(paperId))
+    db::Transaction transaction(project().db());
+    db::Recordset rs;
+    if (!openPaperRow(rs, paperId))
         paperGone(QStringLiteral("quotation"));
-    db::Recordset& rs = p.rsPaperStatements;
-    getPaperStatements(paperId);
+    openPaperList(rs, PaperList::Statements, paperId);
     rs.AddNew();
     rs.Fields(QStringLiteral("Paper ID")) = QString::number(paperId);
     rs.Fields(QStringLiteral("Statement")) = statement;
@@ -206,8 +194,8 @@ qint32 addQuotation(qint32 paperId, const QString& statement)
 
 bool saveDetail(qint32 paperId, const QString& field, const QString& text)
 {
-    db::Recordset& rs = project().rsPapers;
-    if (!openPaperRow(paperId))
+    db::Recordset rs;
+    if (!openPaperRow(rs, paperId))
         return false;
     rs.Edit();
     rs.Fields(field) = text;
@@ -220,22 +208,19 @@ void deletePaper(qint32 paperId)
     Project& p = project();
     // The paper goes with all its link rows and quotations, or nothing goes.
     db::Transaction transaction(p.db());
-    if (getPaper(paperId))
-        p.rsPapers.Delete();
-    const auto deleteRows = [paperId](bool (*open)(qint32), db::Recordset& rs) {
-        if (!open(paperId))
-            return;
+    db::Recordset rs;
+    if (openPaperRow(rs, paperId))
+        rs.Delete();
+    for (PaperList list : {PaperList::Authors, PaperList::Keywords, PaperList::Models,
+                           PaperList::References, PaperList::Statements}) {
+        if (!openPaperList(rs, list, paperId))
+            continue;
         const int count = rs.RecordCount();
         for (int i = 0; i < count; ++i) {
             rs.Delete();
             rs.MoveNext();
         }
-    };
-    deleteRows(getPaperAuthors, p.rsPaperAuthors);
-    deleteRows(getPaperKeywords, p.rsPaperKeywords);
-    deleteRows(getPaperModels, p.rsPaperModels);
-    deleteRows(getPaperReferences, p.rsPaperReferences);
-    deleteRows(getPaperStatements, p.rsPaperStatements);
+    }
     // Values kept beside the described fields (a full title, a DOI) go with the paper.
     interchange::deleteExtraFields(p.db(), paperId);
     transaction.commit();

@@ -11,7 +11,7 @@
 namespace quirelle::paper {
 
 // The five lists of a stored paper, as populate fills them: a link row gives a line only when
-// the row it points at is still there. Read through the shared record sets.
+// the row it points at is still there.
 struct LinkLines
 {
     QStringList authors;    // "id : Surname, Forenames"
@@ -20,8 +20,8 @@ struct LinkLines
     QStringList references; // "id : Title"
     QStringList statements; // "id : Statement"
 };
-// Opens the paper's row into rsPapers and its link rows; false when the paper is not stored.
-bool openPaper(qint32 paperId);
+// Opens the paper's row into `row`, the caller's; false when the paper is not stored.
+bool openPaper(qint32 paperId, db::Recordset& row);
 LinkLines linkLines(qint32 paperId);
 
 // Other papers of the paper's authors, each once, in the order of the paper's author links and

@@ -1,6 +1,7 @@
 // Identifiers, quotation sentences and references of the paper window.
 #include "paper/data/papertext.h"
 
+#include "db/listline.h"
 #include "db/textrules.h"
 
 #include <algorithm>
@@ -83,8 +84,8 @@ QString quotationSentence(const QStringList& authorLines, const QString& year,
 
 QString statementOfLine(const QString& line)
 {
-    const qsizetype separator = line.indexOf(QStringLiteral(" : "));
-    return separator < 0 ? line : line.mid(separator + 3);
+    const auto listed = ListLine::parse(line);
+    return listed ? listed->text : line;
 }
 
 QString referenceAuthor(const QString& surname, const QString& forenames)

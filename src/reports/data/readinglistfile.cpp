@@ -3,7 +3,6 @@
 
 #include "db/atomicfile.h"
 #include "db/project.h"
-#include "db/sharedqueries.h"
 
 #include <QHash>
 
@@ -47,10 +46,18 @@ QHash<QString, QString> authorsOfPapers(db::Database& database)
 
 } // namespace
 
+namespace {
+
+db::Recordset allPapers(db::Database& database)
+{
+    return database.OpenRecordset(QStringLiteral("select * from [papers];"));
+}
+
+} // namespace
+
 int readingListSize()
 {
-    getAllPapers();
-    return project().rsPapers.RecordCount();
+    return allPapers(project().db()).RecordCount();
 }
 
 QString writeReadingListFile(const QString& path, const Progress& progress)
@@ -61,11 +68,10 @@ QString writeReadingListFile(const QString& path, const Progress& progress)
     if (!file.open())
         return file.errorString();
 
-    Project& p = project();
-    db::ReadTransaction reading(p.db());
-    getAllPapers();
-    const QHash<QString, QString> authors = authorsOfPapers(p.db());
-    db::Recordset& papers = p.rsPapers;
+    db::Database& database = project().db();
+    db::ReadTransaction reading(database);
+    db::Recordset papers = allPapers(database);
+    const QHash<QString, QString> authors = authorsOfPapers(database);
     const int count = papers.RecordCount();
     const int step = std::max(1, count / 100);
     const QString separator = QStringLiteral(": ");

@@ -279,12 +279,12 @@ QStringList criteriaItems(Mode mode)
     const auto field = [](const char* name) {
         return [name](db::Recordset& rs) { return rs.Fields(QString::fromLatin1(name)).text(); };
     };
-    // Every mode reopens the list of all papers first, whatever it fills.
-    getAllPapers();
     switch (mode) {
-    case Mode::Title:
-        fill(p.rsPapers, QStringLiteral("Paper ID"), field("Title"));
+    case Mode::Title: {
+        db::Recordset papers = p.db().OpenRecordset(QStringLiteral("select * from [papers];"));
+        fill(papers, QStringLiteral("Paper ID"), field("Title"));
         break;
+    }
     case Mode::Author:
         getAllAuthors();
         fill(p.rsAuthors, QStringLiteral("Author ID"), [](db::Recordset& rs) {
