@@ -77,8 +77,8 @@ void exportToChosenFile(const std::optional<QList<qint32>>& papers)
         return;
     }
     Progress progress(QStringLiteral("Exporting the papers..."));
-    const interchange::ExportResult result =
-        interchange::exportToFile(project().db(), {*format, papers}, *chosen, progress.callback());
+    const interchange::ExportResult result = interchange::exportToFile(
+        project().db(), {*format, papers, true}, *chosen, progress.callback());
     switch (result.outcome) {
     case interchange::ExportResult::Outcome::Written:
         services::MsgBox(QStringLiteral("%1 papers were exported to %2.")

@@ -22,7 +22,8 @@ struct ParseProblem
 struct ParseResult
 {
     std::vector<Reference> references;
-    std::vector<ParseProblem> problems;
+    std::vector<ParseProblem> problems; // entries not read
+    std::vector<ParseProblem> warnings; // entries read, though not quite as written
 };
 
 namespace bibtex {
