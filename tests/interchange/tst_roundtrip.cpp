@@ -108,6 +108,31 @@ QStringList papersOf(db::Database& database)
     return out;
 }
 
+// Fresh projects for the data layer alone: copies of one empty project, in a folder in memory
+// where the system has one, so that the many small imports do not wait for the disk. One is open
+// at a time.
+class FreshProjects final
+{
+public:
+    FreshProjects()
+        : m_dir((QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
+                                                                    : QDir::tempPath()) +
+                QStringLiteral("/quirelle-test-XXXXXX"))
+    {
+        db::createProjectFile(m_dir.filePath(QStringLiteral("empty")));
+    }
+    std::unique_ptr<db::Database> next()
+    {
+        const QString work = m_dir.filePath(QStringLiteral("work.mdb"));
+        QFile::remove(work);
+        QFile::copy(m_dir.filePath(QStringLiteral("empty.mdb")), work);
+        return db::Database::OpenDatabase(work);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
 // The shared corpora of real-world files: `../shared/corpora` beside the project's folder.
 QString corporaFolder()
 {
@@ -142,6 +167,8 @@ class TstRoundTrip : public QObject
 {
     Q_OBJECT
 
+    FreshProjects m_projects;
+
 private slots:
     void roundTrip_data()
     {
@@ -162,17 +189,17 @@ private slots:
         ImportSummary s;
         QByteArray first;
         {
-            test::TempProject original;
-            s = importFile(original.db(), source);
+            const auto original = m_projects.next();
+            s = importFile(*original, source);
             QCOMPARE(s.papersAdded, s.entriesRead - int(s.skipped.size()));
             QVERIFY(s.papersAdded >= 3);
-            first = exportAll(original.db(), f);
+            first = exportAll(*original, f);
         }
         {
             // An entry skipped or taken for a duplicate would be missing from the second export.
-            test::TempProject copy;
-            importText(copy.db(), QString::fromUtf8(first), f, QStringLiteral("export"));
-            QCOMPARE(QString::fromUtf8(exportAll(copy.db(), f)), QString::fromUtf8(first));
+            const auto copy = m_projects.next();
+            importText(*copy, QString::fromUtf8(first), f, QStringLiteral("export"));
+            QCOMPARE(QString::fromUtf8(exportAll(*copy, f)), QString::fromUtf8(first));
         }
 
         // Pandoc reads the real-world files and their BibTeX and CSL-JSON exports the same.
@@ -274,40 +301,40 @@ private slots:
             QStringLiteral("@misc{k, title = {T}, %1, urldate = {2020-07-04}}\n").arg(fields);
         QByteArray exports[3];
         {
-            test::TempProject p;
-            importText(p.db(), bib, Format::BibTeX, QStringLiteral("test.bib"));
-            QCOMPARE(papersOf(p.db()), QStringList({"T|" + year + "||"}));
+            const auto p = m_projects.next();
+            importText(*p, bib, Format::BibTeX, QStringLiteral("test.bib"));
+            QCOMPARE(papersOf(*p), QStringList({"T|" + year + "||"}));
             for (const Format f : {Format::BibTeX, Format::Ris, Format::CslJson})
-                exports[int(f)] = exportAll(p.db(), f);
+                exports[int(f)] = exportAll(*p, f);
         }
         const QString csl = QString::fromUtf8(exports[int(Format::CslJson)]);
         QVERIFY2(csl.contains(QStringLiteral("\"issued\": ") + issued), qPrintable(csl));
         QVERIFY(csl.contains(QStringLiteral("\"accessed\": {\"date-parts\": [[2020, 7, 4]]}")));
         QVERIFY2(exports[int(Format::Ris)].contains(ris.toUtf8()), exports[int(Format::Ris)]);
         for (const Format f : {Format::BibTeX, Format::Ris, Format::CslJson}) {
-            test::TempProject copy;
-            importText(copy.db(), QString::fromUtf8(exports[int(f)]), f, QStringLiteral("x"));
-            QCOMPARE(papersOf(copy.db()), QStringList({"T|" + year + "||"}));
-            QCOMPARE(QString::fromUtf8(exportAll(copy.db(), Format::CslJson)), csl);
+            const auto copy = m_projects.next();
+            importText(*copy, QString::fromUtf8(exports[int(f)]), f, QStringLiteral("x"));
+            QCOMPARE(papersOf(*copy), QStringList({"T|" + year + "||"}));
+            QCOMPARE(QString::fromUtf8(exportAll(*copy, Format::CslJson)), csl);
         }
     }
 
     // CSL-JSON dates read: a year before the era as CSL counts it, the other date variables.
     void cslDates()
     {
-        test::TempProject p;
+        const auto p = m_projects.next();
         const QString item = QStringLiteral(
             R"([{"id": "x", "type": "book", "title": "T", "issued": {"date-parts": [[-100, 7, 13]]},
                 "original-date": {"date-parts": [["68"]]}, "event-date": {"raw": "1991-03-11"},
                 "accessed": {"date-parts": [[2020, 15]]}}])");
-        importText(p.db(), item, Format::CslJson, QStringLiteral("x.json"));
-        QCOMPARE(papersOf(p.db()), QStringList({"T|-100||"}));
-        const QString bib = QString::fromUtf8(exportAll(p.db(), Format::BibTeX));
+        importText(*p, item, Format::CslJson, QStringLiteral("x.json"));
+        QCOMPARE(papersOf(*p), QStringList({"T|-100||"}));
+        const QString bib = QString::fromUtf8(exportAll(*p, Format::BibTeX));
         QVERIFY(bib.contains(QStringLiteral("date = {-0099-07-13}")));
         QVERIFY(bib.contains(QStringLiteral("origdate = {0068}")));
         QVERIFY(bib.contains(QStringLiteral("eventdate = {1991-03-11}")));
         QVERIFY(bib.contains(QStringLiteral("urldate = {2020-23}")));
-        const QString csl = QString::fromUtf8(exportAll(p.db(), Format::CslJson));
+        const QString csl = QString::fromUtf8(exportAll(*p, Format::CslJson));
         for (const char* date : {R"("issued": {"date-parts": [[-100, 7, 13]]})",
                                  R"("original-date": {"date-parts": [[68]]})",
                                  R"("event-date": {"date-parts": [[1991, 3, 11]]})",
@@ -329,11 +356,11 @@ private slots:
         QByteArray exports[3];
         QStringList papers;
         {
-            test::TempProject p;
-            importText(p.db(), bib, Format::BibTeX, QStringLiteral("test.bib"));
-            papers = papersOf(p.db());
+            const auto p = m_projects.next();
+            importText(*p, bib, Format::BibTeX, QStringLiteral("test.bib"));
+            papers = papersOf(*p);
             for (const Format f : {Format::BibTeX, Format::Ris, Format::CslJson})
-                exports[int(f)] = exportAll(p.db(), f);
+                exports[int(f)] = exportAll(*p, f);
         }
         const QString ris = QString::fromUtf8(exports[int(Format::Ris)]);
         for (const char* line :
@@ -352,10 +379,10 @@ private slots:
         // Each export imported afresh gives the same papers, and its BibTeX export the same
         // fields as the original's.
         for (const Format f : {Format::Ris, Format::CslJson}) {
-            test::TempProject copy;
-            importText(copy.db(), QString::fromUtf8(exports[int(f)]), f, QStringLiteral("x"));
-            QCOMPARE(papersOf(copy.db()), papers);
-            const QString again = QString::fromUtf8(exportAll(copy.db(), Format::BibTeX));
+            const auto copy = m_projects.next();
+            importText(*copy, QString::fromUtf8(exports[int(f)]), f, QStringLiteral("x"));
+            QCOMPARE(papersOf(*copy), papers);
+            const QString again = QString::fromUtf8(exportAll(*copy, Format::BibTeX));
             for (const char* field :
                  {"@phdthesis{t,", "subtitle = {A Survey}", "da = {2020-07-04}",
                   "au = {Smith, Ann}", "ranking = {A}", "quotations = {One.\nTwo.}",
@@ -376,10 +403,10 @@ private slots:
                 {"id": "j", "type": "article-journal", "title": "J"}])");
         QByteArray bib, csl;
         {
-            test::TempProject p;
-            importText(p.db(), items, Format::CslJson, QStringLiteral("x.json"));
-            bib = exportAll(p.db(), Format::BibTeX);
-            csl = exportAll(p.db(), Format::CslJson);
+            const auto p = m_projects.next();
+            importText(*p, items, Format::CslJson, QStringLiteral("x.json"));
+            bib = exportAll(*p, Format::BibTeX);
+            csl = exportAll(*p, Format::CslJson);
         }
         const QString text = QString::fromUtf8(bib);
         static const QRegularExpression entry(QStringLiteral("^@([^{]*)\\{"),
@@ -389,9 +416,9 @@ private slots:
             types << it.next().captured(1);
         QCOMPARE(types, QStringList({"inreference", "review", "misc", "article"}));
         QVERIFY(text.contains(QStringLiteral("entrytype = {entry-encyclopedia}")));
-        test::TempProject copy;
-        importText(copy.db(), text, Format::BibTeX, QStringLiteral("x.bib"));
-        QCOMPARE(exportAll(copy.db(), Format::CslJson), csl);
+        const auto copy = m_projects.next();
+        importText(*copy, text, Format::BibTeX, QStringLiteral("x.bib"));
+        QCOMPARE(exportAll(*copy, Format::CslJson), csl);
     }
 
     // Every file of the shared corpora: imported, exported to each format and imported afresh,
@@ -409,19 +436,6 @@ private slots:
                 files << dir.filePath(name);
         }
         QVERIFY(files.size() > 100);
-        // Hundreds of small projects: copies of one empty project, in a folder in memory where
-        // the system has one, so that their commits do not wait for the disk.
-        const QString memory = QStringLiteral("/dev/shm");
-        QTemporaryDir dir((QFileInfo(memory).isWritable() ? memory : QDir::tempPath()) +
-                          QStringLiteral("/quirelle-corpora-XXXXXX"));
-        const QString empty = dir.filePath(QStringLiteral("empty"));
-        db::createProjectFile(empty);
-        const QString work = dir.filePath(QStringLiteral("work.mdb"));
-        const auto freshProject = [&] {
-            QFile::remove(work);
-            QFile::copy(empty + QStringLiteral(".mdb"), work);
-            return db::Database::OpenDatabase(work);
-        };
         QStringList failures;
         QByteArray allBib; // every BibTeX export, its keys marked with the file's number
         QHash<QString, int> exportedEntries;
@@ -435,7 +449,7 @@ private slots:
             QStringList papers;
             QByteArray exports[3];
             {
-                const auto p = freshProject();
+                const auto p = m_projects.next();
                 const ImportSummary s = importFile(*p, files[n]);
                 if (s.outcome == ImportSummary::Outcome::Unreadable || s.papersAdded == 0)
                     continue;
@@ -450,7 +464,7 @@ private slots:
                     exports[int(f)] = exportAll(*p, f);
             }
             for (const Format f : {Format::BibTeX, Format::Ris, Format::CslJson}) {
-                const auto copy = freshProject();
+                const auto copy = m_projects.next();
                 const ImportSummary again = importText(*copy, QString::fromUtf8(exports[int(f)]), f,
                                                        QStringLiteral("export"));
                 const QStringList back = papersOf(*copy);
