@@ -421,6 +421,24 @@ private slots:
         QCOMPARE(exportAll(*copy, Format::CslJson), csl);
     }
 
+    // One rule for a paper's title in every format: the volume's own, the work's beside it.
+    void volumeTitles()
+    {
+        const auto p = m_projects.next();
+        importText(*p, QStringLiteral(R"([
+            {"id": "v", "type": "book", "title": "Work", "volume-title": "Volume One"},
+            {"id": "a", "type": "article-journal", "title": "Paper", "volume-title": "Special"}])"),
+                   Format::CslJson, QStringLiteral("x.json"));
+        QCOMPARE(papersOf(*p), QStringList({"Volume One|||", "Paper|||"}));
+        const QString bib = QString::fromUtf8(exportAll(*p, Format::BibTeX));
+        QVERIFY(bib.contains(QStringLiteral("maintitle = {Work}")));
+        QVERIFY(exportAll(*p, Format::Ris).contains("N1  - maintitle: Work\r\n"));
+        const QByteArray csl = exportAll(*p, Format::CslJson);
+        QVERIFY(csl.contains("\"title\": \"Work\",\n    \"type\": \"book\",\n    "
+                             "\"volume-title\": \"Volume One\""));
+        QVERIFY(csl.contains("\"volume-title\": \"Special\""));
+    }
+
     // Every file of the shared corpora: imported, exported to each format and imported afresh,
     // the papers keep their titles, years, first authors and DOIs, and Pandoc reads every entry
     // of the BibTeX export. The files it fails on are listed.

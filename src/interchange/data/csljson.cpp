@@ -377,6 +377,13 @@ void readCustom(const QJsonObject& custom, Reference& r)
     }
 }
 
+// A book rather than a part of one: a main title is the title of the whole work.
+bool isWholeBook(const QString& type)
+{
+    return type == u"book" || type == u"mvbook" || type == u"collection" ||
+           type == u"mvcollection" || type == u"proceedings" || type == u"mvproceedings";
+}
+
 Reference toReference(const QJsonObject& o, int index)
 {
     Reference r;
@@ -436,8 +443,8 @@ Reference toReference(const QJsonObject& o, int index)
         r.setField(QStringLiteral("year"), QString::number(d->from.year));
     }
     // A volume of a work in several volumes: CSL's title is the work's, the volume-title the
-    // volume's own.
-    if (r.hasField(u"volume-title")) {
+    // volume's own. (Of an article it names the special issue: kept as it is.)
+    if (r.hasField(u"volume-title") && (r.hasField(u"maintitle") || isWholeBook(r.type))) {
         if (!r.hasField(u"maintitle"))
             r.setField(QStringLiteral("maintitle"), r.field(u"title"));
         r.setField(QStringLiteral("title"), r.field(u"volume-title"));
@@ -449,13 +456,6 @@ Reference toReference(const QJsonObject& o, int index)
     if (!subtitle.isEmpty() && title.endsWith(QStringLiteral(": ") + subtitle))
         r.setField(QStringLiteral("title"), title.chopped(subtitle.size() + 2));
     return r;
-}
-
-// A book rather than a part of one: a main title is the title of the whole work.
-bool isWholeBook(const QString& type)
-{
-    return type == u"book" || type == u"mvbook" || type == u"collection" ||
-           type == u"mvcollection" || type == u"proceedings" || type == u"mvproceedings";
 }
 
 // A title with its subtitle after ": ".

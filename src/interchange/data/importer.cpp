@@ -324,9 +324,10 @@ void resolveEarlierCitations(db::Database& database, const ProjectIndex& index,
             const QString key = k.trimmed();
             if (key.isEmpty())
                 continue;
-            qint32 paper = fileKeys.value(fold(key));
+            // A key the project had names its paper; one of the file's entries only else.
+            qint32 paper = index.projectPaper(key);
             if (!paper)
-                paper = index.projectPaper(key);
+                paper = fileKeys.value(fold(key));
             if (paper && paper != citing)
                 found << paper;
             else
