@@ -142,8 +142,9 @@ QString corporaFolder()
                : QDir(tests).absoluteFilePath(QStringLiteral("../../../../shared/corpora"));
 }
 
-// Pandoc's ids in a BibTeX text, or nothing when it refuses the text.
-std::optional<QSet<QString>> pandocIds(const QByteArray& bib)
+// Pandoc's reading of a BibTeX text: each entry's id, year and DOI ("id|year|doi"), in the
+// order of the text; nothing when it refuses the text.
+std::optional<QStringList> pandocEntries(const QByteArray& bib)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("all.bib"));
@@ -155,10 +156,14 @@ std::optional<QSet<QString>> pandocIds(const QByteArray& bib)
     pandoc.waitForFinished(120000);
     if (pandoc.exitStatus() != QProcess::NormalExit || pandoc.exitCode() != 0)
         return std::nullopt;
-    QSet<QString> ids;
-    for (const QJsonValue& v : QJsonDocument::fromJson(pandoc.readAllStandardOutput()).array())
-        ids.insert(v.toObject().value(QStringLiteral("id")).toString());
-    return ids;
+    QStringList entries;
+    for (const QJsonValue& v : QJsonDocument::fromJson(pandoc.readAllStandardOutput()).array()) {
+        const QJsonObject o = v.toObject();
+        entries << QStringList{o.value(QStringLiteral("id")).toString(), yearOf(o),
+                               o.value(QStringLiteral("DOI")).toString()}
+                       .join(QLatin1Char('|'));
+    }
+    return entries;
 }
 
 } // namespace
@@ -456,7 +461,7 @@ private slots:
         QVERIFY(files.size() > 100);
         QStringList failures;
         QByteArray allBib; // every BibTeX export, its keys marked with the file's number
-        QHash<QString, int> exportedEntries;
+        QHash<int, QStringList> exported; // the papers of each file with a BibTeX export
         static const QRegularExpression entryStart(QStringLiteral("^@(\\w+)\\{"),
                                                    QRegularExpression::MultilineOption);
         for (qsizetype n = 0; n < files.size(); ++n) {
@@ -503,22 +508,37 @@ private slots:
             allBib += QString::fromUtf8(exports[int(Format::BibTeX)])
                           .replace(entryStart, marked)
                           .toUtf8();
-            exportedEntries.insert(QStringLiteral("f%1").arg(n), papers.size());
+            exported.insert(int(n), papers);
         }
+        // Pandoc reads every entry, with the year and DOI of its paper (a year before 1000 aside:
+        // Pandoc counts the years before the era as CSL does).
         if (!QStandardPaths::findExecutable(QStringLiteral("pandoc")).isEmpty()) {
-            const auto ids = pandocIds(allBib);
-            if (!ids) {
+            const auto entries = pandocEntries(allBib);
+            if (!entries)
                 failures << QStringLiteral("Pandoc refuses the BibTeX exports");
-            } else {
-                QHash<QString, int> read;
-                for (const QString& id : *ids)
-                    ++read[id.section(QLatin1Char('-'), 0, 0)];
-                for (auto it = exportedEntries.cbegin(); it != exportedEntries.cend(); ++it) {
-                    if (read.value(it.key()) != it.value())
-                        failures << QStringLiteral("%1: Pandoc reads %2 of the %3 BibTeX entries")
-                                        .arg(QFileInfo(files[it.key().mid(1).toInt()]).fileName())
-                                        .arg(read.value(it.key()))
-                                        .arg(it.value());
+            QHash<int, QStringList> byFile;
+            for (const QString& e : entries.value_or(QStringList())) {
+                const QStringList parts = e.split(QLatin1Char('|'));
+                byFile[parts[0].section(QLatin1Char('-'), 0, 0).mid(1).toInt()]
+                    << parts[1] + QLatin1Char('|') + parts.value(2);
+            }
+            for (auto it = exported.cbegin(); entries && it != exported.cend(); ++it) {
+                const QString name = QFileInfo(files[it.key()]).fileName();
+                const QStringList& read = byFile[it.key()];
+                if (read.size() != it->size()) {
+                    failures << QStringLiteral("%1: Pandoc reads %2 of the %3 BibTeX entries")
+                                    .arg(name)
+                                    .arg(read.size())
+                                    .arg(it->size());
+                    continue;
+                }
+                for (qsizetype i = 0; i < read.size(); ++i) {
+                    const QStringList ours = (*it)[i].split(QLatin1Char('|'));
+                    const QString year =
+                        ours[1].size() == 4 ? ours[1] : read[i].section(u'|', 0, 0);
+                    if (read[i] != year + QLatin1Char('|') + ours[3])
+                        failures << QStringLiteral("%1: Pandoc reads \"%2\" for \"%3\"")
+                                        .arg(name, read[i], (*it)[i]);
                 }
             }
         }

@@ -49,8 +49,8 @@ PersonName risName(const QString& value)
 // without padding), or a date as BibLaTeX writes it.
 void readDate(const QString& value, Reference& r)
 {
-    static const QRegularExpression date(
-        QStringLiteral("^([+-]?\\d{1,6})(?:[/-](\\d{0,2})(?:[/-](\\d{0,2})(?:/.*)?)?)?$"));
+    static const QRegularExpression date(QStringLiteral(
+        "^([+-]?\\d{1,6})(?:[/-](\\d{0,2}|[A-Za-z]{3,})(?:[/-](\\d{0,2})(?:/.*)?)?)?$"));
     const QString v = value.trimmed();
     const auto m = date.match(v);
     if (!m.hasMatch()) {
@@ -59,7 +59,8 @@ void readDate(const QString& value, Reference& r)
         return;
     }
     const int year = m.captured(1).toInt();
-    const int month = m.captured(2).toInt(), day = m.captured(3).toInt();
+    // The month by number or name ("2015/october").
+    const int month = monthNumber(m.captured(2)), day = m.captured(3).toInt();
     if (month < 1 || month > 12) {
         if (!r.hasField(QStringLiteral("year")))
             r.setField(QStringLiteral("year"), QString::number(year));
