@@ -133,4 +133,35 @@ QString sqliteShell(const QString& file, const QString& sql)
     return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
 }
 
+HeldFile::HeldFile(const QString& file)
+{
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty())
+        return;
+    m_shell.start(shell, {file});
+    m_shell.write("BEGIN EXCLUSIVE;\n.print held\n");
+    while (m_shell.waitForReadyRead(30000)) {
+        if (m_shell.readAllStandardOutput().contains("held")) {
+            m_held = true;
+            return;
+        }
+    }
+}
+
+HeldFile::~HeldFile()
+{
+    release();
+}
+
+void HeldFile::release()
+{
+    if (m_shell.state() == QProcess::NotRunning)
+        return;
+    m_shell.write("ROLLBACK;\n");
+    m_shell.closeWriteChannel();
+    if (!m_shell.waitForFinished(30000))
+        m_shell.kill();
+    m_held = false;
+}
+
 } // namespace quirelle::test

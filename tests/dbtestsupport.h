@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,5 +71,24 @@ void writeFile(const QString& path, const QByteArray& bytes);
 
 // Runs the sqlite3 shell on `file` with `sql` and returns its output; empty when it is missing.
 QString sqliteShell(const QString& file, const QString& sql);
+
+// Another program holding the project file: the sqlite3 shell inside an exclusive transaction,
+// so that nothing can be read from the file or written to it until it lets go.
+class HeldFile
+{
+public:
+    explicit HeldFile(const QString& file);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    // False when the shell is missing or could not take the file.
+    bool isHeld() const { return m_held; }
+    // Ends the transaction and the shell.
+    void release();
+
+private:
+    QProcess m_shell;
+    bool m_held = false;
+};
 
 } // namespace quirelle::test

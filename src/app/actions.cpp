@@ -17,11 +17,12 @@ const std::vector<MenuItem>& menuItems()
     static const std::vector<MenuItem> items{
         {Action::Open, "&File", "&Open", "mnuOpen"},
         {Action::New, "&File", "New", "mnuNew"},
-        {Action::Exit, "&File", "E&xit", "mnuExit"},
-        {Action::Import, "&File", "&Import...", "mnuImport"},
+        {Action::Import, "&File", "&Import...", "mnuImport", true},
         {Action::Export, "&File", "&Export...", "mnuExport"},
-        {Action::BackUpNow, "&File", "&Back Up Now", "mnuBackUpNow"},
+        {Action::BackUpNow, "&File", "&Back Up Now", "mnuBackUpNow", true},
         {Action::Restore, "&File", "&Restore From Backup...", "mnuRestore"},
+        // "Exit" stays last, as in every program.
+        {Action::Exit, "&File", "E&xit", "mnuExit", true},
         {Action::AddAuthors, "&Add", "&Authors", "mnuAuthors"},
         {Action::AddModels, "&Add", "&Models", "mnuModels"},
         {Action::AddKeywords, "&Add", "&Keywords", "mnuKeywords"},

@@ -30,13 +30,15 @@ enum class Action {
     Export,
 };
 
-// A menu item: the menu it stands in, its caption (with its access key) and its name.
+// A menu item: the menu it stands in, its caption (with its access key), its name, and whether
+// it starts a new group of its menu (a separator above it).
 struct MenuItem
 {
     Action action;
     const char* menu;
     const char* caption;
     const char* name;
+    bool startsGroup = false;
 };
 
 // The menu items in their order: the menus appear in the order of their first item.

@@ -328,6 +328,28 @@ int captionWidth(const QAbstractButton* button)
     return button->width() - room.width() + button->fontMetrics().horizontalAdvance(text) + 2;
 }
 
+namespace {
+
+// A control beside `label` whose left edge its caption (`width` wide) now reaches starts after
+// the caption instead, its right edge where it was: the caption is not hidden under it.
+void clearCaption(const QLabel* label, int width)
+{
+    constexpr int gap = 3; // pixels, as the designs leave between a caption and its box
+    const QRect caption(label->pos(), QSize(width, label->height()));
+    for (QWidget* other :
+         label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QRect at = other->geometry();
+        const bool beside = at.left() > caption.left() && at.left() < caption.right() + gap &&
+                            at.top() <= caption.bottom() && at.bottom() >= caption.top();
+        if (other == label || qobject_cast<QLabel*>(other) || !beside)
+            continue;
+        at.setLeft(caption.right() + gap);
+        other->setGeometry(at);
+    }
+}
+
+} // namespace
+
 void fitCaptions(QWidget* window)
 {
     // Controls inside a layout are sized by it; only those placed by position are grown.
@@ -348,6 +370,7 @@ void fitCaptions(QWidget* window)
         if (hint.width() > label->width() || hint.height() > label->height())
             label->resize(std::max(label->width(), hint.width()),
                           std::max(label->height(), hint.height()));
+        clearCaption(label, hint.width());
     }
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (!placed(button) || button->text().isEmpty())

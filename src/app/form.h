@@ -104,6 +104,20 @@ public:
     void hideForm();
     // Leaves it by its closing button: hides it and gives the options panel back when it took it.
     void closeForm();
+    // Hides it and runs `open`, which shows another window in its place. When that fails (the
+    // file cannot be read), this window shows again and the failure goes on to the handler's
+    // guard: the user is never left without a window.
+    template<class F>
+    void handOver(F&& open)
+    {
+        hideForm();
+        try {
+            open();
+        } catch (...) {
+            showForm();
+            throw;
+        }
+    }
     bool isShown() const;
 
     // The frame that holds a child window inside the main window.

@@ -106,6 +106,8 @@ void frmMain::buildMenus()
             menu = menuBar()->addMenu(title);
             menu->setObjectName(menuName(title));
         }
+        if (item.startsGroup)
+            menu->addSeparator();
         QAction* action = menu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromUtf8(item.name));
         const Action which = item.action;
@@ -190,8 +192,10 @@ void frmMain::projectOpened()
 {
     // After the window is shown: the user can start at once, while the check runs.
     QTimer::singleShot(0, m_safety, [this, file = project().file()] {
-        if (project().isOpen() && project().file() == file)
-            m_safety->projectOpened(file);
+        services::guarded([&] {
+            if (project().isOpen() && project().file() == file)
+                m_safety->projectOpened(file);
+        });
     });
 }
 

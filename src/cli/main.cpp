@@ -1,12 +1,11 @@
 // quirelle-cli: imports reference files into a project and exports its papers, without a window.
 // Exit status: 0 done, 1 a file or the project could not be read or written, 2 a usage error.
-#include "db/database.h"
-#include "db/dberror.h"
-#include "db/schema.h"
+#include "db/project.h"
+#include "db/projectlock.h"
 #include "interchange/data/exporter.h"
-#include "interchange/data/extrafields.h"
 #include "interchange/data/importer.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -37,7 +36,8 @@ const char* const HelpText =
     "export  writes every paper of the project as BibTeX, RIS or CSL-JSON, to standard output\n"
     "        or, with --output, to FILE (replaced only when the whole file is written).\n"
     "\n"
-    "The project file must exist; it is never created here.\n"
+    "The project file must exist; it is never created here. A project that the program or\n"
+    "another import has open is not imported into. An export writes nothing into the project.\n"
     "Exit status: 0 done, 1 a file or the project could not be read or written, 2 usage error.\n";
 
 void print(std::FILE* stream, const QString& text)
@@ -71,67 +71,68 @@ struct Arguments
 // Options may come anywhere; "--" ends them.
 std::optional<Arguments> parseArguments(const QStringList& args, QString& error)
 {
-    Arguments a;
-    bool options = true;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        const auto value = [&](const QString& name) -> std::optional<QString> {
-            if (arg.startsWith(name + QLatin1Char('=')))
-                return arg.mid(name.size() + 1);
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("%1 needs a value").arg(name);
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        if (options && arg == u"--") {
-            options = false;
-        } else if (options && (arg == u"--help" || arg == u"-h")) {
-            a.help = true;
-        } else if (options && (arg == u"--format" || arg.startsWith(u"--format="))) {
-            a.format = value(QStringLiteral("--format"));
-            if (!a.format)
-                return std::nullopt;
-        } else if (options &&
-                   (arg == u"--output" || arg == u"-o" || arg.startsWith(u"--output="))) {
-            a.output = value(arg == u"-o" ? QStringLiteral("-o") : QStringLiteral("--output"));
-            if (!a.output)
-                return std::nullopt;
-        } else if (options && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            error = QStringLiteral("unknown option %1").arg(arg);
-            return std::nullopt;
-        } else if (a.command.isEmpty()) {
-            a.command = arg;
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
+    const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("format"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, {},
+                                    QStringLiteral("file"));
+    parser.addOptions({help, format, output});
+    if (!parser.parse(args)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty()) {
+            error = parser.errorText();
         } else {
-            a.positional << arg;
+            const QString& name = unknown.first();
+            error = QStringLiteral("unknown option %1%2")
+                        .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
         }
+        return std::nullopt;
     }
+    Arguments a;
+    a.positional = parser.positionalArguments();
+    if (!a.positional.isEmpty())
+        a.command = a.positional.takeFirst();
+    if (parser.isSet(format))
+        a.format = parser.value(format);
+    if (parser.isSet(output))
+        a.output = parser.value(output);
+    a.help = parser.isSet(help);
     return a;
 }
 
-// The project, checked as the program checks it before use; nullptr after a message.
-std::unique_ptr<db::Database> openProject(const QString& path)
+// Closes the project, and so lets go of its lock, however the command ends.
+struct OpenProject
 {
-    if (!QFileInfo(path).isFile()) {
-        failure(QStringLiteral("the project file %1 does not exist").arg(path));
-        return nullptr;
+    OpenProject() = default;
+    OpenProject(const OpenProject&) = delete;
+    OpenProject& operator=(const OpenProject&) = delete;
+    ~OpenProject() { project().close(); }
+};
+
+// Opens the project as the program opens it, checked to be a project. An import takes the
+// project's lock first, and a project that the program or another import has open is refused.
+// An export only reads: it opens the project read-only, whoever has it open, and writes nothing
+// into it. Done, or NotRead after a message.
+int openProject(const QString& file, bool forImport)
+{
+    if (!QFileInfo(file).isFile())
+        return failure(QStringLiteral("the project file %1 does not exist").arg(file));
+    const QString extension = QStringLiteral(".mdb");
+    if (!file.endsWith(extension))
+        return failure(
+            QStringLiteral("%1 is not a project: its name does not end in .mdb").arg(file));
+    std::unique_ptr<db::ProjectLock> lock;
+    if (forImport) {
+        lock = std::make_unique<db::ProjectLock>(file);
+        if (lock->tryLock() == db::ProjectLock::Status::HeldElsewhere)
+            return failure(lock->message() + QStringLiteral(" Nothing was imported."));
     }
-    try {
-        auto database = db::Database::OpenDatabase(path);
-        for (const db::TableDef& t : db::projectTables()) {
-            if (!db::tableExists(*database, t.name)) {
-                failure(QStringLiteral("%1 is not a Quirelle project: it has no table [%2]")
-                            .arg(path, t.name));
-                return nullptr;
-            }
-        }
-        ensureExtraFieldsTable(*database);
-        return database;
-    } catch (const db::DbError& e) {
-        failure(QStringLiteral("%1 cannot be opened as a Quirelle project: %2")
-                    .arg(path, e.description()));
-        return nullptr;
-    }
+    QString reason;
+    if (!project().open(file.chopped(extension.size()), &reason, !forImport))
+        return failure(
+            QStringLiteral("%1 cannot be opened as a Quirelle project: %2").arg(file, reason));
+    project().keepLock(std::move(lock));
+    return Done;
 }
 
 int runImport(const Arguments& a)
@@ -153,12 +154,12 @@ int runImport(const Arguments& a)
                                       .arg(a.positional[i]));
         }
     }
-    auto database = openProject(a.positional[0]);
-    if (!database)
+    const OpenProject opened;
+    if (openProject(a.positional[0], true) != Done)
         return NotRead;
     int status = Done;
     for (qsizetype i = 1; i < a.positional.size(); ++i) {
-        const ImportSummary s = importFile(*database, a.positional[i], format);
+        const ImportSummary s = importFile(project().db(), a.positional[i], format);
         print(stdout, summaryText(s));
         if (s.outcome != ImportSummary::Outcome::Imported)
             status = NotRead;
@@ -175,18 +176,18 @@ int runExport(const Arguments& a)
     const std::optional<Format> format = formatFromName(*a.format);
     if (!format)
         return usageError(QStringLiteral("unknown format %1").arg(*a.format));
-    auto database = openProject(a.positional[0]);
-    if (!database)
+    const OpenProject opened;
+    if (openProject(a.positional[0], false) != Done)
         return NotRead;
     const ExportRequest request{*format, std::nullopt};
     if (a.output) {
-        const ExportResult r = exportToFile(*database, request, *a.output);
+        const ExportResult r = exportToFile(project().db(), request, *a.output);
         if (r.outcome != ExportResult::Outcome::Written)
             return failure(r.message);
         return Done;
     }
     QByteArray text;
-    const ExportResult r = exportText(*database, request, text);
+    const ExportResult r = exportText(project().db(), request, text);
     if (r.outcome != ExportResult::Outcome::Written)
         return failure(r.message);
     QFile out;

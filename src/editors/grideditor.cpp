@@ -213,10 +213,6 @@ void GridEditor::populate()
 
 void GridEditor::fill()
 {
-    if (m_design.fillClears)
-        clear();
-    m_selectedRow = 0;
-
     Project& p = project();
     // One read transaction for the whole pass, so that the rows are read under one lock of the
     // file instead of one lock each.
@@ -243,6 +239,11 @@ void GridEditor::fill()
         rs.MoveNext();
     }
 
+    // The rows are read: only now does the window change (a file that cannot be read leaves it
+    // as it was).
+    m_selectedRow = 0;
+    if (m_design.fillClears)
+        clear();
     // Hidden while it fills, shown once at the end (which disables the options panel: only once
     // the list has been read, so that a project that cannot be read does not leave the panel
     // unusable with no editor on screen).
@@ -267,8 +268,11 @@ bool GridEditor::makeCurrent(int row)
         rs.setAbsolutePosition(row - 1);
         const QVariant v = rs.Fields(m_design.idField).Value();
         return !v.isNull() && v.toLongLong() == wanted;
-    } catch (const db::DbError&) {
-        return false; // the row is gone
+    } catch (const db::DbError& e) {
+        // A file another program holds is said; any other failure means the row is gone.
+        if (e.number() == db::err::Locked)
+            throw;
+        return false;
     }
 }
 

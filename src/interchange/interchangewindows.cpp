@@ -1,6 +1,9 @@
-// Import and export in the program: the file dialogs with the three formats, a progress dialog
-// that can be cancelled, and the summary of what was done.
+// Import and export in the program: the file dialogs with the three formats, the work on a
+// thread of its own with a progress dialog that can be cancelled, and the summary of what was
+// done.
 #include "app/form.h"
+#include "app/frmmain.h"
+#include "app/projectsafety.h"
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/project.h"
@@ -8,12 +11,21 @@
 #include "interchange/data/exporter.h"
 #include "interchange/data/importer.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QMenuBar>
+#include <QPointer>
 #include <QProgressDialog>
+#include <QThread>
 
+#include <atomic>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace quirelle {
 
@@ -28,35 +40,139 @@ QString projectFolder()
     return QFileInfo(project().file()).absolutePath();
 }
 
-// A progress dialog that shows only when the work takes long, and that the user can cancel.
-class Progress final
+// While references travel in or out, nothing may close or replace the project under them:
+// every item of the frame's menus is disabled, the mouse and the keyboard reach only the progress
+// dialog (also before it shows, and while a cancelled run winds down), and the frame cannot be
+// closed.
+class HoldWindows final : public QObject
 {
 public:
-    explicit Progress(const QString& what)
-        : m_dialog(what, QStringLiteral("Cancel"), 0, 100, Form::frame().dialogParent())
+    explicit HoldWindows(QWidget* dialog)
+        : m_dialog(dialog), m_frame(Form::hasFrame() ? Form::frame().dialogParent() : nullptr)
     {
-        m_dialog.setObjectName(QStringLiteral("progressInterchange"));
-        m_dialog.setWindowTitle(services::programTitle);
-        m_dialog.setWindowModality(Qt::WindowModal);
-        m_dialog.setMinimumDuration(500);
-        m_dialog.setAutoClose(false);
-        m_dialog.setAutoReset(false);
-    }
-    interchange::Progress callback()
-    {
-        return [this](qsizetype done, qsizetype total) {
-            if (total > 0) {
-                m_dialog.setMaximum(100);
-                m_dialog.setValue(static_cast<int>(done * 100 / total));
+        if (m_frame) {
+            for (const QMenuBar* bar : m_frame->findChildren<QMenuBar*>()) {
+                for (QAction* action : bar->findChildren<QAction*>()) {
+                    if (action->isEnabled()) {
+                        action->setEnabled(false);
+                        m_disabled << action;
+                    }
+                }
             }
-            QApplication::processEvents();
-            return !m_dialog.wasCanceled();
-        };
+        }
+        qApp->installEventFilter(this);
+    }
+    ~HoldWindows() override
+    {
+        qApp->removeEventFilter(this);
+        for (const QPointer<QAction>& action : std::as_const(m_disabled)) {
+            if (action)
+                action->setEnabled(true);
+        }
+    }
+    HoldWindows(const HoldWindows&) = delete;
+    HoldWindows& operator=(const HoldWindows&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::Close:
+            if (watched != m_frame)
+                return false;
+            event->ignore(); // refused, so the frame stays as it is
+            return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ContextMenu:
+        case QEvent::Shortcut: {
+            const auto* widget = qobject_cast<const QWidget*>(watched);
+            return widget && widget != m_dialog && !m_dialog->isAncestorOf(widget);
+        }
+        default:
+            return false;
+        }
     }
 
 private:
-    QProgressDialog m_dialog;
+    QWidget* m_dialog;
+    QWidget* m_frame;
+    QList<QPointer<QAction>> m_disabled;
 };
+
+// Runs `work` on a thread of its own, through a connection of its own to the project file,
+// while this thread shows the progress and takes the user's Cancel: the transaction of an import
+// or an export lives on that thread, and the event loop here never runs inside it. What the
+// work threw is thrown here. Nothing when the project was closed or replaced before the work
+// could start.
+template<class Result>
+std::optional<Result>
+runBesideWindows(const QString& what,
+                 const std::function<Result(db::Database&, const interchange::Progress&)>& work)
+{
+    // A check or a copy of the project that is under way ends first: its report may put a backup
+    // copy in the place of the project, which must not happen under the work.
+    Project& p = project();
+    const quint64 generation = p.generation();
+    if (frmMain::isLoaded())
+        frmMain::instance().safety().waitUntilIdle();
+    if (p.generation() != generation)
+        return std::nullopt;
+    const std::unique_ptr<db::Database> database =
+        db::Database::OpenDatabase(p.db().path(), p.readOnly());
+
+    QProgressDialog dialog(what, QStringLiteral("Cancel"), 0, 100, Form::frame().dialogParent());
+    dialog.setObjectName(QStringLiteral("progressInterchange"));
+    dialog.setWindowTitle(services::programTitle);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setMinimumDuration(500);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setValue(0);
+    const HoldWindows hold(&dialog);
+
+    std::atomic<bool> cancelled = false;
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog,
+                     [&cancelled] { cancelled = true; });
+    // Called on the worker's thread: the dialog moves on this one, once a percent.
+    const interchange::Progress progress = [&cancelled, &dialog,
+                                            shown = -1](qsizetype done, qsizetype total) mutable {
+        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : shown;
+        if (percent != shown) {
+            shown = percent;
+            QMetaObject::invokeMethod(
+                &dialog, [&dialog, percent] { dialog.setValue(percent); }, Qt::QueuedConnection);
+        }
+        return !cancelled.load();
+    };
+
+    std::optional<Result> result;
+    std::exception_ptr thrown;
+    QEventLoop loop;
+    const std::unique_ptr<QThread> thread(QThread::create([&] {
+        try {
+            result = work(*database, progress);
+        } catch (...) {
+            thrown = std::current_exception();
+        }
+    }));
+    thread->setObjectName(QStringLiteral("references"));
+    // The result comes back as a queued signal: the loop ends only once the work is over.
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    thread->start();
+    loop.exec();
+    if (!thread->isFinished())
+        cancelled = true; // the program is ending
+    thread->wait();
+    if (thrown)
+        std::rethrow_exception(thrown);
+    return result;
+}
 
 void exportToChosenFile(const std::optional<QList<qint32>>& papers)
 {
@@ -76,20 +192,27 @@ void exportToChosenFile(const std::optional<QList<qint32>>& papers)
                          services::Icon::Critical);
         return;
     }
-    Progress progress(QStringLiteral("Exporting the papers..."));
-    const interchange::ExportResult result = interchange::exportToFile(
-        project().db(), {*format, papers, true}, *chosen, progress.callback());
-    switch (result.outcome) {
+    // The program stores the keys it gives, so that they stay the same on every export.
+    const interchange::ExportRequest request{*format, papers, true};
+    const QString file = *chosen;
+    const auto result = runBesideWindows<interchange::ExportResult>(
+        QStringLiteral("Exporting the papers..."),
+        [&request, &file](db::Database& database, const interchange::Progress& progress) {
+            return interchange::exportToFile(database, request, file, progress);
+        });
+    if (!result)
+        return;
+    switch (result->outcome) {
     case interchange::ExportResult::Outcome::Written:
         services::MsgBox(QStringLiteral("%1 papers were exported to %2.")
-                             .arg(result.papers)
+                             .arg(result->papers)
                              .arg(QDir::toNativeSeparators(*chosen)));
         break;
     case interchange::ExportResult::Outcome::Cancelled:
         break;
     case interchange::ExportResult::Outcome::Failed:
         services::MsgBox(QStringLiteral("Nothing was exported to %1: %2")
-                             .arg(QDir::toNativeSeparators(*chosen), result.message),
+                             .arg(QDir::toNativeSeparators(*chosen), result->message),
                          services::Icon::Critical);
         break;
     }
@@ -110,17 +233,20 @@ void windows::importReferences()
         return;
     // What is typed in a box is stored first: the import is one transaction of its own.
     commitFocusedBox();
-    Progress progress(QStringLiteral("Importing the references..."));
-    const interchange::ImportSummary summary =
-        interchange::importFile(project().db(), *chosen, std::nullopt, progress.callback());
-    if (summary.outcome == interchange::ImportSummary::Outcome::Cancelled)
+    const QString file = *chosen;
+    const auto summary = runBesideWindows<interchange::ImportSummary>(
+        QStringLiteral("Importing the references..."),
+        [&file](db::Database& database, const interchange::Progress& progress) {
+            return interchange::importFile(database, file, std::nullopt, progress);
+        });
+    if (!summary || summary->outcome == interchange::ImportSummary::Outcome::Cancelled)
         return;
     // The windows show the new rows the next time they fill; the shared lists and the caption's
     // count follow at once.
     openAllLists();
     Form::frame().showProjectCaption();
-    const bool stored = summary.outcome == interchange::ImportSummary::Outcome::Imported;
-    services::MsgBox(interchange::summaryText(summary),
+    const bool stored = summary->outcome == interchange::ImportSummary::Outcome::Imported;
+    services::MsgBox(interchange::summaryText(*summary),
                      stored ? services::Icon::None : services::Icon::Critical);
 }
 

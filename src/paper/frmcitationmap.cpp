@@ -254,9 +254,16 @@ void frmCitationMap::selectInList(qint32 paperId)
 
 void frmCitationMap::centreOn(qint32 paperId)
 {
+    // A paper whose neighbourhood cannot be read (the file is held) leaves the map as it was.
+    const std::optional<qint32> was = m_centre;
     m_centre = paperId;
+    try {
+        redraw();
+    } catch (...) {
+        m_centre = was;
+        throw;
+    }
     selectInList(paperId);
-    redraw();
 }
 
 void frmCitationMap::showMessage(const QString& text)
@@ -427,7 +434,14 @@ void frmCitationMap::cmbCentre_ReturnPressed()
 
 void frmCitationMap::chkSecondLevel_Toggled()
 {
-    redraw();
+    try {
+        redraw();
+    } catch (...) {
+        // The map still shows the levels it showed: so does the box.
+        const QSignalBlocker quiet(chkSecondLevel);
+        chkSecondLevel->toggle();
+        throw;
+    }
 }
 
 void frmCitationMap::cmdRecentre_Click()
@@ -452,8 +466,7 @@ void frmCitationMap::cmdSavePicture_Click()
 
 void frmCitationMap::openPaper(qint32 paperId)
 {
-    hideForm();
-    windows::openPaper(paperId, windows::PaperOrigin::Search);
+    handOver([paperId] { windows::openPaper(paperId, windows::PaperOrigin::Search); });
 }
 
 void windows::openCitationMap()

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <map>
+
 namespace quirelle {
 
 namespace {
@@ -46,6 +48,16 @@ QString fieldOfBox(int index)
 constexpr qint32 OpenedFromReport = -100;
 
 } // namespace
+
+// What the window shows of a stored paper, all read before a control changes.
+struct frmViewPaper::StoredPaper
+{
+    bool found = false;
+    std::map<QString, QString> details; // by field; a Null field is left out
+    paper::LinkLines links;
+    QStringList otherWorks;
+    QStringList citations;
+};
 
 frmViewPaper::frmViewPaper()
     : Form(QStringLiteral("frmViewPaper"), 11760, 8460, Placement::Child, Panel::Disables)
@@ -86,19 +98,23 @@ void frmViewPaper::open(qint32 paperId, windows::PaperOrigin origin)
         cmdAddPaper->setEnabled(true);
         populate(0);
         return;
-    case PaperOrigin::Report:
+    case PaperOrigin::Report: {
+        const StoredPaper stored = readPaper(paperId);
         m_previousPaperID = OpenedFromReport; // "Back" returns to the report
         placeByPositionForm();
-        populate(paperId);
+        showPaper(paperId, stored);
         return;
+    }
     case PaperOrigin::Search:
-    case PaperOrigin::TitlePick:
+    case PaperOrigin::TitlePick: {
+        const StoredPaper stored = readPaper(paperId);
         placeByPositionForm();
         cmdAddPaper->setEnabled(false);
-        populate(paperId);
+        showPaper(paperId, stored);
         if (origin == PaperOrigin::Search)
             SSTab1->setCurrentIndex(4); // "Summary"
         return;
+    }
     }
 }
 
@@ -111,11 +127,39 @@ void windows::openPaper(qint32 paperId, PaperOrigin origin)
 
 void frmViewPaper::populate(qint32 paperIDIn)
 {
+    showPaper(paperIDIn, readPaper(paperIDIn));
+}
+
+frmViewPaper::StoredPaper frmViewPaper::readPaper(qint32 paperId)
+{
     // What was typed into a box of the paper on show belongs to that paper: store it before
-    // the boxes are refilled.
+    // any paper is read, so that showing the same paper again shows it.
     if (QWidget* focused = QApplication::focusWidget(); focused && isAncestorOf(focused))
         commitFocusedBox();
+    StoredPaper stored;
+    if (paperId < 1)
+        return stored;
+    stored.found = paper::openPaper(paperId);
+    if (!stored.found)
+        return stored;
+    // The row first: reading the links moves the same record set.
+    db::Recordset& rs = project().rsPapers;
+    for (const char* name : {"Title", "Year", "Summary", "Rating", "Status", "Publication Name",
+                             "Paper ID", "Publication Type"}) {
+        const db::Field f = rs.Fields(QString::fromLatin1(name));
+        if (!f.isNull())
+            stored.details[QString::fromLatin1(name)] = f.text();
+    }
+    stored.links = paper::linkLines(paperId);
+    // The lists of a paper go by the number it shows.
+    const qint32 shown = stored.details[QStringLiteral("Paper ID")].trimmed().toInt();
+    stored.otherWorks = paper::otherWorks(paperId, shown);
+    stored.citations = paper::citations(shown);
+    return stored;
+}
 
+void frmViewPaper::showPaper(qint32 paperIDIn, const StoredPaper& stored)
+{
     m_currentPaperID = paperIDIn;
     // "Add" stores a new paper; offered for an existing one it would store it a second time.
     cmdAddPaper->setEnabled(paperIDIn < 1);
@@ -128,15 +172,15 @@ void frmViewPaper::populate(qint32 paperIDIn)
         lockAll(true);
     } else {
         lockAll(false);
-        bool found = false;
-        accessData(found);
-        if (!found) {
+        if (!stored.found) {
+            services::MsgBox(QStringLiteral("Could not locate Paper error"),
+                             services::Icon::Critical);
             hideForm();
             windows::returnToSearch();
             return;
         }
-        fillDetails();
-        fillLinkLists();
+        fillDetails(stored);
+        fillLinkLists(stored);
     }
 
     if (isShown())
@@ -147,17 +191,12 @@ void frmViewPaper::populate(qint32 paperIDIn)
     // A new paper has no citations or other works; both lists keep what they showed.
     if (paperIDIn < 1)
         return;
-    deriveOtherWorks();
-    deriveCitations();
+    lstOtherArticles->clear();
+    lstOtherArticles->addItems(stored.otherWorks);
+    lstCitations->clear();
+    lstCitations->addItems(stored.citations);
     cmdBackToPrevious->setEnabled(m_previousPaperID > 0);
     showForm();
-}
-
-void frmViewPaper::accessData(bool& found)
-{
-    found = paper::openPaper(m_currentPaperID);
-    if (!found)
-        services::MsgBox(QStringLiteral("Could not locate Paper error"), services::Icon::Critical);
 }
 
 void frmViewPaper::lockAll(bool flag)
@@ -185,15 +224,13 @@ void frmViewPaper::clearAll()
     m_shownPublicationType.clear();
 }
 
-void frmViewPaper::fillDetails()
+void frmViewPaper::fillDetails(const StoredPaper& stored)
 {
-    db::Recordset& rs = project().rsPapers;
-    setDetailText(0, rs.Fields(QStringLiteral("Title")).text());
-    const auto show = [&rs](const QString& field, auto&& to) {
-        const db::Field f = rs.Fields(field);
-        if (!f.isNull())
-            to(f.text());
+    const auto show = [&stored](const QString& field, auto&& to) {
+        if (const auto it = stored.details.find(field); it != stored.details.end())
+            to(it->second);
     };
+    show(QStringLiteral("Title"), [this](const QString& t) { setDetailText(0, t); });
     for (int index : {1, 2, 3, 4, 7}) {
         show(fieldOfBox(index), [&](const QString& t) {
             setDetailText(index, t);
@@ -209,26 +246,14 @@ void frmViewPaper::fillDetails()
     });
 }
 
-void frmViewPaper::fillLinkLists()
+void frmViewPaper::fillLinkLists(const StoredPaper& stored)
 {
-    const paper::LinkLines lines = paper::linkLines(m_currentPaperID);
+    const paper::LinkLines& lines = stored.links;
     m_links[Authors]->list->addItems(lines.authors);
     m_links[Keywords]->list->addItems(lines.keywords);
     m_links[Models]->list->addItems(lines.models);
     m_links[References]->list->addItems(lines.references);
     lstStatements->addItems(lines.statements);
-}
-
-void frmViewPaper::deriveOtherWorks()
-{
-    lstOtherArticles->clear();
-    lstOtherArticles->addItems(paper::otherWorks(m_currentPaperID, shownPaperNumber()));
-}
-
-void frmViewPaper::deriveCitations()
-{
-    lstCitations->clear();
-    lstCitations->addItems(paper::citations(shownPaperNumber()));
 }
 
 QString frmViewPaper::detailText(int index) const
@@ -403,29 +428,32 @@ void frmViewPaper::jumpToListedPaper(QListWidgetItem* item)
     const auto paperId = ListLine::idOf(item->text());
     if (!paperId)
         return;
+    const StoredPaper stored = readPaper(*paperId);
     m_previousPaperID = shownPaperNumber();
     hideForm();
     placeByPositionForm();
-    populate(*paperId);
+    showPaper(*paperId, stored);
 }
 
 void frmViewPaper::cmdBackToPrevious_Click()
 {
+    const StoredPaper stored = readPaper(m_previousPaperID);
     std::swap(m_currentPaperID, m_previousPaperID);
     hideForm();
     placeByPositionForm();
-    populate(m_currentPaperID);
+    showPaper(m_currentPaperID, stored);
 }
 
 void frmViewPaper::cmdBack_Click()
 {
-    hideForm();
-    if (m_previousPaperID == OpenedFromReport) {
-        windows::returnToReport();
-        m_previousPaperID = 0;
-    } else {
-        windows::returnToSearch();
-    }
+    handOver([this] {
+        if (m_previousPaperID == OpenedFromReport) {
+            windows::returnToReport();
+            m_previousPaperID = 0;
+        } else {
+            windows::returnToSearch();
+        }
+    });
 }
 
 void frmViewPaper::cmdDeletePaper_Click()

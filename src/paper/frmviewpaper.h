@@ -34,10 +34,9 @@ public:
     void open(qint32 paperId, windows::PaperOrigin origin);
 
     // Makes `paperIDIn` the current paper, refills every control and shows the window; an id
-    // below 1 opens it on a new, empty paper.
+    // below 1 opens it on a new, empty paper. The paper is read before any control changes:
+    // when it cannot be read, the window stays as it was.
     void populate(qint32 paperIDIn);
-    // Opens the current paper's row and its link rows; `found` is false when it is not stored.
-    void accessData(bool& found);
     // Locks (true) or unlocks the entry controls.
     void lockAll(bool flag);
 
@@ -53,11 +52,12 @@ protected:
 private:
     void buildControls();
     void connectHandlers();
+    struct StoredPaper;
+    StoredPaper readPaper(qint32 paperId);
+    void showPaper(qint32 paperId, const StoredPaper& stored);
     void clearAll();
-    void fillDetails();
-    void fillLinkLists();
-    void deriveOtherWorks();
-    void deriveCitations();
+    void fillDetails(const StoredPaper& stored);
+    void fillLinkLists(const StoredPaper& stored);
     qint32 shownPaperNumber() const;
     QString detailText(int index) const;
     void setDetailText(int index, const QString& text);

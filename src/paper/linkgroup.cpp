@@ -2,6 +2,7 @@
 #include "paper/linkgroup.h"
 
 #include "app/listviews.h"
+#include "app/services.h"
 
 #include <QCompleter>
 #include <QKeyEvent>
@@ -12,6 +13,24 @@
 #include <QStringListModel>
 
 namespace quirelle {
+
+namespace {
+
+// The keys that move to another line of the list.
+bool movesLine(const QKeyEvent* key)
+{
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
 
 LinkCombo::LinkCombo(QWidget* parent, const QString& name, Source source)
     : QComboBox(parent), m_source(std::move(source)), m_lines(new QStringListModel(this))
@@ -38,24 +57,31 @@ LinkCombo::LinkCombo(QWidget* parent, const QString& name, Source source)
     installEventFilter(this);
 }
 
-void LinkCombo::fill()
+bool LinkCombo::fill()
 {
-    bool changed = false;
-    const QStringList& lines = m_source(&changed);
-    if (!changed && m_lines->rowCount() == lines.size())
-        return;
-    // Refilling the model would choose its first line; what was typed stays.
-    const QString typed = currentText();
-    m_lines->setStringList(lines);
-    setCurrentIndex(-1);
-    setEditText(typed);
+    // Reading starts from the user's key, click or wheel, outside any button's handler: a file
+    // another program holds is said here, and the box stays as it was.
+    bool read = false;
+    services::guarded([&] {
+        bool changed = false;
+        const QStringList& lines = m_source(&changed);
+        read = true;
+        if (!changed && m_lines->rowCount() == lines.size())
+            return;
+        // Refilling the model would choose its first line; what was typed stays, on its own
+        // line when it is one.
+        const QString typed = currentText();
+        m_lines->setStringList(lines);
+        setCurrentIndex(static_cast<int>(lines.indexOf(typed)));
+        setEditText(typed);
+    });
+    return read;
 }
 
 void LinkCombo::offerMatches(const QString& typed)
 {
-    if (m_locked)
+    if (m_locked || !fill())
         return;
-    fill();
     m_matches->setCompletionPrefix(typed);
     if (!typed.isEmpty())
         m_matches->complete();
@@ -75,15 +101,23 @@ void LinkCombo::setLocked(bool locked)
 
 void LinkCombo::showPopup()
 {
-    if (m_locked)
+    if (m_locked || !fill())
         return;
-    fill();
     widenDropDown(this);
     QComboBox::showPopup();
 }
 
 bool LinkCombo::eventFilter(QObject* watched, QEvent* event)
 {
+    // The keys and the wheel that move along the list find its lines read, as the pop-up does;
+    // when they cannot be read, they move nothing.
+    if (watched == this && !m_locked) {
+        const bool moves =
+            event->type() == QEvent::Wheel ||
+            (event->type() == QEvent::KeyPress && movesLine(static_cast<QKeyEvent*>(event)));
+        if (moves && !fill())
+            return true;
+    }
     // A locked box keeps its line: no list to open, no wheel or keys to change it.
     if (watched == this && m_locked) {
         switch (event->type()) {

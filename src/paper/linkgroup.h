@@ -16,8 +16,9 @@ class QStringListModel;
 
 namespace quirelle {
 
-// A combo box over a long list. Its lines are read when the user first opens the list or types
-// into the box, not before: a paper shows at once, however large the catalogue. What the user
+// A combo box over a long list. Its lines are read when the user first opens the list, types
+// into the box or moves along it with the keys or the wheel, not before: a paper shows at once,
+// however large the catalogue. What the user
 // types stays as typed; a pop-up offers the lines that contain it (letter case aside) to pick
 // from.
 class LinkCombo final : public QComboBox
@@ -42,7 +43,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void fill();
+    // Reads the lines when they changed; false (after the message) when they cannot be read.
+    bool fill();
     void offerMatches(const QString& typed);
 
     Source m_source;

@@ -94,18 +94,18 @@ void frmReport::closeRequested()
 
 void frmReport::populate()
 {
-    cmbKeyword->clear();
+    QStringList keywords;
     if (getAllKeywords()) {
         db::Recordset& rs = project().rsKeywords;
         const int count = rs.RecordCount();
-        QStringList keywords;
         keywords.reserve(count);
         for (int i = 1; i <= count; ++i) {
             keywords.append(rs.Fields(QStringLiteral("keyword")).text());
             rs.MoveNext();
         }
-        cmbKeyword->addItems(keywords);
     }
+    cmbKeyword->clear();
+    cmbKeyword->addItems(keywords);
     // The list only offers words: the box itself starts empty.
     cmbKeyword->setCurrentIndex(-1);
     cmbKeyword->clearEditText();
@@ -117,21 +117,26 @@ void frmReport::cmdGo_Click()
     const QString word = cmbKeyword->currentText();
     if (word.isEmpty())
         return;
+    // Everything is read before the lists change: when the file cannot be read, the report
+    // stays as it was.
+    const QStringList titles = search::titleLines(word);
+    const std::vector<search::QuotationHit> hits = search::quotationHits(word);
+    // Only the papers of the first keyword the engine returns, as the report has always done.
+    const auto keywordPapers = search::firstKeywordPapers({word, std::nullopt, std::nullopt});
+
     lstByPaperTitle->clear();
     lstByQuotation->clear();
     lstByKeyword->clear();
     lblDetails[1]->setText(QStringLiteral("Paper titles containing the word ") + word);
     lblDetails[0]->setText(QStringLiteral("Quotations containing the word ") + word);
     lblDetails[2]->setText(QStringLiteral("Keyword fields containing the word ") + word);
-
-    lstByPaperTitle->addItems(search::titleLines(word));
-    for (const search::QuotationHit& hit : search::quotationHits(word)) {
+    lstByPaperTitle->addItems(titles);
+    for (const search::QuotationHit& hit : hits) {
         for (const QString& paper : hit.paperLines)
             lstByQuotation->addItems({paper, QStringLiteral(" ---> ") + hit.statement});
     }
-    // Only the papers of the first keyword the engine returns, as the report has always done.
-    if (const auto papers = search::firstKeywordPapers({word, std::nullopt, std::nullopt}))
-        lstByKeyword->addItems(*papers);
+    if (keywordPapers)
+        lstByKeyword->addItems(*keywordPapers);
 }
 
 void frmReport::cmdCancel_Click()
@@ -154,8 +159,7 @@ void frmReport::list_DblClick(QListWidget* list, QListWidgetItem* item)
     const auto id = ListLine::idOf(list->item(row)->text());
     if (!id)
         return;
-    hideForm();
-    windows::openPaper(*id, windows::PaperOrigin::Report);
+    handOver([&id] { windows::openPaper(*id, windows::PaperOrigin::Report); });
 }
 
 } // namespace quirelle

@@ -107,12 +107,7 @@ void frmSearchPapers::Form_Load()
 {
     placeByPositionForm();
     cmbSearchCriteria->setEditText(QString());
-    for (size_t i = 1; i < optSearch.size(); ++i) {
-        // An option button of a group can only be cleared while it stands alone.
-        optSearch[i]->setAutoExclusive(false);
-        optSearch[i]->setChecked(false);
-        optSearch[i]->setAutoExclusive(true);
-    }
+    showChosenMode(-1);
 }
 
 void frmSearchPapers::closeRequested()
@@ -137,6 +132,16 @@ int frmSearchPapers::chosenMode() const
     return -1;
 }
 
+void frmSearchPapers::showChosenMode(int mode)
+{
+    // An option button of a group can only be cleared while it stands alone.
+    for (size_t i = 0; i < optSearch.size(); ++i) {
+        optSearch[i]->setAutoExclusive(false);
+        optSearch[i]->setChecked(static_cast<int>(i) == mode);
+        optSearch[i]->setAutoExclusive(true);
+    }
+}
+
 void frmSearchPapers::setCriteriaItems(const QStringList& items)
 {
     // One model for the whole list: a list of every paper is set at once, not item by item.
@@ -147,9 +152,18 @@ void frmSearchPapers::setCriteriaItems(const QStringList& items)
 
 void frmSearchPapers::optSearch_Click(int index)
 {
+    // Read first: when the file cannot be read, the lists and the chosen mode stay as they were.
+    QStringList items;
+    try {
+        items = search::criteriaItems(static_cast<search::Mode>(index));
+    } catch (...) {
+        showChosenMode(m_listedMode);
+        throw;
+    }
+    m_listedMode = index;
     lstOptions->clear();
     setCriteriaItems({});
-    setCriteriaItems(search::criteriaItems(static_cast<search::Mode>(index)));
+    setCriteriaItems(items);
 }
 
 void frmSearchPapers::endStep()
@@ -177,8 +191,8 @@ void frmSearchPapers::cmdFind_Click()
     case search::Outcome::Then::LeaveAsIs:
         return;
     case search::Outcome::Then::OpenPaper:
-        hideForm();
-        windows::openPaper(found.paperToOpen, windows::PaperOrigin::TitlePick);
+        handOver(
+            [&found] { windows::openPaper(found.paperToOpen, windows::PaperOrigin::TitlePick); });
         break;
     case search::Outcome::Then::EndStep:
         break;
@@ -192,8 +206,7 @@ void frmSearchPapers::lstOptions_Click(QListWidgetItem* item)
     const auto line = item ? ListLine::parse(item->text()) : std::nullopt;
     if (!line)
         return;
-    hideForm();
-    windows::openPaper(line->id, windows::PaperOrigin::Search);
+    handOver([&line] { windows::openPaper(line->id, windows::PaperOrigin::Search); });
 }
 
 void frmSearchPapers::cmdCancel_Click()

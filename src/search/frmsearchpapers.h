@@ -42,6 +42,8 @@ private:
 
     // The index of the chosen mode, or -1 when none is chosen.
     int chosenMode() const;
+    // Chooses mode `mode` alone (none for -1).
+    void showChosenMode(int mode);
     void setCriteriaItems(const QStringList& items);
     void endStep();
 
@@ -52,6 +54,7 @@ private:
     QPushButton* cmdCancel;
     QListWidget* lstOptions;
     QStringListModel* m_criteria;
+    int m_listedMode = -1; // the mode whose criteria the list holds; -1 for none
 };
 
 } // namespace quirelle

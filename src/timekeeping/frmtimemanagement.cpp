@@ -56,14 +56,18 @@ frmTimeManagement::frmTimeManagement() : Form(QStringLiteral("frmTimeManagement"
 
 void frmTimeManagement::Form_Load()
 {
-    // Without a project there is nothing to list, and nothing to log the hours in.
-    if (project().isOpen()) {
+    // Without a project there is nothing to list, and nothing to log the hours in. Subjects
+    // that cannot be read (another program holds the file) are said, and the window still
+    // offers the way out of the program.
+    services::guarded([this] {
+        if (!project().isOpen())
+            return;
         db::Recordset& rs = project().rsTimeManagement;
         openQuery(rs, QStringLiteral("select * from [Time Management];"));
         QStringList subjects;
         db::forEachRow(rs, [&] { subjects << rs.Fields(QStringLiteral("Subject")).text(); });
         cmbWork->addItems(subjects);
-    }
+    });
     cmbWork->setCurrentIndex(-1);
     placeByPositionForm();
 }

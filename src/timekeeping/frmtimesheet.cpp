@@ -32,10 +32,10 @@ void frmTimeSheet::Form_Load()
 
 void frmTimeSheet::populate()
 {
-    lstTimesheet->clear();
     // Entries that are not a number (hours typed freely) are left out of their subject's total;
     // a total too large to hold exactly says so rather than show a wrong number.
     const std::vector<hours::SubjectTotal> totals = hours::readSubjectTotals();
+    lstTimesheet->clear();
     if (totals.empty())
         return;
     for (const hours::SubjectTotal& total : totals)

@@ -1,11 +1,19 @@
 // A project kept safe while used: backup copies, restoring, a damaged project replaced, a project
 // open in another copy, and writes refused while another program holds the file.
 #include "db/backups.h"
+#include "editors/frmaddauthor.h"
 #include "harness.h"
+#include "paper/frmviewpaper.h"
+#include "reports/frmreport.h"
+#include "search/frmsearchpapers.h"
 #include "testsupport.h"
 
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QTableView>
 #include <QTreeWidget>
+
+#include <functional>
 
 using namespace quirelle;
 using namespace quirelle::test;
@@ -22,7 +30,21 @@ QLineEdit* addAuthorTyped(const QString& surname)
     return box;
 }
 
+// Reads a window starts from a click, tried while another program holds the file.
+enum class HeldRead { SearchResult, SearchMode, ReportGo, ReportLine, EditorRow };
+
+// Clicks the search's mode button `mode` on its round button (the caption is shorter than it).
+void chooseSearchMode(int mode)
+{
+    auto* option =
+        control<QRadioButton>(frmSearchPapers::instance(), controlName("optSearch", mode));
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+    settle();
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(HeldRead)
 
 class TstDataSafety : public QObject
 {
@@ -101,6 +123,91 @@ private slots:
         QVERIFY(project().isOpen());
         QVERIFY(caption().endsWith(QStringLiteral("Papers added: 5")));
         QCOMPARE(sqliteShell(shell.file(), "PRAGMA integrity_check;"), QStringLiteral("ok"));
+    }
+
+    // A read refused because another program holds the file is said, and the window stays as it
+    // was, on screen with its lists; once the file is free, the same click reads.
+    void readsRefusedWhileTheFileIsHeld_data()
+    {
+        QTest::addColumn<HeldRead>("read");
+        QTest::newRow("search result opened") << HeldRead::SearchResult;
+        QTest::newRow("search mode chosen") << HeldRead::SearchMode;
+        QTest::newRow("report run") << HeldRead::ReportGo;
+        QTest::newRow("report line opened") << HeldRead::ReportLine;
+        QTest::newRow("editor row clicked") << HeldRead::EditorRow;
+    }
+
+    void readsRefusedWhileTheFileIsHeld()
+    {
+        QFETCH(HeldRead, read);
+        Shell shell;
+        addPaper("Clay Tablets");
+        addPaper("Clay Pots");
+        addAuthor("Venmoor", "Kade");
+        Form* window = nullptr;
+        QWidget* list = nullptr; // what must stay as it was
+        std::function<void()> act;
+        if (read == HeldRead::SearchResult || read == HeldRead::SearchMode) {
+            fromMenu("mnuSearch");
+            window = &frmSearchPapers::instance();
+            chooseSearchMode(0);
+            replaceText(control(*window, "cmbSearchCriteria"), QStringLiteral("Clay"));
+            click(control(*window, "cmdFind"));
+            list = control(*window, "lstOptions");
+            act = read == HeldRead::SearchMode
+                      ? std::function<void()>([] { chooseSearchMode(1); })
+                      : [list] { clickLine(static_cast<QListWidget*>(list), 0); };
+        } else if (read == HeldRead::EditorRow) {
+            // More rows than the editor keeps read: the first is read again when clicked.
+            for (int i = 0; i < 70; ++i)
+                addAuthor(QStringLiteral("Author %1").arg(i));
+            panelButton(0);
+            window = &frmAddAuthor::instance();
+            auto* grid = control<QTableView>(*window, "MSFAuthors");
+            list = control(*window, "txtDetails(0)");
+            act = [grid] {
+                const QRect row = grid->visualRect(grid->model()->index(0, 0));
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+                settle();
+            };
+        } else {
+            panelButton(8);
+            window = &frmReport::instance();
+            replaceText(control(*window, "cmbKeyword"), QStringLiteral("Clay"));
+            click(control(*window, "cmdGo"));
+            list = control(*window, "lstByPaperTitle");
+            act = read == HeldRead::ReportGo
+                      ? std::function<void()>([window] {
+                            replaceText(control(*window, "cmbKeyword"), QStringLiteral("Pots"));
+                            click(control(*window, "cmdGo"));
+                        })
+                      : [list] { doubleClickLine(static_cast<QListWidget*>(list), 0); };
+        }
+        const auto shown = [list] {
+            if (auto* l = qobject_cast<QListWidget*>(list))
+                return lines(l);
+            return QStringList{static_cast<QLineEdit*>(list)->text()};
+        };
+        const QStringList before = shown();
+        HeldFile holder(shell.file());
+        if (!holder.isHeld())
+            QSKIP("the sqlite3 shell is not installed");
+        act();
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY2(lastPrompt().contains(QStringLiteral("in use by another program")),
+                 qPrintable(lastPrompt()));
+        QVERIFY(window->isVisible());
+        QCOMPARE(shown(), before);
+        if (read == HeldRead::SearchMode)
+            QVERIFY(control<QRadioButton>(*window, "optSearch(0)")->isChecked());
+        QVERIFY(!frmViewPaper::isLoaded() || !frmViewPaper::instance().isShown());
+        holder.release();
+        act();
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY(shown() != before || read == HeldRead::SearchResult ||
+                read == HeldRead::ReportLine);
+        if (read == HeldRead::SearchResult || read == HeldRead::ReportLine)
+            QVERIFY(frmViewPaper::instance().isShown());
     }
 
     // Writes refused while another program holds the file, or another copy has the project

@@ -19,6 +19,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDate>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTableView>
 
@@ -352,6 +353,12 @@ private slots:
             fromMenu(item);
             QVERIFY2(shown(window), item);
         }
+        // The File menu in groups, "Exit" last.
+        QStringList fileMenu;
+        for (const QAction* a : control<QMenu>(frmMain::instance(), "mnuFile")->actions())
+            fileMenu << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(fileMenu, QStringList({"&Open", "New", "-", "&Import...", "&Export...", "-",
+                                        "&Back Up Now", "&Restore From Backup...", "-", "E&xit"}));
         fromMenu("mnuReadingList");
         QVERIFY2(lastPrompt().startsWith(QStringLiteral("A reading list has been created")),
                  qPrintable(lastPrompt()));
@@ -369,8 +376,19 @@ private slots:
                 QString text = label->text();
                 if (label->buddy())
                     text.remove(QLatin1Char('&')); // the access key is underlined, not shown
-                if (label->fontMetrics().horizontalAdvance(text) > label->contentsRect().width())
+                const int width = label->fontMetrics().horizontalAdvance(text);
+                if (width > label->contentsRect().width())
                     clipped << label->objectName() + ": " + label->text();
+                // Nor hidden under a control beside it.
+                const QRect shown(label->mapToParent(label->contentsRect().topLeft()),
+                                  QSize(width, label->contentsRect().height()));
+                for (QWidget* other :
+                     label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    if (other != label && other->isVisible() && !qobject_cast<QLabel*>(other) &&
+                        other->geometry().intersects(shown))
+                        clipped << label->objectName() + ": " + label->text() + " under " +
+                                       other->objectName();
+                }
             }
             for (QAbstractButton* button : top->findChildren<QAbstractButton*>()) {
                 if (!button->isVisible() || button->text().isEmpty())

@@ -1,5 +1,6 @@
 // quirelle-cli run as a user runs it: exit status and messages for bad use, projects and files;
 // import, export, and an --output file replaced whole or not at all.
+#include "db/projectlock.h"
 #include "testsupport.h"
 
 #include <QFileInfo>
@@ -52,7 +53,9 @@ private slots:
         row("unknown option", {"export", "p.mdb", "--fast"}, 2, "unknown option --fast");
         row("export without format", {"export", "p.mdb"}, 2, "needs --format");
         row("unknown format", {"export", "p.mdb", "--format", "word"}, 2, "unknown format word");
-        row("format without value", {"export", "p.mdb", "--format"}, 2, "--format needs a value");
+        row("format without value", {"export", "p.mdb", "--format"}, 2, "after '--format'");
+        row("unknown short option", {"import", "-x", "p.mdb", "a.bib"}, 2, "unknown option -x");
+        row("options end at --", {"import", "p.mdb", "--", "--a.txt"}, 2, "format of --a.txt");
         row("import without files", {"import", "p.mdb"}, 2, "at least one file");
         row("unknown extension", {"import", "p.mdb", "refs.txt"}, 2, "give --format");
     }
@@ -77,7 +80,7 @@ private slots:
         QTest::newRow("cut short")
             << test::bytes("SQLite format 3\0\x10\0\x01\x01") << "cannot be opened";
         QTest::newRow("without tables")
-            << QByteArray("create table t(x);") << "has no table [Authors]";
+            << QByteArray("create table t(x);") << "the table 'Authors' is missing";
     }
     void badProject()
     {
@@ -149,6 +152,49 @@ private slots:
         QCOMPARE(cli({"export", p.file(), "--format", "ris", "--output", taken}).status, 1);
         QVERIFY(QFileInfo(taken).isDir());
         QCOMPARE(QDir(p.folder()).entryList(QDir::Files).size(), 5);
+    }
+
+    // A project that another copy of the program has open is not imported into (not even the
+    // tables a newer version keeps are made); once let go, it is, and the lock taken meanwhile is
+    // let go at the end. An export writes nothing into the project, open elsewhere or not.
+    void projectInUse()
+    {
+        test::TempProject p;
+        p.db().Close();
+        const QString ris = p.folder() + QStringLiteral("/a.ris");
+        writeFile(ris, "TY  - JOUR\nAU  - Wendrake, Jonas\nTI  - Tides\nPY  - 2003\nER  - \n");
+        QCOMPARE(cli({"import", p.file(), ris}).status, 0);
+        test::sqliteShell(p.file(), QStringLiteral("drop table [Paper Extra Fields];"));
+        const QByteArray before = readFile(p.file());
+        const QString lockFile = db::ProjectLock::lockFileFor(p.file());
+        const QStringList exportArgs{"export", p.file(), "--format", "bibtex"};
+        {
+            db::ProjectLock held(p.file());
+            QCOMPARE(held.tryLock(), db::ProjectLock::Status::Locked);
+            Run r = cli({"import", p.file(), ris});
+            QCOMPARE(r.status, 1);
+            const QString holder =
+                QStringLiteral("process %1").arg(QCoreApplication::applicationPid());
+            QVERIFY2(r.err.contains(QStringLiteral("already open in another copy")) &&
+                         r.err.contains(holder),
+                     qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+            r = cli(exportArgs);
+            QCOMPARE(r.status, 0);
+            QVERIFY2(r.out.contains(QStringLiteral("@article{Wendrake2003,")), qPrintable(r.out));
+            QVERIFY(held.isLocked());
+        }
+        QVERIFY(!QFileInfo::exists(lockFile));
+        QCOMPARE(cli(exportArgs).status, 0);
+        QCOMPARE(readFile(p.file()), before);
+        const Run r = cli({"import", p.file(), ris});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("1 duplicate")), qPrintable(r.out + r.err));
+        QVERIFY(!QFileInfo::exists(lockFile));
+        // Only a project's name is taken for one.
+        const QString renamed = p.folder() + QStringLiteral("/p.sqlite");
+        QVERIFY(QFile::copy(p.file(), renamed));
+        QVERIFY(cli({"export", renamed, "--format", "ris"}).err.contains(".mdb"));
     }
 };
 

@@ -1,11 +1,15 @@
 // Import and export in the program: File > Import... and Export..., the search window's "Export
 // these papers...", and what the windows show afterwards.
+#include "app/frmmain.h"
 #include "paper/frmviewpaper.h"
 #include "search/frmsearchpapers.h"
 #include "testsupport.h"
 
 #include <QAction>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 using namespace quirelle;
 using namespace quirelle::test;
@@ -24,6 +28,19 @@ const QByteArray twoEntries = R"(
 @book{oss1998, author = {Van Oss, Tim}, title = {Remembering Stone}, year = 1998,
   cites = {wendrake2003}}
 )";
+
+// Enough papers for an import or an export to run long enough to be cancelled.
+constexpr int manyPapers = 10000;
+
+QByteArray manyEntries()
+{
+    QString text;
+    for (int i = 0; i < manyPapers; ++i)
+        text += QStringLiteral("@article{k%1, author = {Surname%1, Ann}, title = {Paper %1},\n"
+                               "  year = 2001, keywords = {word%1}}\n")
+                    .arg(i);
+    return text.toUtf8();
+}
 
 } // namespace
 
@@ -118,6 +135,59 @@ private slots:
         click(control(frmViewPaper::instance(), "cmdDeletePaper"));
         QVERIFY(extraFieldsOf(1).isEmpty());
         QVERIFY(!extraFieldsOf(2).isEmpty());
+    }
+
+    // Import and export run beside the windows: while they run, File > Open and every other
+    // menu item do nothing and the frame cannot be closed, so the project stays open under them.
+    // Cancel stores and writes nothing; an import run through updates the caption's count.
+    void transfersBesideWindows()
+    {
+        Shell shell;
+        const QString file = shell.folder() + QStringLiteral("/many.bib");
+        writeFile(file, manyEntries());
+        const QString captionBefore = caption();
+        auto* open = control<QAction>(frmMain::instance(), QStringLiteral("mnuOpen"));
+        // Once the work has started: the menu and the frame are tried, then Cancel is clicked
+        // (also before the dialog's half second is up, so that a fast machine cannot finish
+        // the work first).
+        bool held = false;
+        QTimer watch;
+        watch.setInterval(5);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto* progress = frmMain::instance().findChild<QProgressDialog*>(
+                QStringLiteral("progressInterchange"));
+            if (!progress || progress->value() <= 0)
+                return;
+            watch.stop();
+            const size_t dialogs = st::dialogs().size();
+            open->trigger();
+            held = !open->isEnabled() && st::dialogs().size() == dialogs &&
+                   !frmMain::instance().close() && frmMain::instance().isVisible();
+            click(progress->findChild<QPushButton*>());
+        });
+        const auto cancelled = [&](const char* menu, const QString& chosen) {
+            held = false;
+            st::forgetShown();
+            st::setNextFileName(chosen);
+            watch.start();
+            fromMenu(menu);
+            return held && prompts().isEmpty() && !st::endCalled() && open->isEnabled();
+        };
+        QVERIFY(cancelled("mnuImport", file));
+        QCOMPARE(caption(), captionBefore);
+        for (const char* table : {"Papers", "Authors", "Keywords", "Paper Authors List"})
+            QCOMPARE(countRows(shell.db(), QLatin1String(table)), 0);
+
+        st::setNextFileName(file);
+        fromMenu("mnuImport");
+        QVERIFY2(lastPrompt().contains(QStringLiteral("%1 papers").arg(manyPapers)),
+                 qPrintable(lastPrompt()));
+        QVERIFY(caption().endsWith(QStringLiteral("Papers added: %1").arg(manyPapers)));
+        QCOMPARE(countRows(shell.db(), QStringLiteral("Papers")), manyPapers);
+
+        const QString exported = shell.folder() + QStringLiteral("/all.json");
+        QVERIFY(cancelled("mnuExport", exported));
+        QVERIFY(!QFileInfo::exists(exported));
     }
 };
 

@@ -244,6 +244,37 @@ private slots:
         click(mapControl<QPushButton>("cmdBack"));
         QVERIFY(!map().isVisible());
     }
+
+    // While another program holds the file, a paper chosen, one level more or a double-click
+    // each say so, and the map stays as it was, on screen.
+    void heldFileLeavesTheMapAsItWas()
+    {
+        Shell shell;
+        smallProject();
+        openMap();
+        QComboBox* papers = mapControl<QComboBox>("cmbCentre");
+        replaceText(papers, QStringLiteral("1\n"));
+        const QStringList shown = labels();
+        HeldFile holder(shell.file());
+        if (!holder.isHeld())
+            QSKIP("the sqlite3 shell is not installed");
+        replaceText(papers, QStringLiteral("2\n"));
+        QTest::mouseClick(mapControl<QCheckBox>("chkSecondLevel"), Qt::LeftButton);
+        settle();
+        QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, onScreen("Brown 2003"));
+        settle();
+        QVERIFY(prompts().size() >= 3);
+        for (const QString& said : prompts())
+            QVERIFY2(said.contains(QStringLiteral("in use by another program")), qPrintable(said));
+        QCOMPARE(centre(), std::optional<qint32>(C));
+        QVERIFY(!mapControl<QCheckBox>("chkSecondLevel")->isChecked());
+        QCOMPARE(labels(), shown);
+        QVERIFY(map().isVisible());
+        QVERIFY(!win().isShown());
+        holder.release();
+        replaceText(papers, QStringLiteral("2\n"));
+        QCOMPARE(centre(), std::optional<qint32>(R1));
+    }
 };
 
 QTEST_MAIN(TstCitationMap)

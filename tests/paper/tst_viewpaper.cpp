@@ -7,6 +7,9 @@
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QWheelEvent>
 
 using namespace quirelle;
 using namespace quirelle::test;
@@ -20,7 +23,35 @@ QString stored(qint64 paper, const QString& field)
         .value(0, QStringLiteral("<none>"));
 }
 
+// What the user does to a combo box, or to the window, that reads from the file.
+enum class Gesture { ArrowClicked, F4, Typed, Down, Up, PageDown, Wheel, ReferenceClicked };
+
+// The mouse wheel turned one notch towards the user over the middle of `combo` (its text field
+// passes the wheel on to the combo box, where it arrives here).
+void turnWheel(QComboBox* combo)
+{
+    const QPointF at = QRectF(combo->rect()).center();
+    QWheelEvent wheel(at, combo->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(combo, &wheel);
+    settle();
+}
+
+void clickArrow(QComboBox* combo)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = true;
+    option.subControls = QStyle::SC_All;
+    const QRect arrow = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                       QStyle::SC_ComboBoxArrow, combo);
+    QTest::mouseClick(combo, Qt::LeftButton, {}, arrow.center());
+    settle();
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Gesture)
 
 class TstViewPaper : public PaperWindowTest
 {
@@ -155,6 +186,96 @@ private slots:
             return;
         openPaper(3);
         QCOMPARE(openedLines("cmbModels"), QStringList{line(1, "outside")});
+    }
+
+    // While another program holds the file, whatever reads from it says so, and the window stays
+    // as it was; once the file is free, the same gesture reads. The keys and the wheel that move
+    // along a combo's list read its lines, as opening it does.
+    void readsWhileTheFileIsHeld_data()
+    {
+        QTest::addColumn<Gesture>("gesture");
+        QTest::newRow("arrow clicked") << Gesture::ArrowClicked;
+        QTest::newRow("F4") << Gesture::F4;
+        QTest::newRow("typed") << Gesture::Typed;
+        QTest::newRow("Down") << Gesture::Down;
+        QTest::newRow("Up") << Gesture::Up;
+        QTest::newRow("Page Down") << Gesture::PageDown;
+        QTest::newRow("wheel") << Gesture::Wheel;
+        QTest::newRow("referenced paper clicked") << Gesture::ReferenceClicked;
+    }
+
+    void readsWhileTheFileIsHeld()
+    {
+        QFETCH(Gesture, gesture);
+        Shell shell;
+        const qint64 venmoor = addAuthor("Venmoor", "Kade");
+        addAuthor("Wendrake", "Ilse");
+        const qint64 cited = addPaper("Cited");
+        const qint64 p = addPaper("Citing");
+        cite(p, cited);
+        openPaper(p);
+        QComboBox* authors = combo("cmbAuthor");
+        if (gesture != Gesture::ReferenceClicked) {
+            bringToFront(authors);
+            focusTo(authors);
+        }
+        const auto act = [&] {
+            switch (gesture) {
+            case Gesture::ArrowClicked:
+                clickArrow(authors);
+                break;
+            case Gesture::F4:
+                pressKey(Qt::Key_F4);
+                break;
+            case Gesture::Typed:
+                QTest::keyClick(QApplication::focusWidget(), 'e');
+                settle();
+                break;
+            case Gesture::Down:
+                pressKey(Qt::Key_Down);
+                break;
+            case Gesture::Up:
+                pressKey(Qt::Key_Up);
+                break;
+            case Gesture::PageDown:
+                pressKey(Qt::Key_PageDown);
+                break;
+            case Gesture::Wheel:
+                turnWheel(authors);
+                break;
+            case Gesture::ReferenceClicked:
+                clickListLine("lstReferencedWork", 0);
+                break;
+            }
+        };
+        HeldFile holder(shell.file());
+        if (!holder.isHeld())
+            QSKIP("the sqlite3 shell is not installed");
+        act();
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY2(lastPrompt().contains(QStringLiteral("in use by another program")),
+                 qPrintable(lastPrompt()));
+        QCOMPARE(shownPaper(), p);
+        QVERIFY(win().isShown());
+        QCOMPARE(detail(0), "Citing");
+        QCOMPARE(authors->count(), 0);
+        QVERIFY(!authors->view()->isVisible());
+        QCOMPARE(authors->currentText(), gesture == Gesture::Typed ? "e" : "");
+
+        holder.release();
+        act();
+        QCOMPARE(prompts().size(), 1);
+        if (gesture == Gesture::ReferenceClicked) {
+            QCOMPARE(shownPaper(), cited);
+            QCOMPARE(detail(0), "Cited");
+            return;
+        }
+        QCOMPARE(authors->count(), 2);
+        if (gesture == Gesture::ArrowClicked || gesture == Gesture::F4)
+            QVERIFY(authors->view()->isVisible());
+        authors->hidePopup();
+        if (gesture == Gesture::Down || gesture == Gesture::Wheel)
+            QCOMPARE(authors->currentText(), line(venmoor, "Venmoor, Kade"));
     }
 
     void detailBoxSavesWhenLeft_data()

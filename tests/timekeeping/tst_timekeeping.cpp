@@ -237,6 +237,25 @@ private slots:
         QCOMPARE(logged(shell.file()), QStringList({"Writing/1"}));
     }
 
+    // With the file held by another program, Exit says the subjects cannot be read and still
+    // offers the way out.
+    void leavingWhileTheFileIsHeld()
+    {
+        Shell shell;
+        logHours({"Reading|2"});
+        HeldFile holder(shell.file());
+        if (!holder.isHeld())
+            QSKIP("the sqlite3 shell is not installed");
+        fromMenu("mnuExit");
+        QVERIFY(frmTimeManagement::instance().isShown());
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY2(lastPrompt().contains(QStringLiteral("in use by another program")),
+                 qPrintable(lastPrompt()));
+        QCOMPARE(lines(box("cmbWork")), QStringList());
+        click(control(frmTimeManagement::instance(), "cmdDone"));
+        QVERIFY(st::endCalled());
+    }
+
     // An empty sheet is not shown. The sheet lists each subject once, letter case aside, with
     // its exact total (past 64 bits too) in the user's number format, or "out of range" rather
     // than a sum wrapped around; text that is no number counts nothing.
