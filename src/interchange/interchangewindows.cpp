@@ -192,7 +192,8 @@ void exportToChosenFile(const std::optional<QList<qint32>>& papers)
                          services::Icon::Critical);
         return;
     }
-    const interchange::ExportRequest request{*format, papers};
+    // The program stores the keys it gives, so that they stay the same on every export.
+    const interchange::ExportRequest request{*format, papers, true};
     const QString file = *chosen;
     const auto result = runBesideWindows<interchange::ExportResult>(
         QStringLiteral("Exporting the papers..."),

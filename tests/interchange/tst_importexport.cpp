@@ -22,10 +22,11 @@ ImportSummary importBib(test::TempProject& p, const QString& text, const Progres
     return importText(p.db(), text, Format::BibTeX, QStringLiteral("test.bib"), progress);
 }
 
-QString exported(test::TempProject& p, Format format, std::optional<QList<qint32>> ids = {})
+QString exported(test::TempProject& p, Format format, std::optional<QList<qint32>> ids = {},
+                 bool storeKeys = false)
 {
     QByteArray text;
-    const ExportResult r = exportText(p.db(), {format, std::move(ids)}, text);
+    const ExportResult r = exportText(p.db(), {format, std::move(ids), storeKeys}, text);
     if (r.outcome != ExportResult::Outcome::Written)
         qWarning() << r.message;
     return QString::fromUtf8(text);
@@ -162,7 +163,8 @@ private slots:
                                              "100% & more: A second look\r\n")));
     }
 
-    // Against the project's papers: the DOI, the key, else title, year and first author.
+    // Against the project's papers: the DOI, the key with the title, else title, year and first
+    // author. The summary names each duplicate and skipped entry, and its counts add up.
     void duplicates()
     {
         test::TempProject p;
@@ -171,16 +173,27 @@ private slots:
         const ImportSummary s = importBib(
             p, QStringLiteral("@misc{sameDoi, title = {Other}, doi = {https://doi.org/10.1/ABC}}\n"
                               "@misc{Orig2003, title = {Other}}\n"
+                              "@misc{orig2003, title = {The original title.}}\n"
                               "@misc{sameTitle, title = {the  ORIGINAL title!}, year = 2003, "
                               "author = {WENDRAKE, J.}}\n"
                               "@misc{otherYear, title = {The Original Title}, year = 2004, "
                               "author = {Wendrake, J.}}\n"
                               "@misc{otherAuthor, title = {The Original Title}, year = 2003, "
-                              "author = {Smith, J.}}\n"));
-        QVERIFY(summaryText(s).contains(QStringLiteral("3 duplicates already in the project")));
+                              "author = {Smith, J.}}\n"
+                              "@misc{untitled, year = 2003}\n"));
+        QCOMPARE(s.entriesRead, s.papersAdded + s.duplicatesSkipped + int(s.skipped.size()));
+        QCOMPARE(QList<int>({s.entriesRead, s.papersAdded, s.duplicatesSkipped}),
+                 QList<int>({7, 3, 3}));
+        const QString summary = summaryText(s);
+        QVERIFY(summary.contains(QStringLiteral("3 duplicates already in the project, not added "
+                                                "again:\n  test.bib, line 1 (sameDoi): paper 1, "
+                                                "The Original Title\n  test.bib, line 3 "
+                                                "(orig2003): paper 1, The Original Title\n")));
+        QVERIFY(summary.contains(QStringLiteral("test.bib, line 7 (untitled): it has no title")));
+        // The key of an unrelated paper is no duplicate: the entry gets a key of its own.
         QCOMPARE(sql(p, "select Value from [Paper Extra Fields] where [Field Name] = "
                         "'citationkey' order by rowid"),
-                 "Orig2003\notherYear\notherAuthor");
+                 "Orig2003\nOrig2003a\notherYear\notherAuthor");
         // Entries of one file are distinct papers even under one title and key; the later one's
         // key gets a letter that no paper has yet.
         importBib(p, QStringLiteral("@misc{TwinA, title = {Older}}"));
@@ -269,21 +282,54 @@ private slots:
                  ExportResult::Outcome::Cancelled);
         QCOMPARE(test::readFile(path), "earlier");
         QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields]"), "0");
-        // Exporting one paper gives keys to it and to the paper it cites.
+        // Exporting one paper gives keys to it and to the paper it cites. The command line's
+        // export writes nothing into the project; the program's stores the keys.
         const QString one = exported(p, Format::BibTeX, QList<qint32>{qint32(c)});
         QVERIFY(one.contains(QStringLiteral("@misc{Nameless,")));
         QVERIFY(one.contains(QStringLiteral("cites = {OWendrake2003}")));
-        const QString all = exported(p, Format::BibTeX);
+        QCOMPARE(sql(p, "select count(*) from [Paper Extra Fields]"), "0");
+        QCOMPARE(exported(p, Format::BibTeX, QList<qint32>{qint32(c)}, true), one);
+        const QString all = exported(p, Format::BibTeX, std::nullopt, true);
         QVERIFY(all.contains(QStringLiteral(
             "@misc{OWendrake2003a,\n  author = {Ó Wéndrake, Jo},\n  title = {First}")));
         QCOMPARE(sql(p, "select [Paper ID], Value from [Paper Extra Fields] order by 1"),
                  "1|OWendrake2003a\n2|OWendrake2003\n3|Nameless");
-        QCOMPARE(exportToFile(p.db(), {Format::BibTeX, {}}, path).outcome,
+        QCOMPARE(exportToFile(p.db(), {Format::BibTeX, {}, true}, path).outcome,
                  ExportResult::Outcome::Written);
         QCOMPARE(QString::fromUtf8(test::readFile(path)), all);
         QCOMPARE(QDir(p.folder()).entryList(QDir::Files).size(), 2);
         // RIS carries the same keys (CSL-JSON: the ids Pandoc reads in tst_roundtrip).
         QVERIFY(exported(p, Format::Ris).contains(QStringLiteral("ID  - OWendrake2003a")));
+        // A key kept for a paper the project does not have is never given to another.
+        importBib(p, QStringLiteral("@misc{cites, title = {Citing}, cites = {Rowe2010}}"));
+        const qint64 rowe = test::addAuthor("Rowe", "Ann");
+        const qint64 typed = test::addPaper("Typed", {{"Year", "2010"}});
+        test::linkAuthor(typed, rowe);
+        const QString withKept = exported(p, Format::BibTeX);
+        QVERIFY(withKept.contains(QStringLiteral("@misc{Rowe2010a,")));
+        QVERIFY(withKept.contains(QStringLiteral("cites = {Rowe2010}")));
+    }
+
+    // Cited keys no paper had become links when a later import brings the paper; the others stay
+    // kept and are exported.
+    void citationsAcrossImports()
+    {
+        test::TempProject p;
+        importBib(p, QStringLiteral("@article{a1, title = {A}, cites = {b1, elsewhere, c1}}\n"
+                                    "@article{c1, title = {C}, cites = {b1}}\n"));
+        QCOMPARE(sql(p, "select [Paper ID], Value from [Paper Extra Fields] where [Field Name] = "
+                        "'cites' order by 1"),
+                 "1|b1, elsewhere\n2|b1");
+        const ImportSummary s = importBib(p, QStringLiteral("@article{B1, title = {B}}"));
+        QCOMPARE(s.referencesAdded, 2);
+        QCOMPARE(sql(p, "select [Paper ID], [Reference ID] from [Paper References List] order by "
+                        "1, 2"),
+                 "1|2\n1|3\n2|3");
+        QCOMPARE(sql(p, "select [Paper ID], Value from [Paper Extra Fields] where [Field Name] = "
+                        "'cites'"),
+                 "1|elsewhere");
+        const QString bib = exported(p, Format::BibTeX);
+        QVERIFY(bib.contains(QStringLiteral("cites = {c1, B1, elsewhere}")));
     }
 
     // The bulk row writer and stream that imports and exports use.

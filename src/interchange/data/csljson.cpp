@@ -2,6 +2,7 @@
 #include "interchange/data/csljson.h"
 
 #include "interchange/data/bibtex.h"
+#include "interchange/data/mapping.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -104,6 +105,30 @@ bool isDateVariable(const QString& v)
 {
     return v == u"accessed" || v == u"available-date" || v == u"event-date" || v == u"issued" ||
            v == u"original-date" || v == u"submitted";
+}
+
+// The BibLaTeX field of a CSL date other than the date of issue, or "".
+QString dateField(QStringView variable)
+{
+    if (variable == u"accessed")
+        return QStringLiteral("urldate");
+    if (variable == u"original-date")
+        return QStringLiteral("origdate");
+    if (variable == u"event-date")
+        return QStringLiteral("eventdate");
+    return {};
+}
+
+// The CSL date variable of a BibLaTeX date field other than the date, or "".
+QString dateVariable(QStringView field)
+{
+    if (field == u"urldate")
+        return QStringLiteral("accessed");
+    if (field == u"origdate")
+        return QStringLiteral("original-date");
+    if (field == u"eventdate")
+        return QStringLiteral("event-date");
+    return {};
 }
 
 // Every other variable CSL defines, by its lower-case name, with its own spelling.
@@ -219,53 +244,107 @@ std::vector<PersonName> peopleOf(const QJsonValue& v)
     return people;
 }
 
-// An ISO date ("2003", "2003-05", "2003-05-01") from one element of date-parts.
-QString isoOf(const QJsonArray& parts)
+// One end of a CSL date: CSL counts 1 BCE as -1, ISO 8601 as 0. Months 13 to 16 and 21 to 24
+// are seasons, as citation processors write them.
+std::optional<DateEnd> dateEndOf(const QJsonArray& parts)
 {
-    QStringList out;
+    DateEnd d;
+    int* const fields[] = {&d.year, &d.month, &d.day};
     for (int i = 0; i < parts.size() && i < 3; ++i) {
-        const QString p = jsonText(parts[i]);
-        if (p.isEmpty())
+        bool ok = false;
+        const int n = jsonText(parts[i]).toInt(&ok);
+        if (!ok) {
+            if (i == 0)
+                return std::nullopt;
             break;
-        out << (i == 0 ? p : p.rightJustified(2, QLatin1Char('0')));
+        }
+        *fields[i] = n;
     }
-    return out.join(QLatin1Char('-'));
+    if (parts.isEmpty() || (d.year == 0 && d.month == 0))
+        return std::nullopt;
+    if (d.year < 0)
+        ++d.year;
+    if (d.month >= 13 && d.month <= 16)
+        d.month += 8;
+    if (d.month >= 21)
+        d.day = 0;
+    if (d.month < 0 || (d.month > 12 && d.month < 21) || d.month > 24)
+        d.month = d.day = 0;
+    return d;
 }
 
-// A CSL date as BibLaTeX keeps it: the year alone, or a date.
-void readIssued(const QJsonValue& v, Reference& r)
+bool truthy(const QJsonValue& v)
+{
+    const QString t = jsonText(v).toLower();
+    return !t.isEmpty() && t != u"false" && t != u"0";
+}
+
+// A CSL date: the date BibLaTeX writes (or the text, when it is not one).
+struct CslDate
+{
+    std::optional<Date> date;
+    QString text;
+};
+
+CslDate dateOf(const QJsonValue& v)
 {
     const QJsonObject o = v.toObject();
-    static const QRegularExpression iso(
-        QStringLiteral("^\\d{4}(-\\d{2}(-\\d{2})?)?(/\\d{4}(-\\d{2}(-\\d{2})?)?)?$"));
-    QString value;
+    CslDate out;
     if (o.contains(QStringLiteral("date-parts"))) {
-        QStringList ends;
-        for (const QJsonValue& part : o.value(QStringLiteral("date-parts")).toArray())
-            ends << isoOf(part.toArray());
-        ends.removeAll(QString());
-        value = ends.join(QLatin1Char('/'));
-    } else if (o.contains(QStringLiteral("raw"))) {
-        value = jsonText(o.value(QStringLiteral("raw")));
-    } else if (o.contains(QStringLiteral("literal"))) {
-        value = jsonText(o.value(QStringLiteral("literal")));
-    } else if (v.isString()) {
-        value = v.toString().trimmed();
+        Date d;
+        std::vector<DateEnd> ends;
+        for (const QJsonValue& part : o.value(QStringLiteral("date-parts")).toArray()) {
+            if (const auto e = dateEndOf(part.toArray()))
+                ends.push_back(*e);
+        }
+        if (!ends.empty() && ends.size() <= 2) {
+            d.from = ends.front();
+            if (ends.size() == 2 && !(ends.back() == ends.front()))
+                d.to = ends.back();
+            bool ok = false;
+            const int season = jsonText(o.value(QStringLiteral("season"))).toInt(&ok);
+            if (ok && season >= 1 && season <= 4 && d.from.month == 0 && !d.to)
+                d.from.month = 20 + season;
+            d.approximate = truthy(o.value(QStringLiteral("circa")));
+            out.date = d;
+            out.text = dateText(d);
+            return out;
+        }
     }
-    if (value.isEmpty())
-        return;
-    static const QRegularExpression yearOnly(QStringLiteral("^\\d{4}$"));
-    if (yearOnly.match(value).hasMatch() || !iso.match(value).hasMatch())
-        r.setField(QStringLiteral("year"), value);
-    else
-        r.setField(QStringLiteral("date"), value);
+    for (const char* member : {"raw", "literal"}) {
+        if (o.contains(QLatin1String(member))) {
+            out.text = jsonText(o.value(QLatin1String(member)));
+            break;
+        }
+    }
+    if (v.isString() || v.isDouble())
+        out.text = jsonText(v);
+    out.date = parseDate(out.text);
+    if (out.date)
+        out.text = dateText(*out.date);
+    return out;
 }
 
-QString dateText(const QJsonValue& v)
+// The date of issue as BibLaTeX keeps it: a year of the common era alone as the year, other
+// dates as the date. A date before the common era keeps beside it the year as CSL counts it.
+void readIssued(const QJsonValue& v, Reference& r)
 {
-    Reference scratch;
-    readIssued(v, scratch);
-    return scratch.hasField(u"date") ? scratch.field(u"date") : scratch.field(u"year");
+    const CslDate d = dateOf(v);
+    if (d.text.isEmpty())
+        return;
+    const bool yearAlone = d.date && !d.date->to && !d.date->approximate && d.date->from.month == 0;
+    if (!d.date || (yearAlone && d.date->from.year > 0)) {
+        r.setField(QStringLiteral("year"), d.date ? QString::number(d.date->from.year) : d.text);
+        return;
+    }
+    r.setField(QStringLiteral("date"), d.text);
+    if (d.date->from.year <= 0)
+        r.setField(QStringLiteral("year"), QString::number(d.date->from.year - 1));
+}
+
+QString cslDateText(const QJsonValue& v)
+{
+    return dateOf(v).text;
 }
 
 void readCustom(const QJsonObject& custom, Reference& r)
@@ -291,10 +370,23 @@ void readCustom(const QJsonObject& custom, Reference& r)
                 r.setField(QStringLiteral("quotations"), lines.join(QLatin1Char('\n')));
         } else if (name == u"entrytype") {
             r.type = jsonText(it.value()).toLower();
+        } else if (name == u"author" || name == u"editor") {
+            // The names with "and others", which CSL cannot say.
+            bool etAl = false;
+            auto names = bibtex::parseNames(jsonText(it.value()), false, &etAl);
+            (name == u"author" ? r.authors : r.editors) = std::move(names);
+            (name == u"author" ? r.authorsEtAl : r.editorsEtAl) = etAl;
         } else {
             r.setField(name, jsonText(it.value()));
         }
     }
+}
+
+// A book rather than a part of one: a main title is the title of the whole work.
+bool isWholeBook(const QString& type)
+{
+    return type == u"book" || type == u"mvbook" || type == u"collection" ||
+           type == u"mvcollection" || type == u"proceedings" || type == u"mvproceedings";
 }
 
 Reference toReference(const QJsonObject& o, int index)
@@ -325,8 +417,8 @@ Reference toReference(const QJsonObject& o, int index)
             continue;
         if (variable == u"issued") {
             readIssued(it.value(), r);
-        } else if (variable == u"accessed") {
-            r.setField(QStringLiteral("urldate"), dateText(it.value()));
+        } else if (const QString field = dateField(variable); !field.isEmpty()) {
+            r.setField(field, cslDateText(it.value()));
         } else if (variable == u"container-title") {
             r.setField(isArticleType(r.type) ? QStringLiteral("journal")
                                              : QStringLiteral("booktitle"),
@@ -340,7 +432,7 @@ Reference toReference(const QJsonObject& o, int index)
                 r.setField(byVariable.value(variable, variable.toLower()),
                            bibtex::formatNames(people, false, false));
         } else if (isDateVariable(variable)) {
-            r.setField(variable.toLower(), dateText(it.value()));
+            r.setField(variable.toLower(), cslDateText(it.value()));
         } else {
             const QString value = jsonText(it.value());
             if (!value.isEmpty())
@@ -348,9 +440,18 @@ Reference toReference(const QJsonObject& o, int index)
         }
     }
     readCustom(o.value(QStringLiteral("custom")).toObject(), r);
+    // A year and a month written as one date of issue are two fields again.
+    if (const auto d = parseDate(r.field(u"date"));
+        d && r.hasField(u"month") && !r.hasField(u"year") && !d->to && !d->approximate &&
+        d->from.day == 0 && d->from.month == monthNumber(r.field(u"month"))) {
+        r.removeField(u"date");
+        r.setField(QStringLiteral("year"), QString::number(d->from.year));
+    }
     // A volume of a work in several volumes: CSL's title is the work's, the volume-title the
-    // volume's own.
-    if (r.hasField(u"maintitle") && r.hasField(u"volume-title")) {
+    // volume's own. (Of an article it names the special issue: kept as it is.)
+    if (r.hasField(u"volume-title") && (r.hasField(u"maintitle") || isWholeBook(r.type))) {
+        if (!r.hasField(u"maintitle"))
+            r.setField(QStringLiteral("maintitle"), r.field(u"title"));
         r.setField(QStringLiteral("title"), r.field(u"volume-title"));
         r.removeField(u"volume-title");
     }
@@ -360,13 +461,6 @@ Reference toReference(const QJsonObject& o, int index)
     if (!subtitle.isEmpty() && title.endsWith(QStringLiteral(": ") + subtitle))
         r.setField(QStringLiteral("title"), title.chopped(subtitle.size() + 2));
     return r;
-}
-
-// A book rather than a part of one: a main title is the title of the whole work.
-bool isWholeBook(const QString& type)
-{
-    return type == u"book" || type == u"mvbook" || type == u"collection" ||
-           type == u"mvcollection" || type == u"proceedings" || type == u"mvproceedings";
 }
 
 // A title with its subtitle after ": ".
@@ -518,6 +612,30 @@ private:
     QList<Member> m_members;
 };
 
+// The particles a family name begins with ("van der" of "van der Berg", "De" of "De Geer"), and
+// the rest: words in lower case, or capitalised particles of the usual ones, before a last word.
+std::pair<QString, QString> particleOf(const PersonName& n)
+{
+    static const QSet<QString> capitalised{
+        QStringLiteral("Da"),    QStringLiteral("De"),  QStringLiteral("Del"),
+        QStringLiteral("Della"), QStringLiteral("Der"), QStringLiteral("Di"),
+        QStringLiteral("Du"),    QStringLiteral("Dos"), QStringLiteral("Le"),
+        QStringLiteral("La"),    QStringLiteral("Ten"), QStringLiteral("Ter"),
+        QStringLiteral("Van"),   QStringLiteral("Von"), QStringLiteral("Den"),
+        QStringLiteral("Des")};
+    if (n.given.isEmpty())
+        return {{}, n.family};
+    const QStringList words = n.family.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const bool lower = !words.isEmpty() && words.front()[0].isLower();
+    qsizetype count = 0;
+    while (count + 1 < words.size() &&
+           (lower ? words[count][0].isLower() : capitalised.contains(words[count])))
+        ++count;
+    if (count == 0)
+        return {{}, n.family};
+    return {words.first(count).join(QLatin1Char(' ')), words.sliced(count).join(QLatin1Char(' '))};
+}
+
 QString peopleArray(const std::vector<PersonName>& people)
 {
     // Members in the order of their names, as every object here.
@@ -534,11 +652,23 @@ QString peopleArray(const std::vector<PersonName>& people)
             out += QLatin1Char('}');
             continue;
         }
-        out += QLatin1String("{\"family\": ");
-        out += jsonString(n.family);
+        const auto [particle, family] = particleOf(n);
+        // A particle in lower case is BibTeX's "von" part, dropped when the name is sorted.
+        if (!particle.isEmpty() && particle[0].isLower()) {
+            out += QLatin1String("{\"dropping-particle\": ");
+            out += jsonString(particle);
+            out += QLatin1String(", \"family\": ");
+        } else {
+            out += QLatin1String("{\"family\": ");
+        }
+        out += jsonString(family);
         if (!n.given.isEmpty()) {
             out += QLatin1String(", \"given\": ");
             out += jsonString(n.given);
+        }
+        if (!particle.isEmpty() && !particle[0].isLower()) {
+            out += QLatin1String(", \"non-dropping-particle\": ");
+            out += jsonString(particle);
         }
         if (!n.suffix.isEmpty()) {
             out += QLatin1String(", \"suffix\": ");
@@ -550,27 +680,48 @@ QString peopleArray(const std::vector<PersonName>& people)
     return out;
 }
 
-// A date as CSL writes one: date-parts for ISO dates and ranges, the text otherwise.
+// A date as CSL writes one: date-parts for dates and ranges (CSL counts 1 BCE as -1), a season
+// and "circa" apart; the text when it is not a date.
 QString dateObject(const QString& value)
 {
-    QStringList parts;
-    for (const QString& end : value.split(QLatin1Char('/'))) {
-        // YYYY, YYYY-MM or YYYY-MM-DD
-        const QString e = end.trimmed();
-        const bool iso = (e.size() == 4 || e.size() == 7 || e.size() == 10) &&
-                         std::all_of(e.begin(), e.end(), [&](QChar c) {
-                             const qsizetype at = &c - e.constData();
-                             return (at == 4 || at == 7) ? c == QLatin1Char('-') : c.isDigit();
-                         });
-        if (!iso)
-            return QStringLiteral("{\"literal\": ") + jsonString(value) + QLatin1Char('}');
-        QStringList p;
-        for (qsizetype at = 0; at < e.size(); at += at == 0 ? 5 : 3)
-            p << QString::number(e.mid(at, at == 0 ? 4 : 2).toInt());
-        parts << QLatin1Char('[') + p.join(QStringLiteral(", ")) + QLatin1Char(']');
-    }
-    return QStringLiteral("{\"date-parts\": [") + parts.join(QStringLiteral(", ")) +
-           QStringLiteral("]}");
+    const auto d = parseDate(value);
+    if (!d)
+        return QStringLiteral("{\"literal\": ") + jsonString(value) + QLatin1Char('}');
+    int season = 0;
+    const auto parts = [&](const DateEnd& e) {
+        QString p = QString::number(e.year <= 0 ? e.year - 1 : e.year);
+        if (e.month >= 21 && !d->to)
+            season = e.month - 20;
+        else if (e.month > 0)
+            p += QStringLiteral(", %1").arg(e.month);
+        if (e.month > 0 && e.day > 0)
+            p += QStringLiteral(", %1").arg(e.day);
+        return QLatin1Char('[') + p + QLatin1Char(']');
+    };
+    QString out = QStringLiteral("{");
+    if (d->approximate)
+        out += QStringLiteral("\"circa\": true, ");
+    out += QStringLiteral("\"date-parts\": [") + parts(d->from);
+    if (d->to)
+        out += QStringLiteral(", ") + parts(*d->to);
+    out += QLatin1Char(']');
+    if (season)
+        out += QStringLiteral(", \"season\": %1").arg(season);
+    return out + QLatin1Char('}');
+}
+
+// The date of issue: the date, or the year with its month.
+QString issuedObject(const Reference& r)
+{
+    const QString date = r.field(u"date");
+    if (!date.isEmpty())
+        return dateObject(date);
+    const QString year = r.field(u"year");
+    static const QRegularExpression number(QStringLiteral("^[+-]?\\d{1,6}$"));
+    const int month = monthNumber(r.field(u"month"));
+    if (month > 0 && number.match(year.trimmed()).hasMatch())
+        return dateObject(dateText({{year.trimmed().toInt(), month, 0}, std::nullopt, false}));
+    return year.isEmpty() ? QString() : dateObject(year);
 }
 
 const QHash<QString, QString>& variableOfField()
@@ -636,15 +787,20 @@ void appendItem(QByteArray& out, const Reference& r)
         o.insert(QStringLiteral("author"), peopleArray(r.authors));
     if (!r.editors.empty())
         o.insert(QStringLiteral("editor"), peopleArray(r.editors));
+    if (r.authorsEtAl)
+        custom.insertText(QStringLiteral("author"), bibtex::formatNames(r.authors, true, false));
+    if (r.editorsEtAl)
+        custom.insertText(QStringLiteral("editor"), bibtex::formatNames(r.editors, true, false));
 
     const QHash<QString, QString>& byField = variableOfField();
     const bool article = isArticleType(r.type);
     const QString date = r.field(u"date");
-    const QString year = r.field(u"year");
-    if (!date.isEmpty())
-        o.insert(QStringLiteral("issued"), dateObject(date));
-    else if (!year.isEmpty())
-        o.insert(QStringLiteral("issued"), dateObject(year));
+    if (const QString issued = issuedObject(r); !issued.isEmpty())
+        o.insert(QStringLiteral("issued"), issued);
+    // A date before the common era without a year: the year as the date writes it goes along,
+    // so that the paper's year reads back the same.
+    if (const auto d = parseDate(date); d && d->from.year <= 0 && !r.hasField(u"year"))
+        custom.insertText(QStringLiteral("year"), QString::number(d->from.year));
     for (const auto& [name, value] : r.fields) {
         if (name == u"date")
             continue;
@@ -671,8 +827,8 @@ void appendItem(QByteArray& out, const Reference& r)
             o.insertText(QStringLiteral("container-title"), value);
         } else if (name == u"number") {
             o.insertText(article ? QStringLiteral("issue") : QStringLiteral("number"), value);
-        } else if (name == u"urldate") {
-            o.insert(QStringLiteral("accessed"), dateObject(value));
+        } else if (const QString variable = dateVariable(name); !variable.isEmpty()) {
+            o.insert(variable, dateObject(value));
         } else if (name == u"ranking") {
             custom.insertText(QStringLiteral("rating"), value);
         } else if (name == u"readstatus") {

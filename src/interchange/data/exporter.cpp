@@ -284,8 +284,7 @@ public:
         // Cited keys of papers the project does not have, kept since the import.
         for (const QString& k : p.extraValue(QString(extra::Cites)).split(QLatin1Char(','))) {
             const QString key = k.trimmed();
-            if (!key.isEmpty() && !m_takenKeys.contains(key.toCaseFolded()) &&
-                !p.cites.contains(key))
+            if (!key.isEmpty() && !p.cites.contains(key, Qt::CaseInsensitive))
                 p.cites << key;
         }
         return p;
@@ -394,9 +393,18 @@ private:
         }
     }
 
-    // Every stored key: those of the papers written or cited, and all of them as taken.
+    // Every stored key: those of the papers written or cited, and all of them as taken; so are
+    // the kept keys of cited papers the project does not have.
     void readKeys()
     {
+        db::RowStream cites(m_db, ExtraFieldsTable, {QStringLiteral("Value")},
+                            QStringLiteral("Field Name"), extra::Cites);
+        while (cites.next()) {
+            for (const QString& k : cites.text(0).split(QLatin1Char(','))) {
+                if (const QString key = k.trimmed(); !key.isEmpty())
+                    m_takenKeys.insert(key.toCaseFolded());
+            }
+        }
         db::RowStream rows(m_db, ExtraFieldsTable,
                            {QStringLiteral("Paper ID"), QStringLiteral("Value")},
                            QStringLiteral("Field Name"), extra::CitationKey);
@@ -514,12 +522,14 @@ ExportResult exportText(db::Database& database, const ExportRequest& request, QB
 {
     ExportResult result;
     try {
-        // A project opened read-only may lack the table; its papers are written without.
-        if (!database.readOnly())
+        // A project may lack the table (opened read-only, or not written since it came); its
+        // papers are written without.
+        const bool store = request.storeKeys && !database.readOnly();
+        if (store)
             ensureExtraFieldsTable(database);
         db::Transaction transaction(database);
         Collector collector(database, request, database.tableExists(ExtraFieldsTable));
-        collector.assignKeys(!database.readOnly());
+        collector.assignKeys(store);
 
         const QList<qint32> order = collector.order();
         const qsizetype total = order.size();
@@ -535,9 +545,14 @@ ExportResult exportText(db::Database& database, const ExportRequest& request, QB
                 result.message = QStringLiteral("The export was cancelled.");
                 return result;
             }
-            const Reference r = toReference(collector.take(order[n]));
+            Reference r = toReference(collector.take(order[n]));
             switch (request.format) {
             case Format::BibTeX:
+                // A type BibTeX has not goes as the nearest one, the entry's own in a field.
+                if (const QString type = bibtexType(r.type); type != r.type) {
+                    r.setField(extra::EntryType, r.type);
+                    r.type = type;
+                }
                 out += bibtex::write(r).toUtf8();
                 break;
             case Format::Ris:

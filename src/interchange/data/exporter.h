@@ -1,6 +1,7 @@
 // Exporting papers of the open project as a reference file: the whole project or chosen papers,
 // with their authors, keywords, references, quotations and extra fields. A paper without a
-// citation key gets one (surname and year) that is stored, so it stays the same on every export.
+// citation key gets one (surname and year) that no paper has and no paper cites; the program
+// stores it, so that it stays the same on every export.
 #pragma once
 
 #include "db/database.h"
@@ -19,6 +20,9 @@ struct ExportRequest
     Format format = Format::BibTeX;
     // The papers to write, in this order; every paper of the project, by number, when unset.
     std::optional<QList<qint32>> papers;
+    // Whether the keys given to papers without one are stored. Without, the export writes
+    // nothing into the project (the command line's export).
+    bool storeKeys = false;
 };
 
 struct ExportResult
@@ -30,7 +34,7 @@ struct ExportResult
 };
 
 // The file's text (UTF-8). No transaction may be open: the export reads in one of its own, in
-// which it stores the new citation keys (unless the project is open read-only).
+// which it stores the new citation keys when asked to (and the project is not read-only).
 ExportResult exportText(db::Database& database, const ExportRequest& request, QByteArray& text,
                         const Progress& progress = {});
 

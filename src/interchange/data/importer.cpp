@@ -2,6 +2,7 @@
 #include "interchange/data/importer.h"
 
 #include "db/dberror.h"
+#include "db/recordset.h"
 #include "interchange/data/extrafields.h"
 #include "interchange/data/mapping.h"
 #include "interchange/data/sourcetext.h"
@@ -83,8 +84,6 @@ public:
                 m_authors.insert(nameKey(a.surname, a.forenames), 0);
             for (const QString& k : p.keywords)
                 m_keywords.insert(fold(k), 0);
-            for (const QString& c : p.cites)
-                m_projectKeys.insert(fold(c), 0);
         }
 
         std::vector<std::pair<size_t, qint32>> doiMatches, keyMatches;
@@ -94,7 +93,8 @@ public:
         while (extras.next()) {
             const QString name = extras.text(1);
             const bool isDoi = name == u"doi";
-            if (!isDoi && name != extra::CitationKey)
+            const bool isCites = name == extra::Cites;
+            if (!isDoi && !isCites && name != extra::CitationKey)
                 continue;
             bool ok = false;
             const qint32 paper = extras.text(0).toInt(&ok);
@@ -104,14 +104,21 @@ public:
             if (isDoi) {
                 for (size_t i : byDoi.value(doiKey(value)))
                     doiMatches.emplace_back(i, paper);
-                continue;
+            } else if (isCites) {
+                m_unresolved.emplace_back(paper, value);
+            } else {
+                const QString k = fold(value);
+                for (size_t i : byKey.value(k))
+                    keyMatches.emplace_back(i, paper);
+                if (!m_projectKeys.contains(k))
+                    m_projectKeys.insert(k, paper);
             }
-            const QString k = fold(value);
-            for (size_t i : byKey.value(k))
-                keyMatches.emplace_back(i, paper);
-            if (auto it = m_projectKeys.find(k); it != m_projectKeys.end() && !*it)
-                *it = paper;
         }
+        QSet<qint32> matched; // papers whose title a duplicate names
+        for (const auto& [i, paper] : doiMatches)
+            matched.insert(paper);
+        for (const auto& [i, paper] : keyMatches)
+            matched.insert(paper);
 
         // Papers whose title and year match an entry: their first author decides.
         std::vector<std::pair<size_t, qint32>> titleMatches;
@@ -119,11 +126,16 @@ public:
             m_db, QStringLiteral("Papers"),
             {QStringLiteral("Paper ID"), QStringLiteral("Title"), QStringLiteral("Year")});
         while (papers.next()) {
-            const QString key = titleKey(papers.text(1)) + QChar(0x1f) + papers.text(2);
-            if (const auto it = byTitle.constFind(key); it != byTitle.constEnd()) {
+            const qint32 paper = static_cast<qint32>(papers.number(0));
+            const QString title = papers.text(1);
+            const QString key = titleKey(title) + QChar(0x1f) + papers.text(2);
+            const auto it = byTitle.constFind(key);
+            if (it != byTitle.constEnd()) {
                 for (size_t i : *it)
-                    titleMatches.emplace_back(i, static_cast<qint32>(papers.number(0)));
+                    titleMatches.emplace_back(i, paper);
             }
+            if (it != byTitle.constEnd() || matched.contains(paper))
+                m_titles.insert(paper, title);
         }
         QHash<qint32, qint32> firstAuthorOf; // paper, author (0: none)
         for (const auto& [i, paper] : titleMatches) {
@@ -162,8 +174,10 @@ public:
             if (!entries[i].duplicateOf)
                 entries[i].duplicateOf = paper;
         }
+        // A key alone is no proof: keys like "Wendrake2003" are given to unrelated papers.
         for (const auto& [i, paper] : keyMatches) {
-            if (!entries[i].duplicateOf)
+            if (!entries[i].duplicateOf &&
+                titleKey(m_titles.value(paper)) == titleKey(entries[i].paper.title))
                 entries[i].duplicateOf = paper;
         }
         for (const auto& [i, paper] : titleMatches) {
@@ -189,27 +203,27 @@ public:
     void addKeyword(const QString& k, qint32 id) { m_keywords[fold(k)] = id; }
     // The paper of the project with that citation key, or 0.
     qint32 projectPaper(const QString& key) const { return m_projectKeys.value(fold(key)); }
-
-    // The project's keys that begin with `key`, letter case aside (read when needed: rarely).
-    QSet<QString> projectKeysStartingWith(const QString& key) const
+    // The citation keys of the project, folded.
+    QSet<QString> projectKeys() const
     {
         QSet<QString> keys;
-        const QString start = fold(key);
-        db::RowStream rows(m_db, ExtraFieldsTable, {QStringLiteral("Value")},
-                           QStringLiteral("Field Name"), QString(extra::CitationKey));
-        while (rows.next()) {
-            const QString k = fold(rows.text(0));
-            if (k.startsWith(start))
-                keys.insert(k);
-        }
+        keys.reserve(m_projectKeys.size());
+        for (auto it = m_projectKeys.cbegin(); it != m_projectKeys.cend(); ++it)
+            keys.insert(it.key());
         return keys;
     }
+    // The title of a paper an entry duplicates.
+    QString title(qint32 paper) const { return m_titles.value(paper); }
+    // The papers of the project with cited keys that named no paper when they were stored.
+    const std::vector<std::pair<qint32, QString>>& unresolved() const { return m_unresolved; }
 
 private:
     db::Database& m_db;
     QHash<QString, qint32> m_authors;
     QHash<QString, qint32> m_keywords;
     QHash<QString, qint32> m_projectKeys;
+    QHash<qint32, QString> m_titles;
+    std::vector<std::pair<qint32, QString>> m_unresolved;
 };
 
 // Writes the rows of new papers, each table through one prepared statement.
@@ -297,6 +311,62 @@ QString unusedKey(const QString& key, const QSet<QString>& taken)
     }
 }
 
+// Papers stored earlier kept the cited keys that named no paper then: those the project has
+// now become links, the others stay kept.
+void resolveEarlierCitations(db::Database& database, const ProjectIndex& index,
+                             const QHash<QString, qint32>& fileKeys, Writer& writer,
+                             ImportSummary& s)
+{
+    for (const auto& [citing, value] : index.unresolved()) {
+        QStringList rest;
+        QList<qint32> found;
+        for (const QString& k : value.split(QLatin1Char(','))) {
+            const QString key = k.trimmed();
+            if (key.isEmpty())
+                continue;
+            // A key the project had names its paper; one of the file's entries only else.
+            qint32 paper = index.projectPaper(key);
+            if (!paper)
+                paper = fileKeys.value(fold(key));
+            if (paper && paper != citing)
+                found << paper;
+            else
+                rest << key;
+        }
+        if (found.isEmpty())
+            continue;
+        QSet<qint32> cited;
+        db::RowStream links(database, QStringLiteral("Paper References List"),
+                            {QStringLiteral("Reference ID")}, QStringLiteral("Paper ID"),
+                            idText(citing));
+        while (links.next())
+            cited.insert(static_cast<qint32>(links.number(0)));
+        for (const qint32 paper : std::as_const(found)) {
+            if (cited.contains(paper))
+                continue;
+            cited.insert(paper);
+            writer.reference(citing, paper);
+            ++s.referencesAdded;
+        }
+        db::Recordset rs = database.OpenRecordset(
+            QStringLiteral("select * from [Paper Extra Fields] where [Paper ID] = ?;"),
+            {idText(citing)});
+        for (; rs.hasCurrentRow(); rs.MoveNext()) {
+            if (rs[QStringLiteral("Field Name")].text() != extra::Cites ||
+                rs[QStringLiteral("Value")].text() != value)
+                continue;
+            if (rest.isEmpty()) {
+                rs.Delete();
+            } else {
+                rs.Edit();
+                rs[QStringLiteral("Value")] = rest.join(QStringLiteral(", "));
+                rs.Update();
+            }
+            break;
+        }
+    }
+}
+
 void store(db::Database& database, std::vector<Pending>& entries, ImportSummary& s,
            const Progress& progress)
 {
@@ -304,7 +374,8 @@ void store(db::Database& database, std::vector<Pending>& entries, ImportSummary&
     Writer writer(database);
 
     QHash<QString, qint32> fileKeys; // citation keys of the file's entries, to their papers
-    QSet<QString> takenKeys;
+    // An entry whose key a paper of the project has already is stored under another.
+    QSet<QString> takenKeys = index.projectKeys();
     const qsizetype total = static_cast<qsizetype>(entries.size());
     for (qsizetype n = 0; n < total; ++n) {
         Pending& e = entries[static_cast<size_t>(n)];
@@ -314,16 +385,17 @@ void store(db::Database& database, std::vector<Pending>& entries, ImportSummary&
         }
         if (e.duplicateOf) {
             ++s.duplicatesSkipped;
+            s.duplicates.push_back(
+                {s.file, e.line, e.paper.key, e.duplicateOf, index.title(e.duplicateOf)});
             if (!e.paper.key.isEmpty() && !fileKeys.contains(fold(e.paper.key)))
                 fileKeys.insert(fold(e.paper.key), e.duplicateOf);
             continue;
         }
         PaperData& p = e.paper;
+        const QString keyAsWritten = p.key;
         if (!p.key.isEmpty()) {
-            // Two entries of one file under one key: the later one gets a letter, and a key
-            // no paper of the project has.
-            if (takenKeys.contains(fold(p.key)))
-                takenKeys.unite(index.projectKeysStartingWith(p.key));
+            // Two entries under one key: the later one gets a letter, and a key no paper of
+            // the project has.
             const QString key = unusedKey(p.key, takenKeys);
             if (key != p.key) {
                 for (auto& [name, value] : p.extras) {
@@ -337,8 +409,11 @@ void store(db::Database& database, std::vector<Pending>& entries, ImportSummary&
         e.id = writer.paper(p);
         ++s.papersAdded;
         s.valuesInExtraFieldsOnly += e.cut;
-        if (!p.key.isEmpty() && !fileKeys.contains(fold(p.key)))
-            fileKeys.insert(fold(p.key), e.id);
+        // The file's own citations name the entry by the key it has there.
+        for (const QString& k : {p.key, keyAsWritten}) {
+            if (!k.isEmpty() && !fileKeys.contains(fold(k)))
+                fileKeys.insert(fold(k), e.id);
+        }
         for (const auto& [name, value] : p.extras)
             writer.extra(e.id, name, value);
         for (const AuthorName& a : p.authors) {
@@ -389,6 +464,7 @@ void store(db::Database& database, std::vector<Pending>& entries, ImportSummary&
         if (!unresolved.isEmpty())
             writer.extra(e.id, extra::Cites, unresolved.join(QStringLiteral(", ")));
     }
+    resolveEarlierCitations(database, index, fileKeys, writer, s);
     if (progress && !progress(total, total))
         s.outcome = ImportSummary::Outcome::Cancelled;
 }
@@ -397,6 +473,7 @@ void clearCounts(ImportSummary& s)
 {
     s.papersAdded = s.authorsAdded = s.keywordsAdded = s.referencesAdded = s.quotationsAdded = 0;
     s.duplicatesSkipped = s.valuesInExtraFieldsOnly = 0;
+    s.duplicates.clear();
 }
 
 } // namespace
@@ -410,7 +487,10 @@ ImportSummary importText(db::Database& database, const QString& text, Format for
     ParseResult parsed = parse(format, text);
     for (const ParseProblem& p : parsed.problems)
         s.skipped.push_back({source, p.line, p.key, p.reason});
-    s.entriesRead = static_cast<int>(parsed.references.size());
+    for (const ParseProblem& p : parsed.warnings)
+        s.warnings.push_back({source, p.line, p.key, p.reason});
+    // Every entry met: those that could not be read are skipped ones.
+    s.entriesRead = static_cast<int>(parsed.references.size() + parsed.problems.size());
     if (parsed.references.empty()) {
         s.outcome = ImportSummary::Outcome::Unreadable;
         s.message = text.trimmed().isEmpty()
@@ -488,6 +568,19 @@ ImportSummary importFile(db::Database& database, const QString& path, std::optio
     return importText(database, source.text, *chosen, s.file, progress);
 }
 
+namespace {
+
+// "file, line 3 (key)"
+QString where(const QString& file, int line, const QString& key)
+{
+    QString w = QStringLiteral("%1, line %2").arg(file).arg(line);
+    if (!key.isEmpty())
+        w += QStringLiteral(" (%1)").arg(key);
+    return w;
+}
+
+} // namespace
+
 QString summaryText(const ImportSummary& s)
 {
     QStringList lines;
@@ -511,8 +604,14 @@ QString summaryText(const ImportSummary& s)
             lines << QStringLiteral("Linked %1 and stored %2.")
                          .arg(count(s.referencesAdded, "reference", "references"),
                               count(s.quotationsAdded, "quotation", "quotations"));
-        lines << QStringLiteral("%1 already in the project, not added again.")
-                     .arg(count(s.duplicatesSkipped, "duplicate", "duplicates"));
+        lines << QStringLiteral("%1 already in the project, not added again%2")
+                     .arg(count(s.duplicatesSkipped, "duplicate", "duplicates"),
+                          QLatin1String(s.duplicates.empty() ? "." : ":"));
+        for (const DuplicateEntry& d : s.duplicates)
+            lines << QStringLiteral("  %1: paper %2, %3")
+                         .arg(where(d.file, d.line, d.key))
+                         .arg(d.paper)
+                         .arg(d.title);
         if (s.valuesInExtraFieldsOnly)
             lines << QStringLiteral("%1 too long for %2 field, kept whole in the extra fields.")
                          .arg(count(s.valuesInExtraFieldsOnly, "value was", "values were"),
@@ -525,12 +624,16 @@ QString summaryText(const ImportSummary& s)
                      .arg(s.skipped.size() == 1
                               ? QStringLiteral("1 entry")
                               : QStringLiteral("%1 entries").arg(s.skipped.size()));
-        for (const SkippedEntry& e : s.skipped) {
-            QString where = QStringLiteral("%1, line %2").arg(e.file).arg(e.line);
-            if (!e.key.isEmpty())
-                where += QStringLiteral(" (%1)").arg(e.key);
-            lines << QStringLiteral("  %1: %2").arg(where, e.reason);
-        }
+        for (const SkippedEntry& e : s.skipped)
+            lines << QStringLiteral("  %1: %2").arg(where(e.file, e.line, e.key), e.reason);
+    }
+    if (!s.warnings.empty()) {
+        lines << QStringLiteral("%1 read with a warning:")
+                     .arg(s.warnings.size() == 1
+                              ? QStringLiteral("1 entry")
+                              : QStringLiteral("%1 entries").arg(s.warnings.size()));
+        for (const SkippedEntry& e : s.warnings)
+            lines << QStringLiteral("  %1: %2").arg(where(e.file, e.line, e.key), e.reason);
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

@@ -22,6 +22,17 @@ struct SkippedEntry
     QString reason;
 };
 
+// An entry taken for a paper the project has: the same DOI, or title and year and first
+// author, or the same citation key with the same title.
+struct DuplicateEntry
+{
+    QString file;
+    int line = 0;
+    QString key;
+    qint32 paper = 0; // the paper of the project
+    QString title;    // its title
+};
+
 struct ImportSummary
 {
     enum class Outcome {
@@ -36,7 +47,7 @@ struct ImportSummary
     Outcome outcome = Outcome::Imported;
     QString message; // why nothing was stored, when nothing was
 
-    int entriesRead = 0;
+    int entriesRead = 0; // every entry met: added, duplicates and skipped ones
     int papersAdded = 0;
     int authorsAdded = 0;
     int keywordsAdded = 0;
@@ -46,6 +57,9 @@ struct ImportSummary
     // Values that did not fit their described field and are kept whole in the extra fields.
     int valuesInExtraFieldsOnly = 0;
     std::vector<SkippedEntry> skipped;
+    std::vector<DuplicateEntry> duplicates;
+    // Entries stored, though not quite as written (the reason says what).
+    std::vector<SkippedEntry> warnings;
 };
 
 // The summary as lines of text for a message box or the command line.

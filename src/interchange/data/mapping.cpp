@@ -95,10 +95,10 @@ std::vector<AuthorName> authorsOf(const std::vector<PersonName>& people)
     return out;
 }
 
-QString yearOf(const QString& year, const QString& date)
+// The year as the described field holds it: "" when it does not fit.
+QString describedYear(const QString& year)
 {
-    const QString y = firstYear(year);
-    return y.isEmpty() && year.isEmpty() ? firstYear(date) : y;
+    return year.size() <= limits::Year ? year : QString();
 }
 
 QStringList shortenedKeywords(const QString& list, int* cut = nullptr, bool* merged = nullptr)
@@ -152,6 +152,93 @@ QString firstYear(const QString& text)
     static const QRegularExpression digits(QStringLiteral("\\d{4}"));
     const auto m = digits.match(text);
     return m.hasMatch() ? m.captured(0) : QString();
+}
+
+namespace {
+
+std::optional<DateEnd> parseDateEnd(QStringView text, bool* approximate)
+{
+    static const QRegularExpression end(
+        QStringLiteral("^([+-]?\\d{1,6})(?:-(\\d{2})(?:-(\\d{2}))?)?([~?%]?)$"));
+    const auto m = end.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    DateEnd d{m.capturedView(1).toInt(), m.capturedView(2).toInt(), m.capturedView(3).toInt()};
+    const bool season = d.month >= 21 && d.month <= 24;
+    if (m.capturedLength(2) > 0 && !season && (d.month < 1 || d.month > 12))
+        return std::nullopt;
+    if (m.capturedLength(3) > 0 && (season || d.day < 1 || d.day > 31))
+        return std::nullopt;
+    if (m.capturedLength(4) > 0)
+        *approximate = true;
+    return d;
+}
+
+QString endText(const DateEnd& d)
+{
+    QString out = d.year < 0 ? QStringLiteral("-") : QString();
+    out += QString::number(std::abs(d.year)).rightJustified(4, QLatin1Char('0'));
+    if (d.month > 0)
+        out += QLatin1Char('-') + QString::number(d.month).rightJustified(2, QLatin1Char('0'));
+    if (d.month > 0 && d.day > 0)
+        out += QLatin1Char('-') + QString::number(d.day).rightJustified(2, QLatin1Char('0'));
+    return out;
+}
+
+} // namespace
+
+std::optional<Date> parseDate(QStringView text)
+{
+    Date date;
+    const qsizetype slash = text.indexOf(QLatin1Char('/'));
+    const auto from = parseDateEnd(slash < 0 ? text : text.left(slash), &date.approximate);
+    if (!from)
+        return std::nullopt;
+    date.from = *from;
+    if (slash >= 0) {
+        date.to = parseDateEnd(text.mid(slash + 1), &date.approximate);
+        if (!date.to)
+            return std::nullopt;
+    }
+    return date;
+}
+
+QString dateText(const Date& date)
+{
+    const QString mark = date.approximate ? QStringLiteral("~") : QString();
+    QString out = endText(date.from) + mark;
+    if (date.to)
+        out += QLatin1Char('/') + endText(*date.to) + mark;
+    return out;
+}
+
+int monthNumber(const QString& month)
+{
+    static const char* const names[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                        "jul", "aug", "sep", "oct", "nov", "dec"};
+    const QString m = month.trimmed().toLower();
+    bool isNumber = false;
+    const int n = m.toInt(&isNumber);
+    if (isNumber)
+        return n >= 1 && n <= 12 ? n : 0;
+    for (int i = 0; i < 12; ++i) {
+        if (m.size() >= 3 && m.startsWith(QLatin1String(names[i])))
+            return i + 1;
+    }
+    return 0;
+}
+
+QString yearOf(const QString& year, const QString& date)
+{
+    static const QRegularExpression number(QStringLiteral("^[+-]?\\d{1,6}$"));
+    const QString y = year.trimmed();
+    if (number.match(y).hasMatch())
+        return QString::number(y.toInt());
+    if (!y.isEmpty())
+        return firstYear(y);
+    if (const auto d = parseDate(date))
+        return QString::number(d->from.year);
+    return firstYear(date);
 }
 
 QStringList splitKeywords(const QString& list)
@@ -227,24 +314,31 @@ PaperData toPaper(const Reference& r, int* valuesCut)
     p.key = r.key;
     if (!r.key.isEmpty())
         p.extras.append({extra::CitationKey, r.key});
-    if (!r.type.isEmpty())
-        p.extras.append({extra::EntryType, r.type});
+    // A type written in a field by the BibTeX export, where BibTeX has no such type, is the
+    // entry's own.
+    const QString ownType = r.field(extra::EntryType).trimmed().toLower();
+    const QString& type = ownType.isEmpty() ? r.type : ownType;
+    if (!type.isEmpty())
+        p.extras.append({extra::EntryType, type});
 
     // Title, with a subtitle after ": ".
     const QString title = r.field(u"title");
-    const QString full = joinTitle(title, r.field(u"subtitle"));
+    // Line breaks and runs of blanks are one blank, as every format reads them.
+    const QString full = joinTitle(title, r.field(u"subtitle")).simplified();
     p.title = shorten(full, limits::Title);
     if (p.title != full)
         ++cut;
     if (p.title != title || r.hasField(u"subtitle"))
         keep << QStringLiteral("title") << QStringLiteral("subtitle");
 
-    // Year: the first four digits of the year, or of the date.
+    // Year: as the year or the date writes it; a year too long for the field (before -999)
+    // only in the extra fields.
     const QString year = r.field(u"year");
-    p.year = yearOf(year, r.field(u"date"));
+    const QString wholeYear = yearOf(year, r.field(u"date"));
+    p.year = describedYear(wholeYear);
     if (r.hasField(u"date") || year != p.year) {
         keep << QStringLiteral("year") << QStringLiteral("date");
-        if (year.size() > limits::Year && !p.year.isEmpty())
+        if ((year.size() > limits::Year && !p.year.isEmpty()) || p.year != wholeYear)
             ++cut;
     }
 
@@ -267,11 +361,11 @@ PaperData toPaper(const Reference& r, int* valuesCut)
             ++cut;
     }
     if (!present.isEmpty() &&
-        (present.size() > 1 || filled != present || present.first() != defaultContainer(r.type) ||
+        (present.size() > 1 || filled != present || present.first() != defaultContainer(type) ||
          p.publicationName != r.field(present.first())))
         keep += QSet<QString>(containerFields().begin(), containerFields().end());
 
-    p.publicationType = publicationTypeOf(r.type, r.field(u"entrysubtype"));
+    p.publicationType = publicationTypeOf(type, r.field(u"entrysubtype"));
 
     const QString ranking = r.field(u"ranking");
     if (codePoints(ranking) <= limits::Rating) {
@@ -414,8 +508,8 @@ Reference toReference(const PaperData& p)
 
     // Title.
     if (p.hasExtra(u"title") &&
-        shorten(joinTitle(p.extraValue(u"title"), p.extraValue(u"subtitle")), limits::Title) ==
-            p.title) {
+        shorten(joinTitle(p.extraValue(u"title"), p.extraValue(u"subtitle")).simplified(),
+                limits::Title) == p.title) {
         r.setField(QStringLiteral("title"), p.extraValue(u"title"));
         if (p.hasExtra(u"subtitle"))
             r.setField(QStringLiteral("subtitle"), p.extraValue(u"subtitle"));
@@ -449,7 +543,7 @@ Reference toReference(const PaperData& p)
 
     // Year.
     if ((p.hasExtra(u"year") || p.hasExtra(u"date")) &&
-        yearOf(p.extraValue(u"year"), p.extraValue(u"date")) == p.year) {
+        describedYear(yearOf(p.extraValue(u"year"), p.extraValue(u"date"))) == p.year) {
         if (p.hasExtra(u"year"))
             r.setField(QStringLiteral("year"), p.extraValue(u"year"));
         if (p.hasExtra(u"date"))

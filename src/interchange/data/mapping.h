@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -87,5 +88,37 @@ QStringList splitKeywords(const QString& list);
 
 // The first four digits in a row in the text, or "".
 QString firstYear(const QString& text);
+
+// One end of a date as ISO 8601 and BibLaTeX count: year 0 is 1 BCE, -1 is 2 BCE. A month of
+// 21 to 24 is a season (spring to winter); 0 means not given.
+struct DateEnd
+{
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    bool operator==(const DateEnd&) const = default;
+};
+
+// A date as BibLaTeX writes one ("1991", "1991-03-11", "-0379-02", "1991-21", "1991~",
+// "1991-03/1991-05"): one end or a range, perhaps approximate.
+struct Date
+{
+    DateEnd from;
+    std::optional<DateEnd> to;
+    bool approximate = false; // "~", "?" or "%" after it
+};
+
+// The date the text writes, or nothing when it is not one.
+std::optional<Date> parseDate(QStringView text);
+// The date as BibLaTeX writes it: the year in four digits at least, signed before year 1.
+QString dateText(const Date& date);
+
+// The number of a month given by name, abbreviation or number ("mar", "March", "3"), or 0.
+int monthNumber(const QString& month);
+
+// The paper's year from a reference's year and date fields: the year as they write it, a signed
+// number without padding ("1991", "54", "-379"), or the first four digits in a row of a year
+// that is not a number ("in press" gives "").
+QString yearOf(const QString& year, const QString& date);
 
 } // namespace quirelle::interchange

@@ -1,6 +1,7 @@
 // Field access of a reference, and the table of entry types across the formats.
 #include "interchange/data/reference.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -187,6 +188,53 @@ QString cslType(const QString& type, const QString& subtype)
     if (const TypeInFormats* t = rowOf(type, subtype.toLower()))
         return t->csl;
     return isCslType(type) ? type : QString();
+}
+
+QString bibtexType(const QString& type)
+{
+    static const QHash<QString, QString> nearest = [] {
+        QHash<QString, QString> h;
+        const char* const rows[][2] = {
+            {"article-journal", "article"},
+            {"article-magazine", "article"},
+            {"article-newspaper", "article"},
+            {"bill", "legislation"},
+            {"chapter", "inbook"},
+            {"classic", "book"},
+            {"document", "misc"},
+            {"entry", "inreference"},
+            {"entry-dictionary", "inreference"},
+            {"entry-encyclopedia", "inreference"},
+            {"figure", "image"},
+            {"graphic", "artwork"},
+            {"legal_case", "jurisdiction"},
+            {"manuscript", "unpublished"},
+            {"motion_picture", "video"},
+            {"musical_score", "music"},
+            {"pamphlet", "booklet"},
+            {"paper-conference", "inproceedings"},
+            {"personal_communication", "letter"},
+            {"post", "online"},
+            {"post-weblog", "online"},
+            {"regulation", "legislation"},
+            {"review-book", "review"},
+            {"song", "audio"},
+            {"webpage", "online"},
+        };
+        for (const auto& r : rows)
+            h.insert(QString::fromLatin1(r[0]), QString::fromLatin1(r[1]));
+        return h;
+    }();
+    // The types of other formats are words of letters and digits or of CSL's; BibTeX reads a
+    // word, and citation processors take a word they do not know for "misc".
+    static const QRegularExpression word(QStringLiteral("^[a-z][a-z0-9]*$"));
+    static const QSet<QString> cslOnly{QStringLiteral("broadcast"), QStringLiteral("event"),
+                                       QStringLiteral("hearing"),   QStringLiteral("interview"),
+                                       QStringLiteral("map"),       QStringLiteral("speech"),
+                                       QStringLiteral("treaty")};
+    if (const auto it = nearest.constFind(type); it != nearest.constEnd())
+        return *it;
+    return word.match(type).hasMatch() && !cslOnly.contains(type) ? type : QStringLiteral("misc");
 }
 
 bool isCslType(const QString& cslType)

@@ -68,5 +68,8 @@ QString risType(const QString& type, const QString& subtype);
 QString cslType(const QString& type, const QString& subtype);
 // Whether CSL defines this item type.
 bool isCslType(const QString& cslType);
+// The entry type BibTeX is given for a type: the type itself when BibLaTeX knows it or it is a
+// plain word; the nearest BibLaTeX type for CSL's types and other names.
+QString bibtexType(const QString& type);
 
 } // namespace quirelle::interchange

@@ -1,9 +1,16 @@
 // Reading and writing RIS.
 #include "interchange/data/ris.h"
 
+#include "interchange/data/mapping.h"
+
+#include <QHash>
+#include <QSet>
+
 #include <QRegularExpression>
 
 namespace quirelle::interchange::ris {
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -38,11 +45,12 @@ PersonName risName(const QString& value)
     return n;
 }
 
-// "2003", "2003///", "2003/05/01", "2003/05/01/Spring": the year alone, or an ISO date.
+// "2003", "2003///", "2003/05/01", "2003/05/01/Spring", "-379": the year alone (a signed number
+// without padding), or a date as BibLaTeX writes it.
 void readDate(const QString& value, Reference& r)
 {
-    static const QRegularExpression date(
-        QStringLiteral("^(\\d{4})(?:[/-](\\d{0,2})(?:[/-](\\d{0,2})(?:/.*)?)?)?$"));
+    static const QRegularExpression date(QStringLiteral(
+        "^([+-]?\\d{1,6})(?:[/-](\\d{0,2}|[A-Za-z]{3,})(?:[/-](\\d{0,2})(?:/.*)?)?)?$"));
     const QString v = value.trimmed();
     const auto m = date.match(v);
     if (!m.hasMatch()) {
@@ -50,17 +58,24 @@ void readDate(const QString& value, Reference& r)
             r.setField(QStringLiteral("year"), v);
         return;
     }
-    const QString month = m.captured(2), day = m.captured(3);
-    if (month.isEmpty() || month.toInt() < 1 || month.toInt() > 12) {
+    const int year = m.captured(1).toInt();
+    // The month by number or name ("2015/october").
+    const int month = monthNumber(m.captured(2)), day = m.captured(3).toInt();
+    if (month < 1 || month > 12) {
         if (!r.hasField(QStringLiteral("year")))
-            r.setField(QStringLiteral("year"), m.captured(1));
+            r.setField(QStringLiteral("year"), QString::number(year));
         return;
     }
-    QString iso = m.captured(1) + QLatin1Char('-') + month.rightJustified(2, QLatin1Char('0'));
-    if (!day.isEmpty() && day.toInt() >= 1 && day.toInt() <= 31)
-        iso += QLatin1Char('-') + day.rightJustified(2, QLatin1Char('0'));
+    const Date d{{year, month, day >= 1 && day <= 31 ? day : 0}, std::nullopt, false};
     if (!r.hasField(QStringLiteral("date")))
-        r.setField(QStringLiteral("date"), iso);
+        r.setField(QStringLiteral("date"), dateText(d));
+}
+
+// A field written as a note by the export: "name: value", the name as the project keeps it.
+const QRegularExpression& fieldNote()
+{
+    static const QRegularExpression p(QStringLiteral("^([a-z][a-z0-9]*(?:[-_][a-z0-9]+)*): (.*)$"));
+    return p;
 }
 
 bool isJournalType(const Reference& r)
@@ -81,11 +96,37 @@ void setOnce(Reference& r, const QString& name, const QString& value)
         r.setField(name, value);
 }
 
+// The fields the export wrote as notes, as they were: the names exactly, the entry type, a
+// subtitle that RIS writes after the title.
+void restoreFields(const QHash<QString, QString>& notes, const QStringList& order, Reference& r)
+{
+    QSet<QString> done;
+    for (const QString& name : order) {
+        if (done.contains(name))
+            continue;
+        done.insert(name);
+        const QString& value = notes[name];
+        if (name == u"author")
+            r.authors = bibtex::parseNames(value, false, &r.authorsEtAl);
+        else if (name == u"editor")
+            r.editors = bibtex::parseNames(value, false, &r.editorsEtAl);
+        else if (name == extra::EntryType)
+            r.type = value.trimmed().toLower();
+        else
+            r.setField(name, value);
+    }
+    const QString subtitle = r.field(u"subtitle");
+    const QString title = r.field(u"title");
+    if (!subtitle.isEmpty() && title.endsWith(QStringLiteral(": ") + subtitle))
+        r.setField(QStringLiteral("title"), title.chopped(subtitle.size() + 2));
+}
+
 Reference toReference(const Record& record)
 {
     Reference r;
     r.line = record.line;
-    QStringList keywords;
+    QStringList keywords, plainNotes, noteOrder;
+    QHash<QString, QString> notes;
     QString journal, journalFull, secondary, bookTitle, startPage, endPage;
     for (const TagLine& t : record.tags) {
         const QString& v = t.value;
@@ -127,7 +168,16 @@ Reference toReference(const Record& record)
         } else if (tag == u"AB" || tag == u"N2") {
             setOnce(r, QStringLiteral("abstract"), v);
         } else if (tag == u"N1") {
-            setOnce(r, QStringLiteral("note"), v);
+            if (const auto m = fieldNote().match(v); m.hasMatch()) {
+                const QString name = m.captured(1);
+                if (notes.contains(name))
+                    notes[name] += QLatin1Char('\n') + m.captured(2);
+                else
+                    notes.insert(name, m.captured(2));
+                noteOrder << name;
+            } else {
+                plainNotes << v;
+            }
         } else if (tag == u"KW") {
             keywords << v;
         } else if (tag == u"DO") {
@@ -180,6 +230,12 @@ Reference toReference(const Record& record)
     }
     if (!keywords.isEmpty())
         r.setField(QStringLiteral("keywords"), keywords.join(QStringLiteral(", ")));
+    if (!plainNotes.isEmpty())
+        r.setField(QStringLiteral("note"), plainNotes.join(QLatin1Char('\n')));
+    restoreFields(notes, noteOrder, r);
+    // A year that only repeats the date's came with it.
+    if (r.hasField(u"date") && r.field(u"year") == yearOf({}, r.field(u"date")))
+        r.removeField(u"year");
     return r;
 }
 
@@ -242,18 +298,26 @@ QString oneLine(const QString& value)
     return v.trimmed();
 }
 
-QString risDate(const QString& iso)
+// A date as RIS writes it ("2003/05/01/", "-0379/02//"), or "" for a date RIS cannot say (a
+// year alone, a season, a range, an approximate date).
+QString risDate(const QString& value)
 {
-    static const QRegularExpression p(QStringLiteral("^(\\d{4})-(\\d{2})(?:-(\\d{2}))?$"));
-    const auto m = p.match(iso.trimmed());
-    if (!m.hasMatch())
+    const auto d = parseDate(value);
+    if (!d || d->to || d->approximate || d->from.month < 1 || d->from.month > 12)
         return {};
-    return m.captured(1) + QLatin1Char('/') + m.captured(2) + QLatin1Char('/') + m.captured(3) +
-           QLatin1Char('/');
+    const QStringList parts = dateText({d->from, std::nullopt, false}).split(QLatin1Char('-'));
+    // A year before 1 starts with its sign: "-0379-02" splits into "", "0379", "02".
+    const qsizetype at = parts.front().isEmpty() ? 1 : 0;
+    return (at ? QStringLiteral("-") : QString()) + parts[at] + QLatin1Char('/') +
+           parts.value(at + 1) + QLatin1Char('/') + parts.value(at + 2) + QLatin1Char('/');
 }
 
+// "Last, First, Suffix". An institution's name has no comma, or it would read back as a
+// person's: its commas are left out (and the name goes whole in a note).
 QString risPerson(const PersonName& n)
 {
+    if (n.given.isEmpty() && n.suffix.isEmpty())
+        return QString(n.family).remove(QLatin1Char(',')).simplified();
     QString s = n.family;
     if (!n.given.isEmpty() || !n.suffix.isEmpty())
         s += QStringLiteral(", ") + n.given;
@@ -261,6 +325,35 @@ QString risPerson(const PersonName& n)
         s += QStringLiteral(", ") + n.suffix;
     return s;
 }
+
+// Whether the names read back from their lines as they are.
+bool namesReadBack(const std::vector<PersonName>& names, bool etAl)
+{
+    return !etAl && std::all_of(names.begin(), names.end(),
+                                [](const PersonName& n) { return risName(risPerson(n)) == n; });
+}
+
+// RIS tags read into a field of the same name: written back under their tag.
+bool isOwnTag(const QString& name)
+{
+    static const QSet<QString> tags = [] {
+        QSet<QString> t;
+        for (const char* tag :
+             {"an", "c1", "c2", "c3", "c4", "c5", "c6", "c7", "c8", "ca", "cn", "db", "dp", "lb",
+              "m1", "m2", "m3", "nv", "op", "rn", "se", "st", "u1", "u2", "u3", "u4", "u5"})
+            t.insert(QString::fromLatin1(tag));
+        return t;
+    }();
+    return tags.contains(name);
+}
+
+// Fields written under a tag of their own.
+const std::pair<const char*, const char*> TaggedFields[] = {
+    {"journal", "JO"}, {"booktitle", "T2"}, {"shortjournal", "J2"}, {"series", "T3"},
+    {"volume", "VL"},  {"number", "IS"},    {"publisher", "PB"},    {"address", "CY"},
+    {"isbn", "SN"},    {"issn", "SN"},      {"edition", "ET"},      {"language", "LA"},
+    {"doi", "DO"},     {"url", "UR"},       {"file", "L1"},         {"urldate", "Y2"},
+    {"abstract", "AB"}};
 
 } // namespace
 
@@ -271,62 +364,93 @@ QString write(const Reference& r)
     for (const auto& f : r.fields)
         size += f.second.size() + 10;
     out.reserve(size + 48 * static_cast<qsizetype>(r.authors.size() + r.editors.size()));
-    const auto add = [&out](const char* tag, const QString& value) {
+    const auto add = [&out](QLatin1StringView tag, const QString& value) {
         const QString v = oneLine(value);
         if (v.isEmpty())
             return;
-        out += QLatin1String(tag);
+        out += tag;
         out += QLatin1String("  - ");
         out += v;
         out += QLatin1String("\r\n");
     };
-    out += QStringLiteral("TY  - ") + risType(r.type, r.field(u"entrysubtype")) +
-           QStringLiteral("\r\n");
-    add("ID", r.key);
+    // A field RIS has no tag for goes in a note, "name: value", a line of the value to a note.
+    QStringList notes;
+    const auto note = [&notes](const QString& name, const QString& value) {
+        for (const QString& line : value.split(QLatin1Char('\n'))) {
+            if (const QString l = oneLine(line); !l.isEmpty())
+                notes << name + QStringLiteral(": ") + l;
+        }
+    };
+    const QString subtype = r.field(u"entrysubtype");
+    const QString ris = risType(r.type, subtype);
+    const TypeInFormats back = typeFromRis(ris);
+    out += QStringLiteral("TY  - ") + ris + QStringLiteral("\r\n");
+    if (back.type != r.type)
+        note(extra::EntryType, r.type);
+    add("ID"_L1, r.key);
     for (const PersonName& n : r.authors)
-        add("AU", risPerson(n));
+        add("AU"_L1, risPerson(n));
+    if (!namesReadBack(r.authors, r.authorsEtAl))
+        note(QStringLiteral("author"), bibtex::formatNames(r.authors, r.authorsEtAl, false));
     for (const PersonName& n : r.editors)
-        add("A2", risPerson(n));
+        add("A2"_L1, risPerson(n));
+    if (!namesReadBack(r.editors, r.editorsEtAl))
+        note(QStringLiteral("editor"), bibtex::formatNames(r.editors, r.editorsEtAl, false));
 
-    const QString date = r.field(u"date");
-    QString year = r.field(u"year");
-    if (year.isEmpty())
-        year = date.left(4);
-    // RIS has no subtitle: it follows the title after ": ", as the project keeps it.
+    QSet<QString> written{QStringLiteral("title"),    QStringLiteral("year"),
+                          QStringLiteral("date"),     QStringLiteral("pages"),
+                          QStringLiteral("keywords"), QStringLiteral("note")};
+    if (back.subtype == subtype.toLower())
+        written << QStringLiteral("entrysubtype");
+    // RIS has no subtitle: it follows the title after ": ", as the project keeps it, and goes
+    // in a note too, so that the title is parted again on import.
     const QString subtitle = r.field(u"subtitle");
-    add("TI", subtitle.isEmpty() ? r.field(u"title")
-                                 : r.field(u"title") + QStringLiteral(": ") + subtitle);
-    add("PY", year);
-    add("DA", risDate(date));
-    const std::pair<const char*, const char*> simple[] = {
-        {"journal", "JO"},  {"booktitle", "T2"}, {"shortjournal", "J2"}, {"series", "T3"},
-        {"volume", "VL"},   {"number", "IS"},    {"publisher", "PB"},    {"address", "CY"},
-        {"isbn", "SN"},     {"issn", "SN"},      {"edition", "ET"},      {"language", "LA"},
-        {"doi", "DO"},      {"url", "UR"},       {"file", "L1"},         {"urldate", "Y2"},
-        {"abstract", "AB"}, {"note", "N1"}};
-    for (const auto& [field, tag] : simple)
-        add(tag, r.field(QLatin1String(field)));
+    add("TI"_L1, subtitle.isEmpty() ? r.field(u"title")
+                                    : r.field(u"title") + QStringLiteral(": ") + subtitle);
+    const QString date = r.field(u"date");
+    const QString year = r.field(u"year");
+    add("PY"_L1, year.isEmpty() ? yearOf({}, date) : year);
+    const QString da = risDate(date);
+    add("DA"_L1, da);
+    if (da.isEmpty() && !date.isEmpty())
+        note(QStringLiteral("date"), date);
+    for (const auto& [field, tag] : TaggedFields) {
+        add(QLatin1StringView(tag), r.field(QLatin1String(field)));
+        written << QString::fromLatin1(field);
+    }
     const QString pages = r.field(u"pages");
     if (!pages.isEmpty()) {
         static const QRegularExpression range(QStringLiteral("^\\s*([^-–—]+?)\\s*[-–—]+\\s*(.+)$"));
         if (const auto m = range.match(pages); m.hasMatch()) {
-            add("SP", m.captured(1));
-            add("EP", m.captured(2));
+            add("SP"_L1, m.captured(1));
+            add("EP"_L1, m.captured(2));
         } else {
-            add("SP", pages);
+            add("SP"_L1, pages);
         }
     }
     static const QRegularExpression separators(QStringLiteral("[,;]"));
     for (const QString& k : r.field(u"keywords").split(separators, Qt::SkipEmptyParts))
-        add("KW", k.trimmed());
-    // Fields named by a RIS tag of their own go back under it.
+        add("KW"_L1, k.trimmed());
+    // RIS tags read into fields go back under their tag; every other field goes in a note.
     for (const auto& [name, value] : r.fields) {
-        const bool tag =
-            name.size() == 2 && name[0] >= QLatin1Char('a') && name[0] <= QLatin1Char('z') &&
-            (name[1].isDigit() || (name[1] >= QLatin1Char('a') && name[1] <= QLatin1Char('z')));
-        if (tag && name != u"id" && name != u"ty" && name != u"er")
-            add(name.toUpper().toLatin1().constData(), value);
+        if (written.contains(name))
+            continue;
+        if (isOwnTag(name))
+            add(QLatin1StringView(name.toUpper().toLatin1()), value);
+        else
+            note(name, value);
     }
+    // The note itself first, marked as the note when a line of it reads like a field's.
+    const QStringList noteLines = r.field(u"note").split(QLatin1Char('\n'));
+    const bool marked = std::any_of(noteLines.begin(), noteLines.end(), [](const QString& l) {
+        return fieldNote().match(oneLine(l)).hasMatch();
+    });
+    for (const QString& line : noteLines) {
+        if (const QString l = oneLine(line); !l.isEmpty())
+            add("N1"_L1, marked ? QStringLiteral("note: ") + l : l);
+    }
+    for (const QString& n : std::as_const(notes))
+        add("N1"_L1, n);
     out += QStringLiteral("ER  - \r\n\r\n");
     return out;
 }
