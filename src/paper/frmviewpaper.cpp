@@ -244,7 +244,6 @@ void frmViewPaper::fillDetails(const StoredPaper& stored)
         cmbPublication->setEditText(t);
         m_shownPublicationType = t;
     });
-    rs.Close(); // the window keeps no hold on the project between events
 }
 
 void frmViewPaper::fillLinkLists(const StoredPaper& stored)

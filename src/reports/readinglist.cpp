@@ -6,6 +6,7 @@
 #include "reports/data/readinglistfile.h"
 
 #include <QDir>
+#include <QCoreApplication>
 #include <QProgressDialog>
 
 #include <memory>
@@ -27,15 +28,21 @@ void createReadingList()
                                               QString(), 0, count, Form::frame().dialogParent());
         progress->setObjectName(QStringLiteral("progressReadingList"));
         progress->setWindowTitle(services::programTitle);
-        progress->setWindowModality(Qt::WindowModal);
+        // Not modal: a modal dialog runs the event loop on each step, and the steps come from
+        // inside the list's read transaction. The dialog is shown before it and only repainted
+        // during it; the user's clicks wait until the list is written.
+        progress->setWindowModality(Qt::NonModal);
         progress->setMinimumDuration(0);
         progress->setAutoClose(false);
         progress->setAutoReset(false);
         progress->show();
+        QCoreApplication::processEvents();
     }
     const QString failure = reports::writeReadingListFile(path, [&](int done, int) {
-        if (progress)
+        if (progress) {
             progress->setValue(done);
+            progress->repaint();
+        }
         return true;
     });
     progress.reset();

@@ -1,6 +1,7 @@
 // Reading and writing RIS.
 #include "interchange/data/ris.h"
 
+#include "interchange/data/bibtex.h"
 #include "interchange/data/mapping.h"
 
 #include <QHash>
