@@ -1,11 +1,13 @@
 // The toolkit side of the window services, with the hooks tests use in place of modal windows.
 #include "app/services.h"
+#include "app/desktop.h"
 
 #include "db/dberror.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -26,6 +28,7 @@ struct TestState
     std::vector<testing::Shown> messages;
     std::vector<FileDialogSettings> dialogs;
     QString clipboard;
+    std::vector<QUrl> openedUrls;
     bool endCalled = false;
 };
 
@@ -149,6 +152,28 @@ std::optional<QString> showSave(const FileDialogSettings& settings)
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
+std::optional<QString> showFolder(const FileDialogSettings& settings)
+{
+    if (state().enabled) {
+        state().dialogs.push_back(settings);
+        return nextFileName();
+    }
+    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
+                                                             settings.title, settings.initialDir);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(folder);
+}
+
+bool openUrl(const QUrl& url)
+{
+    if (state().enabled) {
+        state().openedUrls.push_back(url);
+        return true;
+    }
+    return QDesktopServices::openUrl(url);
+}
+
 void clipboardClear()
 {
     state().clipboard.clear();
@@ -208,6 +233,7 @@ void reset()
     s.messages.clear();
     s.dialogs.clear();
     s.clipboard.clear();
+    s.openedUrls.clear();
     s.endCalled = false;
     ended = false;
 }
@@ -250,6 +276,11 @@ QString clipboard()
 bool endCalled()
 {
     return state().endCalled;
+}
+
+const std::vector<QUrl>& openedUrls()
+{
+    return state().openedUrls;
 }
 
 } // namespace testing

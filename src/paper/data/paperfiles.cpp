@@ -296,16 +296,22 @@ PaperFile addPaperFile(db::Database& database, const FileFolders& folders, qint3
 
 bool removePaperFile(db::Database& database, qint32 fileId)
 {
+    db::Transaction transaction(database);
     db::Recordset rs = database.OpenRecordset(
         QStringLiteral("select * from [Paper Files] where [File ID] = ?;"), {fileId});
     if (rs.isEmpty())
         return false;
     rs.MoveFirst();
     const QString stored = rs.Fields(QStringLiteral("Path")).text();
+    const bool alone =
+        database
+            .OpenRecordset(
+                QStringLiteral("select * from [Paper Files] where [Path] = ? and [File ID] <> ?;"),
+                {stored, fileId})
+            .isEmpty();
     rs.Delete();
-    return database
-        .OpenRecordset(QStringLiteral("select * from [Paper Files] where [Path] = ?;"), {stored})
-        .isEmpty();
+    transaction.commit();
+    return alone;
 }
 
 void relinkPaperFile(db::Database& database, const FileFolders& folders, qint32 fileId,
