@@ -6,6 +6,7 @@
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/project.h"
+#include "paper/findmissingfiles.h"
 
 #include <map>
 
@@ -34,6 +35,8 @@ const std::vector<MenuItem>& menuItems()
         {Action::ReadingList, "&Tools", "Reading &List", "mnuReadingList"},
         {Action::HoursChart, "&Tools", "Hours &Chart", "mnuHoursChart"},
         {Action::CitationMap, "&Tools", "Citation Ma&p", "mnuCitationMap"},
+        {Action::FindMissingFiles, "&Tools", "Find Missing &Files...", "mnuFindMissingFiles",
+         true},
         {Action::About, "&Help", "&About", "mnuAbout"},
     };
     // clang-format on
@@ -126,6 +129,9 @@ void run(Action action)
         break;
     case Action::Restore:
         windows::openRestore();
+        break;
+    case Action::FindMissingFiles:
+        windows::findMissingFiles();
         break;
     }
 }

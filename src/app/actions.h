@@ -28,6 +28,7 @@ enum class Action {
     Restore,
     Import,
     Export,
+    FindMissingFiles,
 };
 
 // A menu item: the menu it stands in, its caption (with its access key), its name, and whether

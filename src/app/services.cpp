@@ -1,11 +1,13 @@
 // The toolkit side of the window services, with the hooks tests use in place of modal windows.
 #include "app/services.h"
+#include "app/desktop.h"
 
 #include "db/dberror.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -28,6 +30,7 @@ struct TestState
     std::vector<FileDialogSettings> dialogs;
     QString clipboard;
     QString clipboardHtml;
+    std::vector<QUrl> openedUrls;
     bool endCalled = false;
 };
 
@@ -151,6 +154,28 @@ std::optional<QString> showSave(const FileDialogSettings& settings)
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
+std::optional<QString> showFolder(const FileDialogSettings& settings)
+{
+    if (state().enabled) {
+        state().dialogs.push_back(settings);
+        return nextFileName();
+    }
+    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
+                                                             settings.title, settings.initialDir);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(folder);
+}
+
+bool openUrl(const QUrl& url)
+{
+    if (state().enabled) {
+        state().openedUrls.push_back(url);
+        return true;
+    }
+    return QDesktopServices::openUrl(url);
+}
+
 void clipboardClear()
 {
     state().clipboard.clear();
@@ -224,6 +249,7 @@ void reset()
     s.dialogs.clear();
     s.clipboard.clear();
     s.clipboardHtml.clear();
+    s.openedUrls.clear();
     s.endCalled = false;
     ended = false;
 }
@@ -272,6 +298,11 @@ QString clipboardHtml()
 bool endCalled()
 {
     return state().endCalled;
+}
+
+const std::vector<QUrl>& openedUrls()
+{
+    return state().openedUrls;
 }
 
 } // namespace testing

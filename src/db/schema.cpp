@@ -104,6 +104,17 @@ const std::vector<TableRow>& addedDescription()
             {"Paper ID", Text, 50, false, false, "Paper ID Index", false},
             {"Field Name", Text, 100, false, false, nullptr, false},
             {"Value", Memo, 0, false, true, nullptr, false}}},
+        // The files of a paper: "attached" copies in the folder beside the project and "linked"
+        // files where they are; the path is relative to the project's folder when inside it.
+        {"Paper Files", {
+            {"File ID", Long, 0, true, false, "File ID Index", true},
+            {"Paper ID", Text, 50, false, false, "Paper ID Index", false},
+            {"Path", Memo, 0, false, false, nullptr, false},
+            {"Kind", Text, 10, false, false, nullptr, false},
+            {"Size", Text, 20, false, true, nullptr, false},
+            {"Modified", Text, 25, false, true, nullptr, false},
+            {"Content Hash", Text, 64, false, true, nullptr, false},
+            {"Date Added", Text, 25, false, true, nullptr, false}}},
     };
     return rows;
 }

@@ -10,6 +10,8 @@
 #include "db/sharedqueries.h"
 #include "paper/data/paperqueries.h"
 #include "paper/data/papertext.h"
+#include "paper/fieldstab.h"
+#include "paper/filestab.h"
 #include "paper/linkgroup.h"
 
 #include <QApplication>
@@ -57,6 +59,8 @@ struct frmViewPaper::StoredPaper
     paper::LinkLines links;
     QStringList otherWorks;
     QStringList citations;
+    std::vector<paper::PaperFile> files;
+    std::vector<paper::ExtraField> fields;
 };
 
 frmViewPaper::frmViewPaper()
@@ -154,6 +158,8 @@ frmViewPaper::StoredPaper frmViewPaper::readPaper(qint32 paperId)
     const qint32 shown = stored.details[QStringLiteral("Paper ID")].trimmed().toInt();
     stored.otherWorks = paper::otherWorks(paperId, shown);
     stored.citations = paper::citations(shown);
+    stored.files = FilesTab::read(paperId);
+    stored.fields = FieldsTab::read(paperId);
     return stored;
 }
 
@@ -181,6 +187,8 @@ void frmViewPaper::showPaper(qint32 paperIDIn, const StoredPaper& stored)
         fillDetails(stored);
         fillLinkLists(stored);
     }
+    m_files->showFiles(m_currentPaperID, stored.files);
+    m_fields->showFields(m_currentPaperID, stored.fields);
 
     if (isShown())
         txtDetails[0]->setFocus();
@@ -328,6 +336,8 @@ void frmViewPaper::cmdAddPaper_Click()
     lockAll(false);
     cmdAddPaper->setEnabled(false);
     setDetailText(6, QString::number(m_currentPaperID));
+    m_files->showFiles(m_currentPaperID, {});
+    m_fields->showFields(m_currentPaperID, {});
     frame().showProjectCaption();
 }
 

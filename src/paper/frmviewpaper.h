@@ -21,6 +21,8 @@ class QTabWidget;
 namespace quirelle {
 
 struct LinkGroup;
+class FieldsTab;
+class FilesTab;
 
 class frmViewPaper final : public Form, public SingleInstance<frmViewPaper>
 {
@@ -98,6 +100,8 @@ private:
     QListWidget* lstOtherArticles = nullptr;
     QPushButton* cmdAddStatements = nullptr;
     QListWidget* lstStatements = nullptr;
+    FilesTab* m_files = nullptr;   // the "Files" tab
+    FieldsTab* m_fields = nullptr; // the "More" tab
 
     // Authors, keywords, models, referenced works; each "combo + Add + list".
     enum Group { Authors, Keywords, Models, References };

@@ -4,6 +4,8 @@
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/project.h"
+#include "paper/fieldstab.h"
+#include "paper/filestab.h"
 #include "paper/frmviewpaper.h"
 #include "paper/linkgroup.h"
 
@@ -144,6 +146,11 @@ void frmViewPaper::buildControls()
         pages[i] = new QWidget(SSTab1);
         SSTab1->addTab(pages[i], QString::fromUtf8(tabCaptions[i]));
     }
+    // Tabs added beside the first five.
+    m_files = new FilesTab(SSTab1, this);
+    SSTab1->addTab(m_files, QStringLiteral("Files"));
+    m_fields = new FieldsTab(SSTab1);
+    SSTab1->addTab(m_fields, QStringLiteral("More"));
     const auto parentOf = [&](int tab) -> QWidget* {
         return tab == OnWindow ? this : pages[static_cast<size_t>(tab)];
     };

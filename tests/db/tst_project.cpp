@@ -40,6 +40,7 @@ private slots:
         QVERIFY(!project().db().tableExists("Paper Extra Fields"));
         QVERIFY(project().open(path));
         QVERIFY(project().db().tableExists("Paper Extra Fields"));
+        QVERIFY(project().db().tableExists("Paper Files"));
         QCOMPARE(test::countRows(project().db(), "Papers"), 1);
         // A file without the described tables is not a project, and opening it keeps the
         // project that was open.

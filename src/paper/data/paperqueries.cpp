@@ -7,6 +7,7 @@
 #include "db/project.h"
 #include "db/sharedqueries.h"
 #include "interchange/data/extrafields.h"
+#include "paper/data/paperfiles.h"
 
 #include <functional>
 #include <unordered_set>
@@ -223,7 +224,10 @@ void deletePaper(qint32 paperId)
     }
     // Values kept beside the described fields (a full title, a DOI) go with the paper.
     interchange::deleteExtraFields(p.db(), paperId);
+    const QStringList copies = deletePaperFileRows(p.db(), FileFolders(p.file()), paperId);
     transaction.commit();
+    // Attached copies go only once nothing can bring their rows back.
+    moveToTrash(copies);
 }
 
 } // namespace quirelle::paper
