@@ -44,7 +44,9 @@ std::optional<Arguments> parseArguments(const QStringList& args, QString& error)
     const QCommandLineOption locale(QStringLiteral("locale"), {}, QStringLiteral("locale"));
     const QCommandLineOption all(QStringLiteral("all"));
     const QCommandLineOption citation(QStringLiteral("citation"));
-    parser.addOptions({help, format, output, style, ids, locale, all, citation});
+    const QCommandLineOption copy(QStringLiteral("copy"));
+    const QCommandLineOption missing(QStringLiteral("missing"));
+    parser.addOptions({help, format, output, style, ids, locale, all, citation, copy, missing});
     if (!parser.parse(args)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (unknown.isEmpty()) {
@@ -72,6 +74,8 @@ std::optional<Arguments> parseArguments(const QStringList& args, QString& error)
         a.locale = parser.value(locale);
     a.all = parser.isSet(all);
     a.citation = parser.isSet(citation);
+    a.copy = parser.isSet(copy);
+    a.missing = parser.isSet(missing);
     a.help = parser.isSet(help);
     return a;
 }

@@ -31,6 +31,8 @@ struct Arguments
     std::optional<QString> locale;
     bool all = false;
     bool citation = false;
+    bool copy = false;
+    bool missing = false;
     bool help = false;
 };
 

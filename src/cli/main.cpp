@@ -1,6 +1,7 @@
 // quirelle-cli: imports reference files into a project and exports its papers, without a window.
 // Exit status: 0 done, 1 a file or the project could not be read or written, 2 a usage error.
 #include "cli/cli.h"
+#include "cli/filecommands.h"
 #include "db/project.h"
 #include "interchange/data/exporter.h"
 #include "interchange/data/importer.h"
@@ -27,6 +28,8 @@ const char* const HelpText =
     "  quirelle-cli cite PROJECT.mdb --style NAME|FILE [--ids 1,5,9 | --all] [--citation]\n"
     "               [--format text|html|rtf] [--locale en-GB] [--output FILE]\n"
     "  quirelle-cli styles [FILTER]\n"
+    "  quirelle-cli attach PROJECT.mdb PAPER-ID FILE... [--copy]\n"
+    "  quirelle-cli files PROJECT.mdb [--missing]\n"
     "  quirelle-cli --help\n"
     "\n"
     "import  adds the references of each FILE to the project, one file at a time, each all\n"
@@ -39,6 +42,10 @@ const char* const HelpText =
     "        NAME is a style's name as `styles` lists it; FILE a .csl file.\n"
     "styles  lists the citation styles found, with their titles; FILTER keeps those whose name\n"
     "        or title contains it.\n"
+    "attach  links each FILE where it is to the paper, or with --copy attaches a copy in the\n"
+    "        folder beside the project.\n"
+    "files   lists the files of the papers, one line each: paper id, state, path; with\n"
+    "        --missing only those that are not found.\n"
     "\n"
     "The project file must exist; it is never created here. A project that the program or\n"
     "another import has open is not imported into. An export writes nothing into the project.\n"
@@ -123,6 +130,10 @@ int main(int argc, char** argv)
         return runCite(*a);
     if (a->command == u"styles")
         return runStyles(*a);
+    if (a->command == u"attach")
+        return runAttach(*a);
+    if (a->command == u"files")
+        return runFiles(*a);
     if (a->command.isEmpty())
         return usageError(QStringLiteral("no command given"));
     return usageError(QStringLiteral("unknown command %1").arg(a->command));

@@ -5,8 +5,8 @@
 #include "app/services.h"
 #include "reports/data/readinglistfile.h"
 
-#include <QDir>
 #include <QCoreApplication>
+#include <QDir>
 #include <QProgressDialog>
 
 #include <memory>

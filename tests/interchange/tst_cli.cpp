@@ -218,6 +218,27 @@ private slots:
                  QStringLiteral("quirelle-own\tAPA Style 7th edition\n"));
     }
 
+    // Files linked and attached to a paper from the command line, and listed with their state.
+    void attachAndListFiles()
+    {
+        test::TempProject p;
+        const qint64 paper = test::addPaper(QStringLiteral("Signals in Clay"), {{"Year", "2003"}});
+        p.db().Close();
+        const QString notes = p.folder() + QStringLiteral("/notes.txt");
+        writeFile(notes, "clay remembers\n");
+        const QString id = QString::number(paper);
+        QCOMPARE(cli({"attach", p.file(), id, notes}).status, 0);
+        QCOMPARE(cli({"attach", p.file(), id, notes, "--copy"}).status, 1); // twice: refused
+        QCOMPARE(cli({"attach", p.file(), "999", notes}).status, 1);
+        Run r = cli({"files", p.file()});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith(id + QStringLiteral("\tlinked\t")), qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("notes.txt")));
+        QVERIFY(QFile::remove(notes));
+        r = cli({"files", p.file(), "--missing"});
+        QVERIFY2(r.out.startsWith(id + QStringLiteral("\tmissing\t")), qPrintable(r.out));
+    }
+
     // A project that another copy of the program has open is not imported into (not even the
     // tables a newer version keeps are made); once let go, it is, and the lock taken meanwhile is
     // let go at the end. An export writes nothing into the project, open elsewhere or not.
