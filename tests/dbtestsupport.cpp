@@ -122,15 +122,6 @@ void writeFile(const QString& path, const QByteArray& bytes)
         QFAIL(qPrintable(QStringLiteral("cannot write ") + path));
 }
 
-QString sharedFolder(const QString& sub)
-{
-    QString root = qEnvironmentVariable("QUIRELLE_SHARED_DIR");
-    if (root.isEmpty())
-        root = QStringLiteral(QUIRELLE_SOURCE_DIR "/../shared");
-    const QDir folder(root + QLatin1Char('/') + sub);
-    return folder.exists() ? folder.canonicalPath() : QString();
-}
-
 QString sqliteShell(const QString& file, const QString& sql)
 {
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
