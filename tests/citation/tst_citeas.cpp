@@ -56,7 +56,8 @@ private slots:
         // APA is chosen until another style is used.
         QTRY_VERIFY_WITH_TIMEOUT(copy->isEnabled(), 120000);
         QCOMPARE(styles->currentItem()->toolTip(), QStringLiteral("apa"));
-        QCOMPARE(preview->toPlainText(), QStringLiteral("Wendrake, J. (2003). Signals in clay."));
+        QCOMPARE(preview->toPlainText(),
+                 QStringLiteral("Wendrake, J. (2003). Signals in clay. Clay Review."));
 
         click(control(cite, QStringLiteral("optMode(1)")));
         QTRY_VERIFY_WITH_TIMEOUT(copy->isEnabled(), 120000);
@@ -74,7 +75,8 @@ private slots:
         click(control(cite, QStringLiteral("optMode(0)")));
         QTRY_VERIFY_WITH_TIMEOUT(copy->isEnabled(), 120000);
         click(copy);
-        QCOMPARE(st::clipboard(), QStringLiteral("[1]J. Wendrake, “Signals in clay,” 2003."));
+        QCOMPARE(st::clipboard(),
+                 QStringLiteral("[1] J. Wendrake, “Signals in clay.” Clay Review, 2003."));
         QVERIFY2(st::clipboardHtml().contains(QStringLiteral("csl-entry")),
                  qPrintable(st::clipboardHtml()));
         click(control(cite, QStringLiteral("cmdClose")));
@@ -92,8 +94,9 @@ private slots:
         replaceText(control<QLineEdit>(cite, QStringLiteral("txtFilter")), QStringLiteral("APA"));
         QTRY_COMPARE(styles->currentItem()->toolTip(), QStringLiteral("apa"));
         QTRY_VERIFY_WITH_TIMEOUT(copy->isEnabled(), 120000);
-        QCOMPARE(preview->toPlainText(), QStringLiteral("Abbot, N. (1999). Remembering stone.\n"
-                                                        "Wendrake, J. (2003). Signals in clay."));
+        QCOMPARE(preview->toPlainText(),
+                 QStringLiteral("Abbot, N. (1999). Remembering stone.\n"
+                                "Wendrake, J. (2003). Signals in clay. Clay Review."));
         for (const char* name : {"refs.txt", "refs.html", "refs.rtf"}) {
             const QString file = shell.folder() + QLatin1Char('/') + QLatin1String(name);
             st::setNextFileName(file);

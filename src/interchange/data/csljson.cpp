@@ -217,19 +217,20 @@ QString jsonText(const QJsonValue& v)
 PersonName personOf(const QJsonObject& o)
 {
     PersonName n;
+    // White space inside a name part is one blank, and none at its ends.
     if (o.contains(QStringLiteral("literal"))) {
-        n.family = jsonText(o.value(QStringLiteral("literal")));
+        n.family = jsonText(o.value(QStringLiteral("literal"))).simplified();
         return n;
     }
     QStringList family;
     for (const char* part : {"dropping-particle", "non-dropping-particle", "family"}) {
-        const QString p = jsonText(o.value(QLatin1String(part)));
+        const QString p = jsonText(o.value(QLatin1String(part))).simplified();
         if (!p.isEmpty())
             family << p;
     }
     n.family = family.join(QLatin1Char(' '));
-    n.given = jsonText(o.value(QStringLiteral("given")));
-    n.suffix = jsonText(o.value(QStringLiteral("suffix")));
+    n.given = jsonText(o.value(QStringLiteral("given"))).simplified();
+    n.suffix = jsonText(o.value(QStringLiteral("suffix"))).simplified();
     return n;
 }
 

@@ -433,8 +433,9 @@ QString write(const Reference& r)
     for (const QString& k : r.field(u"keywords").split(separators, Qt::SkipEmptyParts))
         add("KW"_L1, k.trimmed());
     // RIS tags read into fields go back under their tag; every other field goes in a note.
+    // A field as BibTeX wrote it (with its case-protecting braces) means nothing to RIS.
     for (const auto& [name, value] : r.fields) {
-        if (written.contains(name))
+        if (written.contains(name) || name.endsWith(QStringLiteral(".latex")))
             continue;
         if (isOwnTag(name))
             add(QLatin1StringView(name.toUpper().toLatin1()), value);
