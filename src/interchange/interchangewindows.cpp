@@ -3,6 +3,7 @@
 // done.
 #include "app/form.h"
 #include "app/frmmain.h"
+#include "app/offthread.h"
 #include "app/projectsafety.h"
 #include "app/services.h"
 #include "app/windows.h"
@@ -151,26 +152,8 @@ runBesideWindows(const QString& what,
     };
 
     std::optional<Result> result;
-    std::exception_ptr thrown;
-    QEventLoop loop;
-    const std::unique_ptr<QThread> thread(QThread::create([&] {
-        try {
-            result = work(*database, progress);
-        } catch (...) {
-            thrown = std::current_exception();
-        }
-    }));
-    thread->setObjectName(QStringLiteral("references"));
-    // The result comes back as a queued signal: the loop ends only once the work is over.
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
-                     Qt::QueuedConnection);
-    thread->start();
-    loop.exec();
-    if (!thread->isFinished())
-        cancelled = true; // the program is ending
-    thread->wait();
-    if (thrown)
-        std::rethrow_exception(thrown);
+    runOffThread(QStringLiteral("references"), cancelled,
+                 [&] { result = work(*database, progress); });
     return result;
 }
 

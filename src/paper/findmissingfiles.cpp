@@ -4,6 +4,7 @@
 #include "app/desktop.h"
 #include "app/form.h"
 #include "app/frmmain.h"
+#include "app/offthread.h"
 #include "app/projectsafety.h"
 #include "app/services.h"
 #include "app/windows.h"
@@ -63,25 +64,9 @@ void windows::findMissingFiles()
     };
 
     paper::MissingSearch result;
-    std::exception_ptr thrown;
-    QEventLoop loop;
-    const std::unique_ptr<QThread> thread(QThread::create([&] {
-        try {
-            result = paper::findMissingFiles(*database, folders, *folder, progress);
-        } catch (...) {
-            thrown = std::current_exception();
-        }
-    }));
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
-                     Qt::QueuedConnection);
-    thread->start();
-    loop.exec();
-    if (!thread->isFinished())
-        cancelled = true; // the program is ending
-    thread->wait();
+    runOffThread(QStringLiteral("missing files"), cancelled,
+                 [&] { result = paper::findMissingFiles(*database, folders, *folder, progress); });
     dialog.close();
-    if (thrown)
-        std::rethrow_exception(thrown);
     if (result.cancelled) {
         services::MsgBox(QStringLiteral("The search was cancelled: no file was relinked."));
         return;
