@@ -3,6 +3,7 @@
 #include "dbtestsupport.h"
 #include "interchange/data/bibtex.h"
 #include "interchange/data/csljson.h"
+#include "interchange/data/filefield.h"
 #include "interchange/data/latex.h"
 #include "interchange/data/mapping.h"
 #include "interchange/data/ris.h"
@@ -408,6 +409,71 @@ private slots:
         // A news article (mapping() reads it as one).
         QCOMPARE(r.references[2].type + '|' + r.references[2].field(u"entrysubtype"),
                  "article|newspaper");
+    }
+
+    // The `file` field as other reference managers write it, and RIS's lines of files.
+    void fileFields_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("files"); // path|description|type, "; " between files
+
+        QTest::newRow("plain path") << "papers/Wendrake 2003.pdf"
+                                    << "papers/Wendrake 2003.pdf||";
+        QTest::newRow("one of a list") << ":papers/a.pdf:PDF"
+                                       << "papers/a.pdf||PDF";
+        QTest::newRow("several, described")
+            << "Full Text:/home/u/a.pdf:application/pdf;Slides:b.odp:ODP"
+            << "/home/u/a.pdf|Full Text|application/pdf; b.odp|Slides|ODP";
+        QTest::newRow("escaped") << R"(:C\:\\Papers\\a\;b.pdf:PDF)"
+                                 << R"(C:\Papers\a;b.pdf||PDF)";
+        QTest::newRow("drive unescaped") << R"(desc:C:\Papers\a.pdf:PDF)"
+                                         << R"(C:\Papers\a.pdf|desc|PDF)";
+        QTest::newRow("plain Windows path") << R"(C:\Papers\a.pdf)"
+                                            << R"(C:\Papers\a.pdf||)";
+        QTest::newRow("file address") << "file:///home/u/My%20Paper.pdf"
+                                      << "/home/u/My Paper.pdf||";
+        QTest::newRow("file address in a list")
+            << R"(:file\:///home/u/a.pdf:PDF;;  ; :file:///home/u/b.pdf:PDF)"
+            << "/home/u/a.pdf||PDF; /home/u/b.pdf||PDF";
+        QTest::newRow("web address") << R"(Online:https\://example.org/a.pdf:PDF)"
+                                     << "https://example.org/a.pdf|Online|PDF (remote)";
+        QTest::newRow("empty") << " ; "
+                               << "";
+    }
+
+    void fileFields()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, files);
+        const std::vector<FileLink> links = parseFileField(value);
+        QStringList out;
+        for (const FileLink& f : links)
+            out << f.path + '|' + f.description + '|' + f.type +
+                       (f.remote ? QStringLiteral(" (remote)") : QString());
+        QCOMPARE(out.join(QStringLiteral("; ")), files);
+        // Written as a list and read again, every file is as it was.
+        QCOMPARE(parseFileField(fileFieldText(links)), links);
+    }
+
+    void risFiles()
+    {
+        const ParseResult r = ris::read(
+            QStringLiteral("TY  - JOUR\nTI  - One\nL1  - file:///home/u/a.pdf\nER  - \n"
+                           "TY  - JOUR\nTI  - Two\nL1  - a;b.pdf\nL4  - c:d.png\n"
+                           "UR  - file:///home/u/e.pdf\nUR  - https://example.org\nER  - \n"));
+        QCOMPARE(r.references.size(), size_t(2));
+        QCOMPARE(r.references[0].field(u"file"), "file:///home/u/a.pdf");
+        const Reference& two = r.references[1];
+        QCOMPARE(two.field(u"url"), "https://example.org");
+        QStringList paths;
+        for (const FileLink& f : parseFileField(two.field(u"file")))
+            paths << f.path;
+        QCOMPARE(paths, QStringList({"a;b.pdf", "c:d.png", "/home/u/e.pdf"}));
+        // Written back, each file on a line of its own.
+        const QString written = ris::write(two);
+        QVERIFY2(written.contains("L1  - a;b.pdf\r\nL1  - c:d.png\r\nL1  - /home/u/e.pdf\r\n"),
+                 qPrintable(written));
+        QVERIFY(!written.contains("file:"));
     }
 
     // The sample file has each form of date and of name; odd items are read here.

@@ -7,6 +7,8 @@
 #include "interchange/data/importer.h"
 #include "testsupport.h"
 
+#include <QUrl>
+
 using namespace quirelle;
 using namespace quirelle::interchange;
 
@@ -335,6 +337,87 @@ private slots:
     // The bulk row writer and stream that imports and exports use.
     // Numbers from the writer and from record sets follow one another and never repeat, even
     // after the highest row was deleted.
+    // Files named by entries are linked where they are, relative paths taken from the imported
+    // file's folder; those not found are listed and kept in the field; an export names them
+    // from its own folder.
+    void files()
+    {
+        test::TempProject p;
+        const QDir refs(p.folder() + QStringLiteral("/refs"));
+        QVERIFY(refs.mkpath(QStringLiteral("pdfs")));
+        const QTemporaryDir elsewhere;
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        write(refs.filePath(QStringLiteral("pdfs/a.pdf")), "%PDF-1.4 a");
+        const QString b = elsewhere.filePath(QStringLiteral("b;c.pdf"));
+        write(b, "%PDF-1.4 bb");
+        const QString bib = refs.filePath(QStringLiteral("in.bib"));
+        write(bib,
+              QStringLiteral("@article{one, title = {One}, file = {:pdfs/a.pdf:PDF;"
+                             "Slides:pdfs/gone.pdf:PDF;Online:https\\://x.org/a.pdf:PDF}}\n"
+                             "@article{two, title = {Two}, file = {%1}}\n"
+                             "@article{three, title = {Three}, file = {%2}}\n"
+                             "@article{four, title = {Four}, file = {nowhere.pdf}}\n")
+                  .arg(QString(b).replace(';', QStringLiteral("\\;")),
+                       QUrl::fromLocalFile(refs.filePath(QStringLiteral("pdfs/a.pdf"))).toString())
+                  .toUtf8());
+        const ImportSummary s = importFile(p.db(), bib);
+        QCOMPARE(s.papersAdded, 4);
+        QCOMPARE(s.filesLinked, 3);
+        QCOMPARE(s.filesNotFound.size(), size_t(2));
+        QVERIFY2(
+            summaryText(s).contains(QStringLiteral("Linked 3 files where they are; 2 not found:\n"
+                                                   "  in.bib, line 1 (one): pdfs/gone.pdf\n"
+                                                   "  in.bib, line 4 (four): nowhere.pdf\n")),
+            qPrintable(summaryText(s)));
+        // Inside the project's folder the path is relative to it; one file may be on two papers.
+        QCOMPARE(sql(p, "select [Paper ID], Path, Kind, Size, length([Content Hash]) from "
+                        "[Paper Files] order by [File ID]"),
+                 QStringLiteral("1|refs/pdfs/a.pdf|linked|10|64\n2|%1|linked|11|64\n"
+                                "3|refs/pdfs/a.pdf|linked|10|64")
+                     .arg(b));
+        // The files not linked stay in the field; a field none of whose files was found stays
+        // as it was written.
+        QCOMPARE(sql(p, "select [Paper ID], Value from [Paper Extra Fields] where [Field Name] = "
+                        "'file' order by 1"),
+                 "1|Slides:pdfs/gone.pdf:PDF;Online:https\\://x.org/a.pdf:PDF\n4|nowhere.pdf");
+
+        // Exported beside them, the files are named from the exported file's folder.
+        const QString out = refs.filePath(QStringLiteral("out.bib"));
+        QCOMPARE(exportToFile(p.db(), {Format::BibTeX, {}}, out).outcome,
+                 ExportResult::Outcome::Written);
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(written.readAll());
+        QVERIFY2(text.contains(QStringLiteral("file = {:pdfs/a.pdf:PDF;Slides:pdfs/gone.pdf:PDF;"
+                                              "Online:https\\://x.org/a.pdf:PDF}")),
+                 qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("file = {:%1:PDF}")
+                                  .arg(QString(b).replace(';', QStringLiteral("\\;")))));
+        QVERIFY(text.contains(QStringLiteral("file = {nowhere.pdf}")));
+        const QString ris = exported(p, Format::Ris);
+        QVERIFY(ris.contains(QStringLiteral("L1  - %1\r\nL1  - pdfs/gone.pdf\r\n")
+                                 .arg(refs.filePath(QStringLiteral("pdfs/a.pdf")))));
+        // CSL-JSON has no field for files (what was kept of the field goes as before).
+        const QString json = exported(p, Format::CslJson);
+        QVERIFY(!json.contains(QStringLiteral("pdfs/a.pdf")) && !json.contains("b;c.pdf"));
+
+        // Read again into another project, the same files are linked.
+        test::TempProject again;
+        const ImportSummary back = importFile(again.db(), out);
+        QCOMPARE(back.filesLinked, 3);
+        QCOMPARE(back.filesNotFound.size(), size_t(2));
+        // Without a folder to start from, a relative path links nothing.
+        const ImportSummary text2 =
+            importText(again.db(), QStringLiteral("@misc{x, title = {X}, file = {pdfs/a.pdf}}"),
+                       Format::BibTeX, QStringLiteral("x.bib"));
+        QCOMPARE(text2.filesLinked, 0);
+        QCOMPARE(text2.filesNotFound.size(), size_t(1));
+    }
+
     void numbering()
     {
         test::TempProject p;

@@ -5,8 +5,13 @@
 #include "interchange/data/bibtex.h"
 #include "interchange/data/csljson.h"
 #include "interchange/data/extrafields.h"
+#include "interchange/data/filefield.h"
 #include "interchange/data/mapping.h"
 #include "interchange/data/ris.h"
+#include "paper/data/paperfiles.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QHash>
 #include <QSaveFile>
@@ -209,6 +214,14 @@ public:
                 QStringLiteral("Value"));
             readKeys();
         }
+        // CSL-JSON has no field for files.
+        if (request.format != Format::CslJson && m_db.tableExists(paper::PaperFilesTable)) {
+            m_files.resize(static_cast<size_t>(papers));
+            links(paper::PaperFilesTable, QStringLiteral("Path"),
+                  [&](qsizetype paper, const db::RowStream& row) {
+                      m_files[static_cast<size_t>(paper)] << row.text(1);
+                  });
+        }
         readNames();
         m_authors.compact();
         m_keywords.compact();
@@ -216,6 +229,15 @@ public:
     }
 
     QList<qint32> order() const { return m_order; }
+
+    // The paths of the paper's files as stored (relative to the project's folder or absolute).
+    QStringList files(qint32 id) const
+    {
+        const qsizetype at = indexOf(id);
+        return at < 0 || static_cast<size_t>(at) >= m_files.size()
+                   ? QStringList()
+                   : m_files[static_cast<size_t>(at)];
+    }
 
     // Every paper written or cited gets its key; new ones are stored unless the file is
     // read-only.
@@ -465,11 +487,35 @@ private:
     Links m_authorLinks;
     Links m_keywordLinks;
     Links m_cited;
+    std::vector<QStringList> m_files; // by place among those written
     ById<AuthorName> m_authors;
     ById<QString> m_keywords;
     ById<QString> m_keys;
     QSet<QString> m_takenKeys;
 };
+
+// The paper's files in its `file` field, each relative to `folder` when inside it, before the
+// ones an import could not link (kept in the field as they were written).
+void addFiles(Reference& r, const QStringList& stored, const paper::FileFolders& project,
+              const QString& folder)
+{
+    if (stored.isEmpty())
+        return;
+    std::vector<FileLink> links;
+    for (const QString& s : stored) {
+        const QString path = project.resolve(s);
+        links.push_back(
+            {{},
+             QDir::toNativeSeparators(folder.isEmpty() ? path : paper::pathWithin(folder, path)),
+             fileType(path)});
+    }
+    for (FileLink& kept : parseFileField(r.field(u"file"))) {
+        if (std::none_of(links.begin(), links.end(),
+                         [&](const FileLink& f) { return f.path == kept.path; }))
+            links.push_back(std::move(kept));
+    }
+    r.setField(QStringLiteral("file"), fileFieldText(links));
+}
 
 // Letters a key can hold for those that carry accents or are ligatures.
 QString plainLetters(const QString& text)
@@ -530,6 +576,7 @@ ExportResult exportText(db::Database& database, const ExportRequest& request, QB
         db::Transaction transaction(database);
         Collector collector(database, request, database.tableExists(ExtraFieldsTable));
         collector.assignKeys(store);
+        const paper::FileFolders projectFolders(database.path());
 
         const QList<qint32> order = collector.order();
         const qsizetype total = order.size();
@@ -546,6 +593,7 @@ ExportResult exportText(db::Database& database, const ExportRequest& request, QB
                 return result;
             }
             Reference r = toReference(collector.take(order[n]));
+            addFiles(r, collector.files(order[n]), projectFolders, request.folder);
             switch (request.format) {
             case Format::BibTeX:
                 // A type BibTeX has not goes as the nearest one, the entry's own in a field.
@@ -582,7 +630,10 @@ ExportResult exportToFile(db::Database& database, const ExportRequest& request, 
                           const Progress& progress)
 {
     QByteArray text;
-    ExportResult result = exportText(database, request, text, progress);
+    ExportRequest inFolder = request;
+    if (inFolder.folder.isEmpty())
+        inFolder.folder = QFileInfo(path).absolutePath();
+    ExportResult result = exportText(database, inFolder, text, progress);
     if (result.outcome != ExportResult::Outcome::Written)
         return result;
     QSaveFile file(path);

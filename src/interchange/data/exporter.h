@@ -23,6 +23,9 @@ struct ExportRequest
     // Whether the keys given to papers without one are stored. Without, the export writes
     // nothing into the project (the command line's export).
     bool storeKeys = false;
+    // The folder the file goes in: BibTeX and RIS name the papers' files relative to it when
+    // they are inside it (absolute when it is not given).
+    QString folder{};
 };
 
 struct ExportResult
@@ -38,8 +41,8 @@ struct ExportResult
 ExportResult exportText(db::Database& database, const ExportRequest& request, QByteArray& text,
                         const Progress& progress = {});
 
-// Writes the file at once or not at all: an earlier file of that name stays as it was when the
-// writing fails.
+// Writes the file at once or not at all (the files of papers named from the file's folder): an
+// earlier file of that name stays as it was when the writing fails.
 ExportResult exportToFile(db::Database& database, const ExportRequest& request, const QString& path,
                           const Progress& progress = {});
 

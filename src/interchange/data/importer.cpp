@@ -4,9 +4,12 @@
 #include "db/dberror.h"
 #include "db/recordset.h"
 #include "interchange/data/extrafields.h"
+#include "interchange/data/filefield.h"
 #include "interchange/data/mapping.h"
 #include "interchange/data/sourcetext.h"
+#include "paper/data/paperfiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -61,9 +64,70 @@ struct Pending
 {
     PaperData paper;
     int line = 0;
-    qint32 duplicateOf = 0; // the paper of the project it matches
-    qint32 id = 0;          // once stored
-    int cut = 0;            // values too long for their described field
+    qint32 duplicateOf = 0;      // the paper of the project it matches
+    qint32 id = 0;               // once stored
+    int cut = 0;                 // values too long for their described field
+    std::vector<FileLink> files; // the files its `file` field names
+};
+
+// The files an entry names, linked where they are when they are on this computer: a relative
+// path is taken from the imported file's folder. The `file` field keeps those not linked, so
+// that an export writes them back.
+class FileLinker final
+{
+public:
+    FileLinker(db::Database& database, const QString& folder) : m_db(database), m_folder(folder) {}
+
+    void link(Pending& e, const QString& keyAsWritten, ImportSummary& s)
+    {
+        std::vector<FileLink> kept;
+        QSet<QString> seen;
+        int linked = 0;
+        for (const FileLink& f : e.files) {
+            if (f.remote) {
+                kept.push_back(f);
+                continue;
+            }
+            const QString path = resolve(f.path);
+            if (seen.contains(path))
+                continue;
+            const QString hash =
+                path.isEmpty() || !QFileInfo(path).isFile() ? QString() : paper::contentHash(path);
+            if (hash.isEmpty()) {
+                kept.push_back(f);
+                s.filesNotFound.push_back(
+                    {s.file, e.line, keyAsWritten, QDir::toNativeSeparators(f.path)});
+                continue;
+            }
+            seen.insert(path);
+            if (!m_rows)
+                m_rows.emplace(m_db, paper::FileFolders(m_db.path()));
+            m_rows->add(e.id, path, paper::FileKind::Linked, hash);
+            ++linked;
+        }
+        s.filesLinked += linked;
+        if (!linked)
+            return; // the field stays as it was written
+        auto& extras = e.paper.extras;
+        extras.removeIf([](const auto& field) { return field.first == u"file"; });
+        if (!kept.empty())
+            extras.append({QStringLiteral("file"), fileFieldText(kept)});
+    }
+
+private:
+    // The file's absolute path, or "" when a relative path has no folder to start from.
+    QString resolve(const QString& path) const
+    {
+        if (QDir::isAbsolutePath(path))
+            return QDir::cleanPath(path);
+        if (m_folder.isEmpty())
+            return {};
+        return QDir::cleanPath(QDir(m_folder).absoluteFilePath(path));
+    }
+
+    db::Database& m_db;
+    QString m_folder;
+    std::optional<paper::FileRows> m_rows;
 };
 
 // What the import needs to know of the project, read once, kept only for the file's entries.
@@ -368,10 +432,11 @@ void resolveEarlierCitations(db::Database& database, const ProjectIndex& index,
 }
 
 void store(db::Database& database, std::vector<Pending>& entries, ImportSummary& s,
-           const Progress& progress)
+           const QString& folder, const Progress& progress)
 {
     ProjectIndex index(database, entries);
     Writer writer(database);
+    FileLinker files(database, folder);
 
     QHash<QString, qint32> fileKeys; // citation keys of the file's entries, to their papers
     // An entry whose key a paper of the project has already is stored under another.
@@ -414,6 +479,8 @@ void store(db::Database& database, std::vector<Pending>& entries, ImportSummary&
             if (!k.isEmpty() && !fileKeys.contains(fold(k)))
                 fileKeys.insert(fold(k), e.id);
         }
+        if (!e.files.empty())
+            files.link(e, keyAsWritten, s);
         for (const auto& [name, value] : p.extras)
             writer.extra(e.id, name, value);
         for (const AuthorName& a : p.authors) {
@@ -472,14 +539,15 @@ void store(db::Database& database, std::vector<Pending>& entries, ImportSummary&
 void clearCounts(ImportSummary& s)
 {
     s.papersAdded = s.authorsAdded = s.keywordsAdded = s.referencesAdded = s.quotationsAdded = 0;
-    s.duplicatesSkipped = s.valuesInExtraFieldsOnly = 0;
+    s.duplicatesSkipped = s.valuesInExtraFieldsOnly = s.filesLinked = 0;
     s.duplicates.clear();
+    s.filesNotFound.clear();
 }
 
 } // namespace
 
 ImportSummary importText(db::Database& database, const QString& text, Format format,
-                         const QString& source, const Progress& progress)
+                         const QString& source, const Progress& progress, const QString& folder)
 {
     ImportSummary s;
     s.file = source;
@@ -512,7 +580,7 @@ ImportSummary importText(db::Database& database, const QString& text, Format for
             s.skipped.push_back({source, r.line, r.key, QStringLiteral("it has no title")});
             continue;
         }
-        entries.push_back({std::move(p), r.line, 0, 0, cut});
+        entries.push_back({std::move(p), r.line, 0, 0, cut, parseFileField(r.field(u"file"))});
     }
     parsed.references.clear();
     std::sort(s.skipped.begin(), s.skipped.end(),
@@ -520,8 +588,9 @@ ImportSummary importText(db::Database& database, const QString& text, Format for
 
     try {
         ensureExtraFieldsTable(database);
+        paper::ensurePaperFilesTable(database);
         db::Transaction transaction(database);
-        store(database, entries, s, progress);
+        store(database, entries, s, folder, progress);
         if (s.outcome == ImportSummary::Outcome::Cancelled) {
             clearCounts(s);
             s.message = QStringLiteral("The import was cancelled; nothing was stored.");
@@ -565,7 +634,8 @@ ImportSummary importFile(db::Database& database, const QString& path, std::optio
         s.message = QStringLiteral("%1 is not a text file; nothing was stored.").arg(s.file);
         return s;
     }
-    return importText(database, source.text, *chosen, s.file, progress);
+    return importText(database, source.text, *chosen, s.file, progress,
+                      QFileInfo(path).absolutePath());
 }
 
 namespace {
@@ -616,6 +686,14 @@ QString summaryText(const ImportSummary& s)
             lines << QStringLiteral("%1 too long for %2 field, kept whole in the extra fields.")
                          .arg(count(s.valuesInExtraFieldsOnly, "value was", "values were"),
                               QLatin1String(s.valuesInExtraFieldsOnly == 1 ? "its" : "their"));
+        if (s.filesLinked || !s.filesNotFound.empty())
+            lines << QStringLiteral("Linked %1 where %2; %3 not found%4")
+                         .arg(count(s.filesLinked, "file", "files"),
+                              QLatin1String(s.filesLinked == 1 ? "it is" : "they are"),
+                              QString::number(s.filesNotFound.size()),
+                              QLatin1String(s.filesNotFound.empty() ? "." : ":"));
+        for (const SkippedEntry& f : s.filesNotFound)
+            lines << QStringLiteral("  %1: %2").arg(where(f.file, f.line, f.key), f.reason);
         break;
     }
     }

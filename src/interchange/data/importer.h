@@ -60,19 +60,27 @@ struct ImportSummary
     std::vector<DuplicateEntry> duplicates;
     // Entries stored, though not quite as written (the reason says what).
     std::vector<SkippedEntry> warnings;
+    // The files the added papers' `file` fields name: those linked where they are, and those
+    // not found on this computer (the reason is the path as written). Together, every file
+    // named.
+    int filesLinked = 0;
+    std::vector<SkippedEntry> filesNotFound;
 };
 
 // The summary as lines of text for a message box or the command line.
 QString summaryText(const ImportSummary& summary);
 
-// Imports the file, in the format its extension names unless one is given. No transaction may
+// Imports the file, in the format its extension names unless one is given; the paths of the
+// files its entries name are taken from the file's folder. No transaction may
 // be open: the import is one of its own (and creates the extra fields table when missing).
 ImportSummary importFile(db::Database& database, const QString& path,
                          std::optional<Format> format = std::nullopt,
                          const Progress& progress = {});
 
-// Imports text already read; `source` names it in the summary.
+// Imports text already read; `source` names it in the summary. The files entries name are
+// linked where they are; a relative path is taken from `folder` (not linked without one).
 ImportSummary importText(db::Database& database, const QString& text, Format format,
-                         const QString& source, const Progress& progress = {});
+                         const QString& source, const Progress& progress = {},
+                         const QString& folder = {});
 
 } // namespace quirelle::interchange

@@ -2,6 +2,7 @@
 #include "interchange/data/ris.h"
 
 #include "interchange/data/bibtex.h"
+#include "interchange/data/filefield.h"
 #include "interchange/data/mapping.h"
 
 #include <QHash>
@@ -128,6 +129,7 @@ Reference toReference(const Record& record)
     r.line = record.line;
     QStringList keywords, plainNotes, noteOrder;
     QHash<QString, QString> notes;
+    std::vector<FileLink> files; // as written, each line one file
     QString journal, journalFull, secondary, bookTitle, startPage, endPage;
     for (const TagLine& t : record.tags) {
         const QString& v = t.value;
@@ -183,10 +185,11 @@ Reference toReference(const Record& record)
             keywords << v;
         } else if (tag == u"DO") {
             setOnce(r, QStringLiteral("doi"), v);
+        } else if (tag == u"L1" || tag == u"L4" ||
+                   (tag == u"UR" && v.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))) {
+            files.push_back({{}, v, {}});
         } else if (tag == u"UR") {
             setOnce(r, QStringLiteral("url"), v);
-        } else if (tag == u"L1") {
-            setOnce(r, QStringLiteral("file"), v);
         } else if (tag == u"VL") {
             setOnce(r, QStringLiteral("volume"), v);
         } else if (tag == u"IS" || tag == u"CP") {
@@ -233,6 +236,11 @@ Reference toReference(const Record& record)
         r.setField(QStringLiteral("keywords"), keywords.join(QStringLiteral(", ")));
     if (!plainNotes.isEmpty())
         r.setField(QStringLiteral("note"), plainNotes.join(QLatin1Char('\n')));
+    // One file as its line wrote it; several as BibTeX's list of files.
+    if (files.size() == 1)
+        r.setField(QStringLiteral("file"), files.front().path);
+    else if (files.size() > 1)
+        r.setField(QStringLiteral("file"), fileFieldText(files));
     restoreFields(notes, noteOrder, r);
     // A year that only repeats the date's came with it.
     if (r.hasField(u"date") && r.field(u"year") == yearOf({}, r.field(u"date")))
@@ -353,8 +361,7 @@ const std::pair<const char*, const char*> TaggedFields[] = {
     {"journal", "JO"}, {"booktitle", "T2"}, {"shortjournal", "J2"}, {"series", "T3"},
     {"volume", "VL"},  {"number", "IS"},    {"publisher", "PB"},    {"address", "CY"},
     {"isbn", "SN"},    {"issn", "SN"},      {"edition", "ET"},      {"language", "LA"},
-    {"doi", "DO"},     {"url", "UR"},       {"file", "L1"},         {"urldate", "Y2"},
-    {"abstract", "AB"}};
+    {"doi", "DO"},     {"url", "UR"},       {"urldate", "Y2"},      {"abstract", "AB"}};
 
 } // namespace
 
@@ -419,6 +426,10 @@ QString write(const Reference& r)
         add(QLatin1StringView(tag), r.field(QLatin1String(field)));
         written << QString::fromLatin1(field);
     }
+    // Each file on a line of its own.
+    for (const FileLink& f : parseFileField(r.field(u"file")))
+        add("L1"_L1, f.path);
+    written << QStringLiteral("file");
     const QString pages = r.field(u"pages");
     if (!pages.isEmpty()) {
         static const QRegularExpression range(QStringLiteral("^\\s*([^-–—]+?)\\s*[-–—]+\\s*(.+)$"));

@@ -3,6 +3,7 @@
 
 #include "db/dberror.h"
 #include "db/recordset.h"
+#include "db/schema.h"
 #include "paper/data/paperqueries.h"
 
 #include <QCryptographicHash>
@@ -138,8 +139,13 @@ FileFolders::FileFolders(const QString& projectFile)
 
 QString FileFolders::store(const QString& path) const
 {
+    return pathWithin(project, path);
+}
+
+QString pathWithin(const QString& folder, const QString& path)
+{
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    const QString relative = QDir(project).relativeFilePath(absolute);
+    const QString relative = QDir(folder).relativeFilePath(absolute);
     if (relative.startsWith(QStringLiteral("../")) || relative == QStringLiteral("..") ||
         QDir::isAbsolutePath(relative))
         return absolute;
@@ -151,6 +157,35 @@ QString FileFolders::resolve(const QString& stored) const
     if (stored.isEmpty())
         return {};
     return QDir::cleanPath(QDir(project).absoluteFilePath(QDir::fromNativeSeparators(stored)));
+}
+
+void ensurePaperFilesTable(db::Database& database)
+{
+    if (database.tableExists(PaperFilesTable))
+        return;
+    for (const db::TableDef& t : db::addedTables()) {
+        if (t.name == PaperFilesTable)
+            database.appendTableDef(t);
+    }
+}
+
+FileRows::FileRows(db::Database& database, const FileFolders& folders)
+    : m_folders(folders)
+    , m_writer(database, PaperFilesTable,
+               {QStringLiteral("Paper ID"), QStringLiteral("Path"), QStringLiteral("Kind"),
+                QStringLiteral("Size"), QStringLiteral("Modified"), QStringLiteral("Content Hash"),
+                QStringLiteral("Date Added")})
+{}
+
+FileRows::~FileRows() = default;
+
+qint32 FileRows::add(qint32 paperId, const QString& path, FileKind kind, const QString& hash)
+{
+    const QFileInfo info(path);
+    return static_cast<qint32>(m_writer.add(
+        {QString::number(paperId), m_folders.store(info.absoluteFilePath()),
+         kind == FileKind::Attached ? Attached : Linked, QString::number(info.size()),
+         modifiedText(info), hash, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}));
 }
 
 QString readableName(const QString& surname, const QString& year, const QString& title,

@@ -49,6 +49,9 @@ struct FileFolders
     QString resolve(const QString& stored) const;
 };
 
+// `path` relative to `folder` when it is inside it, else absolute.
+QString pathWithin(const QString& folder, const QString& path);
+
 // "Wendrake 2003 - Signals in Clay.pdf": a file name from the first author's surname, the year
 // and the title, with characters no file name may hold taken out; parts that are empty are left
 // out. `suffix` is the original file's extension ("pdf", or empty).
@@ -59,6 +62,27 @@ QString uniqueName(const QString& folder, const QString& name);
 
 // The SHA-256 of a file's content in hex; empty when it cannot be read.
 QString contentHash(const QString& path);
+
+// Creates the table when the project file does not have it yet (a file made before it existed).
+void ensurePaperFilesTable(db::Database& database);
+
+// Adds file rows through one prepared statement inside the caller's transaction (an import, a
+// batch of files): the row as addPaperFile writes it, the file's size and time read now.
+class FileRows final
+{
+public:
+    FileRows(db::Database& database, const FileFolders& folders);
+    ~FileRows();
+    FileRows(const FileRows&) = delete;
+    FileRows& operator=(const FileRows&) = delete;
+
+    // The new row's [File ID]; `hash` is the content's, as contentHash gives it.
+    qint32 add(qint32 paperId, const QString& path, FileKind kind, const QString& hash);
+
+private:
+    FileFolders m_folders;
+    db::RowWriter m_writer;
+};
 
 // The paper's files in the order they were added (all files when `paperId` is 0).
 std::vector<PaperFile> paperFiles(db::Database& database, const FileFolders& folders,
