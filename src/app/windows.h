@@ -27,6 +27,8 @@ void openCiteAs(const QList<qint32>& papers, bool bibliography = false);
 void backUpNow();    // a backup copy of the open project, now
 void openRestore();  // the backup copies of the open project, to restore one
 void unloadSearch(); // the search window starts afresh at its next use
+// Files of papers were relinked: the paper window lists its paper's files afresh.
+void paperFilesChanged();
 
 // Windows that show the rows of the project that was open are unloaded (or refilled) when
 // another project is opened, before the user can act on them.

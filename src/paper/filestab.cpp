@@ -116,6 +116,11 @@ void FilesTab::showFiles(qint32 paperId, const std::vector<paper::PaperFile>& fi
         b->setEnabled(paperId >= 1);
 }
 
+std::vector<QWidget*> FilesTab::focusOrder() const
+{
+    return {lstFiles, cmdAttachFile, cmdLinkFile, cmdOpenFile, cmdShowFile, cmdRemoveFile};
+}
+
 void FilesTab::refresh()
 {
     showFiles(m_paperId, read(m_paperId));

@@ -28,6 +28,10 @@ public:
     static std::vector<paper::PaperFile> read(qint32 paperId);
     // Lists `files` of the paper on show; below 1 a new paper, whose buttons are disabled.
     void showFiles(qint32 paperId, const std::vector<paper::PaperFile>& files);
+    // Lists the files of the paper on show as they are stored now.
+    void refresh();
+    // The list, then the buttons from top to bottom: the tab's order for the Tab key.
+    std::vector<QWidget*> focusOrder() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -38,7 +42,6 @@ private:
     void cmdOpenFile_Click();
     void cmdShowFile_Click();
     void cmdRemoveFile_Click();
-    void refresh();
     // The chosen file as stored now; nothing (and the list refreshed) when none is chosen or
     // its row is gone.
     std::optional<paper::PaperFile> chosenFile();

@@ -71,6 +71,8 @@ void windows::findMissingFiles()
         services::MsgBox(QStringLiteral("The search was cancelled: no file was relinked."));
         return;
     }
+    if (result.found)
+        windows::paperFilesChanged();
     services::MsgBox(QStringLiteral("Files found and relinked: %1. Files still missing: %2.")
                          .arg(result.found)
                          .arg(result.missing));

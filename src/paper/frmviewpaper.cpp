@@ -127,6 +127,12 @@ void windows::openPaper(qint32 paperId, PaperOrigin origin)
     frmViewPaper::instance().open(paperId, origin);
 }
 
+void windows::paperFilesChanged()
+{
+    if (frmViewPaper::isLoaded())
+        frmViewPaper::instance().m_files->refresh();
+}
+
 // ---- Showing a paper ----
 
 void frmViewPaper::populate(qint32 paperIDIn)

@@ -52,6 +52,7 @@ protected:
     bool showsProjectRows() const override { return true; }
 
 private:
+    friend void windows::paperFilesChanged();
     void buildControls();
     void connectHandlers();
     struct StoredPaper;

@@ -236,7 +236,7 @@ void frmViewPaper::buildControls()
     const LinkGroup& k = *m_links[Keywords];
     const LinkGroup& m = *m_links[Models];
     const LinkGroup& r = *m_links[References];
-    const std::vector<QWidget*> order = {
+    std::vector<QWidget*> order = {
         txtDetails[0],  cmdAddPaper,   a.combo,          a.add,          a.list,
         k.combo,        k.add,         k.list,           m.combo,        m.add,
         m.list,         txtDetails[1], txtDetails[3],    txtDetails[4],  txtDetails[6],
@@ -244,6 +244,8 @@ void frmViewPaper::buildControls()
         cmdBack,        cmdCiteAs,     SSTab1,           r.combo,        r.add,
         r.list,         lstCitations,  lstOtherArticles, txtDetails[5],  cmdAddStatements,
         lstStatements,  txtDetails[2]};
+    const std::vector<QWidget*> files = m_files->focusOrder();
+    order.insert(order.end(), files.begin(), files.end());
     for (size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }

@@ -132,6 +132,16 @@ private slots:
         Shell shell;
         const qint64 paper = openWendrake();
         QCOMPARE(tabs()->tabText(5), "Files");
+        // The Tab key goes from the list down the buttons.
+        bringToFront(files());
+        files()->setFocus();
+        QStringList focused{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 5; ++i) {
+            pressKey(Qt::Key_Tab);
+            focused << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(focused, QStringList({"lstFiles", "cmdAttachFile", "cmdLinkFile", "cmdOpenFile",
+                                       "cmdShowFile", "cmdRemoveFile"}));
         const QString first = makePdf(shell.folder() + "/in/first.pdf", "first");
         const QString second = makePdf(shell.folder() + "/in/second.pdf", "second");
         QTemporaryDir outside;
@@ -367,9 +377,18 @@ private slots:
                                                        [](qsizetype, qsizetype) { return false; });
         QVERIFY(cancelled.cancelled);
         QCOMPARE(fileRows(shell.file()), before);
+        // The paper window open on the files lists them as they are found.
+        openPaper(paper);
+        tabs()->setCurrentIndex(5);
+        settle();
+        QVERIFY(files()->item(0)->text().endsWith(" (missing)"));
         st::setNextFileName(shell.folder() + "/moved");
         fromMenu("mnuFindMissingFiles");
         QCOMPARE(lastPrompt(), "Files found and relinked: 2. Files still missing: 1.");
+        QVERIFY(!files()->item(0)->text().endsWith(" (missing)"));
+        QVERIFY(!files()->item(1)->text().endsWith(" (missing)"));
+        QVERIFY(files()->item(2)->text().endsWith(" (missing)"));
+        QCOMPARE(files()->item(0)->toolTip(), shell.folder() + "/moved/deep/a.pdf");
         const QString id = QString::number(paper);
         QCOMPARE(fileRows(shell.file()),
                  QStringList({id + "|linked|moved/deep/a.pdf", id + "|linked|moved/x/b.pdf",
