@@ -242,8 +242,21 @@ void FilesTab::cmdRemoveFile_Click()
     }
     // A copy that another paper names stays.
     if (paper::removePaperFile(project().db(), f->id) && trash)
-        paper::moveToTrash({f->path});
+        reportKept(paper::moveToTrash({f->path}));
     refresh();
+}
+
+void FilesTab::reportKept(const QStringList& kept)
+{
+    if (kept.isEmpty())
+        return;
+    QStringList names;
+    for (const QString& path : kept)
+        names << QDir::toNativeSeparators(path);
+    services::MsgBox(QStringLiteral("There is no trash to move the attached copy to: it was kept "
+                                    "where it is.\n%1")
+                         .arg(names.join(QLatin1Char('\n'))),
+                     services::Icon::None);
 }
 
 } // namespace quirelle

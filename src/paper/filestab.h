@@ -32,6 +32,8 @@ public:
     void refresh();
     // The list, then the buttons from top to bottom: the tab's order for the Tab key.
     std::vector<QWidget*> focusOrder() const;
+    // Says which attached copies were kept because there was no trash to move them to.
+    static void reportKept(const QStringList& kept);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -480,13 +480,15 @@ void frmViewPaper::cmdDeletePaper_Click()
                          services::Buttons::YesNo, services::Icon::None,
                          QStringLiteral("Warning")) != services::Answer::Yes)
         return;
+    QStringList kept;
     m_comboLines[References].writeThrough(
-        project().db(), [&] { paper::deletePaper(m_currentPaperID); },
+        project().db(), [&] { kept = paper::deletePaper(m_currentPaperID); },
         [&](QStringList& lines) {
             const qsizetype at = paper::paperLinePosition(lines, m_currentPaperID);
             if (at < lines.size() && ListLine::idOf(lines[at]) == m_currentPaperID)
                 lines.removeAt(at);
         });
+    FilesTab::reportKept(kept);
     windows::unloadSearch();
     hideForm();
     frame().showProjectCaption();

@@ -239,6 +239,41 @@ private slots:
         QCOMPARE(trashed(m_home->path()), QStringList{"Wendrake 2003 - Signals in Clay.pdf"});
     }
 
+    // Without a trash that can be made, an attached copy stays where it is (never moved into a
+    // folder of the current one) and the user is told; the row goes all the same.
+    void noTrash_data()
+    {
+        QTest::addColumn<bool>("deletePaper");
+        QTest::newRow("Remove") << false;
+        QTest::newRow("Delete the paper") << true;
+    }
+    void noTrash()
+    {
+        QFETCH(bool, deletePaper);
+        Shell shell;
+        const QString notAFolder = m_home->filePath("data");
+        writeFile(notAFolder, "a file where the data folder should be");
+        qputenv("XDG_DATA_HOME", notAFolder.toUtf8());
+        openWendrake();
+        QVERIFY(dropFiles(&win(), {makePdf(shell.folder() + "/in/a.pdf", "a")}));
+        const QString copy = attachedFolder() + "/Wendrake 2003 - Signals in Clay.pdf";
+        QVERIFY(QFileInfo::exists(copy));
+        st::forgetShown();
+        st::setNextAnswer(services::Answer::Yes);
+        if (deletePaper) {
+            press("cmdDeletePaper");
+        } else {
+            chooseLine(0);
+            press("cmdRemoveFile");
+        }
+        QCOMPARE(lastPrompt(), "There is no trash to move the attached copy to: it was kept "
+                               "where it is.\n" +
+                                   copy);
+        QCOMPARE(fileRows(shell.file()), QStringList());
+        QVERIFY(QFileInfo::exists(copy));
+        QVERIFY(!QFileInfo::exists(QDir::current().filePath("files")));
+    }
+
     // What the list showed is no longer so when the user acts on it.
     void changedUnderTheList()
     {

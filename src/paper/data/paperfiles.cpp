@@ -12,9 +12,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <map>
 #include <set>
+
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
 
 namespace quirelle::paper {
 
@@ -446,10 +451,75 @@ MissingSearch findMissingFiles(db::Database& database, const FileFolders& folder
     return result;
 }
 
-void moveToTrash(const QStringList& paths)
+namespace {
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+// The user's trash in the data folder ("~/.local/share/Trash"), made when missing; empty when
+// there is none and none can be made. Without one, Qt's trash would be a folder of whatever
+// place it could make one in.
+QString homeTrash()
 {
-    for (const QString& path : paths)
-        QFile::moveToTrash(path);
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty() || !QDir::isAbsolutePath(data))
+        return {};
+    const QString trash = QDir::cleanPath(data + QStringLiteral("/Trash"));
+    if (!QDir().mkpath(trash + QStringLiteral("/files")) ||
+        !QDir().mkpath(trash + QStringLiteral("/info")))
+        return {};
+    return QFileInfo(trash).canonicalFilePath();
+}
+
+// Whether `where` is in a trash as the desktop keeps them: the user's, or one at the top of
+// another disk (".Trash/<uid>" or ".Trash-<uid>").
+bool isInTrash(const QString& where, const QString& home)
+{
+    const QFileInfo files(QFileInfo(where).absolutePath());
+    if (files.fileName() != QLatin1String("files"))
+        return false;
+    const QFileInfo root(files.absolutePath());
+    if (root.canonicalFilePath() == home)
+        return true;
+    const QString uid = QString::number(::getuid());
+    return root.fileName() == QStringLiteral(".Trash-") + uid ||
+           (root.fileName() == uid &&
+            QFileInfo(root.absolutePath()).fileName() == QLatin1String(".Trash"));
+}
+#else
+QString homeTrash()
+{
+    return QStringLiteral("-"); // the system's own
+}
+bool isInTrash(const QString&, const QString&)
+{
+    return true;
+}
+#endif
+
+} // namespace
+
+QStringList moveToTrash(const QStringList& paths)
+{
+    QStringList kept;
+    const QString trash = homeTrash();
+    for (const QString& path : paths) {
+        if (!QFileInfo::exists(path))
+            continue;
+        QString where;
+        if (trash.isEmpty() || !QFile::moveToTrash(path, &where)) {
+            kept << path;
+            continue;
+        }
+        if (!isInTrash(where, trash)) {
+            // Moved into no trash: it goes back, and so does the note written beside it.
+            if (QFile::rename(where, path)) {
+                const QFileInfo moved(where);
+                QFile::remove(QDir(moved.absolutePath() + QStringLiteral("/../info"))
+                                  .filePath(moved.fileName() + QStringLiteral(".trashinfo")));
+            }
+            kept << path;
+        }
+    }
+    return kept;
 }
 
 } // namespace quirelle::paper

@@ -121,7 +121,9 @@ struct MissingSearch
 MissingSearch findMissingFiles(db::Database& database, const FileFolders& folders,
                                const QString& folder, const FileProgress& progress);
 
-// Moves each file to the desktop's trash; those that could not be moved stay where they are.
-void moveToTrash(const QStringList& paths);
+// Moves each file to the desktop's trash and returns those kept where they are: the ones that
+// could not be moved, and every one when there is no trash to move them to (a file is never
+// moved anywhere else).
+QStringList moveToTrash(const QStringList& paths);
 
 } // namespace quirelle::paper

@@ -204,7 +204,7 @@ bool saveDetail(qint32 paperId, const QString& field, const QString& text)
     return true;
 }
 
-void deletePaper(qint32 paperId)
+QStringList deletePaper(qint32 paperId)
 {
     Project& p = project();
     // The paper goes with all its link rows and quotations, or nothing goes.
@@ -227,7 +227,7 @@ void deletePaper(qint32 paperId)
     const QStringList copies = deletePaperFileRows(p.db(), FileFolders(p.file()), paperId);
     transaction.commit();
     // Attached copies go only once nothing can bring their rows back.
-    moveToTrash(copies);
+    return moveToTrash(copies);
 }
 
 } // namespace quirelle::paper

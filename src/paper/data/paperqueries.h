@@ -47,7 +47,8 @@ qint32 addQuotation(qint32 paperId, const QString& statement);
 // Writes `text` into `field` of the paper; false when the paper is not stored.
 bool saveDetail(qint32 paperId, const QString& field, const QString& text);
 // Deletes the paper with its rows in every link table (where it is the citing paper), its
-// quotations and its extra fields, all or nothing.
-void deletePaper(qint32 paperId);
+// quotations, its extra fields and its file rows, all or nothing; then its attached copies go to
+// the trash. Returns the copies kept because there was no trash to move them to.
+QStringList deletePaper(qint32 paperId);
 
 } // namespace quirelle::paper
