@@ -156,12 +156,13 @@ bool FilesTab::eventFilter(QObject* watched, QEvent* event)
 void FilesTab::attach(const QStringList& paths, paper::FileKind kind)
 {
     QStringList failures;
-    for (const QString& path : paths) {
-        try {
-            paper::addPaperFile(project().db(), folders(), m_paperId, path, kind);
-        } catch (const db::DbError& e) {
+    try {
+        const paper::AddedFiles added =
+            paper::addPaperFiles(project().db(), folders(), m_paperId, paths, kind);
+        for (const db::DbError& e : added.failures)
             failures << e.description();
-        }
+    } catch (const db::DbError& e) {
+        failures << e.description();
     }
     refresh();
     if (!failures.isEmpty())

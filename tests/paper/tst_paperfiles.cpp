@@ -2,14 +2,17 @@
 // names, linked files, files dropped on the window, opening and removing them, and what happens
 // when the disk, the project or the file is not as the list left it.
 #include "app/desktop.h"
+#include "paper/data/contenthash.h"
 #include "paper/data/paperfiles.h"
 #include "paper/data/paperqueries.h"
 #include "paperwindow.h"
 
+#include <QCryptographicHash>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRandomGenerator>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -272,6 +275,60 @@ private slots:
         QCOMPARE(fileRows(shell.file()), QStringList());
         QVERIFY(QFileInfo::exists(copy));
         QVERIFY(!QFileInfo::exists(QDir::current().filePath("files")));
+    }
+
+    // The content's hash is SHA-256 however the bytes are fed (the processor's instructions are
+    // used where there are some): around the ends of blocks and of the padding.
+    void contentHash_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("piece");
+        for (const int size : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 1000003})
+            for (const int piece : {1, 63, 64, 4096}) {
+                if (size < 100000 || piece == 4096)
+                    QTest::addRow("%d bytes in pieces of %d", size, piece) << size << piece;
+            }
+    }
+    void contentHash()
+    {
+        QFETCH(int, size);
+        QFETCH(int, piece);
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (char& c : bytes)
+            c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+        paper::ContentHash hash;
+        for (int at = 0; at < size; at += piece)
+            hash.addData(bytes.constData() + at, std::min(piece, size - at));
+        const QString expected = QString::fromLatin1(
+            QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        QCOMPARE(hash.hex(), expected);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("f"), bytes);
+        QCOMPARE(paper::contentHash(dir.filePath("f")), expected);
+    }
+
+    // Files dropped together: each checked on its own, the rows of those taken written at once.
+    void severalAtOnce()
+    {
+        Shell shell;
+        const qint64 paper = addPaper("Signals in Clay", {{"Year", "2003"}});
+        const QString a = makePdf(shell.folder() + "/in/a.pdf", "a");
+        const QString b = makePdf(shell.folder() + "/in/b.pdf", "b");
+        const paper::AddedFiles added = paper::addPaperFiles(
+            shell.db(), paper::FileFolders(shell.file()), paper,
+            {a, shell.folder() + "/in/none.pdf", a, b}, paper::FileKind::Attached);
+        QCOMPARE(added.added.size(), size_t(2));
+        QCOMPARE(added.failures.size(), size_t(2));
+        QCOMPARE(added.failures[0].number(), paper::FileFailed);
+        QCOMPARE(added.failures[1].number(), db::err::Duplicate);
+        const QString id = QString::number(paper);
+        QCOMPARE(fileRows(shell.file()),
+                 QStringList({id + "|attached|project Files/2003 - Signals in Clay.pdf",
+                              id + "|attached|project Files/2003 - Signals in Clay (2).pdf"}));
+        QCOMPARE(QDir(attachedFolder()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"2003 - Signals in Clay (2).pdf", "2003 - Signals in Clay.pdf"}));
+        QVERIFY(readFile(attachedFolder() + "/2003 - Signals in Clay (2).pdf") == readFile(b));
+        QCOMPARE(added.added[1].hash, paper::contentHash(b));
     }
 
     // What the list showed is no longer so when the user acts on it.

@@ -4,20 +4,24 @@
 #include "db/dberror.h"
 #include "db/recordset.h"
 #include "db/schema.h"
+#include "paper/data/contenthash.h"
 #include "paper/data/paperqueries.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 
+#include <array>
+#include <future>
 #include <map>
 #include <set>
 
 #if defined(Q_OS_UNIX)
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -27,6 +31,7 @@ namespace {
 
 const QString Attached = QStringLiteral("attached");
 const QString Linked = QStringLiteral("linked");
+// Large enough that the calls cost nothing beside the bytes, small enough to stay in the cache.
 constexpr qint64 ChunkSize = 1 << 20;
 
 [[noreturn]] void fileFailed(const QString& what)
@@ -64,16 +69,25 @@ db::Recordset openFiles(db::Database& database, qint32 paperId)
         {QString::number(paperId)});
 }
 
+// What the names of a paper's attached copies are made of.
+struct PaperName
+{
+    QString surname;
+    QString year;
+    QString title;
+    QString file(const QString& suffix) const { return readableName(surname, year, title, suffix); }
+};
+
 // The first author's surname, the year and the title of the paper; PaperGone when it is not
 // stored.
-QString nameForPaper(db::Database& database, qint32 paperId, const QString& suffix)
+PaperName paperName(db::Database& database, qint32 paperId)
 {
     db::Recordset paper = database.OpenRecordset(
         QStringLiteral("select * from [papers] where [Paper ID] = ?;"), {paperId});
     if (paper.isEmpty())
         throw db::DbError(PaperGone, QStringLiteral("The paper is no longer in the project: "
                                                     "the file was not added."));
-    QString surname;
+    PaperName name;
     db::Recordset links = database.OpenRecordset(
         QStringLiteral("select * from [Paper Authors List] where [Paper ID] = ?;"),
         {QString::number(paperId)});
@@ -83,51 +97,108 @@ QString nameForPaper(db::Database& database, qint32 paperId, const QString& suff
             db::Recordset a = database.OpenRecordset(
                 QStringLiteral("select * from [Authors] where [Author ID] = ?;"), {*author});
             if (!a.isEmpty())
-                surname = a.Fields(QStringLiteral("Surname")).text();
+                name.surname = a.Fields(QStringLiteral("Surname")).text();
         }
     }
-    return readableName(surname, paper.Fields(QStringLiteral("Year")).text(),
-                        paper.Fields(QStringLiteral("Title")).text(), suffix);
+    name.year = paper.Fields(QStringLiteral("Year")).text();
+    name.title = paper.Fields(QStringLiteral("Title")).text();
+    return name;
 }
 
-// Copies `source` to `target` through a temporary file beside it, renamed only when every byte
-// was written; returns the content's hash. Nothing is left behind on failure.
-QString copyFile(const QString& source, const QString& target)
+// A copy written under a hidden temporary name beside the name it will have.
+struct PartFile
+{
+    QString part;
+    QString target;
+    QString hash;
+};
+
+QString partName(const QString& target)
+{
+    const QFileInfo info(target);
+    return info.dir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".part"));
+}
+
+// Copies `source` into the temporary file of `target` and returns it with the content's hash.
+// Each byte is read once: a chunk is hashed on a second thread while it is written, and the
+// disk is asked to start writing the copy at once, so that it is written while the next file is
+// copied. Nothing is left behind on failure.
+PartFile copyToPart(const QString& source, const QString& target)
 {
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fileFailed(QStringLiteral("The file '%1' could not be read: %2")
                        .arg(QDir::toNativeSeparators(source), in.errorString()));
-    const QFileInfo targetInfo(target);
-    QFile out(targetInfo.dir().filePath(QStringLiteral(".") + targetInfo.fileName() +
-                                        QStringLiteral(".part")));
+    QFile out(partName(target));
+    ContentHash hash;
+    std::array<QByteArray, 2> buffers{QByteArray(ChunkSize, Qt::Uninitialized),
+                                      QByteArray(ChunkSize, Qt::Uninitialized)};
+    // Declared last, so that it is waited for before the buffers go, however this ends.
+    std::future<void> hashing;
     const auto failWith = [&](const QString& why) {
+        if (hashing.valid())
+            hashing.wait();
         out.close();
         out.remove();
         fileFailed(
             QStringLiteral("The file '%1' could not be copied to '%2': %3")
                 .arg(QDir::toNativeSeparators(source), QDir::toNativeSeparators(target), why));
     };
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         failWith(out.errorString());
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    QByteArray chunk;
-    while (!in.atEnd()) {
-        chunk = in.read(ChunkSize);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
+    for (size_t k = 0;; ++k) {
+        // The buffer was last hashed two chunks ago, which was waited for before the last one.
+        QByteArray& chunk = buffers[k % 2];
+        const qint64 read = in.read(chunk.data(), ChunkSize);
+        if (read < 0)
             failWith(in.errorString());
-        hash.addData(chunk);
-        if (out.write(chunk) != chunk.size())
+        if (read == 0)
+            break;
+        if (hashing.valid())
+            hashing.get();
+        hashing = std::async(std::launch::async,
+                             [&hash, &chunk, read] { hash.addData(chunk.constData(), read); });
+        if (out.write(chunk.constData(), read) != read)
             failWith(out.errorString());
     }
-    if (!out.flush())
-        failWith(out.errorString());
+    if (hashing.valid())
+        hashing.get();
+#ifdef Q_OS_LINUX
+    ::sync_file_range(out.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
     out.close();
     if (out.error() != QFileDevice::NoError)
         failWith(out.errorString());
-    if (!out.rename(target))
-        failWith(out.errorString());
-    return QString::fromLatin1(hash.result().toHex());
+    return {out.fileName(), target, hash.hex()};
+}
+
+// Whether the file's content is on the disk.
+bool flushed(const QString& path)
+{
+#if defined(Q_OS_UNIX)
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool done = ::fsync(fd) == 0;
+    ::close(fd);
+    return done;
+#else
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite | QIODevice::Append) && file.flush();
+#endif
+}
+
+// Gives each copy its name once its content is on the disk, so that a copy under its own name
+// is whole even after the power fails; then the folder's entries too.
+void finishCopies(const std::vector<PartFile>& copies, const QString& folder)
+{
+    for (const PartFile& c : copies) {
+        if (!flushed(c.part) || !QFile::rename(c.part, c.target))
+            fileFailed(QStringLiteral("The copy '%1' could not be written to the disk.")
+                           .arg(QDir::toNativeSeparators(c.target)));
+    }
+    if (!copies.empty())
+        flushed(folder);
 }
 
 } // namespace
@@ -223,10 +294,14 @@ QString readableName(const QString& surname, const QString& year, const QString&
     return ext.isEmpty() ? name : name + QLatin1Char('.') + ext;
 }
 
-QString uniqueName(const QString& folder, const QString& name)
+QString uniqueName(const QString& folder, const QString& name, const QSet<QString>& taken)
 {
     const QDir dir(folder);
-    if (!QFileInfo::exists(dir.filePath(name)))
+    const auto free = [&](const QString& n) {
+        return !taken.contains(n) && !QFileInfo::exists(dir.filePath(n)) &&
+               !QFileInfo::exists(partName(dir.filePath(n)));
+    };
+    if (free(name))
         return name;
     const QFileInfo info(name);
     const QString suffix = info.suffix();
@@ -235,7 +310,7 @@ QString uniqueName(const QString& folder, const QString& name)
         QString candidate = QStringLiteral("%1 (%2)").arg(base).arg(n);
         if (!suffix.isEmpty())
             candidate += QLatin1Char('.') + suffix;
-        if (!QFileInfo::exists(dir.filePath(candidate)))
+        if (free(candidate))
             return candidate;
     }
 }
@@ -243,12 +318,18 @@ QString uniqueName(const QString& folder, const QString& name)
 QString contentHash(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return {};
-    return QString::fromLatin1(hash.result().toHex());
+    ContentHash hash;
+    QByteArray chunk(ChunkSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 read = file.read(chunk.data(), ChunkSize);
+        if (read < 0)
+            return {};
+        if (read == 0)
+            return hash.hex();
+        hash.addData(chunk.constData(), read);
+    }
 }
 
 std::vector<PaperFile> paperFiles(db::Database& database, const FileFolders& folders,
@@ -274,64 +355,106 @@ PaperFile paperFile(db::Database& database, const FileFolders& folders, qint32 f
     return fileOfRow(rs, folders);
 }
 
-PaperFile addPaperFile(db::Database& database, const FileFolders& folders, qint32 paperId,
-                       const QString& source, FileKind kind)
+AddedFiles addPaperFiles(db::Database& database, const FileFolders& folders, qint32 paperId,
+                         const QStringList& sources, FileKind kind)
 {
     if (database.readOnly())
         throw db::DbError(db::err::ReadOnly, QStringLiteral("The project is open read-only: "
                                                             "no file can be added to it."));
-    const QFileInfo info(source);
-    if (!info.isFile())
-        fileFailed(
-            QStringLiteral("The file '%1' was not found.").arg(QDir::toNativeSeparators(source)));
-    const QString name = nameForPaper(database, paperId, info.suffix());
-    const QString sourceStored = folders.store(info.absoluteFilePath());
-    for (const PaperFile& f : paperFiles(database, folders, paperId)) {
-        if (f.storedPath == sourceStored ||
-            (kind == FileKind::Attached && f.size == info.size() && f.hash == contentHash(source)))
-            throw db::DbError(db::err::Duplicate,
-                              QStringLiteral("The file '%1' is already on this paper.")
-                                  .arg(QDir::toNativeSeparators(source)));
-    }
-
-    QString path = info.absoluteFilePath();
-    QString hash;
-    if (kind == FileKind::Attached) {
-        if (!QDir().mkpath(folders.attached))
-            fileFailed(QStringLiteral("The folder '%1' could not be made.")
-                           .arg(QDir::toNativeSeparators(folders.attached)));
-        path = QDir(folders.attached).filePath(uniqueName(folders.attached, name));
-        hash = copyFile(source, path);
-    } else {
-        hash = contentHash(source);
-        if (hash.isEmpty())
-            fileFailed(QStringLiteral("The file '%1' could not be read.")
-                           .arg(QDir::toNativeSeparators(source)));
-    }
-
-    const QFileInfo stored(path);
+    const PaperName name = paperName(database, paperId);
+    std::vector<PaperFile> onPaper = paperFiles(database, folders, paperId);
+    AddedFiles result;
+    struct Ready
+    {
+        QString path;
+        QString hash;
+    };
+    std::vector<Ready> ready;
+    std::vector<PartFile> copies;
+    QSet<QString> names; // the names the copies will have
+    const auto removeCopies = [&] {
+        // No row names them: they go.
+        for (const PartFile& c : copies) {
+            QFile::remove(c.part);
+            QFile::remove(c.target);
+        }
+    };
     try {
-        db::Transaction transaction(database);
-        db::Recordset rs = openFiles(database, paperId);
-        rs.AddNew();
-        rs.Fields(QStringLiteral("Paper ID")) = QString::number(paperId);
-        rs.Fields(QStringLiteral("Path")) = folders.store(path);
-        rs.Fields(QStringLiteral("Kind")) = kind == FileKind::Attached ? Attached : Linked;
-        rs.Fields(QStringLiteral("Size")) = QString::number(stored.size());
-        rs.Fields(QStringLiteral("Modified")) = modifiedText(stored);
-        rs.Fields(QStringLiteral("Content Hash")) = hash;
-        rs.Fields(QStringLiteral("Date Added")) =
-            QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-        rs.Update();
-        transaction.commit();
-        rs.setBookmark(rs.LastModified());
-        return fileOfRow(rs, folders);
+        for (const QString& source : sources) {
+            try {
+                const QFileInfo info(source);
+                if (!info.isFile())
+                    fileFailed(QStringLiteral("The file '%1' was not found.")
+                                   .arg(QDir::toNativeSeparators(source)));
+                const QString sourceStored = folders.store(info.absoluteFilePath());
+                QString sourceHash; // read only when a copy of the same size is on the paper
+                for (const PaperFile& f : onPaper) {
+                    const bool sameSize = kind == FileKind::Attached && f.size == info.size();
+                    if (sameSize && sourceHash.isEmpty())
+                        sourceHash = contentHash(source);
+                    if (f.storedPath == sourceStored || (sameSize && f.hash == sourceHash))
+                        throw db::DbError(db::err::Duplicate,
+                                          QStringLiteral("The file '%1' is already on this paper.")
+                                              .arg(QDir::toNativeSeparators(source)));
+                }
+                Ready r{info.absoluteFilePath(), {}};
+                if (kind == FileKind::Attached) {
+                    if (!QDir().mkpath(folders.attached))
+                        fileFailed(QStringLiteral("The folder '%1' could not be made.")
+                                       .arg(QDir::toNativeSeparators(folders.attached)));
+                    const QString unique =
+                        uniqueName(folders.attached, name.file(info.suffix()), names);
+                    names.insert(unique);
+                    copies.push_back(copyToPart(source, QDir(folders.attached).filePath(unique)));
+                    r.path = copies.back().target;
+                    r.hash = copies.back().hash;
+                } else {
+                    r.hash = contentHash(source);
+                    if (r.hash.isEmpty())
+                        fileFailed(QStringLiteral("The file '%1' could not be read.")
+                                       .arg(QDir::toNativeSeparators(source)));
+                }
+                // The same file twice among those added is refused like one on the paper.
+                PaperFile taken;
+                taken.storedPath = sourceStored;
+                taken.size = info.size();
+                taken.hash = r.hash;
+                onPaper.push_back(std::move(taken));
+                ready.push_back(std::move(r));
+            } catch (const db::DbError& e) {
+                if (e.number() != FileFailed && e.number() != db::err::Duplicate)
+                    throw;
+                result.failures.push_back(e);
+            }
+        }
+        if (ready.empty())
+            return result;
+        finishCopies(copies, folders.attached);
+        // One transaction for all of them: one user action.
+        std::vector<qint32> ids;
+        {
+            db::Transaction transaction(database);
+            FileRows rows(database, folders);
+            for (const Ready& r : ready)
+                ids.push_back(rows.add(paperId, r.path, kind, r.hash));
+            transaction.commit();
+        }
+        for (const qint32 id : ids)
+            result.added.push_back(paperFile(database, folders, id));
+        return result;
     } catch (...) {
-        // No row names the copy: it goes.
-        if (kind == FileKind::Attached)
-            QFile::remove(path);
+        removeCopies();
         throw;
     }
+}
+
+PaperFile addPaperFile(db::Database& database, const FileFolders& folders, qint32 paperId,
+                       const QString& source, FileKind kind)
+{
+    AddedFiles added = addPaperFiles(database, folders, paperId, {source}, kind);
+    if (!added.failures.empty())
+        throw added.failures.front();
+    return added.added.front();
 }
 
 bool removePaperFile(db::Database& database, qint32 fileId)

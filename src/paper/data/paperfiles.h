@@ -4,7 +4,9 @@
 #pragma once
 
 #include "db/database.h"
+#include "db/dberror.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -57,8 +59,9 @@ QString pathWithin(const QString& folder, const QString& path);
 // out. `suffix` is the original file's extension ("pdf", or empty).
 QString readableName(const QString& surname, const QString& year, const QString& title,
                      const QString& suffix);
-// `name` itself when `folder` has no such file, else "name (2).ext", "name (3).ext", ...
-QString uniqueName(const QString& folder, const QString& name);
+// `name` itself when `folder` has no such file (nor one being written) and it is not `taken`,
+// else "name (2).ext", "name (3).ext", ...
+QString uniqueName(const QString& folder, const QString& name, const QSet<QString>& taken = {});
 
 // The SHA-256 of a file's content in hex; empty when it cannot be read.
 QString contentHash(const QString& path);
@@ -91,11 +94,23 @@ std::vector<PaperFile> paperFiles(db::Database& database, const FileFolders& fol
 PaperFile paperFile(db::Database& database, const FileFolders& folders, qint32 fileId);
 
 // Attaches a copy of `source` (Attached) or links it where it is (Linked) to the paper and
-// returns its row. A copy is written under a temporary name and renamed when complete, so that
-// a failure leaves no half file and no row. Fails with FileFailed (what failed), PaperGone, or
-// err::Duplicate when the same file is already on the paper.
+// returns its row. A copy is written under a temporary name and renamed when it is complete and
+// on the disk, before its row is stored, so that a failure leaves no half file and no row. Fails
+// with FileFailed (what failed), PaperGone, or err::Duplicate when the same file is already on the
+// paper.
 PaperFile addPaperFile(db::Database& database, const FileFolders& folders, qint32 paperId,
                        const QString& source, FileKind kind);
+// Attaches or links several files to the paper at once (files dropped on the window): each is
+// checked and copied as addPaperFile does, and the rows of those that were are written in one
+// transaction. A file that fails (FileFailed, err::Duplicate) is left out and its error kept;
+// other errors (PaperGone, a refused write) stop it all and leave no copy.
+struct AddedFiles
+{
+    std::vector<PaperFile> added;
+    std::vector<db::DbError> failures;
+};
+AddedFiles addPaperFiles(db::Database& database, const FileFolders& folders, qint32 paperId,
+                         const QStringList& sources, FileKind kind);
 // Takes the file off its paper; the file itself stays where it is. True when no other row names
 // the same file (an attached copy may then go to the trash).
 bool removePaperFile(db::Database& database, qint32 fileId);
