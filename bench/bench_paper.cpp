@@ -1,5 +1,6 @@
-// bench_paper: times the paper window on a large project: populate of the probe paper from the
-// call to the painted window, leaving a detail box, and deleting a paper with its link rows.
+// bench_paper: times the paper window on a large project: populate of the probe paper (with 20
+// files and 30 extra fields) from the call to the painted window, leaving a detail box, and
+// deleting a paper with its link rows.
 // It works on a copy of the project file, so the file given is never changed.
 #include "benchcommon.h"
 #include "benchwindows.h"
@@ -10,6 +11,8 @@
 #include "db/dberror.h"
 #include "db/project.h"
 #include "db/sharedqueries.h"
+#include "interchange/data/extrafields.h"
+#include "paper/data/paperfiles.h"
 #include "paper/frmviewpaper.h"
 
 #include <QApplication>
@@ -19,6 +22,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -72,6 +76,35 @@ qint32 paperWithFiftyLinks()
     return id;
 }
 
+// Gives the probe paper 20 linked files (in a folder beside the copy) and 30 extra fields,
+// through a connection of its own, before the program opens the copy.
+void addFilesAndFields(const QString& copy)
+{
+    const auto database = db::Database::OpenDatabase(copy + QStringLiteral(".mdb"));
+    interchange::ensureExtraFieldsTable(*database);
+    paper::ensurePaperFilesTable(*database);
+    const paper::FileFolders folders(copy);
+    const QDir papers(folders.project + QStringLiteral("/papers"));
+    papers.mkpath(QStringLiteral("."));
+    db::Transaction t(*database);
+    paper::FileRows files(*database, folders);
+    for (int i = 0; i < 20; ++i) {
+        const QString path = papers.filePath(QStringLiteral("probe %1.pdf").arg(i));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray(10000 + i, 'p'));
+        f.close();
+        files.add(probe::Paper, path, paper::FileKind::Linked, paper::contentHash(path));
+    }
+    db::RowWriter fields(
+        *database, interchange::ExtraFieldsTable,
+        {QStringLiteral("Paper ID"), QStringLiteral("Field Name"), QStringLiteral("Value")});
+    for (int i = 0; i < 30; ++i)
+        fields.add({QString::number(probe::Paper), QStringLiteral("field%1").arg(i),
+                    QStringLiteral("value of field %1").arg(i)});
+    t.commit();
+}
+
 template<class T = QWidget>
 T* control(const char* name)
 {
@@ -96,6 +129,7 @@ int run(const QString& source)
         std::fprintf(stderr, "bench_paper: cannot copy %s\n", qPrintable(source));
         return 1;
     }
+    addFilesAndFields(copy);
 
     frmMain::instance().resize(1280, 900);
     frmMain::instance().show();
@@ -113,6 +147,8 @@ int run(const QString& source)
     const double made = nowMs() - firstStart;
     const double first = made + timedUntilPainted(watch, [&] { openFromSearch(probe::Paper); });
     report("first populate, cold (window made, paper 1234 painted)", first, 50);
+    std::printf("  with %d files and %d extra fields\n", control<QListWidget>("lstFiles")->count(),
+                control<QTableWidget>("grdFields")->rowCount());
     const qint32 probePaper = probe::Paper;
 
     // The window is hidden first, so that it is filled, shown and painted whole.
