@@ -16,8 +16,10 @@
 #include <QStandardPaths>
 
 #include <array>
+#include <atomic>
 #include <future>
 #include <map>
+#include <optional>
 #include <set>
 
 #if defined(Q_OS_UNIX)
@@ -120,10 +122,10 @@ QString partName(const QString& target)
 }
 
 // Copies `source` into the temporary file of `target` and returns it with the content's hash.
-// Each byte is read once: a chunk is hashed on a second thread while it is written, and the
-// disk is asked to start writing the copy at once, so that it is written while the next file is
-// copied. Nothing is left behind on failure.
-PartFile copyToPart(const QString& source, const QString& target)
+// Each byte is read once: a chunk is hashed while it is written (on a second thread with
+// `hashBeside`, for a file copied alone), and the disk is asked to start writing the copy at
+// once, so that it is written while the next file is copied. Nothing is left behind on failure.
+PartFile copyToPart(const QString& source, const QString& target, bool hashBeside)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -156,8 +158,11 @@ PartFile copyToPart(const QString& source, const QString& target)
             break;
         if (hashing.valid())
             hashing.get();
-        hashing = std::async(std::launch::async,
-                             [&hash, &chunk, read] { hash.addData(chunk.constData(), read); });
+        if (hashBeside)
+            hashing = std::async(std::launch::async,
+                                 [&hash, &chunk, read] { hash.addData(chunk.constData(), read); });
+        else
+            hash.addData(chunk.constData(), read);
         if (out.write(chunk.constData(), read) != read)
             failWith(out.errorString());
     }
@@ -362,72 +367,129 @@ AddedFiles addPaperFiles(db::Database& database, const FileFolders& folders, qin
         throw db::DbError(db::err::ReadOnly, QStringLiteral("The project is open read-only: "
                                                             "no file can be added to it."));
     const PaperName name = paperName(database, paperId);
-    std::vector<PaperFile> onPaper = paperFiles(database, folders, paperId);
+    const std::vector<PaperFile> onPaper = paperFiles(database, folders, paperId);
+    const bool attach = kind == FileKind::Attached;
     AddedFiles result;
-    struct Ready
+    // Each file: where it is, where its copy goes, and what became of it.
+    struct Item
     {
-        QString path;
+        QString source; // absolute
+        QString sourceStored;
+        qint64 size = 0;
+        QString target; // the copy's name
+        std::optional<PartFile> copy;
         QString hash;
+        std::optional<db::DbError> failure;
     };
-    std::vector<Ready> ready;
-    std::vector<PartFile> copies;
-    QSet<QString> names; // the names the copies will have
+    std::vector<Item> items(static_cast<size_t>(sources.size()));
+    const auto duplicate = [](const QString& source) {
+        return db::DbError(db::err::Duplicate, QStringLiteral("The file '%1' is already on this "
+                                                              "paper.")
+                                                   .arg(QDir::toNativeSeparators(source)));
+    };
     const auto removeCopies = [&] {
         // No row names them: they go.
-        for (const PartFile& c : copies) {
-            QFile::remove(c.part);
-            QFile::remove(c.target);
+        for (const Item& item : items) {
+            if (item.copy) {
+                QFile::remove(item.copy->part);
+                QFile::remove(item.copy->target);
+            }
         }
     };
     try {
-        for (const QString& source : sources) {
+        // What can be told before any copy: a file that is not there, or one on the paper.
+        QSet<QString> names; // the names the copies will have
+        for (size_t n = 0; n < items.size(); ++n) {
+            Item& item = items[n];
             try {
-                const QFileInfo info(source);
+                const QFileInfo info(sources[static_cast<qsizetype>(n)]);
                 if (!info.isFile())
                     fileFailed(QStringLiteral("The file '%1' was not found.")
-                                   .arg(QDir::toNativeSeparators(source)));
-                const QString sourceStored = folders.store(info.absoluteFilePath());
+                                   .arg(QDir::toNativeSeparators(info.filePath())));
+                item.source = info.absoluteFilePath();
+                item.sourceStored = folders.store(item.source);
+                item.size = info.size();
                 QString sourceHash; // read only when a copy of the same size is on the paper
                 for (const PaperFile& f : onPaper) {
-                    const bool sameSize = kind == FileKind::Attached && f.size == info.size();
+                    const bool sameSize = attach && f.size == item.size;
                     if (sameSize && sourceHash.isEmpty())
-                        sourceHash = contentHash(source);
-                    if (f.storedPath == sourceStored || (sameSize && f.hash == sourceHash))
-                        throw db::DbError(db::err::Duplicate,
-                                          QStringLiteral("The file '%1' is already on this paper.")
-                                              .arg(QDir::toNativeSeparators(source)));
+                        sourceHash = contentHash(item.source);
+                    if (f.storedPath == item.sourceStored || (sameSize && f.hash == sourceHash))
+                        throw duplicate(item.source);
                 }
-                Ready r{info.absoluteFilePath(), {}};
-                if (kind == FileKind::Attached) {
+                for (size_t e = 0; e < n; ++e) {
+                    if (!items[e].failure && items[e].sourceStored == item.sourceStored)
+                        throw duplicate(item.source);
+                }
+                if (attach) {
                     if (!QDir().mkpath(folders.attached))
                         fileFailed(QStringLiteral("The folder '%1' could not be made.")
                                        .arg(QDir::toNativeSeparators(folders.attached)));
                     const QString unique =
                         uniqueName(folders.attached, name.file(info.suffix()), names);
                     names.insert(unique);
-                    copies.push_back(copyToPart(source, QDir(folders.attached).filePath(unique)));
-                    r.path = copies.back().target;
-                    r.hash = copies.back().hash;
-                } else {
-                    r.hash = contentHash(source);
-                    if (r.hash.isEmpty())
-                        fileFailed(QStringLiteral("The file '%1' could not be read.")
-                                       .arg(QDir::toNativeSeparators(source)));
+                    item.target = QDir(folders.attached).filePath(unique);
                 }
-                // The same file twice among those added is refused like one on the paper.
-                PaperFile taken;
-                taken.storedPath = sourceStored;
-                taken.size = info.size();
-                taken.hash = r.hash;
-                onPaper.push_back(std::move(taken));
-                ready.push_back(std::move(r));
             } catch (const db::DbError& e) {
                 if (e.number() != FileFailed && e.number() != db::err::Duplicate)
                     throw;
-                result.failures.push_back(e);
+                item.failure = e;
             }
         }
-        if (ready.empty())
+
+        // The copies (or the hashes), two files at a time: hashing is the slow part, and one
+        // file's hash cannot be shared between processors.
+        const bool together = items.size() > 1;
+        std::atomic<size_t> next = 0;
+        const auto work = [&] {
+            for (size_t n; (n = next++) < items.size();) {
+                Item& item = items[n];
+                if (item.failure)
+                    continue;
+                try {
+                    if (attach) {
+                        item.copy = copyToPart(item.source, item.target, !together);
+                        item.hash = item.copy->hash;
+                    } else {
+                        item.hash = contentHash(item.source);
+                        if (item.hash.isEmpty())
+                            fileFailed(QStringLiteral("The file '%1' could not be read.")
+                                           .arg(QDir::toNativeSeparators(item.source)));
+                    }
+                } catch (const db::DbError& e) {
+                    item.failure = e;
+                }
+            }
+        };
+        if (together) {
+            auto other = std::async(std::launch::async, work);
+            work();
+            other.get();
+        } else {
+            work();
+        }
+
+        // In their order: the same content twice among them is refused like one on the paper.
+        std::vector<const Item*> taken;
+        std::vector<PartFile> copies;
+        for (Item& item : items) {
+            if (!item.failure && attach &&
+                std::any_of(taken.begin(), taken.end(), [&](const Item* t) {
+                    return t->size == item.size && t->hash == item.hash;
+                })) {
+                QFile::remove(item.copy->part);
+                item.copy.reset();
+                item.failure = duplicate(item.source);
+            }
+            if (item.failure) {
+                result.failures.push_back(*item.failure);
+                continue;
+            }
+            taken.push_back(&item);
+            if (item.copy)
+                copies.push_back(*item.copy);
+        }
+        if (taken.empty())
             return result;
         finishCopies(copies, folders.attached);
         // One transaction for all of them: one user action.
@@ -435,8 +497,9 @@ AddedFiles addPaperFiles(db::Database& database, const FileFolders& folders, qin
         {
             db::Transaction transaction(database);
             FileRows rows(database, folders);
-            for (const Ready& r : ready)
-                ids.push_back(rows.add(paperId, r.path, kind, r.hash));
+            for (const Item* item : taken)
+                ids.push_back(
+                    rows.add(paperId, attach ? item->target : item->source, kind, item->hash));
             transaction.commit();
         }
         for (const qint32 id : ids)
