@@ -220,7 +220,7 @@ bool ProjectSafety::restore(const QString& copy)
         return false;
     }
     const QString projectFile = p.file();
-    const QString path = p.projectFilePath;
+    const QString path = p.projectFilePath();
     std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
     p.close();

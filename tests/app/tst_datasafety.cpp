@@ -352,11 +352,11 @@ private slots:
         st::setNextAnswer(services::Answer::No);
         openByMenu(other + QStringLiteral(".mdb"));
         QVERIFY(lastPrompt().contains(QStringLiteral("already open in another copy")));
-        QCOMPARE(project().projectFilePath, shell.pathWithoutExtension());
+        QCOMPARE(project().projectFilePath(), shell.pathWithoutExtension());
         // Read-only: it opens, says so, and refuses to change anything.
         st::setNextAnswer(services::Answer::Yes);
         openByMenu(other + QStringLiteral(".mdb"));
-        QCOMPARE(project().projectFilePath, other);
+        QCOMPARE(project().projectFilePath(), other);
         QVERIFY(caption().endsWith(QStringLiteral("(read-only)")));
         const size_t before = st::messages().size();
         surname = addAuthorTyped(QStringLiteral("Wendrake"));

@@ -279,22 +279,22 @@ QStringList criteriaItems(Mode mode)
     const auto field = [](const char* name) {
         return [name](db::Recordset& rs) { return rs.Fields(QString::fromLatin1(name)).text(); };
     };
+    db::Recordset rows;
     switch (mode) {
-    case Mode::Title: {
-        db::Recordset papers = p.db().OpenRecordset(QStringLiteral("select * from [papers];"));
-        fill(papers, QStringLiteral("Paper ID"), field("Title"));
+    case Mode::Title:
+        getAllPapers(rows);
+        fill(rows, QStringLiteral("Paper ID"), field("Title"));
         break;
-    }
     case Mode::Author:
-        getAllAuthors();
-        fill(p.rsAuthors, QStringLiteral("Author ID"), [](db::Recordset& rs) {
+        getAllAuthors(rows);
+        fill(rows, QStringLiteral("Author ID"), [](db::Recordset& rs) {
             return rs.Fields(QStringLiteral("Surname")).text() + QStringLiteral(", ") +
                    rs.Fields(QStringLiteral("Forenames")).text();
         });
         break;
     case Mode::Model:
-        getAllModels();
-        fill(p.rsModels, QStringLiteral("Model ID"), field("Model"));
+        getAllModels(rows);
+        fill(rows, QStringLiteral("Model ID"), field("Model"));
         break;
     case Mode::Rating:
         items = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
@@ -303,8 +303,8 @@ QStringList criteriaItems(Mode mode)
     case Mode::Quotation:
         break;
     case Mode::Keyword:
-        getAllKeywords();
-        fill(p.rsKeywords, QStringLiteral("keyword ID"), field("keyword"));
+        getAllKeywords(rows);
+        fill(rows, QStringLiteral("keyword ID"), field("keyword"));
         break;
     }
     return items;
