@@ -199,7 +199,7 @@ void ProjectSafety::checkFailed(const QString& projectFile, const QString& probl
             m_declined = p.generation();
         return;
     }
-    const QString path = p.projectFilePath;
+    const QString path = p.projectFilePath();
     // The lock is held across the swap, so that no other copy opens the project halfway.
     std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();

@@ -166,7 +166,7 @@ private slots:
         QVERIFY(!QFile::exists(shell.file() + QStringLiteral(".damaged")));
         QCOMPARE(readFile(shell.file()), damaged);
         if (shows == "by File > Open")
-            QCOMPARE(project().projectFilePath, other);
+            QCOMPARE(project().projectFilePath(), other);
         if (shows == "at a read") {
             // Read again: the error, but the offer declined is not made again.
             const QStringList before = prompts();
@@ -183,7 +183,7 @@ private slots:
         else
             showDamage();
         QCOMPARE(readFile(shell.file() + QStringLiteral(".damaged")), damaged);
-        QCOMPARE(project().projectFilePath, shell.pathWithoutExtension());
+        QCOMPARE(project().projectFilePath(), shell.pathWithoutExtension());
         QVERIFY(caption().endsWith(QStringLiteral("Papers added: 5")));
         QCOMPARE(sqliteShell(shell.file(), "PRAGMA integrity_check;"), QStringLiteral("ok"));
     }
