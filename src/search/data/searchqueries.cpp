@@ -281,10 +281,15 @@ QStringList criteriaItems(Mode mode)
     };
     db::Recordset rows;
     switch (mode) {
-    case Mode::Title:
-        getAllPapers(rows);
-        fill(rows, QStringLiteral("Paper ID"), field("Title"));
+    case Mode::Title: {
+        // Every paper in the order of its number, as "select * from [papers]" lists them, read
+        // in one pass over the two fields shown rather than through a record set's row lookups.
+        db::RowStream papers(p.db(), QStringLiteral("Papers"),
+                             {QStringLiteral("Paper ID"), QStringLiteral("Title")});
+        while (papers.next())
+            items << ListLine::format(static_cast<qint32>(papers.number(0)), papers.text(1));
         break;
+    }
     case Mode::Author:
         getAllAuthors(rows);
         fill(rows, QStringLiteral("Author ID"), [](db::Recordset& rs) {
