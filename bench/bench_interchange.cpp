@@ -203,7 +203,7 @@ int run(const QString& projectFile)
     {
         auto project = db::Database::OpenDatabase(projectFile, true);
         bib = makeBib(*project, Entries, 300);
-        smallBib = makeBib(*project, SmallEntries, 40);
+        smallBib = makeBib(*project, SmallEntries, 100);
     }
     const QString bibFile = writeBib(scratch, QStringLiteral("entries.bib"), bib);
     const QString smallBibFile = writeBib(scratch, QStringLiteral("small.bib"), smallBib);
