@@ -249,7 +249,8 @@ int run(const QString& projectFile)
     ensureExtraFieldsTable(*project);
     addExtraFields(*project);
     QByteArray text;
-    exportText(*project, {Format::BibTeX, {}}, text); // the first export stores the keys
+    // The first export stores the keys it gives out, as the program's own export does.
+    exportText(*project, {Format::BibTeX, {}, true}, text);
     for (const Format format : {Format::BibTeX, Format::Ris, Format::CslJson}) {
         std::vector<double> ms;
         ExportResult result;
