@@ -5,7 +5,6 @@
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/listline.h"
-#include "db/sharedqueries.h"
 #include "search/data/searchqueries.h"
 
 #include <QAction>
@@ -128,8 +127,6 @@ void frmSearchPapers::closeRequested()
 
 void frmSearchPapers::populate()
 {
-    getAllPapers();
-    getAllModels(); // leaves its first row current
     showForm();
 }
 
