@@ -68,11 +68,15 @@ void CitationService::warmUp(const QString& style)
         if (!m_processor)
             m_processor = std::make_unique<Processor>();
         QString error;
-        if (!m_processor->load(&error) || job.style.isEmpty() || job.style == m_loadedStyle)
+        if (!m_processor->load(&error) || job.style.isEmpty())
             return;
-        if (auto style = loadStyle(job.style, &error)) {
+        // Requests name a style by its file, as the style list gives it.
+        const QString file = styleFile(job.style);
+        if (file.isEmpty() || file == m_loadedStyle)
+            return;
+        if (auto style = loadStyle(file, &error)) {
             if (m_processor->setStyle(*style, {}, &error)) {
-                m_loadedStyle = job.style;
+                m_loadedStyle = file;
                 m_loadedLocale.clear();
             }
         }

@@ -53,7 +53,7 @@ public:
 
     // Formats `job`; the result arrives by `formatted` with the returned ticket.
     quint64 format(FormatJob job);
-    // Loads the script (and `style` when given) ahead of the first request.
+    // Loads the script (and `style`, a name or a file, when given) ahead of the first request.
     void warmUp(const QString& style = {});
 
 signals:
