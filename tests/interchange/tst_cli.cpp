@@ -68,25 +68,36 @@ std::pair<int, QStringList> compareEntries(const QStringList& ours, const QStrin
     return {int(ours.size() - onlyOurs.size()), differences};
 }
 
-// The bibliography of every entry of `bibliography` in `style` as the other processor writes it
-// in plain text, one entry each; nothing when it fails.
-QStringList pandocEntries(const QString& style, const QString& bibliography)
+// The other processor writing the bibliography of every entry of `bibliography` in `style`, in
+// plain text; it runs beside the test until its entries are asked for.
+class PandocRun
 {
-    QProcess p;
-    p.start(QStringLiteral("pandoc"), {"--citeproc", "--csl", style, "--bibliography", bibliography,
-                                       "-f", "markdown", "-t", "plain", "--wrap=none"});
-    p.write("---\nnocite: '@*'\n---\n");
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    QStringList entries;
-    for (const QString& entry : QString::fromUtf8(p.readAllStandardOutput())
-                                    .split(QStringLiteral("\n\n"), Qt::SkipEmptyParts)) {
-        if (!entry.trimmed().isEmpty())
-            entries << comparable(entry);
+public:
+    PandocRun(const QString& style, const QString& bibliography)
+    {
+        m_process.start(QStringLiteral("pandoc"),
+                        {"--citeproc", "--csl", style, "--bibliography", bibliography, "-f",
+                         "markdown", "-t", "plain", "--wrap=none"});
+        m_process.write("---\nnocite: '@*'\n---\n");
+        m_process.closeWriteChannel();
     }
-    return entries;
-}
+    // One entry each; nothing when it failed.
+    QStringList entries()
+    {
+        if (!m_process.waitForFinished(60000) || m_process.exitCode() != 0)
+            return {};
+        QStringList entries;
+        for (const QString& entry : QString::fromUtf8(m_process.readAllStandardOutput())
+                                        .split(QStringLiteral("\n\n"), Qt::SkipEmptyParts)) {
+            if (!entry.trimmed().isEmpty())
+                entries << comparable(entry);
+        }
+        return entries;
+    }
+
+private:
+    QProcess m_process;
+};
 
 } // namespace
 
@@ -338,18 +349,20 @@ private slots:
                 entries << comparable(line);
             return entries;
         };
+        PandocRun fromExportRun(csl, folder + QStringLiteral("/corpus.json"));
+        PandocRun fromBibTeXRun(csl, folder + QStringLiteral("/examples.bib"));
         const Run all = cli({"cite", m_corpus->file(), "--style", csl, "--all"});
         QCOMPARE(all.status, 0);
         const QStringList ours = entriesOf(all);
         QVERIFY(ours.size() > 150);
-        const QStringList fromExport = pandocEntries(csl, folder + QStringLiteral("/corpus.json"));
+        const QStringList fromExport = fromExportRun.entries();
         QVERIFY(!fromExport.isEmpty());
         const auto [same, differences] = compareEntries(ours, fromExport, Qt::CaseSensitive);
         const double share = 100.0 * same / std::max(ours.size(), fromExport.size());
 
         // The example databases read by the other processor in its own way (it keeps the
         // entries without a title that an import leaves out): how many of its entries ours has.
-        const QStringList fromBibTeX = pandocEntries(csl, folder + QStringLiteral("/examples.bib"));
+        const QStringList fromBibTeX = fromBibTeXRun.entries();
         const auto [read, readDifferences] = compareEntries(fromBibTeX, ours, Qt::CaseInsensitive);
         qInfo("%s: %d of %d entries the same (%.1f%%) from the export; %d of %d (%.1f%%) when "
               "it reads the example databases itself",
