@@ -4,6 +4,7 @@
 
 #include "app/frmmain.h"
 #include "app/services.h"
+#include "app/windows.h"
 
 #include <QApplication>
 
@@ -37,6 +38,7 @@ int runApplication(int argc, char** argv)
     services::guarded([] { frmMain::instance(); });
     if (services::hasEnded())
         return 0;
+    windows::warmUpCitations();
     return QApplication::exec();
 }
 

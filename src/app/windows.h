@@ -24,6 +24,8 @@ void exportPapers(const QList<qint32>& papers); // those papers, in that order
 // Those papers formatted in a citation style, to copy or save; `bibliography` chooses bibliography
 // entries over an in-text citation.
 void openCiteAs(const QList<qint32>& papers, bool bibliography = false);
+// The reference processor made ready, off the windows' thread, in the style last chosen.
+void warmUpCitations();
 void backUpNow();    // a backup copy of the open project, now
 void openRestore();  // the backup copies of the open project, to restore one
 void unloadSearch(); // the search window starts afresh at its next use

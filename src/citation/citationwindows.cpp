@@ -9,4 +9,9 @@ void openCiteAs(const QList<qint32>& papers, bool bibliography)
     frmCiteAs::instance().populate(papers, bibliography);
 }
 
+void warmUpCitations()
+{
+    frmCiteAs::warmUp();
+}
+
 } // namespace quirelle::windows

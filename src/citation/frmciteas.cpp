@@ -29,6 +29,7 @@ QSettings rememberedChoices()
 }
 
 const QString styleKey = QStringLiteral("citation/style");
+const QString defaultStyle = QStringLiteral("apa");
 
 } // namespace
 
@@ -95,6 +96,12 @@ frmCiteAs::frmCiteAs() : Form(QStringLiteral("frmCiteAs"), 7200, 6240)
                      [this] { services::guarded([this] { hideForm(); }); });
 }
 
+void frmCiteAs::warmUp()
+{
+    citation::CitationService::instance().warmUp(
+        rememberedChoices().value(styleKey, defaultStyle).toString());
+}
+
 void frmCiteAs::Form_Load()
 {
     placeByPositionForm();
@@ -131,7 +138,7 @@ void frmCiteAs::fillStyles()
         return;
     const QSignalBlocker quiet(lstStyles);
     lstStyles->clear();
-    const QString last = rememberedChoices().value(styleKey, QStringLiteral("apa")).toString();
+    const QString last = rememberedChoices().value(styleKey, defaultStyle).toString();
     QListWidgetItem* chosen = nullptr;
     for (const auto& style : styles) {
         auto* item =

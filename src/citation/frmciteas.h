@@ -29,6 +29,9 @@ public:
     // Formats `papers` (in that order) and shows the window; `bibliography` chooses the
     // bibliography entries rather than keeping the mode last used.
     void populate(const QList<qint32>& papers, bool bibliography);
+    // Has the reference service load the processor and the style last chosen, so that the
+    // window's first preview needs no wait for them.
+    static void warmUp();
 
 protected:
     void Form_Load() override;

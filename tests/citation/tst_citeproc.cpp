@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <thread>
+
 using namespace quirelle;
 using namespace quirelle::citation;
 
@@ -252,6 +255,18 @@ void tst_Citeproc::errorsSayWhatIsWrong()
     QString error;
     QVERIFY(processor.bibliography({}, OutputFormat::Text, &error).isEmpty());
     QCOMPARE(error, QStringLiteral("No citation style is chosen."));
+
+    // Work under way stops when another thread interrupts it (as the program does when it
+    // ends), and later work fails at once.
+    QVERIFY(processor.load(&error));
+    std::thread stopper([&processor] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        processor.interrupt();
+    });
+    const QJSValue endless = processor.script().evaluate(QStringLiteral("for (;;) {}"));
+    stopper.join();
+    QVERIFY(endless.isError());
+    QVERIFY(processor.script().evaluate(QStringLiteral("1 + 1")).isError());
 }
 
 QTEST_GUILESS_MAIN(tst_Citeproc)

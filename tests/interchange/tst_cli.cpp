@@ -5,7 +5,11 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStringEncoder>
+
+#include <memory>
 
 using namespace quirelle;
 using test::readFile;
@@ -29,6 +33,71 @@ Run cli(const QStringList& args)
             QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
 }
+
+// The entries of a bibliography in plain text, as a comparison takes them: blanks as one, no
+// citation number before the entry (the order of numbering is the processor's own), and no
+// letter after a year (which of two works of a year is "a" is the processor's own choice too).
+QString comparable(QString entry)
+{
+    static const QRegularExpression number(QStringLiteral(R"(^(\[\d+\]|\d+\.)\s*)"));
+    static const QRegularExpression yearLetter(QStringLiteral(R"(\b(\d{4}|n\.d\.-?)[a-z]\b)"));
+    entry = entry.simplified().remove(number);
+    entry.replace(yearLetter, QStringLiteral("\\1"));
+    return entry.replace(QStringLiteral("n.d.-"), QStringLiteral("n.d."));
+}
+
+// How many of `ours` the other processor wrote the same (each entry matched once), and the
+// entries that differ, ours first ("<") and then theirs (">").
+std::pair<int, QStringList> compareEntries(const QStringList& ours, const QStringList& theirs,
+                                           Qt::CaseSensitivity cs)
+{
+    QStringList left = theirs;
+    QStringList onlyOurs;
+    for (const QString& entry : ours) {
+        const auto found = std::find_if(left.begin(), left.end(), [&](const QString& other) {
+            return entry.compare(other, cs) == 0;
+        });
+        if (found == left.end())
+            onlyOurs << QStringLiteral("< ") + entry;
+        else
+            left.erase(found);
+    }
+    QStringList differences = onlyOurs;
+    for (const QString& entry : left)
+        differences << QStringLiteral("> ") + entry;
+    return {int(ours.size() - onlyOurs.size()), differences};
+}
+
+// The other processor writing the bibliography of every entry of `bibliography` in `style`, in
+// plain text; it runs beside the test until its entries are asked for.
+class PandocRun
+{
+public:
+    PandocRun(const QString& style, const QString& bibliography)
+    {
+        m_process.start(QStringLiteral("pandoc"),
+                        {"--citeproc", "--csl", style, "--bibliography", bibliography, "-f",
+                         "markdown", "-t", "plain", "--wrap=none"});
+        m_process.write("---\nnocite: '@*'\n---\n");
+        m_process.closeWriteChannel();
+    }
+    // One entry each; nothing when it failed.
+    QStringList entries()
+    {
+        if (!m_process.waitForFinished(60000) || m_process.exitCode() != 0)
+            return {};
+        QStringList entries;
+        for (const QString& entry : QString::fromUtf8(m_process.readAllStandardOutput())
+                                        .split(QStringLiteral("\n\n"), Qt::SkipEmptyParts)) {
+            if (!entry.trimmed().isEmpty())
+                entries << comparable(entry);
+        }
+        return entries;
+    }
+
+private:
+    QProcess m_process;
+};
 
 } // namespace
 
@@ -218,6 +287,98 @@ private slots:
                  QStringLiteral("quirelle-own\tAPA Style 7th edition\n"));
     }
 
+    // The bibliographies of real-world BibTeX files (the example databases of BibTeX and
+    // BibLaTeX, and those of other programs' test suites) in common styles, against an
+    // independent processor's: formatting the project's own CSL-JSON export, it writes nearly
+    // every entry the same; reading the BibTeX files itself, with its own mapping, what differs
+    // is listed (letter case aside, as it makes titles sentence case where it reads English).
+    void formattedAsAnotherProcessorFormats_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<double>("least"); // the share of entries written the same, in %
+        QTest::newRow("APA") << "apa" << 88.0;
+        QTest::newRow("Chicago author-date") << "chicago-author-date" << 78.0;
+        QTest::newRow("IEEE") << "ieee" << 82.0;
+        QTest::newRow("Harvard") << "harvard-cite-them-right" << 80.0;
+        QTest::newRow("Vancouver") << "vancouver" << 93.0;
+        QTest::newRow("MLA") << "modern-language-association" << 80.0;
+        QTest::newRow("Nature") << "nature" << 93.0;
+    }
+    void formattedAsAnotherProcessorFormats()
+    {
+        QFETCH(QString, style);
+        QFETCH(double, least);
+        const QString styles = test::sharedFolder(QStringLiteral("csl-styles"));
+        const QString corpora = test::sharedFolder(QStringLiteral("corpora/bibtex"));
+        if (QStandardPaths::findExecutable(QStringLiteral("pandoc")).isEmpty())
+            QSKIP("pandoc is not installed");
+        // The newer copies beside the project, else the system's.
+        QString csl = styles + QLatin1Char('/') + style + QStringLiteral(".csl");
+        if (styles.isEmpty() || !QFileInfo::exists(csl))
+            csl = QStringLiteral("/usr/share/citation-style-language/styles/") + style +
+                  QStringLiteral(".csl");
+        if (corpora.isEmpty() || !QFileInfo::exists(csl))
+            QSKIP("no such style, or no corpora beside the project");
+        if (!QFileInfo::exists(
+                QFileInfo(QStringLiteral(QUIRELLE_CLI)).dir().filePath("citeproc.js")))
+            QSKIP("no citeproc.js beside the program");
+        if (!m_corpus) {
+            // One project for every row: the example databases, then the other files.
+            m_corpus = std::make_unique<test::TempProject>();
+            m_corpus->db().Close();
+            const QString folder = m_corpus->folder();
+            writeFile(folder + QStringLiteral("/examples.bib"),
+                      readFile(QFINDTESTDATA("data/xampl.bib")) + '\n' +
+                          readFile(QFINDTESTDATA("data/biblatex-examples.bib")));
+            QByteArray others;
+            for (const QString& name : QDir(corpora).entryList(
+                     {"citationjs__*.bib", "pandoc__*.bib"}, QDir::Files, QDir::Name))
+                others += readFile(corpora + QLatin1Char('/') + name) + '\n';
+            writeFile(folder + QStringLiteral("/others.bib"), others);
+            cli({"import", m_corpus->file(), folder + QStringLiteral("/examples.bib"),
+                 folder + QStringLiteral("/others.bib")});
+            QCOMPARE(cli({"export", m_corpus->file(), "--format", "csljson", "--output",
+                          folder + QStringLiteral("/corpus.json")})
+                         .status,
+                     0);
+        }
+        const QString folder = m_corpus->folder();
+        const auto entriesOf = [](const Run& run) {
+            QStringList entries;
+            for (const QString& line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                entries << comparable(line);
+            return entries;
+        };
+        PandocRun fromExportRun(csl, folder + QStringLiteral("/corpus.json"));
+        PandocRun fromBibTeXRun(csl, folder + QStringLiteral("/examples.bib"));
+        const Run all = cli({"cite", m_corpus->file(), "--style", csl, "--all"});
+        QCOMPARE(all.status, 0);
+        const QStringList ours = entriesOf(all);
+        QVERIFY(ours.size() > 150);
+        const QStringList fromExport = fromExportRun.entries();
+        QVERIFY(!fromExport.isEmpty());
+        const auto [same, differences] = compareEntries(ours, fromExport, Qt::CaseSensitive);
+        const double share = 100.0 * same / std::max(ours.size(), fromExport.size());
+
+        // The example databases read by the other processor in its own way (it keeps the
+        // entries without a title that an import leaves out): how many of its entries ours has.
+        const QStringList fromBibTeX = fromBibTeXRun.entries();
+        const auto [read, readDifferences] = compareEntries(fromBibTeX, ours, Qt::CaseInsensitive);
+        qInfo("%s: %d of %d entries the same (%.1f%%) from the export; %d of %d (%.1f%%) when "
+              "it reads the example databases itself",
+              qPrintable(style), same, int(ours.size()), share, read, int(fromBibTeX.size()),
+              100.0 * read / std::max<qsizetype>(fromBibTeX.size(), 1));
+        // Every difference with QUIRELLE_SHOW_DIFFERENCES set; else a few.
+        const bool every = qEnvironmentVariableIsSet("QUIRELLE_SHOW_DIFFERENCES");
+        for (const QString& d : every ? differences : differences.mid(0, 10))
+            qInfo("  %s", qPrintable(d));
+        for (const QString& d : every ? readDifferences : QStringList()) {
+            if (d.startsWith(QLatin1Char('<')))
+                qInfo("  read: %s", qPrintable(d));
+        }
+        QVERIFY2(share >= least, qPrintable(QStringLiteral("%1% the same").arg(share)));
+    }
+
     // Files linked and attached to a paper from the command line, and listed with their state.
     void attachAndListFiles()
     {
@@ -281,6 +442,9 @@ private slots:
         QVERIFY(QFile::copy(p.file(), renamed));
         QVERIFY(cli({"export", renamed, "--format", "ris"}).err.contains(".mdb"));
     }
+
+private:
+    std::unique_ptr<test::TempProject> m_corpus; // the comparison's project, made once
 };
 
 QTEST_GUILESS_MAIN(TstCli)

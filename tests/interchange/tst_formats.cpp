@@ -10,6 +10,9 @@
 #include "interchange/data/sourcetext.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringDecoder>
 #include <QTest>
 
@@ -507,6 +510,72 @@ private slots:
         const ParseResult broken =
             csljson::read("[\"" + QString(40, QChar(u'é')) + "\", x" + QString(20, u'\n') + "1]");
         QCOMPARE(broken.problems.at(0).line, 1);
+    }
+
+    // What a formatted reference needs from fields CSL names otherwise: the institution, school
+    // or organisation as the publisher, the location as the place, a thesis's kind, a book's
+    // number in its series, an eprint's link, BibLaTeX's keys as words. Each reads back as the
+    // fields it came from.
+    void cslJsonForFormatting_data()
+    {
+        QTest::addColumn<QString>("bibtex");
+        QTest::addColumn<QStringList>("variables"); // "name=value"; an empty value: none
+        QTest::newRow("report") << "@report{r, title = {T}, institution = {IBM}, location = "
+                                   "{Armonk}, type = {resreport}, number = {RC-6947}}"
+                                << QStringList{"publisher=IBM", "publisher-place=Armonk",
+                                               "genre=research report", "number=RC-6947"};
+        QTest::newRow("thesis") << "@phdthesis{t, title = {T}, school = {Fanstord}}"
+                                << QStringList{"publisher=Fanstord", "genre=PhD thesis"};
+        QTest::newRow("thesis of its own kind")
+            << "@mastersthesis{t, title = {T}, school = {S}, type = {Master's project}}"
+            << QStringList{"genre=Master's project"};
+        QTest::newRow("publisher and organisation")
+            << "@manual{m, title = {T}, organization = {O}, publisher = {P}, address = {A}, "
+               "location = {L}}"
+            << QStringList{"publisher=P", "publisher-place=A"};
+        QTest::newRow("a link is no publisher")
+            << "@misc{m, title = {T}, howpublished = {https://example.org/t}}"
+            << QStringList{"publisher="};
+        QTest::newRow("book in a series")
+            << "@book{b, title = {T}, series = {S}, number = {7}}"
+            << QStringList{"collection-number=7", "number=", "collection-title=S"};
+        QTest::newRow("report in a series")
+            << "@techreport{b, title = {T}, series = {S}, number = {7}}"
+            << QStringList{"number=7", "collection-number="};
+        QTest::newRow("new series") << "@article{a, title = {T}, journal = {J}, series = "
+                                       "{newseries}, number = {2}}"
+                                    << QStringList{"collection-title=new series", "issue=2"};
+        QTest::newRow("arXiv") << "@online{o, title = {T}, eprint = {math/0307200v3}, "
+                                  "eprinttype = {arxiv}}"
+                               << QStringList{"URL=https://arxiv.org/abs/math/0307200v3"};
+        QTest::newRow("link wins over eprint")
+            << "@online{o, title = {T}, url = {https://example.org/o}, eprint = {1}, "
+               "eprinttype = {jstor}}"
+            << QStringList{"URL=https://example.org/o"};
+    }
+    void cslJsonForFormatting()
+    {
+        QFETCH(QString, bibtex);
+        QFETCH(QStringList, variables);
+        const ParseResult read = bibtex::read(bibtex);
+        QCOMPARE(read.references.size(), size_t(1));
+        const Reference& r = read.references.front();
+        QByteArray text = "[";
+        csljson::appendItem(text, r);
+        text += "]";
+        const QJsonObject item = QJsonDocument::fromJson(text).array().at(0).toObject();
+        for (const QString& v : variables) {
+            const QString name = v.section(QLatin1Char('='), 0, 0);
+            QCOMPARE(name + '=' + item.value(name).toString(), v);
+        }
+        const ParseResult back = csljson::read(QString::fromUtf8(text));
+        QCOMPARE(back.references.size(), size_t(1));
+        QCOMPARE(back.references.front().type, r.type);
+        auto sorted = [](QList<std::pair<QString, QString>> fields) {
+            std::sort(fields.begin(), fields.end());
+            return fields;
+        };
+        QCOMPARE(sorted(back.references.front().fields), sorted(r.fields));
     }
 
     // What the described fields hold, and what goes whole to the extra fields.

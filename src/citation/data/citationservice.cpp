@@ -33,13 +33,30 @@ CitationService::CitationService(QObject* parent)
 
 CitationService::~CitationService()
 {
-    // The script engine belongs to the worker's thread: it goes there.
+    // Work under way is cut short rather than waited for (a large bibliography takes a
+    // minute), along with the requests still queued; the script engine belongs to the
+    // worker's thread: it goes there.
+    if (Processor* busy = m_live.load())
+        busy->interrupt();
     QMetaObject::invokeMethod(
-        m_worker, [this] { m_processor.reset(); }, Qt::BlockingQueuedConnection);
+        m_worker,
+        [this] {
+            m_live = nullptr;
+            m_processor.reset();
+        },
+        Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
     if (s_service == this)
         s_service = nullptr;
+}
+
+void CitationService::makeProcessor()
+{
+    if (!m_processor) {
+        m_processor = std::make_unique<Processor>();
+        m_live = m_processor.get();
+    }
 }
 
 void CitationService::requestStyles()
@@ -65,14 +82,17 @@ void CitationService::warmUp(const QString& style)
     FormatJob job;
     job.style = style;
     QMetaObject::invokeMethod(m_worker, [this, job] {
-        if (!m_processor)
-            m_processor = std::make_unique<Processor>();
+        makeProcessor();
         QString error;
-        if (!m_processor->load(&error) || job.style.isEmpty() || job.style == m_loadedStyle)
+        if (!m_processor->load(&error) || job.style.isEmpty())
             return;
-        if (auto style = loadStyle(job.style, &error)) {
+        // Requests name a style by its file, as the style list gives it.
+        const QString file = styleFile(job.style);
+        if (file.isEmpty() || file == m_loadedStyle)
+            return;
+        if (auto style = loadStyle(file, &error)) {
             if (m_processor->setStyle(*style, {}, &error)) {
-                m_loadedStyle = job.style;
+                m_loadedStyle = file;
                 m_loadedLocale.clear();
             }
         }
@@ -83,8 +103,7 @@ quint64 CitationService::format(FormatJob job)
 {
     const quint64 ticket = ++m_lastTicket;
     QMetaObject::invokeMethod(m_worker, [this, ticket, job = std::move(job)] {
-        if (!m_processor)
-            m_processor = std::make_unique<Processor>();
+        makeProcessor();
         Formatted result;
         Processor& p = *m_processor;
         if (job.style != m_loadedStyle || job.locale != m_loadedLocale) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -53,7 +54,7 @@ public:
 
     // Formats `job`; the result arrives by `formatted` with the returned ticket.
     quint64 format(FormatJob job);
-    // Loads the script (and `style` when given) ahead of the first request.
+    // Loads the script (and `style`, a name or a file, when given) ahead of the first request.
     void warmUp(const QString& style = {});
 
 signals:
@@ -63,10 +64,13 @@ signals:
 private:
     explicit CitationService(QObject* parent);
 
+    void makeProcessor(); // on m_thread
+
     QThread* m_thread;
-    QObject* m_worker;                      // lives on m_thread
-    std::unique_ptr<Processor> m_processor; // made and used on m_thread only
-    QString m_loadedStyle, m_loadedLocale;  // what m_processor has ready (m_thread only)
+    QObject* m_worker;                       // lives on m_thread
+    std::unique_ptr<Processor> m_processor;  // made and used on m_thread only
+    std::atomic<Processor*> m_live{nullptr}; // m_processor, for an interruption from elsewhere
+    QString m_loadedStyle, m_loadedLocale;   // what m_processor has ready (m_thread only)
     std::vector<StyleInfo> m_styles;
     bool m_stylesKnown = false;
     bool m_stylesRequested = false;

@@ -126,6 +126,15 @@ std::vector<StyleInfo> listStyles(const QString& filter)
     return styles;
 }
 
+QString styleFile(const QString& nameOrFile)
+{
+    if (QFileInfo(nameOrFile).isFile())
+        return QFileInfo(nameOrFile).absoluteFilePath();
+    const auto files = styleFiles();
+    const auto found = files.find(nameOfStyleId(nameOrFile));
+    return found == files.end() ? QString() : found->second;
+}
+
 std::optional<Style> loadStyle(const QString& nameOrFile, QString* error)
 {
     QString path = nameOrFile;

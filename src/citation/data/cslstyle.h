@@ -41,6 +41,10 @@ struct Style
     QJsonObject json;      // the independent style's XML, as the processor's JSON form
 };
 
+// The file of `nameOrFile` (a style's name, or a path to a .csl file) as the style list gives
+// it; empty when there is none.
+QString styleFile(const QString& nameOrFile);
+
 // Reads `nameOrFile` (a style's name, or a path to a .csl file). A dependent style is replaced by
 // its parent, keeping the dependent's title and its default locale. Nothing, with `error` saying
 // what is wrong, for a missing file or one that is not a valid CSL style.

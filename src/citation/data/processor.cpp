@@ -23,6 +23,70 @@ const char* formatName(OutputFormat format)
     return "text";
 }
 
+// Two changes to how the processor builds a style, made once after its script loads; what a
+// style formats stays the same. A large style (APA, Chicago) otherwise takes seconds of CPU in
+// Qt's engine to build, where it now takes a tenth of a second:
+// - a macro is looked up by name in an index made once per style, instead of by a walk of the
+//   whole style at every use (some ten million calls for APA);
+// - in a sort key, a macro is built once per sort into a token list of its own and run from
+//   there, as the processor does everywhere else, instead of being copied in at every place it
+//   is used, macros within macros included: that copying made APA's sort keys some 130,000
+//   tokens, a heap that Qt's garbage collector then walked over and over.
+const char* speedUps = R"JS(
+(function (CSL) {
+    var walk = CSL.XmlJSON.prototype.getNodesByName;
+    CSL.XmlJSON.prototype.getNodesByName = function (node, name, nameValue, found) {
+        if (name !== "macro" || !nameValue || found || !node || node !== this.dataObj)
+            return walk.call(this, node, name, nameValue, found);
+        if (this.quirelleMacroRoot !== node) {
+            var byName = Object.create(null);
+            var all = walk.call(this, node, "macro");
+            for (var i = 0; i < all.length; i++) {
+                var key = all[i].attrs.name;
+                (byName[key] || (byName[key] = [])).push(all[i]);
+            }
+            this.quirelleMacros = byName;
+            this.quirelleMacroRoot = node;
+        }
+        var macros = this.quirelleMacros[nameValue];
+        return macros ? macros.slice() : [];
+    };
+
+    var expand = CSL.expandMacro;
+    CSL.expandMacro = function (token, target) {
+        var extension = this.build.extension;
+        if (!extension || CSL.MODULE_MACROS[token.postponed_macro])
+            return expand.call(this, token, target);
+        var lists = this.quirelleSortMacros || (this.quirelleSortMacros = Object.create(null));
+        var key = [this.build.area, token.postponed_macro, this.build.current_default_locale,
+                   token.strings.sort_direction || ""].join("\u0001");
+        var list = lists[key];
+        if (!list) {
+            // The processor builds a sort key's macro into the sort's own list: it builds into
+            // a fresh one while the macro is made.
+            var sort = this[this.build.root + extension];
+            var whole = sort.tokens;
+            list = [];
+            sort.tokens = list;
+            try {
+                expand.call(this, token, list);
+            } finally {
+                sort.tokens = whole;
+            }
+            this.configureTokenList(list);
+            lists[key] = list;
+        }
+        var call = new CSL.Token("text", CSL.SINGLETON);
+        call.execs.push(function (state, Item, item) {
+            var next = 0;
+            while (next < list.length)
+                next = CSL.tokenExec.call(state, list[next], Item, item);
+        });
+        target.push(call);
+    };
+})
+)JS";
+
 } // namespace
 
 Processor::Processor()
@@ -74,6 +138,9 @@ bool Processor::load(QString* error)
                            QStringLiteral("\nreturn module.exports; })()");
     QJSValue csl = m_js.evaluate(source, path);
     if (failed(csl, error))
+        return false;
+    const QJSValue sped = m_js.evaluate(QString::fromLatin1(speedUps)).call({csl});
+    if (failed(sped, error))
         return false;
     const QJSValue makeSys = m_js.evaluate(QStringLiteral(
         "(function (host) { return { items: {}, "

@@ -49,6 +49,9 @@ public:
     // One in-text citation of the items `ids`.
     QString citation(const QStringList& ids, OutputFormat format, QString* error);
 
+    // Stops the script where it is, and every later call at once; safe from any thread.
+    void interrupt() { m_js.setInterrupted(true); }
+
     // What the user should know once: a locale replaced by en-US.
     QStringList takeNotices();
 

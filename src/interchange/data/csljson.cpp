@@ -190,6 +190,56 @@ bool isArticleType(const QString& type)
     return type == u"article" || type == u"periodical";
 }
 
+// Books and their parts: their number is the book's number in its series.
+bool isBookType(const QString& type)
+{
+    static const QSet<QString> types{
+        QStringLiteral("book"),           QStringLiteral("mvbook"),
+        QStringLiteral("inbook"),         QStringLiteral("bookinbook"),
+        QStringLiteral("suppbook"),       QStringLiteral("collection"),
+        QStringLiteral("mvcollection"),   QStringLiteral("incollection"),
+        QStringLiteral("suppcollection"), QStringLiteral("proceedings"),
+        QStringLiteral("mvproceedings"),  QStringLiteral("inproceedings"),
+        QStringLiteral("reference"),      QStringLiteral("mvreference"),
+        QStringLiteral("inreference")};
+    return types.contains(type);
+}
+
+// The words BibLaTeX prints for the keys its type and series fields may hold (a thesis's, a
+// report's or a patent's kind; a journal's new series); another text is its own.
+QString keyText(const QString& type)
+{
+    static const QHash<QString, QString> words = [] {
+        QHash<QString, QString> h;
+        const char* const rows[][2] = {{"phdthesis", "PhD thesis"},
+                                       {"mathesis", "Master's thesis"},
+                                       {"candthesis", "Candidate thesis"},
+                                       {"techreport", "technical report"},
+                                       {"resreport", "research report"},
+                                       {"software", "computer software"},
+                                       {"datacd", "data CD"},
+                                       {"audiocd", "audio CD"},
+                                       {"patent", "patent"},
+                                       {"patentde", "German patent"},
+                                       {"patenteu", "European patent"},
+                                       {"patentfr", "French patent"},
+                                       {"patentuk", "British patent"},
+                                       {"patentus", "U.S. patent"},
+                                       {"patreq", "patent request"},
+                                       {"patreqde", "German patent request"},
+                                       {"patreqeu", "European patent request"},
+                                       {"patreqfr", "French patent request"},
+                                       {"patrequk", "British patent request"},
+                                       {"patrequs", "U.S. patent request"},
+                                       {"newseries", "new series"},
+                                       {"oldseries", "old series"}};
+        for (const auto& r : rows)
+            h.insert(QString::fromLatin1(r[0]), QString::fromLatin1(r[1]));
+        return h;
+    }();
+    return words.value(type.trimmed().toLower(), type);
+}
+
 QString jsonText(const QJsonValue& v)
 {
     if (v.isString())
@@ -371,6 +421,9 @@ void readCustom(const QJsonObject& custom, Reference& r)
                 r.setField(QStringLiteral("quotations"), lines.join(QLatin1Char('\n')));
         } else if (name == u"entrytype") {
             r.type = jsonText(it.value()).toLower();
+        } else if (it.value().isNull()) {
+            // A variable made from another field for CSL alone.
+            r.removeField(name == u"publisher-place" ? u"address" : QStringView(name));
         } else if (name == u"author" || name == u"editor") {
             // The names with "and others", which CSL cannot say.
             bool etAl = false;
@@ -424,7 +477,10 @@ Reference toReference(const QJsonObject& o, int index)
             r.setField(isArticleType(r.type) ? QStringLiteral("journal")
                                              : QStringLiteral("booktitle"),
                        jsonText(it.value()));
-        } else if (variable == u"issue" || variable == u"number") {
+        } else if (variable == u"issue" || variable == u"number" ||
+                   (variable == u"collection-number" && !o.contains(QStringLiteral("number")) &&
+                    !o.contains(QStringLiteral("issue")))) {
+            // A book's number in its series is its number.
             if (!r.hasField(u"number"))
                 r.setField(QStringLiteral("number"), jsonText(it.value()));
         } else if (isNameVariable(variable)) {
@@ -767,6 +823,29 @@ ParseResult read(const QString& text)
     return result;
 }
 
+namespace {
+
+// The link of an electronic print in an archive that has links for its prints; "" for others.
+QString eprintLink(const Reference& r)
+{
+    const QString eprint = r.field(u"eprint").trimmed();
+    QString archive = r.field(u"eprinttype").trimmed().toLower();
+    if (archive.isEmpty())
+        archive = r.field(u"archiveprefix").trimmed().toLower();
+    if (eprint.isEmpty() || eprint.contains(QLatin1Char(' ')))
+        return {};
+    static const QHash<QString, QString> prefixes{
+        {QStringLiteral("arxiv"), QStringLiteral("https://arxiv.org/abs/")},
+        {QStringLiteral("jstor"), QStringLiteral("https://www.jstor.org/stable/")},
+        {QStringLiteral("pubmed"), QStringLiteral("https://www.ncbi.nlm.nih.gov/pubmed/")},
+        {QStringLiteral("googlebooks"), QStringLiteral("https://books.google.com?id=")},
+        {QStringLiteral("hdl"), QStringLiteral("https://hdl.handle.net/")}};
+    const auto prefix = prefixes.constFind(archive);
+    return prefix == prefixes.constEnd() ? QString() : *prefix + eprint;
+}
+
+} // namespace
+
 void appendItem(QByteArray& out, const Reference& r)
 {
     JsonMembers o;
@@ -827,7 +906,17 @@ void appendItem(QByteArray& out, const Reference& r)
         } else if ((name == u"journal" && article) || (name == u"booktitle" && !article)) {
             o.insertText(QStringLiteral("container-title"), value);
         } else if (name == u"number") {
-            o.insertText(article ? QStringLiteral("issue") : QStringLiteral("number"), value);
+            o.insertText(article ? QStringLiteral("issue")
+                         : isBookType(r.type) && r.hasField(u"series")
+                             ? QStringLiteral("collection-number")
+                             : QStringLiteral("number"),
+                         value);
+        } else if ((name == u"type" || name == u"series") && keyText(value) != value) {
+            // The words go to CSL; the key reads back from "custom".
+            o.insertText(name == u"type" ? QStringLiteral("genre")
+                                         : QStringLiteral("collection-title"),
+                         keyText(value));
+            custom.insertText(name, value);
         } else if (const QString variable = dateVariable(name); !variable.isEmpty()) {
             o.insert(variable, dateObject(value));
         } else if (name == u"ranking") {
@@ -856,6 +945,39 @@ void appendItem(QByteArray& out, const Reference& r)
         } else {
             custom.insertText(name, value);
         }
+    }
+    // CSL has one variable for whoever published a work: a report's institution, a thesis's
+    // school, a manual's organisation, where no publisher is given; and one for the place. The
+    // field keeps its own name in "custom", where a null says that the variable is not a field
+    // of its own, so that the reference reads back as it was.
+    const auto fillFrom = [&](const QString& variable, std::initializer_list<QStringView> fields) {
+        if (o.contains(variable))
+            return;
+        for (const QStringView field : fields) {
+            // A publication notice that is a link is no publisher.
+            if (const QString value = r.field(field);
+                !value.isEmpty() && !value.contains(QStringLiteral("://"))) {
+                o.insertText(variable, value);
+                custom.insert(variable, QStringLiteral("null"));
+                return;
+            }
+        }
+    };
+    fillFrom(QStringLiteral("publisher"),
+             {u"institution", u"school", u"organization", u"howpublished"});
+    fillFrom(QStringLiteral("publisher-place"), {u"location"});
+    // A thesis's kind is its entry type's, unless it says another.
+    const QString thesis = r.type == u"phdthesis"       ? QStringLiteral("PhD thesis")
+                           : r.type == u"mastersthesis" ? QStringLiteral("Master's thesis")
+                                                        : QString();
+    if (!thesis.isEmpty() && !o.contains(QStringLiteral("genre"))) {
+        o.insertText(QStringLiteral("genre"), thesis);
+        custom.insert(QStringLiteral("type"), QStringLiteral("null"));
+    }
+    // An electronic print of a known archive is found at its link.
+    if (const QString link = eprintLink(r); !link.isEmpty() && !o.contains(QStringLiteral("URL"))) {
+        o.insertText(QStringLiteral("URL"), link);
+        custom.insert(QStringLiteral("URL"), QStringLiteral("null"));
     }
     if (!custom.isEmpty())
         o.insertObject(QStringLiteral("custom"), custom);
