@@ -4,6 +4,7 @@
 #include "app/desktop.h"
 #include "app/form.h"
 #include "app/listviews.h"
+#include "app/windows.h"
 #include "db/dberror.h"
 #include "db/project.h"
 
@@ -159,6 +160,7 @@ void FilesTab::attach(const QStringList& paths, paper::FileKind kind)
         }
     }
     refresh();
+    windows::filesChanged();
     if (!failures.isEmpty())
         services::MsgBox(failures.join(QLatin1Char('\n')), services::Icon::Critical);
 }
@@ -239,6 +241,7 @@ void FilesTab::cmdRemoveFile_Click()
     if (paper::removePaperFile(project().db(), f->id) && trash)
         paper::moveToTrash({f->path});
     refresh();
+    windows::filesChanged();
 }
 
 } // namespace quirelle

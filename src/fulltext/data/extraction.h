@@ -1,0 +1,41 @@
+// Running quirelle-extract on one file, with a time limit and a memory limit: a file that
+// crashes or hangs it ends only that process, and is listed with the reason.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+
+namespace quirelle::fulltext {
+
+struct ExtractLimits
+{
+    int milliseconds = 60'000;
+    qint64 memoryBytes = qint64(2) << 30; // address space of the extractor
+};
+
+struct Extraction
+{
+    enum class Outcome {
+        Read,       // `pages` holds the text, page by page
+        NotIndexed, // a kind of file that is not read
+        Unreadable, // `reason` says why: crashed, timed out, encrypted, no text layer, damaged
+        Cancelled,  // the caller asked to stop
+        Missing     // the file is not there
+    };
+    Outcome outcome = Outcome::Read;
+    QString reason;
+    QStringList pages;
+};
+
+// Where quirelle-extract is: beside the running program, unless set.
+QString extractorPath();
+void setExtractorPath(const QString& path);
+
+// Reads `path` through the extractor. `cancelled` (may be null) is looked at while it runs: the
+// extractor is then killed and the outcome is Cancelled.
+Extraction extractFile(const QString& path, const ExtractLimits& limits = {},
+                       const std::atomic<bool>* cancelled = nullptr);
+
+} // namespace quirelle::fulltext
