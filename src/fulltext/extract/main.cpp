@@ -65,6 +65,18 @@ void actOnTestMarker(const QString& path)
     }
 }
 
+// The page's words in reading order, a blank after each word that has one and a line end after
+// the others: the layout of the page, which costs most of the time, is not rebuilt.
+QString pageText(const Poppler::Page& page)
+{
+    QString text;
+    for (const std::unique_ptr<Poppler::TextBox>& word : page.textList()) {
+        text += word->text();
+        text += word->hasSpaceAfter() ? QLatin1Char(' ') : QLatin1Char('\n');
+    }
+    return text;
+}
+
 int extractPdf(const QString& path)
 {
     const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
@@ -76,7 +88,7 @@ int extractPdf(const QString& path)
     const int pages = document->numPages();
     for (int i = 0; i < pages; ++i) {
         const std::unique_ptr<Poppler::Page> page = document->page(i);
-        writeAll(framePage(page ? page->text(QRectF()) : QString()));
+        writeAll(framePage(page ? pageText(*page) : QString()));
     }
     writeAll(extractTrailer());
     return ExtractRead;
