@@ -5,6 +5,7 @@
 #include "app/windows.h"
 #include "db/dberror.h"
 #include "fulltext/data/backgroundindex.h"
+#include "fulltext/data/extractformat.h"
 #include "fulltext/data/extraction.h"
 #include "fulltext/data/fulltextindex.h"
 #include "fulltext/data/querytext.h"
@@ -204,6 +205,39 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, query);
         QCOMPARE(fulltext::ftsQuery(typed), query);
+    }
+
+    // The extractor's answers as they come in: complete, not yet complete, or not an answer.
+    void extractorAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<int>("kind"); // Response::Kind
+        QTest::addColumn<QStringList>("pages");
+        using K = fulltext::Response::Kind;
+        const QByteArray whole = "QUIRELLE-TEXT 1\nPAGE 5\nclay\n\nPAGE 0\n\nEND\n";
+        QTest::newRow("whole") << whole << int(K::Pages) << QStringList{"clay\n", ""};
+        for (const int cut : {0, 3, 16, 20, 24, 28, 36, 38})
+            QTest::newRow(qPrintable(QString("cut at %1").arg(cut)))
+                << whole.left(cut) << int(K::Incomplete) << QStringList{};
+        QTest::newRow("failed") << QByteArray("FAILED 3\n") << int(K::Failed) << QStringList{};
+        QTest::newRow("failed, cut") << QByteArray("FAIL") << int(K::Incomplete) << QStringList{};
+        QTest::newRow("other bytes")
+            << QByteArray("Segmentation") << int(K::Garbage) << QStringList{};
+        QTest::newRow("size not a number")
+            << QByteArray("QUIRELLE-TEXT 1\nPAGE x\n") << int(K::Garbage) << QStringList{};
+        QTest::newRow("size too small") << QByteArray("QUIRELLE-TEXT 1\nPAGE 2\nclay\nEND\n")
+                                        << int(K::Garbage) << QStringList{};
+    }
+    void extractorAnswers()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(int, kind);
+        QFETCH(QStringList, pages);
+        const fulltext::Response r = fulltext::parseResponse(output);
+        QCOMPARE(int(r.kind), kind);
+        QCOMPARE(r.pages, pages);
+        if (r.kind == fulltext::Response::Kind::Pages)
+            QCOMPARE(r.consumed, output.size());
     }
 
     // No text the user types gives an engine error; what has nothing to search finds nothing.

@@ -123,29 +123,90 @@ QByteArray extractTrailer()
     return Trailer;
 }
 
-std::optional<QStringList> parseExtractOutput(const QByteArray& output)
+QByteArray failedResponse(int status)
 {
-    if (!output.startsWith(Header))
-        return std::nullopt;
-    QStringList pages;
+    return QByteArrayLiteral("FAILED ") + QByteArray::number(status) + '\n';
+}
+
+namespace {
+
+Response parseAnswer(const QByteArray& output)
+{
+    Response r;
+    const auto startsAs = [&output](const QByteArray& tag) {
+        return output.size() < tag.size() ? tag.startsWith(output) : output.startsWith(tag);
+    };
+    static const QByteArray failed("FAILED ");
+    if (startsAs(failed)) {
+        const qsizetype end = output.indexOf('\n');
+        if (end < 0)
+            return r;
+        bool ok = false;
+        r.status = output.mid(failed.size(), end - failed.size()).toInt(&ok);
+        r.kind = ok ? Response::Kind::Failed : Response::Kind::Garbage;
+        r.consumed = end + 1;
+        return r;
+    }
+    if (!startsAs(Header)) {
+        r.kind = Response::Kind::Garbage;
+        return r;
+    }
+    if (output.size() < Header.size())
+        return r;
     qsizetype at = Header.size();
     while (true) {
-        if (output.mid(at) == Trailer)
-            return pages;
-        if (output.mid(at, PageTag.size()) != PageTag)
-            return std::nullopt;
+        const QByteArray rest = output.mid(at, std::max(Trailer.size(), PageTag.size()));
+        if (rest.startsWith(Trailer)) {
+            r.kind = Response::Kind::Pages;
+            r.consumed = at + Trailer.size();
+            return r;
+        }
+        if (rest.size() < PageTag.size() && (PageTag.startsWith(rest) || Trailer.startsWith(rest)))
+            return r;
+        if (!rest.startsWith(PageTag)) {
+            r.kind = Response::Kind::Garbage;
+            return r;
+        }
         const qsizetype lineEnd = output.indexOf('\n', at);
         if (lineEnd < 0)
-            return std::nullopt;
+            return r;
         bool ok = false;
         const qsizetype size =
             output.mid(at + PageTag.size(), lineEnd - at - PageTag.size()).toLongLong(&ok);
+        if (!ok || size < 0) {
+            r.kind = Response::Kind::Garbage;
+            return r;
+        }
         const qsizetype start = lineEnd + 1;
-        if (!ok || size < 0 || start + size + 1 > output.size() || output[start + size] != '\n')
-            return std::nullopt;
-        pages << QString::fromUtf8(output.constData() + start, size);
+        if (start + size + 1 > output.size())
+            return r; // not all there yet
+        if (output[start + size] != '\n') {
+            r.kind = Response::Kind::Garbage;
+            return r;
+        }
+        r.pages << QString::fromUtf8(output.constData() + start, size);
         at = start + size + 1;
     }
+}
+
+} // namespace
+
+Response parseResponse(const QByteArray& output)
+{
+    Response r = parseAnswer(output);
+    if (r.kind != Response::Kind::Pages)
+        r.pages.clear(); // pages of an answer cut short are not handed out
+    return r;
+}
+
+QByteArray pathLine(const QString& path)
+{
+    return path.toUtf8().toPercentEncoding("/") + '\n';
+}
+
+QString pathOfLine(const QByteArray& line)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(line.trimmed()));
 }
 
 } // namespace quirelle::fulltext

@@ -29,7 +29,21 @@ QByteArray extractHeader();
 QByteArray framePage(const QString& text);
 QByteArray extractTrailer();
 
-// The pages of a whole output; nothing when it is cut short or not of this form.
-std::optional<QStringList> parseExtractOutput(const QByteArray& output);
+// The answer for one file at the start of `output`: its pages, or the exit status it failed
+// with ("FAILED <status>\n", in the mode that reads one file after another).
+struct Response
+{
+    enum class Kind { Incomplete, Pages, Failed, Garbage };
+    Kind kind = Kind::Incomplete;
+    QStringList pages;
+    int status = 0;
+    qsizetype consumed = 0; // bytes of `output` the answer took
+};
+Response parseResponse(const QByteArray& output);
+QByteArray failedResponse(int status);
+
+// A path as one line of the extractor's input, and back.
+QByteArray pathLine(const QString& path);
+QString pathOfLine(const QByteArray& line);
 
 } // namespace quirelle::fulltext

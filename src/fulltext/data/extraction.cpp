@@ -38,8 +38,47 @@ void setExtractorPath(const QString& path)
     setPath = path;
 }
 
-Extraction extractFile(const QString& path, const ExtractLimits& limits,
-                       const std::atomic<bool>* cancelled)
+Extractor::Extractor(const ExtractLimits& limits) : m_limits(limits) {}
+
+Extractor::~Extractor()
+{
+    stop();
+}
+
+bool Extractor::start()
+{
+    m_process = std::make_unique<QProcess>();
+    m_process->setProgram(extractorPath());
+    m_process->setArguments({QStringLiteral("--serve")});
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    const rlim_t memory = static_cast<rlim_t>(m_limits.memoryBytes);
+    m_process->setChildProcessModifier([memory] {
+        // Between fork and exec: only calls that are safe there.
+        const rlimit limit{memory, memory};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+    });
+    m_process->start();
+    if (m_process->waitForStarted(10'000))
+        return true;
+    m_process.reset();
+    return false;
+}
+
+void Extractor::stop()
+{
+    if (!m_process)
+        return;
+    m_process->closeWriteChannel();
+    if (!m_process->waitForFinished(200)) {
+        m_process->kill();
+        m_process->waitForFinished(-1);
+    }
+    m_process.reset();
+}
+
+Extraction Extractor::extract(const QString& path, const std::atomic<bool>* cancelled)
 {
     Extraction out;
     const QFileInfo info(path);
@@ -55,90 +94,72 @@ Extraction extractFile(const QString& path, const ExtractLimits& limits,
         return out;
     }
     if (info.size() == 0) { // nothing to read, and no reader needed to say so
-        out.outcome =
-            kind == TextKind::Pdf ? Extraction::Outcome::Unreadable : Extraction::Outcome::Read;
-        if (kind == TextKind::Pdf)
+        if (kind == TextKind::Pdf) {
+            out.outcome = Extraction::Outcome::Unreadable;
             out.reason = QStringLiteral("damaged");
-        else
+        } else {
             out.pages << QString();
+        }
         return out;
     }
 
-    QProcess process;
-    process.setProgram(extractorPath());
-    process.setArguments({info.absoluteFilePath()});
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
-    const rlim_t memory = static_cast<rlim_t>(limits.memoryBytes);
-    process.setChildProcessModifier([memory] {
-        // Between fork and exec: only calls that are safe there.
-        const rlimit limit{memory, memory};
-        ::setrlimit(RLIMIT_AS, &limit);
-        const rlimit noCore{0, 0};
-        ::setrlimit(RLIMIT_CORE, &noCore);
-    });
-    process.start();
-    if (!process.waitForStarted(10'000)) {
-        out.outcome = Extraction::Outcome::Unreadable;
+    out.outcome = Extraction::Outcome::Unreadable;
+    if (!m_process && !start()) {
         out.reason = QStringLiteral("the reader could not be started");
         return out;
     }
+    m_process->write(pathLine(info.absoluteFilePath()));
     QByteArray output;
-    const QDeadlineTimer deadline(limits.milliseconds);
-    bool timedOut = false;
-    while (process.state() != QProcess::NotRunning) {
+    Response response;
+    const QDeadlineTimer deadline(m_limits.milliseconds);
+    while (true) {
+        output += m_process->readAllStandardOutput();
+        m_process->readAllStandardError(); // only the answer counts
+        response = parseResponse(output);
+        if (response.kind != Response::Kind::Incomplete)
+            break;
+        if (m_process->state() == QProcess::NotRunning) {
+            out.reason = QStringLiteral("crashed");
+            m_process.reset();
+            return out;
+        }
         if (cancelled && cancelled->load()) {
-            process.kill();
-            process.waitForFinished(-1);
+            stop();
             out.outcome = Extraction::Outcome::Cancelled;
             return out;
         }
         if (deadline.hasExpired()) {
-            timedOut = true;
-            process.kill();
-            process.waitForFinished(-1);
+            m_process->kill();
+            stop();
+            out.reason = QStringLiteral("timed out");
+            return out;
+        }
+        m_process->waitForReadyRead(Slice);
+    }
+    if (response.kind == Response::Kind::Garbage || response.consumed != output.size()) {
+        // Not an answer of this program's: the process is not to be trusted with another file.
+        stop();
+        out.reason = QStringLiteral("crashed");
+        return out;
+    }
+    if (response.kind == Response::Kind::Failed) {
+        switch (response.status) {
+        case ExtractEncrypted:
+            out.reason = QStringLiteral("encrypted");
+            break;
+        case ExtractUnsupported:
+            out.outcome = Extraction::Outcome::NotIndexed;
+            out.reason = QStringLiteral("not a kind of file that is indexed");
+            break;
+        default:
+            out.reason = QStringLiteral("damaged");
             break;
         }
-        process.waitForFinished(Slice);
-        output += process.readAllStandardOutput();
-        process.readAllStandardError(); // only the exit status counts
-    }
-    output += process.readAllStandardOutput();
-
-    out.outcome = Extraction::Outcome::Unreadable;
-    if (timedOut) {
-        out.reason = QStringLiteral("timed out");
-        return out;
-    }
-    if (process.exitStatus() == QProcess::CrashExit) {
-        out.reason = QStringLiteral("crashed");
-        return out;
-    }
-    switch (process.exitCode()) {
-    case ExtractRead:
-        break;
-    case ExtractEncrypted:
-        out.reason = QStringLiteral("encrypted");
-        return out;
-    case ExtractDamaged:
-        out.reason = QStringLiteral("damaged");
-        return out;
-    case ExtractUnsupported:
-        out.outcome = Extraction::Outcome::NotIndexed;
-        out.reason = QStringLiteral("not a kind of file that is indexed");
-        return out;
-    default:
-        out.reason = QStringLiteral("crashed");
-        return out;
-    }
-    std::optional<QStringList> pages = parseExtractOutput(output);
-    if (!pages) {
-        out.reason = QStringLiteral("crashed");
         return out;
     }
     if (kind == TextKind::Pdf) {
         bool anyText = false;
-        for (const QString& page : *pages) {
+        for (const QString& page : response.pages) {
             if (!page.trimmed().isEmpty()) {
                 anyText = true;
                 break;
@@ -150,8 +171,15 @@ Extraction extractFile(const QString& path, const ExtractLimits& limits,
         }
     }
     out.outcome = Extraction::Outcome::Read;
-    out.pages = std::move(*pages);
+    out.pages = std::move(response.pages);
     return out;
+}
+
+Extraction extractFile(const QString& path, const ExtractLimits& limits,
+                       const std::atomic<bool>* cancelled)
+{
+    Extractor extractor(limits);
+    return extractor.extract(path, cancelled);
 }
 
 } // namespace quirelle::fulltext

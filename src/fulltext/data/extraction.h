@@ -6,6 +6,9 @@
 #include <QStringList>
 
 #include <atomic>
+#include <memory>
+
+class QProcess;
 
 namespace quirelle::fulltext {
 
@@ -33,8 +36,29 @@ struct Extraction
 QString extractorPath();
 void setExtractorPath(const QString& path);
 
-// Reads `path` through the extractor. `cancelled` (may be null) is looked at while it runs: the
-// extractor is then killed and the outcome is Cancelled.
+// The extractor's process, kept for one file after another: started when first needed, and
+// again after a file that ended it (crashed, killed at its time limit). Used on one thread.
+class Extractor final
+{
+public:
+    explicit Extractor(const ExtractLimits& limits = {});
+    ~Extractor();
+    Extractor(const Extractor&) = delete;
+    Extractor& operator=(const Extractor&) = delete;
+
+    // Reads `path`. `cancelled` (may be null) is looked at while it runs: the extractor is then
+    // killed and the outcome is Cancelled.
+    Extraction extract(const QString& path, const std::atomic<bool>* cancelled = nullptr);
+
+private:
+    bool start();
+    void stop();
+
+    ExtractLimits m_limits;
+    std::unique_ptr<QProcess> m_process;
+};
+
+// One file through an extractor of its own.
 Extraction extractFile(const QString& path, const ExtractLimits& limits = {},
                        const std::atomic<bool>* cancelled = nullptr);
 

@@ -222,6 +222,7 @@ IndexRun updateIndex(db::Database& database, const paper::FileFolders& folders,
     run.removed = static_cast<int>(gone.size());
 
     run.total = static_cast<int>(work.size());
+    Extractor extractor(limits);
     for (size_t i = 0; i < work.size(); ++i) {
         if (cancelled) {
             run.cancelled = true;
@@ -244,7 +245,7 @@ IndexRun updateIndex(db::Database& database, const paper::FileFolders& folders,
             }
             continue;
         }
-        change.extraction = extractFile(w.path, limits, &cancelled);
+        change.extraction = extractor.extract(w.path, &cancelled);
         const Extraction& e = change.extraction;
         if (e.outcome == Extraction::Outcome::Cancelled) {
             run.cancelled = true;

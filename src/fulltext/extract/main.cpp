@@ -6,6 +6,10 @@
 // that many bytes of UTF-8 text and "\n", then "END\n". Exit status: 0 read (possibly with
 // pages without text), 3 encrypted, 4 not a readable file of its kind, 5 a kind that is not read,
 // 2 a usage error. What went wrong is said on standard error.
+//
+// With --serve it reads one file after another, each named by a line of standard input
+// (percent-encoded UTF-8), and answers each as above, or with "FAILED <status>\n"; the program
+// that runs it saves a process start per file, and starts it again when a file ended it.
 #include "fulltext/data/extractformat.h"
 
 #include <QByteArray>
@@ -106,13 +110,8 @@ int extractText(const QString& path, TextKind kind)
     return ExtractRead;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int extractOne(const QString& path)
 {
-    if (argc != 2)
-        return fail(ExtractUsage, "usage: quirelle-extract FILE");
-    const QString path = QFile::decodeName(argv[1]);
     actOnTestMarker(path);
     const TextKind kind = textKindOf(path);
     int status = ExtractUnsupported;
@@ -128,6 +127,35 @@ int main(int argc, char** argv)
     case TextKind::Other:
         return fail(ExtractUnsupported, "not a kind of file that is read");
     }
+    return status;
+}
+
+int serve()
+{
+    QByteArray line;
+    for (int c; (c = std::getchar()) != EOF;) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        const int status = extractOne(pathOfLine(line));
+        if (status != ExtractRead)
+            writeAll(failedResponse(status));
+        std::fflush(stdout);
+        line.clear();
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && QByteArray(argv[1]) == "--serve")
+        return serve();
+    if (argc != 2)
+        return fail(ExtractUsage, "usage: quirelle-extract FILE | --serve");
+    const int status = extractOne(QFile::decodeName(argv[1]));
     std::fflush(stdout);
     return status;
 }
