@@ -68,6 +68,8 @@ bool Extractor::start()
 
 void Extractor::stop()
 {
+    m_sent.clear();
+    m_buffer.clear();
     if (!m_process)
         return;
     m_process->closeWriteChannel();
@@ -76,6 +78,61 @@ void Extractor::stop()
         m_process->waitForFinished(-1);
     }
     m_process.reset();
+}
+
+bool Extractor::send(const QString& absolutePath)
+{
+    if (!m_process && !start())
+        return false;
+    m_process->write(pathLine(absolutePath));
+    m_sent << absolutePath;
+    return true;
+}
+
+void Extractor::prefetch(const QString& path)
+{
+    const QFileInfo info(path);
+    if (m_sent.isEmpty() && info.isFile() && info.size() > 0 && textKindOf(path) != TextKind::Other)
+        send(info.absoluteFilePath());
+}
+
+bool Extractor::receive(Extraction& out, Response& response, const std::atomic<bool>* cancelled)
+{
+    out.outcome = Extraction::Outcome::Unreadable;
+    const QDeadlineTimer deadline(m_limits.milliseconds);
+    while (true) {
+        m_buffer += m_process->readAllStandardOutput();
+        m_process->readAllStandardError(); // only the answer counts
+        response = parseResponse(m_buffer);
+        if (response.kind == Response::Kind::Garbage) {
+            // Not an answer of this program's: the process is not to be trusted with another.
+            stop();
+            out.reason = QStringLiteral("crashed");
+            return false;
+        }
+        if (response.kind != Response::Kind::Incomplete) {
+            m_buffer.remove(0, response.consumed);
+            m_sent.removeFirst();
+            return true;
+        }
+        if (m_process->state() == QProcess::NotRunning) {
+            stop();
+            out.reason = QStringLiteral("crashed");
+            return false;
+        }
+        if (cancelled && cancelled->load()) {
+            stop();
+            out.outcome = Extraction::Outcome::Cancelled;
+            return false;
+        }
+        if (deadline.hasExpired()) {
+            m_process->kill();
+            stop();
+            out.reason = QStringLiteral("timed out");
+            return false;
+        }
+        m_process->waitForReadyRead(Slice);
+    }
 }
 
 Extraction Extractor::extract(const QString& path, const std::atomic<bool>* cancelled)
@@ -103,45 +160,22 @@ Extraction Extractor::extract(const QString& path, const std::atomic<bool>* canc
         return out;
     }
 
-    out.outcome = Extraction::Outcome::Unreadable;
-    if (!m_process && !start()) {
+    const QString absolute = info.absoluteFilePath();
+    Response response;
+    // A file asked for ahead and not wanted after all: its answer is read and dropped.
+    while (!m_sent.isEmpty() && m_sent.front() != absolute) {
+        Extraction dropped;
+        if (!receive(dropped, response, cancelled) &&
+            dropped.outcome == Extraction::Outcome::Cancelled)
+            return dropped;
+    }
+    if (m_sent.isEmpty() && !send(absolute)) {
+        out.outcome = Extraction::Outcome::Unreadable;
         out.reason = QStringLiteral("the reader could not be started");
         return out;
     }
-    m_process->write(pathLine(info.absoluteFilePath()));
-    QByteArray output;
-    Response response;
-    const QDeadlineTimer deadline(m_limits.milliseconds);
-    while (true) {
-        output += m_process->readAllStandardOutput();
-        m_process->readAllStandardError(); // only the answer counts
-        response = parseResponse(output);
-        if (response.kind != Response::Kind::Incomplete)
-            break;
-        if (m_process->state() == QProcess::NotRunning) {
-            out.reason = QStringLiteral("crashed");
-            m_process.reset();
-            return out;
-        }
-        if (cancelled && cancelled->load()) {
-            stop();
-            out.outcome = Extraction::Outcome::Cancelled;
-            return out;
-        }
-        if (deadline.hasExpired()) {
-            m_process->kill();
-            stop();
-            out.reason = QStringLiteral("timed out");
-            return out;
-        }
-        m_process->waitForReadyRead(Slice);
-    }
-    if (response.kind == Response::Kind::Garbage || response.consumed != output.size()) {
-        // Not an answer of this program's: the process is not to be trusted with another file.
-        stop();
-        out.reason = QStringLiteral("crashed");
+    if (!receive(out, response, cancelled))
         return out;
-    }
     if (response.kind == Response::Kind::Failed) {
         switch (response.status) {
         case ExtractEncrypted:

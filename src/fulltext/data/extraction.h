@@ -12,6 +12,8 @@ class QProcess;
 
 namespace quirelle::fulltext {
 
+struct Response;
+
 struct ExtractLimits
 {
     int milliseconds = 60'000;
@@ -49,13 +51,21 @@ public:
     // Reads `path`. `cancelled` (may be null) is looked at while it runs: the extractor is then
     // killed and the outcome is Cancelled.
     Extraction extract(const QString& path, const std::atomic<bool>* cancelled = nullptr);
+    // Names the file that will be asked for next, so that the extractor reads it while the
+    // caller stores the one before.
+    void prefetch(const QString& path);
 
 private:
     bool start();
     void stop();
+    bool send(const QString& absolutePath);
+    // The answer to the first file sent; false (with `out` saying why) when there is none.
+    bool receive(Extraction& out, Response& response, const std::atomic<bool>* cancelled);
 
     ExtractLimits m_limits;
     std::unique_ptr<QProcess> m_process;
+    QStringList m_sent;  // files asked for and not yet answered, in order
+    QByteArray m_buffer; // what came of the answers not yet taken
 };
 
 // One file through an extractor of its own.

@@ -159,9 +159,12 @@ bool hasIndexTables(db::Database& database)
 
 void clearIndex(db::Database& database)
 {
+    // Made anew rather than emptied: deleted rows would stay in the index's segments until they
+    // are merged away.
     db::Transaction transaction(database);
-    db::NativeStatement::exec(database, QStringLiteral("DELETE FROM [Full Text]; "
-                                                       "DELETE FROM [Full Text Files];"));
+    db::NativeStatement::exec(database, QStringLiteral("DROP TABLE IF EXISTS [Full Text]; "
+                                                       "DROP TABLE IF EXISTS [Full Text Files];"));
+    createMissingIndexTables(database);
     transaction.commit();
 }
 
@@ -246,6 +249,8 @@ IndexRun updateIndex(db::Database& database, const paper::FileFolders& folders,
             continue;
         }
         change.extraction = extractor.extract(w.path, &cancelled);
+        if (i + 1 < work.size() && work[i + 1].knownHash.isEmpty())
+            extractor.prefetch(work[i + 1].path); // read while this one is stored
         const Extraction& e = change.extraction;
         if (e.outcome == Extraction::Outcome::Cancelled) {
             run.cancelled = true;
