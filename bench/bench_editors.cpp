@@ -103,9 +103,10 @@ int run(const QString& source)
     frmMain::instance().resize(1280, 900);
     frmMain::instance().show();
     QApplication::processEvents();
-    getAllAuthors();
+    db::Recordset all;
+    getAllAuthors(all);
     std::printf("Grid editor benchmark on %s: %d authors\n\n", qPrintable(source),
-                project().rsAuthors.RecordCount());
+                all.RecordCount());
 
     // (a) Fill of the author editor, from the call to the painted grid.
     frmAddAuthor& authors = frmAddAuthor::instance();
@@ -153,7 +154,7 @@ int run(const QString& source)
         const QModelIndex index = grid->model()->index(random.below(rows), 0);
         grid->scrollTo(index);
         QApplication::processEvents();
-        getAuthor(probe::Author);
+        getAuthor(all, probe::Author);
         const QPoint at = grid->visualRect(index).center();
         const double start = nowMs();
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);

@@ -37,8 +37,8 @@ constexpr int Runs = 9;
 // A paper with ten rows in each of the five link tables.
 qint32 paperWithFiftyLinks()
 {
-    db::Recordset& papers = project().rsPapers;
-    getPaper(0);
+    db::Recordset papers;
+    getPaper(papers, 0);
     papers.AddNew();
     papers.Fields(QStringLiteral("Title")) = QStringLiteral("Fifty links");
     papers.Update();
@@ -100,9 +100,10 @@ int run(const QString& source)
     frmMain::instance().resize(1280, 900);
     frmMain::instance().show();
     QApplication::processEvents();
-    getAllPapers();
+    db::Recordset all;
+    getAllPapers(all);
     std::printf("Paper window benchmark on %s: %d papers\n\n", qPrintable(source),
-                project().rsPapers.RecordCount());
+                all.RecordCount());
 
     // (a) populate. The first call of a session makes the window and reads from a file no
     // window has read yet: it must show the paper without reading the combo boxes' lists.
@@ -208,9 +209,8 @@ int run(const QString& source)
         times.push_back(nowMs() - start);
     }
     report("leaving a detail box (median)", median(times), 20);
-    getPaper(probePaper);
-    if (project().rsPapers.Fields(QStringLiteral("Status")).text() !=
-        QStringLiteral("Read %1").arg(Runs - 1))
+    getPaper(all, probePaper);
+    if (all.Fields(QStringLiteral("Status")).text() != QStringLiteral("Read %1").arg(Runs - 1))
         std::printf("  (the status was not stored)\n");
 
     // (c) deleting a paper with 50 link rows, from the click to the search window shown
@@ -224,7 +224,9 @@ int run(const QString& source)
         const double start = nowMs();
         control<QPushButton>("cmdDeletePaper")->click();
         times.push_back(nowMs() - start);
-        if (getPaper(id) || getPaperAuthors(id) || getPaperStatements(id))
+        db::Recordset rs;
+        if (getPaper(rs, id) || getPaperList(rs, PaperList::Authors, id) ||
+            getPaperList(rs, PaperList::Statements, id))
             std::printf("  (paper %d was not deleted)\n", id);
     }
     std::vector<double> after;

@@ -81,18 +81,18 @@ bool check(bool ok, const char* what)
 // one for each link's author.
 QByteArray readingListOneQueryPerLink()
 {
-    Project& g = project();
     QByteArray out;
-    getAllPapers();
-    db::Recordset& papers = g.rsPapers;
+    db::Recordset papers;
+    db::Recordset links;
+    db::Recordset author;
+    getAllPapers(papers);
     const int count = papers.RecordCount();
     for (int i = 1; i <= count; ++i) {
         QString authors;
-        if (getPaperAuthors(papers.Fields(QStringLiteral("Paper ID")).toLong())) {
-            db::Recordset& links = g.rsPaperAuthors;
+        if (getPaperList(links, PaperList::Authors,
+                         papers.Fields(QStringLiteral("Paper ID")).toLong())) {
             const int linkCount = links.RecordCount();
             for (int j = 1; j <= linkCount; ++j) {
-                db::Recordset& author = g.rsAuthors;
                 if (openQuery(author,
                               QStringLiteral("select * from [Authors] where [Author ID] = ") +
                                   links.Fields(QStringLiteral("Author ID")).text() +
@@ -197,8 +197,9 @@ int main(int argc, char** argv)
     QByteArray written;
     if (file.open(QIODevice::ReadOnly))
         written = file.readAll();
-    getAllPapers();
-    const int papers = project().rsPapers.RecordCount();
+    db::Recordset all;
+    getAllPapers(all);
+    const int papers = all.RecordCount();
     allRight &= check(written.count("\r\r\n") == papers, "one record per paper");
     const auto& shown = services::testing::messages();
     allRight &= check(!shown.empty() && shown.back().prompt.startsWith(QStringLiteral("A reading")),

@@ -189,10 +189,11 @@ void frmMain::showProjectCaption()
         setWindowTitle(QStringLiteral("Corvantis Tessiva V1.8 - No project is open"));
         return;
     }
-    getAllPapers();
+    db::Recordset papers;
+    getAllPapers(papers);
     setWindowTitle(QStringLiteral("Corvantis Tessiva V1.8 - ") + QStringLiteral("Project: ") +
-                   p.projectFilePath + QStringLiteral(" - Papers added: ") +
-                   QString::number(p.rsPapers.RecordCount()) +
+                   p.projectFilePath() + QStringLiteral(" - Papers added: ") +
+                   QString::number(papers.RecordCount()) +
                    (p.readOnly() ? QStringLiteral(" (read-only)") : QString()));
 }
 

@@ -48,7 +48,7 @@ public:
     void setPanelEnabled(bool enabled) override;
     void showProjectCaption() override;
     void projectOpened() override;
-    // Releases the database and the shared record sets and stops the program.
+    // Releases the database and stops the program.
     [[noreturn]] void exitApplication() override;
     QWidget* dialogParent() override { return this; }
 

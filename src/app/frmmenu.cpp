@@ -113,8 +113,7 @@ void frmMenu::Form_Load()
 {
     const QString last = frmMain::getLastOpenedFile();
     if (!last.isEmpty() && last != defaultProject) {
-        project().projectFilePath = last;
-        if (connect())
+        if (connectTo(last))
             return;
     }
     // No last project, or it cannot be opened: the default project, made on first start. A
@@ -133,7 +132,7 @@ void frmMenu::Form_Load()
 
 bool frmMenu::connect()
 {
-    return connectTo(project().projectFilePath);
+    return connectTo(project().projectFilePath());
 }
 
 bool frmMenu::connectTo(const QString& path, std::unique_ptr<db::ProjectLock> lock)
@@ -196,8 +195,9 @@ void frmMenu::showNotes()
 {
     Project& p = project();
     QString notes;
-    if (p.isOpen() && p.rsMaster.RecordCount() > 0)
-        notes = p.rsMaster.Fields(QStringLiteral("ToDos")).text();
+    db::Recordset master;
+    if (p.isOpen() && getMaster(master) > 0)
+        notes = master.Fields(QStringLiteral("ToDos")).text();
     txtToDos->setPlainText(notes);
     txtToDos->setEnabled(p.isOpen());
     m_shownNotes = notes;
@@ -211,20 +211,21 @@ void frmMenu::txtToDos_LostFocus()
     if (!p.isOpen())
         return;
     const QString text = txtToDos->toPlainText();
-    const int rows = getMaster();
+    db::Recordset master;
+    const int rows = getMaster(master);
     if (rows > 1)
         services::MsgBox(QString::fromLatin1(masterWarning), services::Icon::Critical);
     if (rows == 0) {
-        p.rsMaster.AddNew();
+        master.AddNew();
     } else {
         // Passing through the box writes nothing: notes saved meanwhile by another copy of the
         // program are kept unless the user changed the text shown here.
         if (text == m_shownNotes)
             return;
-        p.rsMaster.Edit();
+        master.Edit();
     }
-    p.rsMaster.Fields(QStringLiteral("ToDos")) = text;
-    p.rsMaster.Update();
+    master.Fields(QStringLiteral("ToDos")) = text;
+    master.Update();
     m_shownNotes = text;
 }
 

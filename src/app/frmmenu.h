@@ -21,7 +21,7 @@ class frmMenu final : public Form, public SingleInstance<frmMenu>
 public:
     frmMenu();
 
-    // Connects to the project named by projectFilePath.
+    // Connects again to the open project (named by projectFilePath()).
     bool connect();
     // Connects to the project `path` (without ".mdb"). When it cannot be opened as a project,
     // says "Error getting " and the path with what is wrong, stays on the project that was open

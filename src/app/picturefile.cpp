@@ -90,7 +90,7 @@ void saveWithDialog(QSize size, const QString& title, const Painter& paint)
     services::FileDialogSettings settings;
     settings.title = QStringLiteral("Save Picture");
     // Beside the project, the user's own folder, rather than the program's.
-    settings.initialDir = QFileInfo(project().projectFilePath).absolutePath();
+    settings.initialDir = QFileInfo(project().projectFilePath()).absolutePath();
     settings.filter = QStringLiteral("PNG image or SVG drawing (*.png *.svg)|*.png;*.svg");
     const std::optional<QString> chosen = services::showSave(settings);
     if (!chosen || chosen->trimmed().isEmpty())

@@ -8,7 +8,7 @@
 #include "db/database.h"
 #include "db/project.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -40,15 +40,16 @@ bool inTransaction()
     return project().isOpen() && project().db().inTransaction();
 }
 
-// Runs `step`, which may close the project, once no transaction is open on it.
-void afterTransaction(QObject* context, std::function<void()> step)
+// Runs `step`, which may close the project, once no transaction is open on it and no modal
+// window waits (the progress of an import, whose own connection works on the project).
+void whenProjectFree(QObject* context, std::function<void()> step)
 {
-    if (!inTransaction()) {
+    if (!inTransaction() && !QApplication::activeModalWidget()) {
         step();
         return;
     }
     QTimer::singleShot(100, context,
-                       [context, step = std::move(step)] { afterTransaction(context, step); });
+                       [context, step = std::move(step)] { whenProjectFree(context, step); });
 }
 
 } // namespace
@@ -59,7 +60,7 @@ ProjectSafety::ProjectSafety(QLabel* status, QObject* parent)
     db::BackgroundCheck* check = m_check.get();
     QObject::connect(check, &db::BackgroundCheck::checkFailed, this,
                      [this](const QString& file, const QString& problems) {
-                         afterTransaction(this, [this, file, problems] {
+                         whenProjectFree(this, [this, file, problems] {
                              services::guarded([&] { checkFailed(file, problems); });
                          });
                      });
@@ -199,7 +200,7 @@ void ProjectSafety::checkFailed(const QString& projectFile, const QString& probl
             m_declined = p.generation();
         return;
     }
-    const QString path = p.projectFilePath;
+    const QString path = p.projectFilePath();
     // The lock is held across the swap, so that no other copy opens the project halfway.
     std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
@@ -220,7 +221,7 @@ bool ProjectSafety::restore(const QString& copy)
         return false;
     }
     const QString projectFile = p.file();
-    const QString path = p.projectFilePath;
+    const QString path = p.projectFilePath();
     std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
     p.close();

@@ -26,23 +26,13 @@ bool Project::isOpen() const
     return dbProject && dbProject->isOpen();
 }
 
-void Project::releaseRecordsets()
-{
-    for (db::Recordset* rs : {&rsAuthors, &rsKeywords, &rsModels, &rsPapers, &rsMaster,
-                              &rsPaperAuthors, &rsPaperKeywords, &rsPaperModels, &rsPaperReferences,
-                              &rsPaperStatements, &rsTimeManagement}) {
-        rs->Close();
-    }
-}
-
 void Project::close()
 {
-    releaseRecordsets();
     if (dbProject)
         dbProject->Close();
     dbProject.reset();
     m_lock.reset();
-    projectFilePath.clear();
+    m_projectFilePath.clear();
     ++m_generation;
 }
 
@@ -82,17 +72,15 @@ bool Project::open(const QString& pathWithoutExtension, QString* reason, bool re
     }
 
     std::unique_ptr<db::Database> previous = std::move(dbProject);
-    const QString previousPath = projectFilePath;
-    releaseRecordsets();
+    const QString previousPath = m_projectFilePath;
     dbProject = std::move(opened);
-    projectFilePath = pathWithoutExtension;
+    m_projectFilePath = pathWithoutExtension;
     try {
         m_masterRows = openAllLists();
     } catch (const std::exception& e) {
         const QString why = describe(e);
-        releaseRecordsets();
         dbProject = std::move(previous);
-        projectFilePath = previousPath;
+        m_projectFilePath = previousPath;
         if (isOpen()) {
             try {
                 m_masterRows = openAllLists();

@@ -1,11 +1,10 @@
-// The open research project: its database file, the record sets that several windows share,
-// and opening, checking and swapping one project for another. One instance with a visible
-// lifetime: `open` fills it, `close` releases it, tests open their own.
+// The open research project: its database file, and opening, checking and swapping one project
+// for another. Windows and queries read it through record sets of their own. One instance with a
+// visible lifetime: `open` fills it, `close` releases it, tests open their own.
 #pragma once
 
 #include "db/database.h"
 #include "db/projectlock.h"
-#include "db/recordset.h"
 
 #include <QString>
 
@@ -26,7 +25,7 @@ public:
 
     // Opens the project `pathWithoutExtension` + ".mdb": checks that it is a project database
     // (every described table is there), adds the tables newer versions keep when an older file
-    // lacks them, fills the shared record sets, and only then puts it in the place of the project
+    // lacks them, reads every list once, and only then puts it in the place of the project
     // that was open. On failure the project that was open stays open and `reason` says what is
     // wrong with the file.
     bool open(const QString& pathWithoutExtension, QString* reason = nullptr,
@@ -37,10 +36,12 @@ public:
     // Hands the lock over, so that it outlives a close: while the file is swapped for another,
     // or when the project is opened again.
     std::unique_ptr<db::ProjectLock> takeLock() { return std::move(m_lock); }
+    // The open project's path without ".mdb"; "" when none is open.
+    const QString& projectFilePath() const { return m_projectFilePath; }
     // The project file, with its extension.
-    QString file() const { return projectFilePath + QStringLiteral(".mdb"); }
+    QString file() const { return m_projectFilePath + QStringLiteral(".mdb"); }
     bool readOnly() const { return isOpen() && dbProject->readOnly(); }
-    // Closes every record set, then the database.
+    // Closes the database.
     void close();
 
     // Changes every time a project is opened or closed, so that a window can tell whether the
@@ -50,24 +51,9 @@ public:
     // error the caller reports).
     int masterRows() const { return m_masterRows; }
 
-    std::unique_ptr<db::Database> dbProject;
-    QString projectFilePath; // the open project's path without ".mdb"
-
-    db::Recordset rsAuthors;
-    db::Recordset rsKeywords;
-    db::Recordset rsModels;
-    db::Recordset rsPapers;
-    db::Recordset rsMaster;
-    db::Recordset rsPaperAuthors;
-    db::Recordset rsPaperKeywords;
-    db::Recordset rsPaperModels;
-    db::Recordset rsPaperReferences;
-    db::Recordset rsPaperStatements;
-    db::Recordset rsTimeManagement;
-
 private:
-    void releaseRecordsets();
-
+    std::unique_ptr<db::Database> dbProject;
+    QString m_projectFilePath; // the open project's path without ".mdb"
     quint64 m_generation = 0;
     int m_masterRows = 0;
     std::unique_ptr<db::ProjectLock> m_lock;

@@ -1,6 +1,6 @@
-// The project's fixed queries. The open...Row and openPaperList routines open a query into a
-// record set of the caller's; the get... routines open theirs into the shared record sets. Each
-// leaves the first row current; those with a result report whether any row was found.
+// The project's fixed queries. Each routine opens its query on the project database into a
+// record set of the caller's and leaves the first row current; those with a result report
+// whether any row was found. No record set is shared: no routine depends on what another left.
 #pragma once
 
 #include <QVariantList>
@@ -15,27 +15,21 @@ class Recordset;
 // The tables that link a paper to its authors, keywords, models, references and quotations.
 enum class PaperList { Authors, Keywords, Models, References, Statements };
 
-// Opens the row of author, keyword, model or paper `id` into `rs`.
-bool openAuthorRow(db::Recordset& rs, qint32 id);
-bool openKeywordRow(db::Recordset& rs, qint32 id);
-bool openModelRow(db::Recordset& rs, qint32 id);
-bool openPaperRow(db::Recordset& rs, qint32 id);
-// Opens the rows of `list` that belong to paper `paperId` into `rs`.
-bool openPaperList(db::Recordset& rs, PaperList list, qint32 paperId);
-
-bool getAllAuthors();
-bool getAuthor(qint32 id);
-bool getAllKeywords();
-bool getAllModels();
-void getAllPapers();
-bool getPaper(qint32 id);
-bool getAllPaperAuthors();
-bool getPaperAuthors(qint32 id);
-bool getPaperStatements(qint32 id);
+bool getAllAuthors(db::Recordset& rs);
+bool getAuthor(db::Recordset& rs, qint32 id);
+bool getAllKeywords(db::Recordset& rs);
+bool getKeyword(db::Recordset& rs, qint32 id);
+bool getAllModels(db::Recordset& rs);
+bool getModel(db::Recordset& rs, qint32 id);
+bool getAllPapers(db::Recordset& rs);
+bool getPaper(db::Recordset& rs, qint32 id);
+// The rows of `list` that belong to paper `paperId`.
+bool getPaperList(db::Recordset& rs, PaperList list, qint32 paperId);
 // Opens the Master row without moving and returns how many rows the table has: more than one is
 // an error the caller reports (masterWarning).
-int getMaster();
-// Opens every shared list; returns getMaster's count.
+int getMaster(db::Recordset& rs);
+// Reads every list of the project once (a file that cannot be read fails here, as it is
+// opened); returns getMaster's count.
 int openAllLists();
 
 // The message for a Master table of more than one row.

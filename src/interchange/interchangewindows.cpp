@@ -8,7 +8,6 @@
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/project.h"
-#include "db/sharedqueries.h"
 #include "interchange/data/exporter.h"
 #include "interchange/data/importer.h"
 
@@ -224,9 +223,7 @@ void windows::importReferences()
         });
     if (!summary || summary->outcome == interchange::ImportSummary::Outcome::Cancelled)
         return;
-    // The windows show the new rows the next time they fill; the shared lists and the caption's
-    // count follow at once.
-    openAllLists();
+    // The windows show the new rows the next time they fill; the caption's count follows at once.
     Form::frame().showProjectCaption();
     const bool stored = summary->outcome == interchange::ImportSummary::Outcome::Imported;
     services::MsgBox(interchange::summaryText(*summary),

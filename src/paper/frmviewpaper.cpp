@@ -7,7 +7,6 @@
 #include "db/dberror.h"
 #include "db/listline.h"
 #include "db/project.h"
-#include "db/sharedqueries.h"
 #include "paper/data/paperqueries.h"
 #include "paper/data/papertext.h"
 #include "paper/fieldstab.h"
@@ -412,18 +411,7 @@ void frmViewPaper::lstStatements_Click(QListWidgetItem* item)
 
 void frmViewPaper::cmdCopyReference_Click()
 {
-    Project& p = project();
-    QStringList authors;
-    getPaperAuthors(shownPaperNumber());
-    db::forEachRow(p.rsPaperAuthors, [&] {
-        // An author whose row is gone adds nothing; the others are still listed.
-        if (const auto id = db::linkedId(p.rsPaperAuthors, QStringLiteral("Author ID"))) {
-            if (getAuthor(*id))
-                authors << paper::referenceAuthor(
-                    p.rsAuthors.Fields(QStringLiteral("Surname")).text(),
-                    p.rsAuthors.Fields(QStringLiteral("Forenames")).text());
-        }
-    });
+    const QStringList authors = paper::referenceAuthors(shownPaperNumber());
     const QString text = paper::referenceText(authors, detailText(0), detailText(7), detailText(1));
     services::clipboardClear();
     services::clipboardSetText(text);

@@ -95,8 +95,7 @@ void frmReport::closeRequested()
 void frmReport::populate()
 {
     QStringList keywords;
-    if (getAllKeywords()) {
-        db::Recordset& rs = project().rsKeywords;
+    if (db::Recordset rs; getAllKeywords(rs)) {
         const int count = rs.RecordCount();
         keywords.reserve(count);
         for (int i = 1; i <= count; ++i) {

@@ -6,7 +6,6 @@
 #include "app/windows.h"
 #include "db/listline.h"
 #include "db/project.h"
-#include "db/sharedqueries.h"
 #include "fulltext/data/fulltextindex.h"
 #include "search/data/searchqueries.h"
 
@@ -146,8 +145,6 @@ void frmSearchPapers::closeRequested()
 
 void frmSearchPapers::populate()
 {
-    getAllPapers();
-    getAllModels(); // leaves its first row current
     showForm();
 }
 

@@ -62,7 +62,7 @@ void frmTimeManagement::Form_Load()
     services::guarded([this] {
         if (!project().isOpen())
             return;
-        db::Recordset& rs = project().rsTimeManagement;
+        db::Recordset rs;
         openQuery(rs, QStringLiteral("select * from [Time Management];"));
         QStringList subjects;
         db::forEachRow(rs, [&] { subjects << rs.Fields(QStringLiteral("Subject")).text(); });

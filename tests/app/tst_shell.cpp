@@ -285,7 +285,7 @@ private slots:
             st::setNextAnswer(answer);
             fromMenu("mnuNew");
             QVERIFY(!QFile::exists(chosen + QStringLiteral(".mdb")));
-            QCOMPARE(project().projectFilePath, shell.pathWithoutExtension());
+            QCOMPARE(project().projectFilePath(), shell.pathWithoutExtension());
         }
         QCOMPARE(lastPrompt(),
                  QStringLiteral("Do you wish to create a new project called ") + chosen);
@@ -446,7 +446,7 @@ private slots:
         QCOMPARE(loaded(), QList<bool>(7, true));
         QVERIFY(!frmMenu::instance().isEnabled());
         openByMenu(other + QStringLiteral(".mdb"));
-        QCOMPARE(project().projectFilePath, other);
+        QCOMPARE(project().projectFilePath(), other);
         QCOMPARE(loaded(), QList<bool>(7, false));
         QVERIFY(frmMenu::instance().isEnabled());
         QCOMPARE(countRows(shell.db(), "Authors"), 2);

@@ -48,8 +48,8 @@ private slots:
         QString reason;
         QVERIFY(!project().open(p.folder() + "/other", &reason));
         QVERIFY2(reason.contains("Authors"), qPrintable(reason));
-        QCOMPARE(project().projectFilePath, path);
-        QVERIFY(project().rsPapers.isOpen());
+        QCOMPARE(project().projectFilePath(), path);
+        QVERIFY(project().isOpen());
     }
 };
 

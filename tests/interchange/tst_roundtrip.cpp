@@ -278,6 +278,11 @@ private slots:
                                << "1991"
                                << R"({"circa": true, "date-parts": [[1991]]})"
                                << "N1  - date: 1991?\r\n";
+        QTest::newRow("circa, as BibLaTeX writes it")
+            << "date = {1991~}"
+            << "1991"
+            << R"({"circa": true, "date-parts": [[1991]]})"
+            << "N1  - date: 1991~\r\n";
         QTest::newRow("season") << "date = {1991-21}"
                                 << "1991"
                                 << R"({"date-parts": [[1991]], "season": 1})"

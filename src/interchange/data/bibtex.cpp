@@ -21,12 +21,18 @@ constexpr qsizetype MaxMacroLength = 1 << 20;
 constexpr qsizetype MaxMacroText = 1 << 24;
 constexpr int MaxNesting = 100;
 
-// Fields whose text is taken as it stands: addresses and identifiers, not LaTeX.
+// Fields whose text is taken as it stands: addresses, identifiers and dates, not LaTeX (a date's
+// "~" marks it as approximate, not a space that may not break).
+bool isDate(QStringView name)
+{
+    return name == u"date" || name == u"urldate" || name == u"origdate" || name == u"eventdate";
+}
+
 bool isVerbatim(QStringView name)
 {
     return name == u"url" || name == u"doi" || name == u"eprint" || name == u"file" ||
            name == u"pdf" || name == u"urlraw" || name == u"verba" || name == u"verbb" ||
-           name == u"verbc";
+           name == u"verbc" || isDate(name);
 }
 
 // Fields a cross-reference never passes on.
@@ -640,6 +646,9 @@ Reference toReference(const RawEntry& raw)
             r.authors = parseNames(v, true, &r.authorsEtAl);
         } else if (fieldName == u"editor") {
             r.editors = parseNames(v, true, &r.editorsEtAl);
+        } else if (isDate(fieldName)) {
+            r.setField(fieldName,
+                       collapseSpaces(v).remove(QLatin1Char('{')).remove(QLatin1Char('}')));
         } else if (isVerbatim(fieldName)) {
             r.setField(fieldName, collapseSpaces(v));
         } else if (fieldName == u"quotations") {

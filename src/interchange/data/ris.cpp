@@ -398,11 +398,16 @@ QString write(const Reference& r)
     if (!namesReadBack(r.editors, r.editorsEtAl))
         note(QStringLiteral("editor"), bibtex::formatNames(r.editors, r.editorsEtAl, false));
 
-    QSet<QString> written{QStringLiteral("title"),    QStringLiteral("year"),
-                          QStringLiteral("date"),     QStringLiteral("pages"),
-                          QStringLiteral("keywords"), QStringLiteral("note")};
-    if (back.subtype == subtype.toLower())
-        written << QStringLiteral("entrysubtype");
+    // The fields written under tags of their own above or below; no other field goes in a note.
+    static const QSet<QString> written = [] {
+        QSet<QString> names{QStringLiteral("title"),    QStringLiteral("year"),
+                            QStringLiteral("date"),     QStringLiteral("pages"),
+                            QStringLiteral("keywords"), QStringLiteral("note")};
+        for (const auto& tagged : TaggedFields)
+            names << QString::fromLatin1(tagged.first);
+        return names;
+    }();
+    const bool subtypeWritten = back.subtype == subtype.toLower();
     // RIS has no subtitle: it follows the title after ": ", as the project keeps it, and goes
     // in a note too, so that the title is parted again on import.
     const QString subtitle = r.field(u"subtitle");
@@ -417,7 +422,6 @@ QString write(const Reference& r)
         note(QStringLiteral("date"), date);
     for (const auto& [field, tag] : TaggedFields) {
         add(QLatin1StringView(tag), r.field(QLatin1String(field)));
-        written << QString::fromLatin1(field);
     }
     const QString pages = r.field(u"pages");
     if (!pages.isEmpty()) {
@@ -435,7 +439,8 @@ QString write(const Reference& r)
     // RIS tags read into fields go back under their tag; every other field goes in a note.
     // A field as BibTeX wrote it (with its case-protecting braces) means nothing to RIS.
     for (const auto& [name, value] : r.fields) {
-        if (written.contains(name) || name.endsWith(QStringLiteral(".latex")))
+        if (written.contains(name) || (subtypeWritten && name == u"entrysubtype") ||
+            name.endsWith(QStringLiteral(".latex")))
             continue;
         if (isOwnTag(name))
             add(QLatin1StringView(name.toUpper().toLatin1()), value);

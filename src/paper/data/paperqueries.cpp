@@ -8,6 +8,7 @@
 #include "db/sharedqueries.h"
 #include "interchange/data/extrafields.h"
 #include "paper/data/paperfiles.h"
+#include "paper/data/papertext.h"
 
 #include <functional>
 #include <unordered_set>
@@ -65,7 +66,7 @@ void addLinkedLines(QStringList& lines, Link link, qint32 paperId,
     const LinkTable t = linkTable(link);
     db::Recordset links;
     db::Recordset row;
-    openPaperList(links, t.list, paperId);
+    getPaperList(links, t.list, paperId);
     db::forEachRow(links, [&] {
         if (const auto id = db::linkedId(links, QString::fromLatin1(t.field)))
             if (open(row, *id))
@@ -77,25 +78,42 @@ void addLinkedLines(QStringList& lines, Link link, qint32 paperId,
 
 bool openPaper(qint32 paperId, db::Recordset& row)
 {
-    return openPaperRow(row, paperId);
+    return getPaper(row, paperId);
+}
+
+QStringList referenceAuthors(qint32 paperId)
+{
+    db::ReadTransaction reading(project().db());
+    QStringList authors;
+    db::Recordset links;
+    db::Recordset author;
+    getPaperList(links, PaperList::Authors, paperId);
+    db::forEachRow(links, [&] {
+        // An author whose row is gone adds nothing; the others are still listed.
+        if (const auto id = db::linkedId(links, QStringLiteral("Author ID")))
+            if (getAuthor(author, *id))
+                authors << referenceAuthor(fieldText(author, "Surname"),
+                                           fieldText(author, "Forenames"));
+    });
+    return authors;
 }
 
 LinkLines linkLines(qint32 paperId)
 {
     db::ReadTransaction reading(project().db());
     LinkLines out;
-    addLinkedLines(out.authors, Link::Author, paperId, openAuthorRow, [](db::Recordset& rs) {
+    addLinkedLines(out.authors, Link::Author, paperId, getAuthor, [](db::Recordset& rs) {
         return fieldText(rs, "Surname") + QStringLiteral(", ") + fieldText(rs, "Forenames");
     });
-    addLinkedLines(out.keywords, Link::Keyword, paperId, openKeywordRow, [](db::Recordset& rs) {
+    addLinkedLines(out.keywords, Link::Keyword, paperId, getKeyword, [](db::Recordset& rs) {
         return fieldText(rs, "Keyword") + QStringLiteral(" : ") + fieldText(rs, "Definition");
     });
-    addLinkedLines(out.models, Link::Model, paperId, openModelRow,
+    addLinkedLines(out.models, Link::Model, paperId, getModel,
                    [](db::Recordset& rs) { return fieldText(rs, "Model"); });
-    addLinkedLines(out.references, Link::Reference, paperId, openPaperRow,
+    addLinkedLines(out.references, Link::Reference, paperId, getPaper,
                    [](db::Recordset& rs) { return fieldText(rs, "Title"); });
     db::Recordset statements;
-    openPaperList(statements, PaperList::Statements, paperId);
+    getPaperList(statements, PaperList::Statements, paperId);
     db::forEachRow(statements, [&] {
         out.statements << ListLine::format(
             statements.Fields(QStringLiteral("Statements ID")).toLong(),
@@ -113,7 +131,7 @@ QStringList otherWorks(qint32 paperId, qint32 shown)
     QStringList lines;
     db::Recordset authors;
     db::Recordset paper;
-    openPaperList(authors, PaperList::Authors, paperId);
+    getPaperList(authors, PaperList::Authors, paperId);
     db::forEachRow(authors, [&] {
         db::Recordset byAuthor = database.OpenRecordset(
             QStringLiteral("select * from [Paper Authors List] where [Author ID] = ?;"),
@@ -122,7 +140,7 @@ QStringList otherWorks(qint32 paperId, qint32 shown)
             const auto other = db::linkedId(byAuthor, QStringLiteral("Paper ID"));
             if (!other || !listed.insert(*other).second)
                 return;
-            if (openPaperRow(paper, *other))
+            if (getPaper(paper, *other))
                 lines << paperLine(paper);
         });
     });
@@ -140,7 +158,7 @@ QStringList citations(qint32 shown)
     // A paper that cites this one twice is listed twice.
     db::forEachRow(citing, [&] {
         if (const auto id = db::linkedId(citing, QStringLiteral("Paper ID")))
-            if (openPaperRow(paper, *id))
+            if (getPaper(paper, *id))
                 lines << paperLine(paper);
     });
     return lines;
@@ -153,10 +171,10 @@ void addLink(Link link, qint32 paperId, const QString& idText)
     db::Transaction transaction(database);
     // A link is never stored for a paper that no longer exists: it could never be reached.
     db::Recordset paper;
-    if (!openPaperRow(paper, paperId))
+    if (!getPaper(paper, paperId))
         paperGone(QString::fromLatin1(t.noun) + QStringLiteral(" link"));
     db::Recordset rows;
-    openPaperList(rows, t.list, paperId);
+    getPaperList(rows, t.list, paperId);
     rows.AddNew();
     rows.Fields(QStringLiteral("Paper ID")) = QString::number(paperId);
     rows.Fields(QString::fromLatin1(t.field)) = idText;
@@ -167,7 +185,7 @@ void addLink(Link link, qint32 paperId, const QString& idText)
 qint32 addPaper(const QString& title)
 {
     db::Recordset rs;
-    openPaperRow(rs, 0); // no paper has the number 0: the table, without reading its rows
+    getPaper(rs, 0); // no paper has the number 0: the table, without reading its rows
     rs.AddNew();
     rs.Fields(QStringLiteral("Title")) = title;
     rs.Update();
@@ -180,9 +198,9 @@ qint32 addQuotation(qint32 paperId, const QString& statement)
 {
     db::Transaction transaction(project().db());
     db::Recordset rs;
-    if (!openPaperRow(rs, paperId))
+    if (!getPaper(rs, paperId))
         paperGone(QStringLiteral("quotation"));
-    openPaperList(rs, PaperList::Statements, paperId);
+    getPaperList(rs, PaperList::Statements, paperId);
     rs.AddNew();
     rs.Fields(QStringLiteral("Paper ID")) = QString::number(paperId);
     rs.Fields(QStringLiteral("Statement")) = statement;
@@ -196,7 +214,7 @@ qint32 addQuotation(qint32 paperId, const QString& statement)
 bool saveDetail(qint32 paperId, const QString& field, const QString& text)
 {
     db::Recordset rs;
-    if (!openPaperRow(rs, paperId))
+    if (!getPaper(rs, paperId))
         return false;
     rs.Edit();
     rs.Fields(field) = text;
@@ -210,11 +228,11 @@ void deletePaper(qint32 paperId)
     // The paper goes with all its link rows and quotations, or nothing goes.
     db::Transaction transaction(p.db());
     db::Recordset rs;
-    if (openPaperRow(rs, paperId))
+    if (getPaper(rs, paperId))
         rs.Delete();
     for (PaperList list : {PaperList::Authors, PaperList::Keywords, PaperList::Models,
                            PaperList::References, PaperList::Statements}) {
-        if (!openPaperList(rs, list, paperId))
+        if (!getPaperList(rs, list, paperId))
             continue;
         const int count = rs.RecordCount();
         for (int i = 0; i < count; ++i) {

@@ -23,6 +23,8 @@ struct LinkLines
 // Opens the paper's row into `row`, the caller's; false when the paper is not stored.
 bool openPaper(qint32 paperId, db::Recordset& row);
 LinkLines linkLines(qint32 paperId);
+// The paper's authors as its reference names them ("Surname I."), in the order of its links.
+QStringList referenceAuthors(qint32 paperId);
 
 // Other papers of the paper's authors, each once, in the order of the paper's author links and
 // then of each author's link rows; the paper `shown` itself is never listed.

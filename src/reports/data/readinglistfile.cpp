@@ -3,6 +3,7 @@
 
 #include "db/atomicfile.h"
 #include "db/project.h"
+#include "db/sharedqueries.h"
 
 #include <QHash>
 
@@ -46,18 +47,11 @@ QHash<QString, QString> authorsOfPapers(db::Database& database)
 
 } // namespace
 
-namespace {
-
-db::Recordset allPapers(db::Database& database)
-{
-    return database.OpenRecordset(QStringLiteral("select * from [papers];"));
-}
-
-} // namespace
-
 int readingListSize()
 {
-    return allPapers(project().db()).RecordCount();
+    db::Recordset papers;
+    getAllPapers(papers);
+    return papers.RecordCount();
 }
 
 QString writeReadingListFile(const QString& path, const Progress& progress)
@@ -70,7 +64,8 @@ QString writeReadingListFile(const QString& path, const Progress& progress)
 
     db::Database& database = project().db();
     db::ReadTransaction reading(database);
-    db::Recordset papers = allPapers(database);
+    db::Recordset papers;
+    getAllPapers(papers);
     const QHash<QString, QString> authors = authorsOfPapers(database);
     const int count = papers.RecordCount();
     const int step = std::max(1, count / 100);

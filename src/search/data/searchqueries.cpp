@@ -279,22 +279,27 @@ QStringList criteriaItems(Mode mode)
     const auto field = [](const char* name) {
         return [name](db::Recordset& rs) { return rs.Fields(QString::fromLatin1(name)).text(); };
     };
+    db::Recordset rows;
     switch (mode) {
     case Mode::Title: {
-        db::Recordset papers = p.db().OpenRecordset(QStringLiteral("select * from [papers];"));
-        fill(papers, QStringLiteral("Paper ID"), field("Title"));
+        // Every paper in the order of its number, as "select * from [papers]" lists them, read
+        // in one pass over the two fields shown rather than through a record set's row lookups.
+        db::RowStream papers(p.db(), QStringLiteral("Papers"),
+                             {QStringLiteral("Paper ID"), QStringLiteral("Title")});
+        while (papers.next())
+            items << ListLine::format(static_cast<qint32>(papers.number(0)), papers.text(1));
         break;
     }
     case Mode::Author:
-        getAllAuthors();
-        fill(p.rsAuthors, QStringLiteral("Author ID"), [](db::Recordset& rs) {
+        getAllAuthors(rows);
+        fill(rows, QStringLiteral("Author ID"), [](db::Recordset& rs) {
             return rs.Fields(QStringLiteral("Surname")).text() + QStringLiteral(", ") +
                    rs.Fields(QStringLiteral("Forenames")).text();
         });
         break;
     case Mode::Model:
-        getAllModels();
-        fill(p.rsModels, QStringLiteral("Model ID"), field("Model"));
+        getAllModels(rows);
+        fill(rows, QStringLiteral("Model ID"), field("Model"));
         break;
     case Mode::Rating:
         items = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
@@ -303,8 +308,8 @@ QStringList criteriaItems(Mode mode)
     case Mode::Quotation:
         break;
     case Mode::Keyword:
-        getAllKeywords();
-        fill(p.rsKeywords, QStringLiteral("keyword ID"), field("keyword"));
+        getAllKeywords(rows);
+        fill(rows, QStringLiteral("keyword ID"), field("keyword"));
         break;
     }
     return items;

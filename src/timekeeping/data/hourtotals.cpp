@@ -333,7 +333,7 @@ std::vector<SubjectTotal> readSubjectTotals()
 {
     Project& p = project();
     std::vector<SubjectTotal> totals;
-    db::Recordset& subjects = p.rsTimeManagement;
+    db::Recordset subjects;
     if (!openQuery(subjects, QStringLiteral("select distinct [subject] from [Time Management];")))
         return totals;
     db::ReadTransaction reading(p.db());

@@ -65,8 +65,7 @@ struct SubjectTotal
 
 // The totals of every subject of [Time Management], in the order the engine lists the
 // distinct subjects. Subjects are told apart as the engine compares text, without regard to
-// letter case. Reads through the shared record sets rsTimeManagement (left on the distinct
-// subjects) and rsTimeSheet, as the time sheet always has; engine errors are thrown.
+// letter case. Engine errors are thrown.
 std::vector<SubjectTotal> readSubjectTotals();
 
 // The sum of all the totals (out of range when any of them is, or the sum is).
