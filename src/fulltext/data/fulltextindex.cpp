@@ -296,24 +296,33 @@ std::vector<FullTextHit> searchFullText(db::Database& database, const QString& t
     if (query.isEmpty() || !hasIndexTables(database))
         return hits;
     db::ReadTransaction reading(database);
-    // Only files still on their papers, of papers still in the project.
+    // The pages best first; each file's paper and title looked up once, for the first of its
+    // pages: only files still on their papers, of papers still in the project.
     db::NativeStatement found(
-        database, QStringLiteral("SELECT t.rowid, p.[Paper ID], p.[Title] FROM [Full Text] t "
-                                 "JOIN [Full Text Files] s ON s.[File ID] = (t.rowid >> %1) "
+        database,
+        QStringLiteral("SELECT rowid FROM [Full Text] WHERE [Full Text] MATCH ?1 ORDER BY rank"));
+    db::NativeStatement paperOf(
+        database, QStringLiteral("SELECT p.[Paper ID], p.[Title] FROM [Full Text Files] s "
                                  "JOIN [Paper Files] f ON f.[File ID] = s.[File ID] "
                                  "JOIN [Papers] p ON p.[Paper ID] = s.[Paper ID] "
-                                 "WHERE [Full Text] MATCH ?1 ORDER BY bm25([Full Text])")
-                      .arg(PageBits));
+                                 "WHERE s.[File ID] = ?1"));
     found.bind(1, query);
-    QSet<qint32> seen;
+    QSet<qint32> seenFiles;
+    QSet<qint32> seenPapers;
     while (found.next()) {
-        const qint32 paperId = static_cast<qint32>(found.number(1));
-        if (seen.contains(paperId))
-            continue;
-        seen.insert(paperId);
         const qint64 row = found.number(0);
-        hits.push_back(
-            {paperId, found.text(2), static_cast<qint32>(row >> PageBits), pageOfRow(row), row});
+        const auto fileId = static_cast<qint32>(row >> PageBits);
+        if (seenFiles.contains(fileId))
+            continue;
+        seenFiles.insert(fileId);
+        paperOf.bind(1, fileId);
+        if (!paperOf.next())
+            continue;
+        const auto paperId = static_cast<qint32>(paperOf.number(0));
+        if (seenPapers.contains(paperId))
+            continue;
+        seenPapers.insert(paperId);
+        hits.push_back({paperId, paperOf.text(1), fileId, pageOfRow(row), row});
     }
     return hits;
 }
