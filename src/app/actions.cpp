@@ -37,6 +37,8 @@ const std::vector<MenuItem>& menuItems()
         {Action::CitationMap, "&Tools", "Citation Ma&p", "mnuCitationMap"},
         {Action::FindMissingFiles, "&Tools", "Find Missing &Files...", "mnuFindMissingFiles",
          true},
+        {Action::RebuildFullTextIndex, "&Tools", "Rebuild Full-Te&xt Index",
+         "mnuRebuildFullTextIndex"},
         {Action::About, "&Help", "&About", "mnuAbout"},
     };
     // clang-format on
@@ -132,6 +134,9 @@ void run(Action action)
         break;
     case Action::FindMissingFiles:
         windows::findMissingFiles();
+        break;
+    case Action::RebuildFullTextIndex:
+        windows::rebuildFullTextIndex();
         break;
     }
 }

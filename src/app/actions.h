@@ -29,6 +29,7 @@ enum class Action {
     Import,
     Export,
     FindMissingFiles,
+    RebuildFullTextIndex,
 };
 
 // A menu item: the menu it stands in, its caption (with its access key), its name, and whether

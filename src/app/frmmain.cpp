@@ -11,6 +11,7 @@
 #include "db/project.h"
 #include "db/schema.h"
 #include "db/sharedqueries.h"
+#include "fulltext/indexstatus.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -79,8 +80,13 @@ frmMain::frmMain() : m_area(new QMdiArea(this))
     auto* safetyPanel = new QLabel(bar);
     safetyPanel->setObjectName(QStringLiteral("Panels(2)"));
     bar->addWidget(safetyPanel, 1);
+    // The third tells how far the full-text index is.
+    auto* indexPanel = new QLabel(bar);
+    indexPanel->setObjectName(QStringLiteral("Panels(3)"));
+    bar->addWidget(indexPanel);
     setStatusBar(bar);
     m_safety = new ProjectSafety(safetyPanel, this);
+    m_fullText = new fulltext::IndexStatus(indexPanel, this);
 
     m_area->setMinimumSize(toPixels(9405), toPixels(7860));
     adjustSize();
@@ -89,6 +95,7 @@ frmMain::frmMain() : m_area(new QMdiArea(this))
 
 frmMain::~frmMain()
 {
+    m_fullText->stop();
     m_safety->waitUntilIdle();
     Form::setFrame(nullptr);
     Form::unloadAllForms();
@@ -168,7 +175,8 @@ void frmMain::closeEvent(QCloseEvent* event)
 void frmMain::exitApplication()
 {
     commitFocusedBox();
-    // A copy being written is finished, not left half made.
+    // A copy being written is finished, not left half made; the index stops after its file.
+    m_fullText->stop();
     m_safety->waitUntilIdle();
     project().close();
     services::End();
@@ -194,8 +202,10 @@ void frmMain::projectOpened()
     // After the window is shown: the user can start at once, while the check runs.
     QTimer::singleShot(0, m_safety, [this, file = project().file()] {
         services::guarded([&] {
-            if (project().isOpen() && project().file() == file)
+            if (project().isOpen() && project().file() == file) {
                 m_safety->projectOpened(file);
+                m_fullText->filesChanged();
+            }
         });
     });
 }

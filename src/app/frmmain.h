@@ -13,6 +13,9 @@ class QLabel;
 namespace quirelle {
 
 class ProjectSafety;
+namespace fulltext {
+class IndexStatus;
+}
 
 class frmMain final : public QMainWindow, public Frame, public SingleInstance<frmMain>
 {
@@ -35,6 +38,8 @@ public:
 
     // The check, the backup copies and restoring one, for the project that is open.
     ProjectSafety& safety() { return *m_safety; }
+    // The full-text index of the open project, kept current beside the windows.
+    fulltext::IndexStatus& fullText() { return *m_fullText; }
 
     // Frame
     QMdiArea* mdiArea() const override { return m_area; }
@@ -59,6 +64,7 @@ private:
 
     QMdiArea* m_area;
     ProjectSafety* m_safety = nullptr;
+    fulltext::IndexStatus* m_fullText = nullptr;
     std::function<void()> m_forget;
 };
 

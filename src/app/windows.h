@@ -31,6 +31,10 @@ void openRestore();  // the backup copies of the open project, to restore one
 void unloadSearch(); // the search window starts afresh at its next use
 // Files of papers were relinked: the paper window lists its paper's files afresh.
 void paperFilesChanged();
+// The files of the open project's papers changed (attached, linked, relinked, removed): the
+// full-text index reads what is new, beside the windows.
+void filesChanged();
+void rebuildFullTextIndex(); // empties the full-text index and reads every file again
 
 // Windows that show the rows of the project that was open are unloaded (or refilled) when
 // another project is opened, before the user can act on them.

@@ -2,6 +2,7 @@
 // Exit status: 0 done, 1 a file or the project could not be read or written, 2 a usage error.
 #include "cli/cli.h"
 #include "cli/filecommands.h"
+#include "cli/fulltextcommands.h"
 #include "db/project.h"
 #include "interchange/data/exporter.h"
 #include "interchange/data/importer.h"
@@ -30,6 +31,8 @@ const char* const HelpText =
     "  quirelle-cli styles [FILTER]\n"
     "  quirelle-cli attach PROJECT.mdb PAPER-ID FILE... [--copy]\n"
     "  quirelle-cli files PROJECT.mdb [--missing]\n"
+    "  quirelle-cli index PROJECT.mdb\n"
+    "  quirelle-cli search PROJECT.mdb TEXT...\n"
     "  quirelle-cli --help\n"
     "\n"
     "import  adds the references of each FILE to the project, one file at a time, each all\n"
@@ -46,6 +49,10 @@ const char* const HelpText =
     "        folder beside the project.\n"
     "files   lists the files of the papers, one line each: paper id, state, path; with\n"
     "        --missing only those that are not found.\n"
+    "index   reads the text of the files added or changed since the last time into the\n"
+    "        project's full-text index, and lists each file that could not be read.\n"
+    "search  lists the papers whose files hold TEXT (words, \"a phrase\", word*, OR, NOT,\n"
+    "        parentheses), best first: paper id, title, page and passage.\n"
     "\n"
     "The project file must exist; it is never created here. A project that the program or\n"
     "another import has open is not imported into. An export writes nothing into the project.\n"
@@ -134,6 +141,10 @@ int main(int argc, char** argv)
         return runAttach(*a);
     if (a->command == u"files")
         return runFiles(*a);
+    if (a->command == u"index")
+        return runIndex(*a);
+    if (a->command == u"search")
+        return runSearch(*a);
     if (a->command.isEmpty())
         return usageError(QStringLiteral("no command given"));
     return usageError(QStringLiteral("unknown command %1").arg(a->command));

@@ -100,6 +100,7 @@ public:
 private:
     friend class RowStream; // bulk reading and writing, at the end of this file
     friend class RowWriter;
+    friend class NativeStatement; // SQLite's own statements (db/nativesql.h)
     explicit Database(std::shared_ptr<Connection> c);
     Connection& connection() const;
 

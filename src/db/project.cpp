@@ -4,6 +4,7 @@
 #include "db/dberror.h"
 #include "db/schema.h"
 #include "db/sharedqueries.h"
+#include "fulltext/data/fulltextindex.h"
 
 namespace quirelle {
 
@@ -62,8 +63,10 @@ bool Project::open(const QString& pathWithoutExtension, QString* reason, bool re
                 return fail(QStringLiteral("It is not a project file: the table '%1' is missing.")
                                 .arg(t.name));
         }
-        if (!opened->readOnly())
+        if (!opened->readOnly()) {
             db::createMissingAddedTables(*opened);
+            fulltext::createMissingIndexTables(*opened);
+        }
     } catch (const std::exception& e) {
         return fail(describe(e));
     }

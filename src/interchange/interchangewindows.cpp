@@ -226,6 +226,8 @@ void windows::importReferences()
     // The windows show the new rows the next time they fill; the caption's count follows at once.
     Form::frame().showProjectCaption();
     const bool stored = summary->outcome == interchange::ImportSummary::Outcome::Imported;
+    if (stored)
+        windows::filesChanged(); // files the references name were linked: they are indexed
     services::MsgBox(interchange::summaryText(*summary),
                      stored ? services::Icon::None : services::Icon::Critical);
 }

@@ -4,6 +4,7 @@
 #include "app/desktop.h"
 #include "app/form.h"
 #include "app/listviews.h"
+#include "app/windows.h"
 #include "db/dberror.h"
 #include "db/project.h"
 
@@ -165,6 +166,7 @@ void FilesTab::attach(const QStringList& paths, paper::FileKind kind)
         failures << e.description();
     }
     refresh();
+    windows::filesChanged();
     if (!failures.isEmpty())
         services::MsgBox(failures.join(QLatin1Char('\n')), services::Icon::Critical);
 }
@@ -245,6 +247,7 @@ void FilesTab::cmdRemoveFile_Click()
     if (paper::removePaperFile(project().db(), f->id) && trash)
         reportKept(paper::moveToTrash({f->path}));
     refresh();
+    windows::filesChanged();
 }
 
 void FilesTab::reportKept(const QStringList& kept)

@@ -67,6 +67,8 @@ void windows::findMissingFiles()
     runOffThread(QStringLiteral("missing files"), cancelled,
                  [&] { result = paper::findMissingFiles(*database, folders, *folder, progress); });
     dialog.close();
+    if (result.found > 0)
+        windows::filesChanged();
     if (result.cancelled) {
         services::MsgBox(QStringLiteral("The search was cancelled: no file was relinked."));
         return;

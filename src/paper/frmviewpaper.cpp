@@ -477,6 +477,7 @@ void frmViewPaper::cmdDeletePaper_Click()
                 lines.removeAt(at);
         });
     FilesTab::reportKept(kept);
+    windows::filesChanged(); // the index forgets the files the paper had
     windows::unloadSearch();
     hideForm();
     frame().showProjectCaption();

@@ -5,11 +5,14 @@
 #include "app/services.h"
 #include "app/windows.h"
 #include "db/listline.h"
+#include "db/project.h"
+#include "fulltext/data/fulltextindex.h"
 #include "search/data/searchqueries.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -21,12 +24,17 @@ namespace quirelle {
 
 namespace {
 
-const char* const modeCaptions[] = {"Title", "Author", "Model", "Rating", "Quotation", "Keyword"};
+const char* const modeCaptions[] = {"Title",     "Author",  "Model",    "Rating",
+                                    "Quotation", "Keyword", "Full text"};
+// The mode that searches the text of the papers' files: it has no criteria list.
+constexpr int FullTextMode = 6;
+// A full-text line keeps the row of its best page.
+constexpr int PageRowRole = Qt::UserRole + 1;
 
 } // namespace
 
 frmSearchPapers::frmSearchPapers()
-    : Form(QStringLiteral("frmSearchPapers"), 6360, 7080, Placement::Child,
+    : Form(QStringLiteral("frmSearchPapers"), 6360, 7740, Placement::Child,
            Panel::DisablesUntilClosed)
     , m_criteria(new QStringListModel(this))
 {
@@ -36,7 +44,7 @@ frmSearchPapers::frmSearchPapers()
     fraSearchBy = new QGroupBox(QStringLiteral("Search by:"), this);
     fraSearchBy->setObjectName(QStringLiteral("fraSearchBy"));
     setBackColour(fraSearchBy, panelColour());
-    place(fraSearchBy, 120, 120, 6120, 2640);
+    place(fraSearchBy, 120, 120, 6120, 3000);
 
     for (int i = 0; i < static_cast<int>(optSearch.size()); ++i) {
         auto* option = new QRadioButton(QString::fromLatin1(modeCaptions[i]), fraSearchBy);
@@ -76,7 +84,7 @@ frmSearchPapers::frmSearchPapers()
                      [this] { services::guarded([this] { cmdFind_Click(); }); });
 
     lstOptions = makeList(this, QStringLiteral("lstOptions"), QString());
-    place(lstOptions, 120, 2880, 6120, 3600);
+    place(lstOptions, 120, 3240, 6120, 3000);
     QObject::connect(lstOptions, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         services::guarded([&] { lstOptions_Click(item); });
     });
@@ -98,9 +106,19 @@ frmSearchPapers::frmSearchPapers()
                          [this] { services::guarded([this] { citeResults(); }); });
     }
 
+    lblSnippet = new QLabel(this);
+    lblSnippet->setObjectName(QStringLiteral("lblSnippet"));
+    lblSnippet->setWordWrap(true);
+    lblSnippet->setTextFormat(Qt::RichText);
+    lblSnippet->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(lblSnippet, 120, 6300, 6120, 840);
+    QObject::connect(
+        lstOptions, &QListWidget::currentItemChanged, this,
+        [this](QListWidgetItem* item) { services::guarded([&] { showSnippet(item); }); });
+
     cmdCancel = new QPushButton(QStringLiteral("Back"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    place(cmdCancel, 120, 6600, 1215, 375);
+    place(cmdCancel, 120, 7260, 1215, 375);
     QObject::connect(cmdCancel, &QPushButton::clicked, this,
                      [this] { services::guarded([this] { cmdCancel_Click(); }); });
 
@@ -162,7 +180,8 @@ void frmSearchPapers::optSearch_Click(int index)
     // Read first: when the file cannot be read, the lists and the chosen mode stay as they were.
     QStringList items;
     try {
-        items = search::criteriaItems(static_cast<search::Mode>(index));
+        if (index != FullTextMode)
+            items = search::criteriaItems(static_cast<search::Mode>(index));
     } catch (...) {
         showChosenMode(m_listedMode);
         throw;
@@ -184,6 +203,10 @@ void frmSearchPapers::cmdFind_Click()
     const int mode = chosenMode();
     if (mode < 0) {
         endStep();
+        return;
+    }
+    if (mode == FullTextMode) {
+        findFullText(cmbSearchCriteria->currentText());
         return;
     }
     const search::Outcome found =
@@ -214,6 +237,33 @@ void frmSearchPapers::lstOptions_Click(QListWidgetItem* item)
     if (!line)
         return;
     handOver([&line] { windows::openPaper(line->id, windows::PaperOrigin::Search); });
+}
+
+void frmSearchPapers::findFullText(const QString& typed)
+{
+    // Read first: a failure leaves the list as it was.
+    const std::vector<fulltext::FullTextHit> hits = fulltext::searchFullText(project().db(), typed);
+    lstOptions->clear();
+    m_fullTextFound = typed;
+    for (const fulltext::FullTextHit& hit : hits) {
+        auto* item = new QListWidgetItem(ListLine::format(hit.paperId, hit.title), lstOptions);
+        item->setData(PageRowRole, hit.row);
+    }
+    endStep();
+}
+
+void frmSearchPapers::showSnippet(QListWidgetItem* item)
+{
+    lblSnippet->clear();
+    if (!item || !item->data(PageRowRole).isValid())
+        return;
+    const qint64 row = item->data(PageRowRole).toLongLong();
+    const QString found = fulltext::passage(project().db(), m_fullTextFound, row);
+    if (found.isEmpty())
+        return;
+    lblSnippet->setText(QStringLiteral("page %1: %2")
+                            .arg(fulltext::pageOfRow(row))
+                            .arg(fulltext::passageHtml(found)));
 }
 
 void frmSearchPapers::cmdCancel_Click()

@@ -8,6 +8,7 @@
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -37,6 +38,9 @@ private:
     void optSearch_Click(int index);
     void cmdFind_Click();
     void lstOptions_Click(QListWidgetItem* item);
+    // The words found on the chosen line's page, for a line of a full-text search.
+    void showSnippet(QListWidgetItem* item);
+    void findFullText(const QString& typed);
     void cmdCancel_Click();
     void exportResults();
     void citeResults();
@@ -52,11 +56,13 @@ private:
     QGroupBox* fraSearchBy;
     QComboBox* cmbSearchCriteria;
     QPushButton* cmdFind;
-    std::array<QRadioButton*, 6> optSearch{};
+    std::array<QRadioButton*, 7> optSearch{};
     QPushButton* cmdCancel;
     QListWidget* lstOptions;
+    QLabel* lblSnippet;
     QStringListModel* m_criteria;
-    int m_listedMode = -1; // the mode whose criteria the list holds; -1 for none
+    int m_listedMode = -1;   // the mode whose criteria the list holds; -1 for none
+    QString m_fullTextFound; // the criterion of the full-text lines listed
 };
 
 } // namespace quirelle

@@ -1,0 +1,301 @@
+// bench_fulltext: the full-text index on a copy of the large project. It makes PDFs of known
+// words with QPdfWriter (2,000 of 20 pages unless told otherwise), links one to each of as many
+// papers, and times:
+// - indexing them all (extractor, hash, index) against `pdftotext` on the same files, one
+//   process per file each: the index should run at 80% or more of pdftotext's speed;
+// - the longest stall of the window's thread while the background update runs (it writes each
+//   file there, through the windows' connection): < 50 ms;
+// - twenty queries of common words, rare words, phrases and prefixes: median < 30 ms, slowest
+//   < 100 ms;
+// - the index's size against the extracted text's: no more than 1.5 times.
+#include "benchcommon.h"
+
+#include "db/database.h"
+#include "db/nativesql.h"
+#include "db/project.h"
+#include "fulltext/data/backgroundindex.h"
+#include "fulltext/data/extraction.h"
+#include "fulltext/data/fulltextindex.h"
+#include "paper/data/paperfiles.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace quirelle;
+using namespace quirelle::bench;
+
+namespace {
+
+constexpr int PagesPerFile = 20;
+constexpr int LinesPerPage = 40;
+constexpr int WordsPerLine = 10;
+constexpr int Vocabulary = 5000;
+
+// Pronounceable words from syllables: the same list on every run.
+QStringList vocabulary()
+{
+    static const char* const syllables[] = {"ka",  "lo",  "mi",   "ter", "san", "vor", "du",  "re",
+                                            "pel", "qui", "stra", "nim", "ob",  "fa",  "gen", "hu",
+                                            "ix",  "ja",  "zel",  "wen", "cor", "bi",  "tha", "ul",
+                                            "ry",  "spe", "dro",  "ne",  "mau", "lis"};
+    Random random(GeneratorSeed ^ 0xF7);
+    QStringList words;
+    QSet<QString> seen;
+    while (words.size() < Vocabulary) {
+        QString w;
+        const int n = random.between(2, 4);
+        for (int i = 0; i < n; ++i)
+            w += QString::fromLatin1(random.pick(syllables));
+        if (!seen.contains(w)) {
+            seen.insert(w);
+            words << w;
+        }
+    }
+    return words;
+}
+
+// A page of text: words drawn with a skew towards the start of the list (common words), and
+// on a few pages the probes that the rare queries look for.
+QStringList pageLines(Random& random, const QStringList& words, int file, int page)
+{
+    QStringList lines;
+    for (int l = 0; l < LinesPerPage; ++l) {
+        QStringList line;
+        for (int w = 0; w < WordsPerLine; ++w)
+            line << words[random.below(random.below(Vocabulary) + 1)];
+        lines << line.join(' ');
+    }
+    if (file % 97 == 5 && page == 12)
+        lines[7] += QStringLiteral(" zephyrine Müller");
+    if (file % 41 == 3 && page == 3)
+        lines[20] += QStringLiteral(" clay remembers its first pressure");
+    if (file % 13 == 0 && page == 1)
+        lines[2] += QStringLiteral(" Kalman filter");
+    return lines;
+}
+
+void makePdf(const QString& path, Random& random, const QStringList& words, int file)
+{
+    QPdfWriter writer(path);
+    writer.setResolution(300);
+    QPainter painter(&writer);
+    QFont font = painter.font();
+    font.setPointSize(9);
+    painter.setFont(font);
+    for (int p = 1; p <= PagesPerFile; ++p) {
+        if (p > 1)
+            writer.newPage();
+        int y = 150;
+        for (const QString& line : pageLines(random, words, file, p)) {
+            painter.drawText(150, y, line);
+            y += 60;
+        }
+    }
+}
+
+double timedPdftotext(const QStringList& files)
+{
+    QElapsedTimer t;
+    t.start();
+    for (const QString& f : files) {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(QStringLiteral("pdftotext"),
+                {QStringLiteral("-enc"), QStringLiteral("UTF-8"), f, QStringLiteral("-")});
+        p.waitForFinished(-1);
+    }
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+qint64 scalar(db::Database& d, const QString& sql)
+{
+    db::NativeStatement s(d, sql);
+    return s.next() ? s.number(0) : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_fulltext <project.mdb> [--files N]\n");
+        return 2;
+    }
+    int fileCount = 2000;
+    if (argc == 4 && QByteArray(argv[2]) == "--files")
+        fileCount = QByteArray(argv[3]).toInt();
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        std::fprintf(stderr, "pdftotext is missing (Debian's poppler-utils)\n");
+        return 2;
+    }
+    fulltext::setExtractorPath(
+        QDir(QCoreApplication::applicationDirPath()).filePath("../src/quirelle-extract"));
+
+    QTemporaryDir dir;
+    const QString projectFile = dir.filePath(QStringLiteral("QuirelleXP.mdb"));
+    if (!dir.isValid() || !QFile::copy(QString::fromLocal8Bit(argv[1]), projectFile)) {
+        std::fprintf(stderr, "cannot copy %s into a temporary folder\n", argv[1]);
+        return 1;
+    }
+    QFile::setPermissions(projectFile, QFile::ReadOwner | QFile::WriteOwner);
+    std::printf("bench_fulltext on %s, %d PDFs of %d pages\n", argv[1], fileCount, PagesPerFile);
+
+    const double made = nowMs();
+    const QStringList words = vocabulary();
+    Random random(BenchSeed);
+    QStringList pdfs;
+    QDir().mkpath(dir.filePath("pdfs"));
+    for (int i = 1; i <= fileCount; ++i) {
+        pdfs << dir.filePath(QStringLiteral("pdfs/paper-%1.pdf").arg(i));
+        makePdf(pdfs.back(), random, words, i);
+    }
+    std::printf("  (PDFs made in %.1f s)\n", (nowMs() - made) / 1000);
+
+    if (!project().open(projectFile.chopped(4))) {
+        std::fprintf(stderr, "cannot open the copy\n");
+        return 1;
+    }
+    db::Database& d = project().db();
+    const paper::FileFolders folders(projectFile);
+    for (int i = 0; i < fileCount; ++i)
+        paper::addPaperFile(d, folders, i + 1, pdfs[i], paper::FileKind::Linked);
+    const qint64 sizeBefore = QFileInfo(projectFile).size();
+
+    // pdftotext and the index on the same files, one after the other, twice, the better of
+    // each counted (the first run also warms the disk cache for both).
+    double plain = 1e300, indexing = 1e300;
+    for (int round = 0; round < 2; ++round) {
+        plain = std::min(plain, timedPdftotext(pdfs));
+        fulltext::clearIndex(d);
+        const std::atomic<bool> never{false};
+        const double start = nowMs();
+        const fulltext::IndexRun run = fulltext::updateIndex(d, folders, {}, never);
+        indexing = std::min(indexing, nowMs() - start);
+        if (run.indexed != fileCount)
+            std::printf("  (only %d of %d files indexed)\n", run.indexed, fileCount);
+    }
+    {
+        // One file, ten times each: the reader's own share.
+        const double a = nowMs();
+        for (int i = 0; i < 10; ++i)
+            fulltext::extractFile(pdfs[0]);
+        const double b = nowMs();
+        timedPdftotext(QStringList(10, pdfs[0]));
+        const double c = nowMs();
+        const std::atomic<bool> never{false};
+        const double h0 = nowMs();
+        for (int i = 0; i < 10; ++i)
+            paper::contentHash(pdfs[0]);
+        const double h1 = nowMs();
+        std::printf("  (one file: extractor %.1f ms, pdftotext %.1f ms, hash %.1f ms)\n",
+                    (b - a) / 10, (c - b) / 10, (h1 - h0) / 10);
+    }
+    std::printf("%-58s %9.0f ms\n", "pdftotext on every file", plain);
+    std::printf("%-58s %9.0f ms\n", "indexing every file", indexing);
+    const double speed = plain / indexing;
+    std::printf("%-58s %9.0f %%   >= 80 %%  %s\n", "indexing speed against pdftotext's",
+                speed * 100, speed >= 0.8 ? "PASS" : "FAIL");
+    if (speed < 0.8)
+        ++missedGoals();
+
+    // Size: what the index's pages take in the file against the text they hold.
+    const qint64 textBytes = scalar(d, "SELECT sum(length(CAST(body AS BLOB))) FROM [Full Text]");
+    db::NativeStatement::exec(d, QStringLiteral("VACUUM"));
+    const qint64 sizeAfter = QFileInfo(projectFile).size();
+    const double ratio =
+        static_cast<double>(sizeAfter - sizeBefore) / static_cast<double>(textBytes);
+    std::printf("%-58s %9.2f x   <= 1.5 x  %s  (%.1f MB of text, index %.1f MB)\n",
+                "index size against the extracted text", ratio, ratio <= 1.5 ? "PASS" : "FAIL",
+                textBytes / 1e6, (sizeAfter - sizeBefore) / 1e6);
+    if (ratio > 1.5)
+        ++missedGoals();
+
+    // Queries.
+    const QStringList queries{words[0],
+                              words[1],
+                              words[5],
+                              words[20],
+                              words[100] + " " + words[3],
+                              words[Vocabulary - 1],
+                              words[Vocabulary - 7],
+                              "zephyrine",
+                              "Muller",
+                              "kalman",
+                              "\"clay remembers\"",
+                              "\"" + words[0] + " " + words[1] + "\"",
+                              "\"kalman filter\"",
+                              words[2].left(3) + "*",
+                              words[40].left(4) + "*",
+                              "zeph*",
+                              "clay OR kalman",
+                              words[0] + " NOT " + words[1],
+                              "(" + words[10] + " OR " + words[11] + ") " + words[12],
+                              words[Vocabulary - 3].left(5) + "*"};
+    std::vector<double> times;
+    size_t hits = 0;
+    for (const QString& q : queries) {
+        const double start = cpuMs();
+        hits += fulltext::searchFullText(d, q).size();
+        times.push_back(cpuMs() - start);
+    }
+    std::sort(times.begin(), times.end());
+    report("full-text query, median of twenty", median(times), 30);
+    report("full-text query, slowest of twenty", times.back(), 100);
+    std::printf("  (%zu papers found in all)\n", hits);
+    {
+        const double start = cpuMs();
+        const auto found = fulltext::searchFullText(d, words[0]);
+        for (size_t i = 0; i < std::min<size_t>(found.size(), 20); ++i)
+            fulltext::passage(d, words[0], found[i].row);
+        report("twenty passages of the commonest word", cpuMs() - start, 0);
+    }
+
+    // The window's thread while the background update runs: a timer that should tick every
+    // 5 ms, and the longest gap between two ticks.
+    fulltext::clearIndex(d);
+    fulltext::BackgroundIndex worker;
+    std::vector<double> writes;
+    worker.setWriter([&d, &writes](const fulltext::IndexChange& change) {
+        const double at = nowMs();
+        fulltext::writeChange(d, change);
+        writes.push_back(nowMs() - at);
+        return true;
+    });
+    QEventLoop loop;
+    QObject::connect(&worker, &fulltext::BackgroundIndex::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&worker, &fulltext::BackgroundIndex::failed, &loop, &QEventLoop::quit);
+    double last = nowMs(), longest = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const double now = nowMs();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    tick.start(5);
+    const double start = nowMs();
+    worker.update(projectFile);
+    loop.exec();
+    std::printf("%-58s %9.0f ms\n", "background update of every file", nowMs() - start);
+    report("longest stall of the window's thread meanwhile", longest, 50);
+    std::sort(writes.begin(), writes.end());
+    if (!writes.empty())
+        std::printf(
+            "  (one file's write on the window's thread: median %.1f ms, slowest %.1f ms)\n",
+            median(writes), writes.back());
+    project().close();
+    return verdict();
+}

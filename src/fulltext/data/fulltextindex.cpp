@@ -1,0 +1,362 @@
+// The index's tables, the update of the index file by file, and the search.
+#include "fulltext/data/fulltextindex.h"
+
+#include "db/database.h"
+#include "db/nativesql.h"
+#include "fulltext/data/querytext.h"
+#include "paper/data/paperfiles.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <map>
+
+namespace quirelle::fulltext {
+
+namespace {
+
+const QString Pages = QStringLiteral("Full Text");
+const QString Files = QStringLiteral("Full Text Files");
+
+const QString Indexed = QStringLiteral("indexed");
+const QString Unreadable = QStringLiteral("could not be read");
+const QString NotIndexed = QStringLiteral("not indexed");
+
+constexpr qint64 MaxPage = (qint64(1) << PageBits) - 1;
+
+qint64 firstRow(qint32 fileId)
+{
+    return qint64(fileId) << PageBits;
+}
+
+qint64 lastRow(qint32 fileId)
+{
+    return firstRow(fileId) | MaxPage;
+}
+
+QString modifiedText(const QFileInfo& info)
+{
+    return info.lastModified().toUTC().toString(Qt::ISODateWithMs);
+}
+
+struct Stored
+{
+    qint32 paperId = 0;
+    qint64 size = -1;
+    QString modified;
+    QString hash;
+};
+
+struct Work
+{
+    qint32 fileId = 0;
+    qint32 paperId = 0;
+    QString path;
+    qint64 size = 0;
+    QString modified;
+    QString knownHash; // when a changed time was found to leave the content as it was
+};
+
+// Stores what was read of one file.
+void storeFile(db::Database& database, const IndexChange& w)
+{
+    const Extraction& e = w.extraction;
+    db::NativeStatement remove(database, QStringLiteral("DELETE FROM [Full Text] "
+                                                        "WHERE rowid BETWEEN ?1 AND ?2"));
+    remove.bind(1, firstRow(w.fileId)).bind(2, lastRow(w.fileId)).run();
+    int pages = 0;
+    if (e.outcome == Extraction::Outcome::Read) {
+        db::NativeStatement add(
+            database, QStringLiteral("INSERT INTO [Full Text](rowid, body) VALUES(?1, ?2)"));
+        for (qsizetype i = 0; i < e.pages.size() && i < MaxPage; ++i) {
+            if (e.pages[i].trimmed().isEmpty())
+                continue;
+            add.bind(1, firstRow(w.fileId) | (i + 1)).bind(2, e.pages[i]).run();
+            ++pages;
+        }
+    }
+    const QString state = e.outcome == Extraction::Outcome::Read         ? Indexed
+                          : e.outcome == Extraction::Outcome::NotIndexed ? NotIndexed
+                                                                         : Unreadable;
+    db::NativeStatement mark(database,
+                             QStringLiteral("INSERT OR REPLACE INTO [Full Text Files]([File ID], "
+                                            "[Paper ID], [Size], [Modified], [Content Hash], "
+                                            "[State], [Reason], [Pages]) "
+                                            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"));
+    mark.bind(1, w.fileId)
+        .bind(2, w.paperId)
+        .bind(3, w.size)
+        .bind(4, w.modified)
+        .bind(5, w.hash)
+        .bind(6, state)
+        .bind(7, state == Indexed ? QString() : e.reason)
+        .bind(8, pages)
+        .run();
+}
+
+void removeFiles(db::Database& database, const QList<qint32>& fileIds)
+{
+    db::NativeStatement pages(database, QStringLiteral("DELETE FROM [Full Text] "
+                                                       "WHERE rowid BETWEEN ?1 AND ?2"));
+    db::NativeStatement file(database,
+                             QStringLiteral("DELETE FROM [Full Text Files] WHERE [File ID] = ?1"));
+    for (const qint32 id : fileIds) {
+        pages.bind(1, firstRow(id)).bind(2, lastRow(id)).run();
+        file.bind(1, id).run();
+    }
+}
+
+// The same file with a new time: only its size and time are stored again.
+void touchFile(db::Database& database, const IndexChange& w)
+{
+    db::NativeStatement touch(database, QStringLiteral("UPDATE [Full Text Files] SET [Size] = ?2, "
+                                                       "[Modified] = ?3 WHERE [File ID] = ?1"));
+    touch.bind(1, w.fileId).bind(2, w.size).bind(3, w.modified).run();
+}
+
+} // namespace
+
+void writeChange(db::Database& database, const IndexChange& change)
+{
+    db::Transaction transaction(database);
+    switch (change.kind) {
+    case IndexChange::Kind::Store:
+        storeFile(database, change);
+        break;
+    case IndexChange::Kind::Touch:
+        touchFile(database, change);
+        break;
+    case IndexChange::Kind::Remove:
+        removeFiles(database, change.gone);
+        break;
+    }
+    transaction.commit();
+}
+
+void createMissingIndexTables(db::Database& database)
+{
+    if (!database.tableExists(Pages)) {
+        // Letters are compared without their accents, so "Muller" finds "Müller"; a page's row
+        // number says its file and page, so the body is all the index keeps.
+        db::NativeStatement::exec(database, QStringLiteral("CREATE VIRTUAL TABLE [Full Text] USING "
+                                                           "fts5(body, tokenize = 'unicode61 "
+                                                           "remove_diacritics 2')"));
+    }
+    if (!database.tableExists(Files)) {
+        db::NativeStatement::exec(
+            database, QStringLiteral("CREATE TABLE [Full Text Files]([File ID] INTEGER PRIMARY "
+                                     "KEY, [Paper ID] INTEGER, [Size] INTEGER, [Modified] TEXT, "
+                                     "[Content Hash] TEXT, [State] TEXT, [Reason] TEXT, "
+                                     "[Pages] INTEGER)"));
+    }
+}
+
+bool hasIndexTables(db::Database& database)
+{
+    return database.tableExists(Pages) && database.tableExists(Files);
+}
+
+void clearIndex(db::Database& database)
+{
+    // Made anew rather than emptied: deleted rows would stay in the index's segments until they
+    // are merged away.
+    db::Transaction transaction(database);
+    db::NativeStatement::exec(database, QStringLiteral("DROP TABLE IF EXISTS [Full Text]; "
+                                                       "DROP TABLE IF EXISTS [Full Text Files];"));
+    createMissingIndexTables(database);
+    transaction.commit();
+}
+
+IndexRun updateIndex(db::Database& database, const paper::FileFolders& folders,
+                     const IndexProgress& progress, const std::atomic<bool>& cancelled,
+                     const ExtractLimits& limits, const ChangeWriter& writer)
+{
+    const ChangeWriter write = writer ? writer : [&database](const IndexChange& change) {
+        writeChange(database, change);
+        return true;
+    };
+    IndexRun run;
+    std::vector<paper::PaperFile> files;
+    std::map<qint32, Stored> stored;
+    {
+        db::ReadTransaction reading(database);
+        files = paper::paperFiles(database, folders, 0);
+        db::NativeStatement rows(database,
+                                 QStringLiteral("SELECT [File ID], [Paper ID], [Size], [Modified], "
+                                                "[Content Hash] FROM [Full Text Files]"));
+        while (rows.next()) {
+            stored[static_cast<qint32>(rows.number(0))] = {
+                static_cast<qint32>(rows.number(1)), rows.number(2), rows.text(3), rows.text(4)};
+        }
+    }
+
+    QList<qint32> gone;
+    QSet<qint32> present;
+    std::vector<Work> work;
+    for (const paper::PaperFile& f : files) {
+        present.insert(f.id);
+        const QFileInfo info(f.path);
+        if (!info.isFile())
+            continue; // a missing file keeps what was indexed of it
+        Work w{f.id, f.paperId, f.path, info.size(), modifiedText(info), {}};
+        const auto it = stored.find(f.id);
+        if (it != stored.end() && it->second.paperId == f.paperId) {
+            if (it->second.size == w.size && it->second.modified == w.modified)
+                continue;
+            if (it->second.size == w.size)
+                w.knownHash = it->second.hash; // a new time; the content may be the same
+        }
+        work.push_back(std::move(w));
+    }
+    for (const auto& [id, s] : stored) {
+        if (!present.contains(id))
+            gone << id;
+    }
+    if (!gone.isEmpty()) {
+        IndexChange change;
+        change.kind = IndexChange::Kind::Remove;
+        change.gone = gone;
+        if (!write(change)) {
+            run.cancelled = true;
+            return run;
+        }
+    }
+    run.removed = static_cast<int>(gone.size());
+
+    run.total = static_cast<int>(work.size());
+    Extractor extractor(limits);
+    for (size_t i = 0; i < work.size(); ++i) {
+        if (cancelled) {
+            run.cancelled = true;
+            break;
+        }
+        if (progress)
+            progress(static_cast<int>(i), run.total);
+        const Work& w = work[i];
+        IndexChange change;
+        change.fileId = w.fileId;
+        change.paperId = w.paperId;
+        change.size = w.size;
+        change.modified = w.modified;
+        change.hash = paper::contentHash(w.path);
+        if (!w.knownHash.isEmpty() && change.hash == w.knownHash) {
+            change.kind = IndexChange::Kind::Touch;
+            if (!write(change)) {
+                run.cancelled = true;
+                break;
+            }
+            continue;
+        }
+        change.extraction = extractor.extract(w.path, &cancelled);
+        if (i + 1 < work.size() && work[i + 1].knownHash.isEmpty())
+            extractor.prefetch(work[i + 1].path); // read while this one is stored
+        const Extraction& e = change.extraction;
+        if (e.outcome == Extraction::Outcome::Cancelled) {
+            run.cancelled = true;
+            break;
+        }
+        if (e.outcome == Extraction::Outcome::Missing)
+            continue;
+        if (!write(change)) {
+            run.cancelled = true;
+            break;
+        }
+        if (e.outcome == Extraction::Outcome::Read)
+            ++run.indexed;
+        else if (e.outcome == Extraction::Outcome::NotIndexed)
+            ++run.notIndexed;
+        else
+            ++run.unreadable;
+    }
+    if (progress && !run.cancelled)
+        progress(run.total, run.total);
+    return run;
+}
+
+std::vector<FileIndexState> indexStates(db::Database& database)
+{
+    std::vector<FileIndexState> out;
+    if (!hasIndexTables(database))
+        return out;
+    db::NativeStatement rows(database, QStringLiteral("SELECT [File ID], [State], [Reason], "
+                                                      "[Pages] FROM [Full Text Files] "
+                                                      "ORDER BY [File ID]"));
+    while (rows.next()) {
+        out.push_back({static_cast<qint32>(rows.number(0)), rows.text(1), rows.text(2),
+                       static_cast<int>(rows.number(3))});
+    }
+    return out;
+}
+
+std::vector<FullTextHit> searchFullText(db::Database& database, const QString& typed)
+{
+    std::vector<FullTextHit> hits;
+    const QString query = ftsQuery(typed);
+    if (query.isEmpty() || !hasIndexTables(database))
+        return hits;
+    db::ReadTransaction reading(database);
+    // The pages best first; each file's paper and title looked up once, for the first of its
+    // pages: only files still on their papers, of papers still in the project.
+    db::NativeStatement found(
+        database,
+        QStringLiteral("SELECT rowid FROM [Full Text] WHERE [Full Text] MATCH ?1 ORDER BY rank"));
+    db::NativeStatement paperOf(
+        database, QStringLiteral("SELECT p.[Paper ID], p.[Title] FROM [Full Text Files] s "
+                                 "JOIN [Paper Files] f ON f.[File ID] = s.[File ID] "
+                                 "JOIN [Papers] p ON p.[Paper ID] = s.[Paper ID] "
+                                 "WHERE s.[File ID] = ?1"));
+    found.bind(1, query);
+    QSet<qint32> seenFiles;
+    QSet<qint32> seenPapers;
+    while (found.next()) {
+        const qint64 row = found.number(0);
+        const auto fileId = static_cast<qint32>(row >> PageBits);
+        if (seenFiles.contains(fileId))
+            continue;
+        seenFiles.insert(fileId);
+        paperOf.bind(1, fileId);
+        if (!paperOf.next())
+            continue;
+        const auto paperId = static_cast<qint32>(paperOf.number(0));
+        if (seenPapers.contains(paperId))
+            continue;
+        seenPapers.insert(paperId);
+        hits.push_back({paperId, paperOf.text(1), fileId, pageOfRow(row), row});
+    }
+    return hits;
+}
+
+QString passage(db::Database& database, const QString& typed, qint64 row)
+{
+    const QString query = ftsQuery(typed);
+    if (query.isEmpty() || !hasIndexTables(database))
+        return {};
+    db::ReadTransaction reading(database);
+    db::NativeStatement s(database,
+                          QStringLiteral("SELECT snippet([Full Text], 0, char(2), char(3), "
+                                         "'…', 24) FROM [Full Text] "
+                                         "WHERE [Full Text] MATCH ?1 AND rowid = ?2"));
+    s.bind(1, query).bind(2, row);
+    if (!s.next())
+        return {};
+    return s.text(0).simplified();
+}
+
+QString passageHtml(const QString& marked)
+{
+    QString html = marked.toHtmlEscaped();
+    html.replace(Mark, QStringLiteral("<b>"));
+    html.replace(EndMark, QStringLiteral("</b>"));
+    return html;
+}
+
+QString passagePlain(const QString& marked)
+{
+    QString plain = marked;
+    plain.replace(Mark, QLatin1Char('['));
+    plain.replace(EndMark, QLatin1Char(']'));
+    return plain;
+}
+
+} // namespace quirelle::fulltext

@@ -1,0 +1,584 @@
+// The full-text index of the papers' files: text read page by page through the extractor's
+// process, files it cannot read listed with the reason, the index kept current file by file and
+// resumed after a stop, the user's criterion always a valid query, and the search window's "Full
+// text" mode with its passage, the status bar and the command line, as the user meets them.
+#include "app/windows.h"
+#include "db/dberror.h"
+#include "fulltext/data/backgroundindex.h"
+#include "fulltext/data/extractformat.h"
+#include "fulltext/data/extraction.h"
+#include "fulltext/data/fulltextindex.h"
+#include "fulltext/data/querytext.h"
+#include "fulltext/indexstatus.h"
+#include "paper/data/paperfiles.h"
+#include "search/frmsearchpapers.h"
+#include "testsupport.h"
+
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRadioButton>
+#include <QStatusBar>
+
+using namespace quirelle;
+using namespace quirelle::test;
+
+namespace {
+
+// A PDF with one page for each text, each line of a text drawn on a line of its own.
+QString makePdf(const QString& path, const QStringList& pages)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QPdfWriter writer(path);
+    QPainter painter(&writer);
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i > 0)
+            writer.newPage();
+        int y = 400;
+        for (const QString& line : pages[i].split('\n')) {
+            painter.drawText(400, y, line);
+            y += 300;
+        }
+    }
+    painter.end();
+    return path;
+}
+
+QString makeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    writeFile(path, bytes);
+    return path;
+}
+
+// A PDF whose text is locked with a password that is not the empty one.
+QByteArray encryptedPdf()
+{
+    const QByteArray o(32, 'A'), u(32, 'B');
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    const auto object = [&](const QByteArray& body) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
+    };
+    object("<< /Type /Catalog /Pages 2 0 R >>");
+    object("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
+    object("<< /Filter /Standard /V 1 /R 2 /O <" + o.toHex() + "> /U <" + u.toHex() + "> /P -4 >>");
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 5\n0000000000 65535 f \n";
+    for (const qsizetype at : offsets)
+        pdf += QByteArray::number(at).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size 5 /Root 1 0 R /Encrypt 4 0 R /ID [<0123456789abcdef0123456789abcdef>"
+           " <0123456789abcdef0123456789abcdef>] >>\nstartxref\n" +
+           QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+paper::PaperFile attach(qint64 paperId, const QString& path)
+{
+    return paper::addPaperFile(project().db(), paper::FileFolders(project().file()),
+                               static_cast<qint32>(paperId), path, paper::FileKind::Linked);
+}
+
+fulltext::IndexRun updateIndex(const fulltext::ExtractLimits& limits = {})
+{
+    const std::atomic<bool> never{false};
+    return fulltext::updateIndex(project().db(), paper::FileFolders(project().file()), {}, never,
+                                 limits);
+}
+
+// The hits as "paper:page", best first.
+QStringList found(const QString& typed)
+{
+    QStringList out;
+    for (const fulltext::FullTextHit& h : fulltext::searchFullText(project().db(), typed))
+        out << QStringLiteral("%1:%2").arg(h.paperId).arg(h.page);
+    return out;
+}
+
+// "state/reason" of each file of the index, by file id.
+QStringList states()
+{
+    QStringList out;
+    for (const fulltext::FileIndexState& s : fulltext::indexStates(project().db()))
+        out << s.state + "/" + s.reason;
+    return out;
+}
+
+const QStringList clayPages{"An introduction to sediments\nand how rivers carry them",
+                            "Prior work by Müller and\nthe ÉCOLE of Grenoble",
+                            "We show that clay remembers\nits first pressure",
+                            "A Kalman filter was not needed\nfor the measurement"};
+
+} // namespace
+
+class TstFullText : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Shell> m_shell;
+
+    static frmSearchPapers& search() { return frmSearchPapers::instance(); }
+    static QListWidget* results() { return control<QListWidget>(search(), "lstOptions"); }
+    static QLabel* snippet() { return control<QLabel>(search(), "lblSnippet"); }
+    static QLabel* indexPanel() { return frmMain::instance().statusPanel(3); }
+    static fulltext::BackgroundIndex& worker()
+    {
+        return *frmMain::instance().findChild<fulltext::BackgroundIndex*>();
+    }
+    static void waitForIndex()
+    {
+        // The worker hands what it read to this thread's event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(!worker().isBusy(), 60000);
+    }
+    // Two papers: the clay paper's PDF and a note in plain text.
+    static std::pair<qint64, qint64> seedPapers(const QString& folder)
+    {
+        const qint64 clay = addPaper("Signals in Clay");
+        const qint64 note = addPaper("Field Notes");
+        attach(clay, makePdf(folder + "/in/clay.pdf", clayPages));
+        attach(note, makeFile(folder + "/in/notes.txt", "the kalman filter, clay and Muller\n"));
+        return {clay, note};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        fulltext::setExtractorPath(QStringLiteral(QUIRELLE_EXTRACT));
+        qputenv("QUIRELLE_EXTRACT_TEST_MARKERS", "1");
+    }
+    void init() { m_shell = std::make_unique<Shell>(); }
+    void cleanup() { m_shell.reset(); }
+
+    // What the user types, as the query the index reads.
+    void queryText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("words") << "clay remembers"
+                               << "\"clay\" AND \"remembers\"";
+        QTest::newRow("phrase") << "\"clay remembers\""
+                                << "\"clay remembers\"";
+        QTest::newRow("prefix") << "rememb*"
+                                << "\"rememb\"*";
+        QTest::newRow("phrase prefix") << "\"clay rem\"*"
+                                       << "\"clay rem\"*";
+        QTest::newRow("or") << "clay OR kalman"
+                            << "\"clay\" OR \"kalman\"";
+        QTest::newRow("not") << "clay NOT kalman"
+                             << "\"clay\" NOT \"kalman\"";
+        QTest::newRow("group") << "(clay OR silt) pressure"
+                               << "(\"clay\" OR \"silt\") AND \"pressure\"";
+        QTest::newRow("lower-case or is a word") << "clay or silt"
+                                                 << "\"clay\" AND \"or\" AND \"silt\"";
+        QTest::newRow("leading operator") << "OR clay"
+                                          << "\"OR\" AND \"clay\"";
+        QTest::newRow("trailing operator") << "clay NOT"
+                                           << "\"clay\" AND \"NOT\"";
+        QTest::newRow("two operators") << "clay OR NOT silt"
+                                       << "\"clay\" AND \"OR\" NOT \"silt\"";
+        QTest::newRow("unclosed quote") << "\"clay remembers"
+                                        << "\"clay\" AND \"remembers\"";
+        QTest::newRow("unclosed group") << "(clay OR silt"
+                                        << "(\"clay\" OR \"silt\")";
+        QTest::newRow("stray close") << "clay) silt"
+                                     << "\"clay\" AND \"silt\"";
+        QTest::newRow("empty group") << "() clay"
+                                     << "\"clay\"";
+        QTest::newRow("near") << "NEAR(clay silt)"
+                              << "\"NEAR\" AND (\"clay\" AND \"silt\")";
+        QTest::newRow("column filter") << "body:clay -silt ^first"
+                                       << "\"body:clay\" AND \"-silt\" AND \"^first\"";
+        QTest::newRow("star inside") << "cl*ay"
+                                     << "\"cl ay\"";
+        QTest::newRow("only signs") << "* - ^ : + \"\""
+                                    << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("blanks") << " \t\n "
+                                << "";
+        QTest::newRow("nul") << QString("clay") + QChar(0) + "silt"
+                             << "\"clay\" AND \"silt\"";
+    }
+    void queryText()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, query);
+        QCOMPARE(fulltext::ftsQuery(typed), query);
+    }
+
+    // The extractor's answers as they come in: complete, not yet complete, or not an answer.
+    void extractorAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<int>("kind"); // Response::Kind
+        QTest::addColumn<QStringList>("pages");
+        using K = fulltext::Response::Kind;
+        const QByteArray whole = "QUIRELLE-TEXT 1\nPAGE 5\nclay\n\nPAGE 0\n\nEND\n";
+        QTest::newRow("whole") << whole << int(K::Pages) << QStringList{"clay\n", ""};
+        for (const int cut : {0, 3, 16, 20, 24, 28, 36, 38})
+            QTest::newRow(qPrintable(QString("cut at %1").arg(cut)))
+                << whole.left(cut) << int(K::Incomplete) << QStringList{};
+        QTest::newRow("failed") << QByteArray("FAILED 3\n") << int(K::Failed) << QStringList{};
+        QTest::newRow("failed, cut") << QByteArray("FAIL") << int(K::Incomplete) << QStringList{};
+        QTest::newRow("other bytes")
+            << QByteArray("Segmentation") << int(K::Garbage) << QStringList{};
+        QTest::newRow("size not a number")
+            << QByteArray("QUIRELLE-TEXT 1\nPAGE x\n") << int(K::Garbage) << QStringList{};
+        QTest::newRow("size too small") << QByteArray("QUIRELLE-TEXT 1\nPAGE 2\nclay\nEND\n")
+                                        << int(K::Garbage) << QStringList{};
+    }
+    void extractorAnswers()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(int, kind);
+        QFETCH(QStringList, pages);
+        const fulltext::Response r = fulltext::parseResponse(output);
+        QCOMPARE(int(r.kind), kind);
+        QCOMPARE(r.pages, pages);
+        if (r.kind == fulltext::Response::Kind::Pages)
+            QCOMPARE(r.consumed, output.size());
+    }
+
+    // No text the user types gives an engine error; what has nothing to search finds nothing.
+    void hostileCriteria_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("finds"); // whether anything is found in the two papers
+        const std::pair<const char*, bool> texts[] = {{"\"", false},
+                                                      {"\"\"\"", false},
+                                                      {"(", false},
+                                                      {")", false},
+                                                      {"((((", false},
+                                                      {"))))", false},
+                                                      {"*", false},
+                                                      {"**clay", true},
+                                                      {"NEAR(", false},
+                                                      {"NEAR(clay", false},
+                                                      {"NEAR(clay, 2)", false},
+                                                      {"-", false},
+                                                      {"^", false},
+                                                      {"AND", true},
+                                                      {"OR", false},
+                                                      {"NOT", true},
+                                                      {"a OR", false},
+                                                      {"NOT NOT", true},
+                                                      {":", false},
+                                                      {"clay:", true},
+                                                      {"{clay}", true},
+                                                      {"'", false},
+                                                      {"\\", false},
+                                                      {"%_", false},
+                                                      {"clay\"", true},
+                                                      {"(\"clay)\"", true},
+                                                      {"\xff\xfe", false},
+                                                      {"clay AND", true},
+                                                      {"+clay -silt", false},
+                                                      {"body:clay", false}};
+        for (const auto& [text, finds] : texts)
+            QTest::newRow(text) << QString::fromUtf8(text) << finds;
+        QTest::newRow("nul") << QString(QChar(0)) << false;
+        QTest::newRow("10,000 characters") << QString(10000, 'x') << false;
+        QTest::newRow("10,000 quotes") << QString(10000, '"') << false;
+        QTest::newRow("deep groups") << QString(5000, '(') + "clay" + QString(5000, ')') << true;
+        QTest::newRow("many words") << QString("clay ").repeated(2000) << true;
+        QTest::newRow("many operators") << QString("clay OR ").repeated(1000) + "clay" << true;
+    }
+    void hostileCriteria()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, finds);
+        seedPapers(m_shell->folder());
+        updateIndex();
+        QStringList hits;
+        try {
+            hits = found(typed);
+        } catch (const db::DbError& e) {
+            QFAIL(qPrintable(e.description()));
+        }
+        QCOMPARE(!hits.isEmpty(), finds);
+    }
+
+    // Words on known pages are found on those pages, with accents and letter case left aside,
+    // as phrases and as prefixes; one line per paper, best first.
+    void pagesFound_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("hits"); // paper:page, 1 the PDF, 2 the note
+        QTest::newRow("one word") << "remembers" << QStringList{"1:3"};
+        QTest::newRow("accent left aside") << "Muller" << QStringList{"2:1", "1:2"};
+        QTest::newRow("accent typed") << "müller" << QStringList{"2:1", "1:2"};
+        QTest::newRow("letter case") << "ecole" << QStringList{"1:2"};
+        QTest::newRow("phrase") << "\"clay remembers\"" << QStringList{"1:3"};
+        QTest::newRow("phrase not met") << "\"remembers clay\"" << QStringList{};
+        QTest::newRow("prefix") << "rememb*" << QStringList{"1:3"};
+        QTest::newRow("typeset ligature") << "\"first pressure\"" << QStringList{"1:3"};
+        QTest::newRow("words on two pages") << "sediments pressure" << QStringList{};
+        QTest::newRow("or") << "sediments OR notes" << QStringList{"1:1"};
+        QTest::newRow("not") << "kalman NOT clay" << QStringList{"1:4"};
+        QTest::newRow("group") << "(rivers OR grenoble) carry" << QStringList{"1:1"};
+    }
+    void pagesFound()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, hits);
+        seedPapers(m_shell->folder());
+        const fulltext::IndexRun run = updateIndex();
+        QCOMPARE(run.indexed, 2);
+        QCOMPARE(found(typed), hits);
+    }
+
+    // A file the extractor cannot read is listed with the reason, and the files after it are
+    // read all the same.
+    void unreadableFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content"); // empty: a PDF without text
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("damaged") << "cut.pdf" << QByteArray("%PDF-1.4\n1 0 obj\n<< /Ty")
+                                 << "could not be read"
+                                 << "damaged";
+        QTest::newRow("encrypted") << "locked.pdf" << encryptedPdf() << "could not be read"
+                                   << "encrypted";
+        QTest::newRow("zero bytes") << "empty.pdf" << QByteArray("") << "could not be read"
+                                    << "damaged";
+        QTest::newRow("crashes the extractor")
+            << "crash.pdf" << QByteArray("%CRASH\n") << "could not be read"
+            << "crashed";
+        QTest::newRow("hangs the extractor")
+            << "hang.pdf" << QByteArray("%HANG\n") << "could not be read"
+            << "timed out";
+        QTest::newRow("past the memory limit")
+            << "hog.pdf" << QByteArray("%HOG\n") << "could not be read"
+            << "crashed";
+        QTest::newRow("scanned") << "scan.pdf" << QByteArray() << "could not be read"
+                                 << "no text layer";
+        QTest::newRow("other kind") << "paper.docx" << QByteArray("PK\3\4") << "not indexed"
+                                    << "not a kind of file that is indexed";
+    }
+    void unreadableFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, state);
+        QFETCH(QString, reason);
+        const QString path = m_shell->folder() + "/in/" + name;
+        if (name == "scan.pdf") {
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QPdfWriter writer(path);
+            QPainter painter(&writer);
+            painter.fillRect(QRect(100, 100, 2000, 2000), Qt::black);
+        } else {
+            makeFile(path, content);
+        }
+        const qint64 p = addPaper("Unreadable");
+        attach(p, path);
+        attach(p, makeFile(m_shell->folder() + "/in/after.md", "# Heading\nreadable words"));
+        fulltext::ExtractLimits limits;
+        limits.milliseconds = 3000;
+        limits.memoryBytes = qint64(512) << 20;
+        const fulltext::IndexRun run = updateIndex(limits);
+        QCOMPARE(states(), (QStringList{state + "/" + reason, "indexed/"}));
+        QCOMPARE(run.indexed, 1);
+        QCOMPARE(found("readable"), QStringList{QString("%1:1").arg(p)});
+        // Read once: the next update leaves it as it is.
+        QCOMPARE(updateIndex(limits).total, 0);
+    }
+
+    // HTML is read without its markup; Markdown and plain text as they stand.
+    void textKinds()
+    {
+        const qint64 p = addPaper("Web page");
+        attach(p, makeFile(m_shell->folder() + "/page.html",
+                           "<html><head><title>hidden title</title><style>p{}</style></head>"
+                           "<body><p class=\"x\">Caf&eacute; &amp; Gr&#252;n</p>"
+                           "<script>var secret;</script></body></html>"));
+        updateIndex();
+        QCOMPARE(found("grun"), QStringList{"1:1"});
+        QCOMPARE(found("secret OR hidden OR class"), QStringList{});
+        QCOMPARE(
+            fulltext::passagePlain(fulltext::passage(
+                project().db(), "grun", fulltext::searchFullText(project().db(), "grun")[0].row)),
+            "Caf&eacute; & [Grün]");
+    }
+
+    // A file changed after it was indexed is read again; one taken off its paper leaves the
+    // index; one only touched is not read again.
+    void changedAndRemovedFiles()
+    {
+        const auto [clay, note] = seedPapers(m_shell->folder());
+        updateIndex();
+        const QString notes = m_shell->folder() + "/in/notes.txt";
+        writeFile(notes, "now about basalt\n");
+        const fulltext::IndexRun changed = updateIndex();
+        QCOMPARE(changed.total, 1);
+        QCOMPARE(found("basalt"), QStringList{QString("%1:1").arg(note)});
+        QCOMPARE(found("kalman"), QStringList{QString("%1:4").arg(clay)});
+
+        QFile f(notes);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                              QFileDevice::FileModificationTime));
+        f.close();
+        QCOMPARE(updateIndex().indexed, 0); // same content, new time
+        QCOMPARE(updateIndex().total, 0);
+
+        const auto clayFile =
+            paper::paperFiles(project().db(), paper::FileFolders(project().file()), clay)[0];
+        paper::removePaperFile(project().db(), clayFile.id);
+        QCOMPARE(found("kalman"), QStringList{}); // at once, before the index is updated
+        QCOMPARE(updateIndex().removed, 1);
+        QCOMPARE(countRows(project().db(), "Full Text"), 1);
+    }
+
+    // An update stopped between two files leaves the files it stored whole; the next goes on
+    // with the others only.
+    void resumeAfterCancel()
+    {
+        const qint64 p = addPaper("Many files");
+        for (int i = 1; i <= 5; ++i)
+            attach(p, makeFile(m_shell->folder() + QString("/in/%1.txt").arg(i),
+                               QString("word%1 common").arg(i).toUtf8()));
+        std::atomic<bool> cancelled{false};
+        const fulltext::IndexRun first = fulltext::updateIndex(
+            project().db(), paper::FileFolders(project().file()),
+            [&cancelled](int done, int) {
+                if (done == 2)
+                    cancelled = true;
+            },
+            cancelled);
+        QVERIFY(first.cancelled);
+        QCOMPARE(first.indexed, 2);
+        QCOMPARE(states().size(), 2);
+        const fulltext::IndexRun second = updateIndex();
+        QCOMPARE(second.total, 3);
+        QCOMPARE(second.indexed, 3);
+        QCOMPARE(countRows(project().db(), "Full Text"), 5);
+    }
+
+    // The command line killed while it indexes: what it stored is whole, and the next run goes
+    // on where it stopped.
+    void killedWhileIndexing()
+    {
+        const qint64 p = addPaper("Killed");
+        for (const char* name : {"a.txt", "b.txt", "c.pdf", "d.txt"}) {
+            const QByteArray content =
+                QByteArray(name) == "c.pdf" ? QByteArray("%HANG\n") : QByteArray(name) + " words";
+            attach(p, makeFile(m_shell->folder() + "/in/" + name, content));
+        }
+        const QString file = project().file();
+        project().close();
+        QProcess cli;
+        cli.start(QUIRELLE_CLI, {"index", file});
+        QVERIFY(cli.waitForStarted());
+        // It hangs on the third file: wait until the first two are stored, then kill it.
+        QDeadlineTimer deadline(30000);
+        while (sqliteShell(file, "select count(*) from [Full Text Files];").trimmed() != "2") {
+            QVERIFY(!deadline.hasExpired());
+            QTest::qWait(50);
+        }
+        cli.kill();
+        cli.waitForFinished();
+        QVERIFY(project().open(m_shell->pathWithoutExtension()));
+        QCOMPARE(found("words").size(), 1);
+        QCOMPARE(states(), (QStringList{"indexed/", "indexed/"}));
+        fulltext::ExtractLimits limits;
+        limits.milliseconds = 1000;
+        const fulltext::IndexRun next = updateIndex(limits);
+        QCOMPARE(next.total, 2);
+        QCOMPARE(states(),
+                 (QStringList{"indexed/", "indexed/", "could not be read/timed out", "indexed/"}));
+        QCOMPARE(sqliteShell(file, "select count(*) from [Full Text];").trimmed(), "3");
+    }
+
+    // The command line's index and search.
+    void commandLine()
+    {
+        seedPapers(m_shell->folder());
+        const QString file = project().file();
+        project().close();
+        QProcess cli;
+        cli.start(QUIRELLE_CLI, {"index", file});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(cli.readAllStandardOutput(),
+                 "2 files indexed, 0 could not be read, 0 not indexed, 0 removed from the index\n");
+        QVERIFY(cli.readAllStandardError().contains("Indexing 1 of 2 files"));
+        cli.start(QUIRELLE_CLI, {"search", file, "clay", "remembers"});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()),
+                 "1\tSignals in Clay\tpage 3\tWe show that [clay] [remembers] its first "
+                 "pressure\n");
+        cli.start(QUIRELLE_CLI, {"search", file});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 2);
+    }
+
+    // The search window's seventh mode, driven as the user drives it: the mode clicked, words
+    // typed with Enter, a line chosen with the keys shows its passage and page, a click opens
+    // the paper. The index is built from the Tools menu and says so in the status bar.
+    void searchWindow()
+    {
+        seedPapers(m_shell->folder());
+        fromMenu("mnuRebuildFullTextIndex");
+        QVERIFY(indexPanel()->text().isEmpty() || indexPanel()->text().startsWith("Indexing"));
+        waitForIndex();
+        QCOMPARE(indexPanel()->text(), QString());
+        QCOMPARE(countRows(project().db(), "Full Text Files"), 2);
+
+        panelButton(4);
+        auto* option = control<QRadioButton>(search(), "optSearch(6)");
+        QCOMPARE(option->text(), "Full text");
+        QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+        settle();
+        QVERIFY(option->isChecked());
+        auto* criterion = control<QComboBox>(search(), "cmbSearchCriteria");
+        QCOMPARE(criterion->count(), 0);
+        replaceText(criterion, "muller\n");
+        settle();
+        QCOMPARE(lines(results()), (QStringList{"2 : Field Notes", "1 : Signals in Clay"}));
+        focusTo(results());
+        pressKey(Qt::Key_Down);
+        settle();
+        QCOMPARE(snippet()->text(), "page 1: the kalman filter, clay and <b>Muller</b>");
+        pressKey(Qt::Key_Down);
+        settle();
+        QVERIFY(snippet()->text().startsWith("page 2: "));
+        QVERIFY(snippet()->text().contains("<b>Müller</b>"));
+
+        replaceText(criterion, "\"unclosed (NEAR(\n");
+        settle();
+        QCOMPARE(lines(results()), QStringList{"No entried found..."});
+        QCOMPARE(snippet()->text(), QString());
+        replaceText(criterion, "\n");
+        settle();
+        QCOMPARE(lines(results()), QStringList{"No entried found..."});
+
+        replaceText(criterion, "kalman\n");
+        settle();
+        clickLine(results(), 1);
+        QVERIFY(!search().isVisible());
+    }
+
+    // Attaching starts the update; a read-only project is searched, not indexed, and says so.
+    void backgroundAndReadOnly()
+    {
+        const qint64 p = addPaper("Signals in Clay");
+        attach(p, makePdf(m_shell->folder() + "/in/clay.pdf", clayPages));
+        windows::filesChanged();
+        waitForIndex();
+        QCOMPARE(found("remembers"), QStringList{"1:3"});
+        project().close();
+        QVERIFY(project().open(m_shell->pathWithoutExtension(), nullptr, true));
+        frmMain::instance().fullText().filesChanged();
+        QVERIFY(!worker().isBusy());
+        QCOMPARE(indexPanel()->text(),
+                 "Read-only project: its full text is searched but not indexed");
+        QCOMPARE(found("remembers"), QStringList{"1:3"});
+    }
+};
+
+QTEST_MAIN(TstFullText)
+#include "tst_fulltext.moc"
