@@ -43,7 +43,9 @@ IndexStatus::IndexStatus(QLabel* panel, QObject* parent)
         bool written = false;
         services::guarded([&] {
             Project& p = project();
-            if (!p.isOpen() || p.readOnly() || p.file() != m_file)
+            // Only into the project the run started on: not into another, nor into the same
+            // file opened again (a backup restored in its place).
+            if (!p.isOpen() || p.readOnly() || p.generation() != m_generation)
                 return;
             writeChange(p.db(), change);
             written = true;
@@ -87,8 +89,8 @@ void IndexStatus::start(bool rebuild)
     }
     if (rebuild)
         clearIndex(p.db());
-    m_file = p.file();
-    m_worker->update(m_file);
+    m_generation = p.generation();
+    m_worker->update(p.file());
 }
 
 void IndexStatus::filesChanged()

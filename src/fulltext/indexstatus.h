@@ -34,7 +34,7 @@ private:
     void start(bool rebuild);
 
     QLabel* m_panel;
-    QString m_file; // the project being indexed
+    quint64 m_generation = 0; // the opening of the project being indexed
     BackgroundIndex* m_worker;
 };
 
