@@ -127,8 +127,10 @@ QString sqliteShell(const QString& file, const QString& sql)
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (shell.isEmpty())
         return {};
+    // As another program would, it waits a while for a lock the program's background work
+    // (the check, the full-text index) holds for a moment.
     QProcess p;
-    p.start(shell, {file, sql});
+    p.start(shell, {QStringLiteral("-cmd"), QStringLiteral(".timeout 5000"), file, sql});
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
 }
