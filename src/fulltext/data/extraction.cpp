@@ -12,6 +12,14 @@
 
 #include <sys/resource.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define QUIRELLE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUIRELLE_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace quirelle::fulltext {
 
 namespace {
@@ -52,10 +60,24 @@ bool Extractor::start()
     m_process->setArguments({QStringLiteral("--serve")});
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     const rlim_t memory = static_cast<rlim_t>(m_limits.memoryBytes);
+#ifdef QUIRELLE_ADDRESS_SANITIZER
+    // The address sanitizer reserves far more address space than any limit on it allows: its
+    // own limit on the memory in use stands in, and ends the extractor past it.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                           QStringLiteral(":hard_rss_limit_mb=%1").arg(memory >> 20));
+    m_process->setProcessEnvironment(environment);
+    constexpr bool limitAddressSpace = false;
+#else
+    constexpr bool limitAddressSpace = true;
+#endif
     m_process->setChildProcessModifier([memory] {
         // Between fork and exec: only calls that are safe there.
-        const rlimit limit{memory, memory};
-        ::setrlimit(RLIMIT_AS, &limit);
+        if (limitAddressSpace) {
+            const rlimit limit{memory, memory};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
         const rlimit noCore{0, 0};
         ::setrlimit(RLIMIT_CORE, &noCore);
     });

@@ -130,11 +130,22 @@ public:
             const Token& t = m_tokens[m_at];
             if (t.kind == Kind::Close) {
                 ++m_at;
+                if (m_flattened > 0) {
+                    --m_flattened; // closes a group written flat into this one
+                    continue;
+                }
                 if (depth > 0)
                     break;
                 continue; // a close with no open is dropped
             }
             QString operand;
+            if (t.kind == Kind::Open && depth >= MaxDepth) {
+                // Nested deeper than a query may be: its terms join this group, so that no
+                // depth of brackets, however great, goes deeper here either.
+                ++m_at;
+                ++m_flattened;
+                continue;
+            }
             if (t.kind == Kind::Open) {
                 ++m_at;
                 const QString inner = group(depth + 1);
@@ -206,6 +217,7 @@ private:
     std::vector<Token> m_tokens;
     size_t m_at = 0;
     int m_terms = 0;
+    int m_flattened = 0; // groups opened past the deepest one written, not yet closed
 };
 
 } // namespace
