@@ -5,6 +5,7 @@
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUIRELLE_SHA_NI 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -23,10 +24,13 @@ alignas(16) constexpr std::uint32_t K[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
+// Asked of the processor itself: not every compiler knows "sha" as a feature name.
 bool haveShaInstructions()
 {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_SSE4_1))
+        return false;
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_SHA);
 }
 
 // The compression of `count` 64-byte blocks into `state` (a, b, ... h).
