@@ -72,6 +72,10 @@ IndexStatus::~IndexStatus() = default;
 
 void IndexStatus::start(bool rebuild)
 {
+    // Kept off where the index is not wanted beside other work on the file (programs that test
+    // other parts hold and read the file themselves at chosen moments).
+    if (qEnvironmentVariableIsSet("QUIRELLE_NO_FULLTEXT_INDEX"))
+        return;
     Project& p = project();
     if (!p.isOpen()) {
         m_worker->cancel();
