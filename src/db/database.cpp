@@ -9,6 +9,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
+#include <QUrlQuery>
 
 #include <sqlite3.h>
 
@@ -103,6 +105,22 @@ QString fieldSql(const FieldDef& f, bool rowid)
 
 } // namespace
 
+bool isServerAddress(const QString& location)
+{
+    return location.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           location.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+QString displayAddress(const QString& address)
+{
+    QUrl url(address);
+    url.setPassword({});
+    QUrlQuery query(url);
+    query.removeAllQueryItems(QStringLiteral("password"));
+    url.setQuery(query);
+    return url.toString();
+}
+
 bool hasDatabaseHeader(const QString& path)
 {
     QFile f(path);
@@ -118,6 +136,9 @@ Database::~Database() = default;
 
 std::unique_ptr<Database> Database::OpenDatabase(const QString& path, bool readOnlyWanted)
 {
+    if (isServerAddress(path))
+        throw DbError(err::Generic,
+                      QStringLiteral("This copy of the program cannot open shared projects."));
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         throw DbError(err::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
@@ -185,6 +206,11 @@ QString Database::path() const
 bool Database::readOnly() const
 {
     return connection().readOnly();
+}
+
+bool Database::isServer() const
+{
+    return false;
 }
 
 const TableInfo& Database::TableDefs(const QString& name) const

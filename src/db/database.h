@@ -53,6 +53,12 @@ struct TableVersion
     bool operator==(const TableVersion&) const = default;
 };
 
+// Whether `location` names a project on a database server (a "postgresql://" or "postgres://"
+// address) rather than a project file.
+bool isServerAddress(const QString& location);
+// The address as it may be shown or stored: user, host, port and database, never a password.
+QString displayAddress(const QString& address);
+
 // Whether the file begins with SQLite's header (an empty file or any other bytes do not).
 bool hasDatabaseHeader(const QString& path);
 
@@ -65,7 +71,8 @@ class Database
 public:
     // Opens an existing database file, shared and read-write (read-only when the file may not
     // be written, or when asked). A file that is missing or not a database fails with an engine
-    // error and is left untouched.
+    // error and is left untouched. A server address opens that database on the server instead
+    // (read-only when the user's role may only read, or when asked).
     static std::unique_ptr<Database> OpenDatabase(const QString& path, bool readOnly = false);
     // Creates `pathWithoutExtension` + ".mdb" and opens it; fails when that file exists.
     static std::unique_ptr<Database> CreateDatabase(const QString& pathWithoutExtension,
@@ -79,6 +86,8 @@ public:
     bool isOpen() const { return m_connection != nullptr; }
     QString path() const;
     bool readOnly() const;
+    // Whether the database lives on a server; path() is then its address without a password.
+    bool isServer() const;
 
     // The stored table's description; fails (err::NotInCollection) when there is no such table.
     const TableInfo& TableDefs(const QString& name) const;
