@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 #include "cli/filecommands.h"
 #include "cli/fulltextcommands.h"
+#include "cli/projectcommands.h"
 #include "db/project.h"
 #include "interchange/data/exporter.h"
 #include "interchange/data/importer.h"
@@ -33,6 +34,8 @@ const char* const HelpText =
     "  quirelle-cli files PROJECT.mdb [--missing]\n"
     "  quirelle-cli index PROJECT.mdb\n"
     "  quirelle-cli search PROJECT.mdb TEXT...\n"
+    "  quirelle-cli copy SOURCE DEST\n"
+    "  quirelle-cli init-server postgresql://USER@HOST[:PORT]/DATABASE\n"
     "  quirelle-cli --help\n"
     "\n"
     "import  adds the references of each FILE to the project, one file at a time, each all\n"
@@ -53,9 +56,16 @@ const char* const HelpText =
     "        project's full-text index, and lists each file that could not be read.\n"
     "search  lists the papers whose files hold TEXT (words, \"a phrase\", word*, OR, NOT,\n"
     "        parentheses), best first: paper id, title, page and passage.\n"
+    "copy    copies every table of the project SOURCE into DEST, each a project file or a\n"
+    "        server address (postgresql://...), in one transaction, and compares each table's\n"
+    "        row count and checksum; on any failure DEST is left as it was. A DEST file that\n"
+    "        does not exist is created; a DEST that already holds a project is refused.\n"
+    "init-server  creates the project's tables in an empty database on a server, so that a\n"
+    "        project can be copied there and opened as a shared project.\n"
     "\n"
-    "The project file must exist; it is never created here. A project that the program or\n"
-    "another import has open is not imported into. An export writes nothing into the project.\n"
+    "The project file must exist; it is never created here (copy creates its DEST). A\n"
+    "project that the program or another import has open is not imported or copied into. An\n"
+    "export writes nothing into the project.\n"
     "Exit status: 0 done, 1 a file or the project could not be read or written, 2 usage error.\n";
 
 int runImport(const Arguments& a)
@@ -145,6 +155,10 @@ int main(int argc, char** argv)
         return runIndex(*a);
     if (a->command == u"search")
         return runSearch(*a);
+    if (a->command == u"copy")
+        return runCopy(*a);
+    if (a->command == u"init-server")
+        return runInitServer(*a);
     if (a->command.isEmpty())
         return usageError(QStringLiteral("no command given"));
     return usageError(QStringLiteral("unknown command %1").arg(a->command));

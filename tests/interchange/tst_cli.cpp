@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QStringEncoder>
 
@@ -99,6 +100,61 @@ private:
     QProcess m_process;
 };
 
+// The tables a copy carries, as the sqlite3 shell reads them: one text per table, in row order.
+QStringList tableDumps(const QString& file)
+{
+    QStringList dumps;
+    for (const auto* defs : {&db::projectTables(), &db::addedTables()}) {
+        for (const db::TableDef& t : *defs)
+            dumps << t.name + QStringLiteral(":\n") +
+                         test::sqliteShell(
+                             file, QStringLiteral("select * from [%1] order by rowid").arg(t.name));
+    }
+    return dumps;
+}
+
+QString indexDump(const QString& file)
+{
+    return test::sqliteShell(file, QStringLiteral("select rowid, body from [Full Text] order by "
+                                                  "rowid; select * from [Full Text Files];"));
+}
+
+// A project with rows in every table, ids with gaps, Null beside "", letters outside ASCII and
+// quotes, and a page of a file in the full-text index; closed, as a user leaves it.
+void fillEveryTable(test::TempProject& p)
+{
+    test::addPaper(QStringLiteral("Gone"));
+    const qint64 paper = test::addPaper(QStringLiteral("Tides of O'Brien's \"Größe\""),
+                                        {{"Year", "2003"}, {"Summary", "line 1\nline 2"}});
+    const qint64 other = test::addPaper(QStringLiteral("Signals in Clay"));
+    const qint64 author = test::addAuthor(QStringLiteral("Ødegaard"), QString());
+    test::linkAuthor(paper, author);
+    test::cite(paper, other);
+    test::logHours({QStringLiteral("Reading|2:00")});
+    const QString id = QString::number(paper);
+    test::addRow(QStringLiteral("Keywords"), {{"Keyword", "tide"}, {"Definition", "sea*"}});
+    test::addRow(QStringLiteral("Paper Keywords List"), {{"Paper ID", id}, {"Keyword", "tide"}});
+    const qint64 model = test::addRow(QStringLiteral("Models"), {{"Model", "Lunar pull"}});
+    test::addRow(QStringLiteral("Paper Models List"),
+                 {{"Paper ID", id}, {"Model ID", QString::number(model)}});
+    test::addRow(QStringLiteral("Paper Statements List"),
+                 {{"Paper ID", id}, {"Statement", "The tide turns."}});
+    test::addRow(QStringLiteral("Meeting"), {{"Date", "07/12/26"}, {"Subject", "Review"}});
+    test::addRow(QStringLiteral("Master"), {{"ToDos", "read [everything]"}});
+    test::addRow(QStringLiteral("Paper Extra Fields"),
+                 {{"Paper ID", id}, {"Field Name", "DOI"}, {"Value", "10.1000/x"}});
+    const qint64 file =
+        test::addRow(QStringLiteral("Paper Files"),
+                     {{"Paper ID", id}, {"Path", "tides.txt"}, {"Kind", "linked"}, {"Size", "24"}});
+    p.db().Close();
+    test::sqliteShell(p.file(), QStringLiteral("delete from Papers where [Title] = 'Gone';"
+                                               "insert into [Full Text](rowid, body) values "
+                                               "((%1 << 16) | 1, 'the moon pulls the tide');"
+                                               "insert into [Full Text Files] values (%1, %2, 24, "
+                                               "'2026-12-07', 'ab', 'indexed', '', 1);")
+                                    .arg(file)
+                                    .arg(paper));
+}
 } // namespace
 
 class TstCli : public QObject
@@ -134,6 +190,9 @@ private slots:
             "paper numbers");
         row("cite format", {"cite", "p.mdb", "--style", "apa", "--all", "--format", "ris"}, 2,
             "text, html or rtf");
+        row("copy with one project", {"copy", "p.mdb"}, 2, "needs a source and a destination");
+        row("copy with an option", {"copy", "p.mdb", "q.mdb", "--all"}, 2, "copy takes no option");
+        row("init-server of a file", {"init-server", "p.mdb"}, 2, "not a server address");
     }
     void usage()
     {
@@ -441,6 +500,152 @@ private slots:
         const QString renamed = p.folder() + QStringLiteral("/p.sqlite");
         QVERIFY(QFile::copy(p.file(), renamed));
         QVERIFY(cli({"export", renamed, "--format", "ris"}).err.contains(".mdb"));
+    }
+
+    // A project copied into a new file and back, by either name: every table the same, ids
+    // kept, the index searchable in the copy; a second copy into the same file is refused.
+    void copyProject()
+    {
+        test::TempProject p;
+        fillEveryTable(p);
+        const QString copy = p.folder() + QStringLiteral("/copy");
+        Run r = cli({"copy", p.file(), copy});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("Papers\t2\t")), qPrintable(r.out + r.err));
+        QVERIFY(r.out.contains(QStringLiteral("every table's row count and checksum match")));
+        const QStringList dumps = tableDumps(p.file());
+        QVERIFY(dumps.join(QString()).contains(QStringLiteral("Ødegaard")));
+        QCOMPARE(tableDumps(copy + QStringLiteral(".mdb")), dumps);
+        QCOMPARE(indexDump(copy + QStringLiteral(".mdb")), indexDump(p.file()));
+        r = cli({"search", copy + QStringLiteral(".mdb"), "moon"});
+        QVERIFY2(r.out.contains(QStringLiteral("\tpage 1\t")), qPrintable(r.out + r.err));
+        // Back into an empty project the program made.
+        const QString back = p.folder() + QStringLiteral("/back");
+        db::createProjectFile(back);
+        QCOMPARE(cli({"copy", copy, back + QStringLiteral(".mdb")}).status, 0);
+        QCOMPARE(tableDumps(back + QStringLiteral(".mdb")), dumps);
+        r = cli({"copy", p.file(), back});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("already holds a project")), qPrintable(r.err));
+        QCOMPARE(tableDumps(back + QStringLiteral(".mdb")), dumps);
+    }
+
+    // Whatever goes wrong, the destination is left as it was (a new one is not left behind),
+    // and the user is told why.
+    void copyRefused_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::newRow("source missing") << "does not exist";
+        QTest::newRow("source not a project") << "the table 'Authors' is missing";
+        QTest::newRow("same project") << "both the source and the destination";
+        QTest::newRow("destination holds papers") << "already holds a project";
+        QTest::newRow("destination in use") << "already open in another copy";
+        QTest::newRow("a row refused") << "no files here";
+        QTest::newRow("a row changed in writing") << "does not match";
+        QTest::newRow("new destination, a row refused") << "cannot be a zero-length string";
+    }
+    void copyRefused()
+    {
+        QFETCH(QString, message);
+        const QByteArray tag(QTest::currentDataTag());
+        test::TempProject p;
+        fillEveryTable(p);
+        QString source = p.file();
+        const QString destination = p.folder() + QStringLiteral("/dest.mdb");
+        if (tag == "source missing")
+            source = p.folder() + QStringLiteral("/none.mdb");
+        if (tag == "source not a project")
+            test::sqliteShell(source = p.folder() + QStringLiteral("/other.mdb"),
+                              QStringLiteral("create table t(x);"));
+        if (tag == "new destination, a row refused")
+            test::sqliteShell(source, QStringLiteral("PRAGMA ignore_check_constraints = ON; "
+                                                     "update Keywords set Keyword = '';"));
+        const bool existing = !tag.contains("source") && !tag.startsWith("new");
+        if (existing) {
+            if (tag == "destination holds papers")
+                QVERIFY(QFile::copy(p.file(), destination));
+            else
+                db::createProjectFile(destination.chopped(4));
+        }
+        if (tag == "a row refused")
+            test::sqliteShell(destination, QStringLiteral("create trigger refuse before insert on "
+                                                          "[Paper Files] begin select "
+                                                          "raise(abort, 'no files here'); end;"));
+        if (tag == "a row changed in writing")
+            test::sqliteShell(destination, QStringLiteral("create trigger altered after insert on "
+                                                          "Papers begin update Papers set Year = "
+                                                          "'1999' where rowid = new.rowid; end;"));
+        const QString before =
+            existing ? test::sqliteShell(destination, QStringLiteral(".dump")) : QString();
+        std::unique_ptr<db::ProjectLock> held;
+        if (tag == "destination in use") {
+            held = std::make_unique<db::ProjectLock>(destination);
+            QCOMPARE(held->tryLock(), db::ProjectLock::Status::Locked);
+        }
+        const Run r = cli({"copy", source, tag == "same project" ? source : destination});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(message) && r.err.contains(QStringLiteral("left as it was")),
+                 qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        if (existing) {
+            QCOMPARE(test::sqliteShell(destination, QStringLiteral(".dump")), before);
+        } else {
+            QCOMPARE(QDir(p.folder()).entryList({QStringLiteral("dest*")}), QStringList());
+        }
+    }
+
+    // A server that cannot be reached: status 1, and a password given in the address appears in
+    // no message.
+    void serverUnreachable()
+    {
+        test::TempProject p;
+        p.db().Close();
+        const QString address =
+            QStringLiteral("postgresql://member:s3cret@/none?host=%1").arg(p.folder() + "/none");
+        for (const QStringList& args :
+             {QStringList{"init-server", address}, QStringList{"copy", p.file(), address},
+              QStringList{"copy", address, p.folder() + "/back"}}) {
+            const Run r = cli(args);
+            QCOMPARE(r.status, 1);
+            QVERIFY(!r.err.isEmpty());
+            QVERIFY2(!(r.out + r.err).contains(QStringLiteral("s3cret")), qPrintable(r.err));
+        }
+        QVERIFY(!QFileInfo::exists(p.folder() + "/back.mdb"));
+    }
+
+    // Onto the throwaway server of the tests and back (QUIRELLE_TEST_PG names it): the tables
+    // the same after the round trip, a second copy onto the server refused.
+    void copyThroughServer()
+    {
+        const QString server = qEnvironmentVariable("QUIRELLE_TEST_PG");
+        if (server.isEmpty())
+            QSKIP("No test server: QUIRELLE_TEST_PG is not set.");
+        const QString name = QStringLiteral("copy_%1").arg(QCoreApplication::applicationPid());
+        const auto psql = [&server](const QString& sql) {
+            QProcess p;
+            p.start(QStringLiteral("psql"), {server, "-v", "ON_ERROR_STOP=1", "-c", sql});
+            return p.waitForFinished(30000) && p.exitCode() == 0;
+        };
+        QVERIFY(psql(QStringLiteral("create database %1").arg(name)));
+        const auto dropped =
+            qScopeGuard([&] { psql(QStringLiteral("drop database %1").arg(name)); });
+        QString address = server;
+        address.replace(QStringLiteral("/postgres?"), QStringLiteral("/%1?").arg(name));
+        Run r = cli({"init-server", address});
+        if (r.err.contains(QStringLiteral("cannot open shared projects")))
+            QSKIP("This build cannot open shared projects.");
+        QCOMPARE(r.status, 0);
+        test::TempProject p;
+        fillEveryTable(p);
+        r = cli({"copy", p.file(), address});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        const QString back = p.folder() + QStringLiteral("/back");
+        r = cli({"copy", address, back});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(tableDumps(back + QStringLiteral(".mdb")), tableDumps(p.file()));
+        r = cli({"copy", back, address});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("already holds a project")), qPrintable(r.err));
     }
 
 private:

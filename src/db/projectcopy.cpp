@@ -1,0 +1,412 @@
+// Copying a project between databases, checked table by table.
+#include "db/projectcopy.h"
+
+#include "db/database.h"
+#include "db/dberror.h"
+#include "db/nativesql.h"
+#include "db/projectlock.h"
+#include "db/schema.h"
+#include "fulltext/data/fulltextindex.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <array>
+#include <memory>
+
+namespace quirelle::db {
+
+namespace {
+
+const QString MasterTable = QStringLiteral("Master");
+const QString Extension = QStringLiteral(".mdb");
+
+// One table as the copy reads and writes it: its fields in order and how each value is read.
+// The full-text index is SQLite's own kind of table, read and written in its own language.
+struct CopiedTable
+{
+    QString name;
+    QStringList fields;
+    std::vector<FieldType> types;
+    bool native = false;
+};
+
+CopiedTable describedTable(const TableDef& def)
+{
+    CopiedTable t{def.name, {}, {}, false};
+    for (const FieldDef& f : def.fields) {
+        t.fields << f.name;
+        t.types.push_back(f.type);
+    }
+    return t;
+}
+
+// The project's tables: the described ones and those later versions added.
+std::vector<CopiedTable> projectTablesToCopy()
+{
+    std::vector<CopiedTable> tables;
+    for (const auto* defs : {&projectTables(), &addedTables()}) {
+        for (const TableDef& def : *defs)
+            tables.push_back(describedTable(def));
+    }
+    return tables;
+}
+
+// The full-text index: a page's row number says its file and page, so it is copied as it is.
+std::vector<CopiedTable> indexTables()
+{
+    constexpr auto Long = FieldType::Long;
+    constexpr auto Text = FieldType::Memo;
+    return {
+        {QStringLiteral("Full Text"),
+         {QStringLiteral("rowid"), QStringLiteral("body")},
+         {Long, Text},
+         true},
+        {QStringLiteral("Full Text Files"),
+         {QStringLiteral("File ID"), QStringLiteral("Paper ID"), QStringLiteral("Size"),
+          QStringLiteral("Modified"), QStringLiteral("Content Hash"), QStringLiteral("State"),
+          QStringLiteral("Reason"), QStringLiteral("Pages")},
+         {Long, Long, Long, Text, Text, Text, Text, Long},
+         true},
+    };
+}
+
+QString bracketed(const QString& name)
+{
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
+QString nativeFields(const CopiedTable& t)
+{
+    QStringList names;
+    for (const QString& f : t.fields)
+        names << (f == QLatin1String("rowid") ? f : bracketed(f));
+    return names.join(QStringLiteral(", "));
+}
+
+// A multiset hash of the rows: each row's SHA-256 added lane by lane, so that neither the order
+// of the rows nor the engine's way of returning them matters, while a changed, missing or
+// repeated row does.
+class Checksum
+{
+public:
+    explicit Checksum(const CopiedTable& table) : m_table(table) {}
+
+    void add(const QVariantList& row)
+    {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        for (size_t i = 0; i < m_table.types.size(); ++i) {
+            const QVariant& v = row[static_cast<qsizetype>(i)];
+            if (v.isNull()) {
+                hash.addData("N");
+            } else if (m_table.types[i] == FieldType::Long) {
+                hash.addData("I");
+                hash.addData(QByteArray::number(v.toLongLong()));
+                hash.addData(";");
+            } else {
+                const QByteArray utf8 = v.toString().toUtf8();
+                hash.addData("T");
+                hash.addData(QByteArray::number(utf8.size()));
+                hash.addData(":");
+                hash.addData(utf8);
+            }
+        }
+        const QByteArray digest = hash.result();
+        for (size_t lane = 0; lane < m_lanes.size(); ++lane)
+            m_lanes[lane] += qFromBigEndian<quint64>(digest.constData() + lane * 8);
+        ++m_rows;
+    }
+
+    TableSummary summary() const
+    {
+        QByteArray bytes;
+        for (quint64 lane : m_lanes) {
+            char b[8];
+            qToBigEndian(lane, b);
+            bytes.append(b, 8);
+        }
+        return {m_table.name, m_rows, bytes.toHex()};
+    }
+
+private:
+    const CopiedTable& m_table;
+    std::array<quint64, 4> m_lanes{};
+    qint64 m_rows = 0;
+};
+
+// A row of either kind of reader, each value as the field's type reads it.
+template<class Reader>
+QVariantList rowOf(const Reader& r, const CopiedTable& t)
+{
+    QVariantList row;
+    for (size_t i = 0; i < t.types.size(); ++i) {
+        const int column = static_cast<int>(i);
+        if (r.isNull(column))
+            row << QVariant();
+        else if (t.types[i] == FieldType::Long)
+            row << QVariant(r.number(column));
+        else
+            row << QVariant(r.text(column));
+    }
+    return row;
+}
+
+// Walks every row of the table in `database`, handing each to `each`.
+template<class F>
+void forEachStoredRow(Database& database, const CopiedTable& t, F&& each)
+{
+    if (!database.tableExists(t.name))
+        return; // an older project without the table: no rows
+    if (t.native) {
+        NativeStatement rows(
+            database, QStringLiteral("SELECT %1 FROM %2").arg(nativeFields(t), bracketed(t.name)));
+        while (rows.next())
+            each(rowOf(rows, t));
+    } else {
+        RowStream rows(database, t.name, t.fields);
+        while (rows.next())
+            each(rowOf(rows, t));
+    }
+}
+
+TableSummary summarize(Database& database, const CopiedTable& t)
+{
+    Checksum sum(t);
+    forEachStoredRow(database, t, [&sum](const QVariantList& row) { sum.add(row); });
+    return sum.summary();
+}
+
+void clearRows(Database& database, const CopiedTable& t)
+{
+    if (t.native) {
+        NativeStatement::exec(database, QStringLiteral("DELETE FROM %1").arg(bracketed(t.name)));
+        return;
+    }
+    Recordset rs =
+        database.OpenRecordset(QStringLiteral("select * from %1").arg(bracketed(t.name)));
+    const int count = rs.RecordCount();
+    if (count == 0)
+        return;
+    rs.MoveFirst();
+    for (int i = 0; i < count; ++i) {
+        rs.Delete();
+        rs.MoveNext();
+    }
+}
+
+// Copies the rows and returns the summary of what was read.
+TableSummary copyRows(Database& source, Database& destination, const CopiedTable& t)
+{
+    Checksum sum(t);
+    if (t.native) {
+        QStringList params;
+        for (qsizetype i = 1; i <= t.fields.size(); ++i)
+            params << QStringLiteral("?%1").arg(i);
+        NativeStatement insert(destination, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                .arg(bracketed(t.name), nativeFields(t),
+                                                     params.join(QStringLiteral(", "))));
+        forEachStoredRow(source, t, [&](const QVariantList& row) {
+            for (qsizetype i = 0; i < row.size(); ++i)
+                insert.bind(static_cast<int>(i + 1), row[i]);
+            insert.run();
+            sum.add(row);
+        });
+    } else {
+        RowWriter writer(destination, t.name, t.fields);
+        forEachStoredRow(source, t, [&](const QVariantList& row) {
+            writer.add(row);
+            sum.add(row);
+        });
+    }
+    return sum.summary();
+}
+
+[[noreturn]] void refuse(const QString& reason)
+{
+    throw DbError(err::Generic, reason);
+}
+
+void requireProjectTables(Database& database, const QString& shownAs)
+{
+    for (const TableDef& t : projectTables()) {
+        if (!tableExists(database, t.name))
+            refuse(QStringLiteral("%1 is not a project: the table '%2' is missing.")
+                       .arg(shownAs, t.name));
+    }
+}
+
+QString describe(const std::exception& e)
+{
+    if (const auto* dbError = dynamic_cast<const DbError*>(&e))
+        return dbError->description();
+    return QString::fromUtf8(e.what());
+}
+
+// Removes a project file this copy created (and what SQLite kept beside it), unless disarmed.
+class CreatedFile
+{
+public:
+    explicit CreatedFile(const QString& file) : m_file(file) {}
+    ~CreatedFile()
+    {
+        if (m_file.isEmpty())
+            return;
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(m_file + QLatin1String(suffix));
+    }
+    CreatedFile(const CreatedFile&) = delete;
+    CreatedFile& operator=(const CreatedFile&) = delete;
+    void keep() { m_file.clear(); }
+
+private:
+    QString m_file;
+};
+
+bool sameProject(const QString& a, const QString& b)
+{
+    if (isServerAddress(a) || isServerAddress(b))
+        return displayAddress(a) == displayAddress(b);
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+bool holdsProjectRows(Database& database)
+{
+    for (const CopiedTable& t : projectTablesToCopy()) {
+        if (!database.tableExists(t.name))
+            continue;
+        if (t.name == MasterTable) {
+            RowStream notes(database, t.name, {QStringLiteral("ToDos")});
+            while (notes.next()) {
+                if (!notes.text(0).isEmpty())
+                    return true;
+            }
+            continue;
+        }
+        RowStream rows(database, t.name, {t.fields.first()});
+        if (rows.next())
+            return true;
+    }
+    return false;
+}
+
+TableSummary summarizeTable(Database& database, const QString& table)
+{
+    for (const CopiedTable& t : projectTablesToCopy()) {
+        if (t.name.compare(table, Qt::CaseInsensitive) == 0)
+            return summarize(database, t);
+    }
+    throw DbError(err::NotInCollection, QStringLiteral("Item not found in this collection."));
+}
+
+CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
+                      const CopyProgress& progress)
+{
+    CopyResult result;
+    try {
+        if (destination.readOnly())
+            refuse(QStringLiteral("%1 may only be read here.").arg(destination.path()));
+        std::vector<CopiedTable> tables = projectTablesToCopy();
+        for (const CopiedTable& t : tables) {
+            if (!destination.tableExists(t.name))
+                refuse(QStringLiteral("%1 has no table '%2'.").arg(destination.path(), t.name));
+        }
+        ReadTransaction reading(source);
+        Transaction writing(destination);
+        // The index is SQLite's own: a server keeps an index of its own, made from the files.
+        if (!source.isServer() && !destination.isServer() && fulltext::hasIndexTables(source)) {
+            fulltext::createMissingIndexTables(destination);
+            for (CopiedTable& t : indexTables())
+                tables.push_back(std::move(t));
+        }
+        if (mode == CopyMode::IntoEmpty && holdsProjectRows(destination))
+            refuse(QStringLiteral("%1 already holds a project; a project is only copied into an "
+                                  "empty one.")
+                       .arg(destination.path()));
+        for (const CopiedTable& t : tables) {
+            if (progress)
+                progress(t.name);
+            // Also in an empty project: a Master row without notes gives way to the source's.
+            clearRows(destination, t);
+            const TableSummary read = copyRows(source, destination, t);
+            const TableSummary written = summarize(destination, t);
+            if (read != written)
+                refuse(QStringLiteral("The copy of the table '%1' does not match: %2 rows read "
+                                      "(checksum %3), %4 rows written (checksum %5). Nothing was "
+                                      "copied.")
+                           .arg(t.name)
+                           .arg(read.rows)
+                           .arg(QString::fromLatin1(read.checksum))
+                           .arg(written.rows)
+                           .arg(QString::fromLatin1(written.checksum)));
+            result.tables.push_back(read);
+        }
+        writing.commit();
+        result.ok = true;
+    } catch (const std::exception& e) {
+        result.tables.clear();
+        result.reason = describe(e);
+    }
+    return result;
+}
+
+QString projectLocation(const QString& given)
+{
+    if (isServerAddress(given) || given.endsWith(Extension, Qt::CaseInsensitive))
+        return given;
+    return given + Extension;
+}
+
+CopyResult copyProject(const QString& source, const QString& destination, CopyMode mode,
+                       const CopyProgress& progress)
+{
+    CopyResult result;
+    const QString sourceShown = isServerAddress(source) ? displayAddress(source) : source;
+    const QString destinationShown =
+        isServerAddress(destination) ? displayAddress(destination) : destination;
+    std::unique_ptr<CreatedFile> created;
+    try {
+        if (!isServerAddress(source) && !QFileInfo(source).isFile())
+            refuse(QStringLiteral("The project file %1 does not exist.").arg(source));
+        if (sameProject(source, destination))
+            refuse(QStringLiteral("%1 is both the source and the destination.").arg(sourceShown));
+        const std::unique_ptr<Database> from = Database::OpenDatabase(source, true);
+        requireProjectTables(*from, sourceShown);
+
+        std::unique_ptr<ProjectLock> lock;
+        const bool toFile = !isServerAddress(destination);
+        if (toFile) {
+            if (!destination.endsWith(Extension, Qt::CaseInsensitive))
+                refuse(QStringLiteral("%1 is not a project: its name does not end in .mdb")
+                           .arg(destination));
+            // As when the program opens it: another copy that has it open would be written under.
+            lock = std::make_unique<ProjectLock>(destination);
+            if (lock->tryLock() == ProjectLock::Status::HeldElsewhere)
+                refuse(lock->message());
+            if (!QFileInfo::exists(destination)) {
+                createProjectFile(destination.chopped(Extension.size()));
+                created = std::make_unique<CreatedFile>(destination);
+            }
+        }
+        std::unique_ptr<Database> to = Database::OpenDatabase(destination);
+        requireProjectTables(*to, destinationShown);
+        // What the program adds on opening a project of an older version: the copy then has a
+        // place for every row.
+        if (toFile && !to->readOnly())
+            createMissingAddedTables(*to);
+        result = copyTables(*from, *to, mode, progress);
+        to->Close();
+        if (result.ok && created)
+            created->keep();
+    } catch (const std::exception& e) {
+        result = {};
+        result.reason = describe(e);
+    }
+    return result;
+}
+
+} // namespace quirelle::db
