@@ -22,6 +22,7 @@ const std::vector<MenuItem>& menuItems()
         {Action::Export, "&File", "&Export...", "mnuExport"},
         {Action::BackUpNow, "&File", "&Back Up Now", "mnuBackUpNow", true},
         {Action::Restore, "&File", "&Restore From Backup...", "mnuRestore"},
+        {Action::OpenShared, "&File", "Open &Shared Project...", "mnuOpenShared", true},
         // "Exit" stays last, as in every program.
         {Action::Exit, "&File", "E&xit", "mnuExit", true},
         {Action::AddAuthors, "&Add", "&Authors", "mnuAuthors"},
@@ -64,6 +65,7 @@ bool needsProject(Action action)
     switch (action) {
     case Action::Open:
     case Action::New:
+    case Action::OpenShared:
     case Action::Exit:
     case Action::About:
         return false;
@@ -137,6 +139,9 @@ void run(Action action)
         break;
     case Action::RebuildFullTextIndex:
         windows::rebuildFullTextIndex();
+        break;
+    case Action::OpenShared:
+        windows::openSharedProject();
         break;
     }
 }

@@ -30,6 +30,7 @@ enum class Action {
     Export,
     FindMissingFiles,
     RebuildFullTextIndex,
+    OpenShared,
 };
 
 // A menu item: the menu it stands in, its caption (with its access key), its name, and whether

@@ -26,6 +26,8 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
 
 #include <map>
 
@@ -41,6 +43,25 @@ namespace quirelle {
 namespace {
 
 const QString projectFilter = QStringLiteral("Microsoft Access File (*.mdb)|*.mdb");
+
+// How the caption names a shared project: "postgresql://user@host/database" (with the port when
+// one was given), neither a password nor the connection's settings.
+QString sharedProjectName(const QString& address)
+{
+    const QUrl url(address);
+    QString host = url.host(QUrl::FullyDecoded);
+    if (host.isEmpty())
+        host = QUrlQuery(url).queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    QString name = QStringLiteral("postgresql://");
+    if (!url.userName().isEmpty())
+        name += url.userName(QUrl::FullyDecoded) + QLatin1Char('@');
+    name += host;
+    if (url.port() > 0)
+        name += QLatin1Char(':') + QString::number(url.port());
+    return name + url.path(QUrl::FullyDecoded);
+}
 
 } // namespace
 
@@ -191,8 +212,10 @@ void frmMain::showProjectCaption()
     }
     db::Recordset papers;
     getAllPapers(papers);
+    const QString name =
+        p.isServer() ? sharedProjectName(p.projectFilePath()) : p.projectFilePath();
     setWindowTitle(QStringLiteral("Corvantis Tessiva V1.8 - ") + QStringLiteral("Project: ") +
-                   p.projectFilePath() + QStringLiteral(" - Papers added: ") +
+                   name + QStringLiteral(" - Papers added: ") +
                    QString::number(papers.RecordCount()) +
                    (p.readOnly() ? QStringLiteral(" (read-only)") : QString()));
 }

@@ -137,6 +137,8 @@ bool frmMenu::connect()
 
 bool frmMenu::connectTo(const QString& path, std::unique_ptr<db::ProjectLock> lock)
 {
+    if (db::isServerAddress(path))
+        return connectToServer(path);
     Project& p = project();
     const QString file = path + QStringLiteral(".mdb");
     // The project open here, opened again: its lock is this program's own, no other copy's.
@@ -182,13 +184,31 @@ bool frmMenu::connectTo(const QString& path, std::unique_ptr<db::ProjectLock> lo
         return false;
     }
     p.keepLock(std::move(lock));
-    if (p.masterRows() > 1)
+    projectConnected();
+    return true;
+}
+
+bool frmMenu::connectToServer(const QString& address)
+{
+    // Many members have a shared project open at once: the server keeps their changes apart,
+    // so there is no lock to take, and no file to offer a backup copy for.
+    QString reason;
+    if (!project().open(address, &reason)) {
+        tellCannotOpen(db::displayAddress(address), reason);
+        return false;
+    }
+    projectConnected();
+    return true;
+}
+
+void frmMenu::projectConnected()
+{
+    if (project().masterRows() > 1)
         services::MsgBox(QString::fromLatin1(masterWarning), services::Icon::Critical);
     showNotes();
     Form::frame().showProjectCaption();
     windows::projectChanged(); // the windows' rows belong to the project that was open
     Form::frame().projectOpened();
-    return true;
 }
 
 void frmMenu::showNotes()

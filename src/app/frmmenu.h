@@ -27,6 +27,7 @@ public:
     // says "Error getting " and the path with what is wrong, stays on the project that was open
     // and returns false. A damaged file is first offered its newest good backup copy. `lock`,
     // when given, is the project's lock already held by this program.
+    // A server address (db::isServerAddress) opens that shared project.
     bool connectTo(const QString& path, std::unique_ptr<db::ProjectLock> lock = {});
 
 protected:
@@ -34,6 +35,9 @@ protected:
     void closeRequested() override {}
 
 private:
+    bool connectToServer(const QString& address);
+    // The notes, the caption and the windows follow the project just opened.
+    void projectConnected();
     void txtToDos_LostFocus();
     void showNotes();
 

@@ -55,7 +55,7 @@ void frmRestore::populate()
 {
     lstBackups->clear();
     const QLocale locale;
-    for (const db::BackupCopy& copy : db::listBackups(project().file())) {
+    for (const db::BackupCopy& copy : db::listBackups(ProjectSafety::backupsOf())) {
         auto* item = new QTreeWidgetItem(lstBackups);
         item->setText(0, locale.toString(copy.taken.date(), QLocale::ShortFormat));
         item->setText(1, copy.taken.time().toString(QStringLiteral("HH:mm:ss")));
@@ -85,11 +85,18 @@ void frmRestore::cmdRestore_Click()
     const QString copy = item->data(0, FileRole).toString();
     if (copy.isEmpty())
         return;
+    // A shared project's tables are every member's: replacing them is said in so many words.
     const QString prompt =
-        QStringLiteral("Put the backup copy of %1 %2 (%3 papers) in the place of the open "
-                       "project?\n\nThe project as it is now is kept as a backup copy of its "
-                       "own, so that this can be undone.")
-            .arg(item->text(0), item->text(1), item->text(3));
+        project().isServer()
+            ? QStringLiteral("Replace every table of the shared project %1 on the server with "
+                             "the backup copy of %2 %3 (%4 papers)?\n\nEvery member then works "
+                             "in the restored project. The project as it is now is kept as a "
+                             "backup copy of its own first, so that this can be undone.")
+                  .arg(project().projectFilePath(), item->text(0), item->text(1), item->text(3))
+            : QStringLiteral("Put the backup copy of %1 %2 (%3 papers) in the place of the open "
+                             "project?\n\nThe project as it is now is kept as a backup copy of "
+                             "its own, so that this can be undone.")
+                  .arg(item->text(0), item->text(1), item->text(3));
     if (services::MsgBox(prompt, services::Buttons::YesNo) != services::Answer::Yes)
         return;
     hideForm();

@@ -3,6 +3,7 @@
 
 #include "app/frmmenu.h"
 #include "app/services.h"
+#include "app/settingsfile.h"
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
 #include "db/database.h"
@@ -97,8 +98,21 @@ void ProjectSafety::say(const QString& text)
         m_status->setText(text);
 }
 
+QString ProjectSafety::backupsOf()
+{
+    const Project& p = project();
+    if (!p.isServer())
+        return p.file();
+    return db::sharedProjectStandIn(p.projectFilePath(),
+                                    QFileInfo(settings::fileName).absolutePath());
+}
+
 void ProjectSafety::projectOpened(const QString& projectFile)
 {
+    if (project().isServer()) {
+        m_check->sharedOnOpening(project().projectFilePath(), backupsOf());
+        return;
+    }
     // A project open read-only cannot be damaged by this program, and its copy would be the
     // same file again: it is still checked, so that the user hears of damage.
     m_check->checkOnOpening(projectFile);
@@ -110,7 +124,10 @@ void ProjectSafety::backUpNow()
     if (!p.isOpen())
         return;
     say(QStringLiteral("Writing a backup copy..."));
-    m_check->backUpNow(p.file());
+    if (p.isServer())
+        m_check->backUpSharedNow(p.projectFilePath(), backupsOf());
+    else
+        m_check->backUpNow(p.file());
 }
 
 bool ProjectSafety::isBusy() const
@@ -222,10 +239,14 @@ bool ProjectSafety::restore(const QString& copy)
     }
     const QString projectFile = p.file();
     const QString path = p.projectFilePath();
+    const QString standIn = backupsOf();
+    const bool server = p.isServer();
     std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
     p.close();
-    const db::RestoreResult result = db::restoreBackup(projectFile, copy);
+    // A shared project's rows are replaced on the server; a file is replaced whole.
+    const db::RestoreResult result = server ? db::restoreSharedBackup(path, standIn, copy)
+                                            : db::restoreBackup(projectFile, copy);
     frmMenu::instance().connectTo(path, std::move(lock));
     if (!result.ok) {
         services::MsgBox(QStringLiteral("The backup copy was not restored: ") + result.reason,

@@ -26,8 +26,13 @@ public:
     explicit ProjectSafety(QLabel* status, QObject* parent = nullptr);
     ~ProjectSafety() override;
 
-    // A project was opened: check it, then write a copy when one is due.
+    // A project was opened: check it, then write a copy when one is due (a shared project is
+    // only copied).
     void projectOpened(const QString& projectFile);
+    // The project file whose backup copies are the open project's: the project file itself, or
+    // for a shared project its stand-in beside the settings file (its copies go into "Backups"
+    // there).
+    static QString backupsOf();
     // File > Back Up Now.
     void backUpNow();
     // Puts `copy` in the place of the open project, which is kept as a copy of its own first,

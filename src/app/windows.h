@@ -26,9 +26,10 @@ void exportPapers(const QList<qint32>& papers); // those papers, in that order
 void openCiteAs(const QList<qint32>& papers, bool bibliography = false);
 // The reference processor made ready, off the windows' thread, in the style last chosen.
 void warmUpCitations();
-void backUpNow();    // a backup copy of the open project, now
-void openRestore();  // the backup copies of the open project, to restore one
-void unloadSearch(); // the search window starts afresh at its next use
+void backUpNow();         // a backup copy of the open project, now
+void openRestore();       // the backup copies of the open project, to restore one
+void openSharedProject(); // where a shared project is, to open it
+void unloadSearch();      // the search window starts afresh at its next use
 // Files of papers were relinked: the paper window lists its paper's files afresh.
 void paperFilesChanged();
 // The files of the open project's papers changed (attached, linked, relinked, removed): the

@@ -31,6 +31,16 @@ void BackgroundCheck::backUpNow(const QString& projectFile)
     start(projectFile, Job::BackUpNow);
 }
 
+void BackgroundCheck::sharedOnOpening(const QString& address, const QString& standIn)
+{
+    start(standIn, Job::OnOpening, address);
+}
+
+void BackgroundCheck::backUpSharedNow(const QString& address, const QString& standIn)
+{
+    start(standIn, Job::BackUpNow, address);
+}
+
 void BackgroundCheck::cancel()
 {
     if (m_cancel)
@@ -54,7 +64,7 @@ bool BackgroundCheck::waitForWorker(QDeadlineTimer deadline)
     return m_jobDone.wait_for(lock, std::chrono::milliseconds(deadline.remainingTime()), idle);
 }
 
-void BackgroundCheck::start(const QString& projectFile, Job job)
+void BackgroundCheck::start(const QString& projectFile, Job job, const QString& address)
 {
     cancel();
     m_cancel = std::make_shared<CancelFlag>(false);
@@ -66,8 +76,8 @@ void BackgroundCheck::start(const QString& projectFile, Job job)
     // Jobs queue up on the worker: a cancelled one ends soon and the new one follows.
     QMetaObject::invokeMethod(
         m_worker,
-        [this, run = m_run, projectFile, job, flag = m_cancel] {
-            work(run, projectFile, job, flag);
+        [this, run = m_run, projectFile, job, address, flag = m_cancel] {
+            work(run, projectFile, job, address, flag);
         },
         Qt::QueuedConnection);
 }
@@ -86,7 +96,7 @@ void BackgroundCheck::post(quint64 run, Report report)
         Qt::QueuedConnection);
 }
 
-void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job,
+void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job, const QString& address,
                            const std::shared_ptr<CancelFlag>& cancel)
 {
     // Counted off only after its last report is queued, so that a waiter finds every report.
@@ -104,7 +114,11 @@ void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job,
     if (cancel->load())
         return;
 
-    if (job == Job::OnOpening) {
+    if (!address.isEmpty() && job == Job::OnOpening && !backupDue(projectFile)) {
+        finish();
+        return;
+    }
+    if (address.isEmpty() && job == Job::OnOpening) {
         const FileCheck check = checkFile(projectFile, cancel.get());
         if (cancel->load())
             return;
@@ -128,7 +142,9 @@ void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job,
     }
 
     const BackupResult backup =
-        writeBackup(projectFile, QDateTime::currentDateTime(), cancel.get());
+        address.isEmpty()
+            ? writeBackup(projectFile, QDateTime::currentDateTime(), cancel.get())
+            : writeSharedBackup(address, projectFile, QDateTime::currentDateTime(), cancel.get());
     if (backup.status == BackupResult::Status::Cancelled || cancel->load())
         return;
     post(run, [this, projectFile, backup] {

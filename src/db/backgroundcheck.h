@@ -33,6 +33,11 @@ public:
     void checkOnOpening(const QString& projectFile);
     // A backup copy now, due or not. A run started before is cancelled, as above.
     void backUpNow(const QString& projectFile);
+    // The same for the shared project at `address`, whose copies are taken as copies of
+    // `standIn` (sharedProjectStandIn): on opening a copy when one is due (the server keeps its
+    // tables sound itself, so there is no check), or a copy now. Reports name `standIn`.
+    void sharedOnOpening(const QString& address, const QString& standIn);
+    void backUpSharedNow(const QString& address, const QString& standIn);
     // Cancels the run under way and waits until its thread has let go of the project file;
     // nothing more is reported of it.
     void cancel();
@@ -56,9 +61,10 @@ signals:
 
 private:
     enum class Job { OnOpening, BackUpNow };
-    void start(const QString& projectFile, Job job);
+    // `address` is empty for a project file.
+    void start(const QString& projectFile, Job job, const QString& address = {});
     // Runs on the worker thread.
-    void work(quint64 run, const QString& projectFile, Job job,
+    void work(quint64 run, const QString& projectFile, Job job, const QString& address,
               const std::shared_ptr<CancelFlag>& cancel);
     // Hands a step's report to the owner's thread, where it is dropped if the run is stale.
     template<typename Report>

@@ -2,6 +2,8 @@
 #include "db/backups.h"
 
 #include "db/database.h"
+#include "db/dberror.h"
+#include "db/projectcopy.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,10 +11,13 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
+#include <QUrl>
+#include <QUrlQuery>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -302,18 +307,14 @@ BackupResult failedCopy(const QString& projectFile, const QString& reason, const
     return result;
 }
 
-BackupResult writeBackupKeeping(const QString& projectFile, const QDateTime& now,
-                                const CancelFlag* cancel, const QString& spare)
+// Writes a copy into `target`; why not, or an empty text.
+using CopyWriter = std::function<QString(const QString& target)>;
+
+// Names the copy of `projectFile` taken `now`, has `write` write it under a temporary name, checks
+// it, gives it its name and keeps the newest copies.
+BackupResult writeCopyAs(const QString& projectFile, const QDateTime& now, const CancelFlag* cancel,
+                         const QString& spare, const CopyWriter& write)
 {
-    if (!QFileInfo(projectFile).isFile()) {
-        BackupResult missing;
-        missing.reason = QStringLiteral("Could not find the project '%1'.")
-                             .arg(QDir::toNativeSeparators(projectFile));
-        return missing;
-    }
-    // SQLite would copy an empty file as an empty database.
-    if (!hasDatabaseHeader(projectFile))
-        return failedCopy(projectFile, QStringLiteral("The project is not a database."), cancel);
     const QString folder = backupFolder(projectFile);
     if (const QString why = prepareFolder(folder); !why.isEmpty()) {
         BackupResult noFolder;
@@ -329,7 +330,7 @@ BackupResult writeBackupKeeping(const QString& projectFile, const QDateTime& now
         dir.filePath(copyFileName(projectFile, now, attempt)) + QLatin1String(PartialSuffix);
     QFile::remove(partial);
 
-    if (const QString why = copyPages(projectFile, partial, cancel); !why.isEmpty()) {
+    if (const QString why = write(partial); !why.isEmpty()) {
         QFile::remove(partial);
         return failedCopy(projectFile, why, cancel);
     }
@@ -359,6 +360,47 @@ BackupResult writeBackupKeeping(const QString& projectFile, const QDateTime& now
     rotate(projectFile, KeptBackupCopies, spare);
     result.status = BackupResult::Status::Written;
     return result;
+}
+
+BackupResult writeBackupKeeping(const QString& projectFile, const QDateTime& now,
+                                const CancelFlag* cancel, const QString& spare)
+{
+    if (!QFileInfo(projectFile).isFile()) {
+        BackupResult missing;
+        missing.reason = QStringLiteral("Could not find the project '%1'.")
+                             .arg(QDir::toNativeSeparators(projectFile));
+        return missing;
+    }
+    // SQLite would copy an empty file as an empty database.
+    if (!hasDatabaseHeader(projectFile))
+        return failedCopy(projectFile, QStringLiteral("The project is not a database."), cancel);
+    return writeCopyAs(projectFile, now, cancel, spare, [&](const QString& partial) {
+        return copyPages(projectFile, partial, cancel);
+    });
+}
+
+// A copy of the shared project at `address`, as the copy of `standIn` taken `now`.
+BackupResult writeSharedCopy(const QString& address, const QString& standIn, const QDateTime& now,
+                             const CancelFlag* cancel, const QString& spare)
+{
+    return writeCopyAs(standIn, now, cancel, spare, [&](const QString& partial) -> QString {
+        // The copy is made as a project file of its own, then takes the temporary name.
+        const QString made = partial + QStringLiteral(".mdb");
+        QFile::remove(made);
+        const CopyResult copied =
+            copyProject(address, made, CopyMode::IntoEmpty, [cancel](const QString&) {
+                if (cancelled(cancel))
+                    throw DbError(err::Generic, QStringLiteral("The backup was cancelled."));
+            });
+        if (!copied.ok)
+            return copied.reason;
+        if (!QFile::rename(made, partial)) {
+            QFile::remove(made);
+            return QStringLiteral("Could not write the backup copy '%1'.")
+                .arg(QDir::toNativeSeparators(partial));
+        }
+        return {};
+    });
 }
 
 // Removes the temporary file of a restore that is given up (a commit after a cancel does that).
@@ -550,6 +592,57 @@ bool backupDue(const QString& projectFile, const QDateTime& now)
 BackupResult writeBackup(const QString& projectFile, const QDateTime& now, const CancelFlag* cancel)
 {
     return writeBackupKeeping(projectFile, now, cancel, {});
+}
+
+QString sharedProjectStandIn(const QString& address, const QString& folder)
+{
+    const QUrl url(address);
+    QString host = url.host(QUrl::FullyDecoded);
+    if (host.isEmpty())
+        host = QUrlQuery(url).queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+    QString name = url.path(QUrl::FullyDecoded).mid(1) + QLatin1Char('@') + host;
+    // A name for a file on every system: the database's and the server's, nothing else.
+    for (QChar& c : name) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('@') && c != QLatin1Char('-') &&
+            c != QLatin1Char('_') && c != QLatin1Char('.'))
+            c = QLatin1Char('_');
+    }
+    return QDir(folder).absoluteFilePath(name + QStringLiteral(".mdb"));
+}
+
+BackupResult writeSharedBackup(const QString& address, const QString& standIn, const QDateTime& now,
+                               const CancelFlag* cancel)
+{
+    return writeSharedCopy(address, standIn, now, cancel, {});
+}
+
+RestoreResult restoreSharedBackup(const QString& address, const QString& standIn,
+                                  const QString& copy, const QDateTime& now)
+{
+    RestoreResult result;
+    const FileCheck check = checkFile(copy);
+    if (!check.passed()) {
+        result.reason = QStringLiteral("The backup copy '%1' cannot be restored:\n%2")
+                            .arg(QDir::toNativeSeparators(copy), check.problems);
+        return result;
+    }
+    // The shared project as it is now is kept first, so that the restore can be undone.
+    const BackupResult kept = writeSharedCopy(address, standIn, now, nullptr, copy);
+    if (!kept.written()) {
+        result.reason = QStringLiteral("The shared project was left as it is, because it could "
+                                       "not be kept as a backup copy first:\n") +
+                        kept.reason;
+        return result;
+    }
+    result.keptAs = kept.file;
+    const CopyResult copied = copyProject(copy, address, CopyMode::ReplaceRows);
+    if (!copied.ok) {
+        result.reason = copied.reason;
+        return result;
+    }
+    result.restoredFrom = copy;
+    result.ok = true;
+    return result;
 }
 
 RestoreResult replaceDamagedProject(const QString& projectFile, const QString& copy)

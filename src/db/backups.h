@@ -1,6 +1,8 @@
 // Backup copies of a project file, kept in the folder "Backups" beside it: checking a file,
 // writing a checked copy, listing the copies and deciding when the next is due, and putting a
-// copy back in the project's place. Plain functions on files; nothing here throws.
+// copy back in the project's place. A project shared on a server is copied into project files
+// the same way, named as the copies of a stand-in file (sharedProjectStandIn). Plain functions;
+// nothing here throws.
 #pragma once
 
 #include <QDateTime>
@@ -101,5 +103,25 @@ RestoreResult replaceDamagedProject(const QString& projectFile, const QString& c
 // Close every connection to the project before calling this, and open the project again after.
 RestoreResult restoreBackup(const QString& projectFile, const QString& copy,
                             const QDateTime& now = QDateTime::currentDateTime());
+
+// The project file whose copies a shared project's copies are taken for: "<database>@<host>.mdb"
+// in `folder` (the file itself never exists), so that the copies go into "Backups" in `folder`
+// and are listed, named, kept and removed as a file's are.
+QString sharedProjectStandIn(const QString& address, const QString& folder);
+
+// Writes a project file copy of the shared project at `address` as a copy of `standIn`, through
+// the checked copy routine of a whole project (db/projectcopy.h) and then SQLite's quick check,
+// under a temporary name renamed once it passes. Keeps the KeptBackupCopies newest copies.
+BackupResult writeSharedBackup(const QString& address, const QString& standIn,
+                               const QDateTime& now = QDateTime::currentDateTime(),
+                               const CancelFlag* cancel = nullptr);
+
+// Puts the rows of the chosen copy in place of the shared project's, in one transaction on the
+// server: the project as it is is first kept as a copy of its own, so that the restore can be
+// undone. Refused when `copy` fails its check; when anything fails, the server's tables are left
+// as they were.
+RestoreResult restoreSharedBackup(const QString& address, const QString& standIn,
+                                  const QString& copy,
+                                  const QDateTime& now = QDateTime::currentDateTime());
 
 } // namespace quirelle::db

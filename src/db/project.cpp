@@ -33,6 +33,7 @@ void Project::close()
     dbProject.reset();
     m_lock.reset();
     m_projectFilePath.clear();
+    m_server = false;
     ++m_generation;
 }
 
@@ -54,16 +55,23 @@ bool Project::open(const QString& pathWithoutExtension, QString* reason, bool re
             *reason = why;
         return false;
     };
+    const bool server = db::isServerAddress(pathWithoutExtension);
     std::unique_ptr<db::Database> opened;
     try {
-        opened =
-            db::Database::OpenDatabase(pathWithoutExtension + QStringLiteral(".mdb"), readOnly);
+        opened = db::Database::OpenDatabase(server ? pathWithoutExtension
+                                                   : pathWithoutExtension + QStringLiteral(".mdb"),
+                                            readOnly);
         for (const db::TableDef& t : db::projectTables()) {
             if (!db::tableExists(*opened, t.name))
-                return fail(QStringLiteral("It is not a project file: the table '%1' is missing.")
-                                .arg(t.name));
+                return fail(server ? QStringLiteral("It is not a shared project: the table '%1' "
+                                                    "is missing.")
+                                         .arg(t.name)
+                                   : QStringLiteral("It is not a project file: the table '%1' "
+                                                    "is missing.")
+                                         .arg(t.name));
         }
-        if (!opened->readOnly()) {
+        // A server's tables are all made when it is made ready, its index among them.
+        if (!server && !opened->readOnly()) {
             db::createMissingAddedTables(*opened);
             fulltext::createMissingIndexTables(*opened);
         }
@@ -73,14 +81,18 @@ bool Project::open(const QString& pathWithoutExtension, QString* reason, bool re
 
     std::unique_ptr<db::Database> previous = std::move(dbProject);
     const QString previousPath = m_projectFilePath;
+    const bool previousServer = m_server;
+    // A shared project is named by its address as the engine shows it: never with a password.
+    m_projectFilePath = server ? opened->path() : pathWithoutExtension;
+    m_server = server;
     dbProject = std::move(opened);
-    m_projectFilePath = pathWithoutExtension;
     try {
         m_masterRows = openAllLists();
     } catch (const std::exception& e) {
         const QString why = describe(e);
         dbProject = std::move(previous);
         m_projectFilePath = previousPath;
+        m_server = previousServer;
         if (isOpen()) {
             try {
                 m_masterRows = openAllLists();

@@ -27,7 +27,8 @@ public:
     // (every described table is there), adds the tables newer versions keep when an older file
     // lacks them, reads every list once, and only then puts it in the place of the project
     // that was open. On failure the project that was open stays open and `reason` says what is
-    // wrong with the file.
+    // wrong with the file. A server address (db::isServerAddress) opens the shared project in
+    // that database instead, whose tables the server was given when it was made ready.
     bool open(const QString& pathWithoutExtension, QString* reason = nullptr,
               bool readOnly = false);
     // Keeps the lock that tells other copies of the program the project is open here, until the
@@ -36,10 +37,16 @@ public:
     // Hands the lock over, so that it outlives a close: while the file is swapped for another,
     // or when the project is opened again.
     std::unique_ptr<db::ProjectLock> takeLock() { return std::move(m_lock); }
-    // The open project's path without ".mdb"; "" when none is open.
+    // The open project's path without ".mdb" (a shared project's address, without a password);
+    // "" when none is open.
     const QString& projectFilePath() const { return m_projectFilePath; }
-    // The project file, with its extension.
-    QString file() const { return m_projectFilePath + QStringLiteral(".mdb"); }
+    // The project file, with its extension (a shared project's address as it stands).
+    QString file() const
+    {
+        return m_server ? m_projectFilePath : m_projectFilePath + QStringLiteral(".mdb");
+    }
+    // Whether the open project is shared on a database server.
+    bool isServer() const { return isOpen() && m_server; }
     bool readOnly() const { return isOpen() && dbProject->readOnly(); }
     // Closes the database.
     void close();
@@ -54,6 +61,7 @@ public:
 private:
     std::unique_ptr<db::Database> dbProject;
     QString m_projectFilePath; // the open project's path without ".mdb"
+    bool m_server = false;
     quint64 m_generation = 0;
     int m_masterRows = 0;
     std::unique_ptr<db::ProjectLock> m_lock;

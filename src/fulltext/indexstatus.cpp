@@ -77,7 +77,8 @@ void IndexStatus::start(bool rebuild)
     if (qEnvironmentVariableIsSet("QUIRELLE_NO_FULLTEXT_INDEX"))
         return;
     Project& p = project();
-    if (!p.isOpen()) {
+    // A server keeps the index of a shared project itself.
+    if (!p.isOpen() || p.isServer()) {
         m_worker->cancel();
         return;
     }

@@ -2,12 +2,14 @@
 // written, restoring, and the background runner's reports.
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
+#include "db/projectcopy.h"
 #include "dbtestsupport.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QThread>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -225,6 +227,73 @@ private slots:
         const QByteArray restored = test::readFile(project);
         QVERIFY(!replaceDamagedProject(project).ok);
         QCOMPARE(test::readFile(project), restored);
+    }
+
+    // A restore into a database whose tables stay (a shared project's): its rows are replaced by
+    // the copy's, every table the same after; a row refused leaves every row as it was.
+    void rowsReplaced()
+    {
+        QTemporaryDir dir;
+        const QString copy = makeProject(dir, 2, "Copy");
+        const QString target = makeProject(dir, 5, "Target");
+        test::addRow(*Database::OpenDatabase(target), "Master", {{"ToDos", "target's notes"}});
+        QCOMPARE(copyProject(copy, target, CopyMode::IntoEmpty).reason,
+                 target + " already holds a project; a project is only copied into an empty one.");
+        QCOMPARE(test::sqliteShell(target, "create trigger refuse before insert on Papers "
+                                           "when new.Title = 'Paper 1' begin "
+                                           "select raise(abort, 'refused'); end;"),
+                 QString());
+        const CopyResult refused = copyProject(copy, target, CopyMode::ReplaceRows);
+        QVERIFY(!refused.ok);
+        QVERIFY2(refused.reason.contains("refused"), qPrintable(refused.reason));
+        QCOMPARE(papersIn(target), 5);
+        test::sqliteShell(target, "drop trigger refuse;");
+        const CopyResult replaced = copyProject(copy, target, CopyMode::ReplaceRows);
+        QVERIFY2(replaced.ok, qPrintable(replaced.reason));
+        auto source = Database::OpenDatabase(copy, true);
+        auto result = Database::OpenDatabase(target, true);
+        QCOMPARE(replaced.tables.size(), projectTables().size() + addedTables().size());
+        for (const TableSummary& t : replaced.tables) {
+            if (!t.table.startsWith("Full Text"))
+                QCOMPARE(summarizeTable(*result, t.table), summarizeTable(*source, t.table));
+        }
+        QCOMPARE(summarizeTable(*result, "Papers").rows, 2);
+        QCOMPARE(test::countRows(*result, "Master"), 0);
+    }
+
+    // A shared project's copies are named after its database and server, beside the settings
+    // file; a server that cannot be reached leaves no copy (nor a part of one) and no password
+    // in what is said, and nothing is restored into it.
+    void sharedCopiesNotWritten()
+    {
+        QTemporaryDir dir;
+        const QString address = "postgresql://member:s3cret@/lit%20review?host=" +
+                                QUrl::toPercentEncoding(dir.filePath("no server"));
+        const QString standIn = sharedProjectStandIn(address, dir.path());
+        QCOMPARE(QFileInfo(standIn).fileName(),
+                 "lit_review@" + dir.filePath("no server").replace('/', '_').replace(' ', '_') +
+                     ".mdb");
+        QCOMPARE(QFileInfo(standIn).absolutePath(), dir.path());
+        QCOMPARE(sharedProjectStandIn("postgresql://a@lab.example:5433/review", dir.path()),
+                 dir.filePath("review@lab.example.mdb"));
+        const BackupResult backup = writeSharedBackup(address, standIn, Noon);
+        QCOMPARE(backup.status, BackupResult::Status::Failed);
+        QVERIFY(!backup.reason.isEmpty() && !backup.reason.contains("s3cret"));
+        QCOMPARE(filesIn(backupFolder(standIn)), QStringList());
+        BackgroundCheck runner;
+        QSignalSpy failed(&runner, &BackgroundCheck::backupFailed);
+        runner.backUpSharedNow(address, standIn);
+        waitForRun(runner, standIn);
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().value(0).toString(), standIn);
+        const QString copy = makeProject(dir, 2, "Copy");
+        const RestoreResult restored = restoreSharedBackup(address, standIn, copy, Noon);
+        QVERIFY(!restored.ok);
+        QVERIFY(!restored.reason.contains("s3cret"));
+        damage(copy);
+        QVERIFY(restoreSharedBackup(address, standIn, copy, Noon)
+                    .reason.startsWith("The backup copy '" + copy + "' cannot be restored"));
+        QCOMPARE(filesIn(backupFolder(standIn)), QStringList());
     }
 
     void runnerReports()
