@@ -22,10 +22,13 @@ QString shown(const QString& location)
     return db::isServerAddress(location) ? db::displayAddress(location) : location;
 }
 
-// Makes the project's tables in the server's database.
+// Makes the project's tables in the server's database. Until the engine can make them, a server
+// that can be reached is refused rather than told it was made ready.
 void createProjectOnServer(const QString& address)
 {
     db::Database::OpenDatabase(address)->Close();
+    throw db::DbError(db::err::Generic, QStringLiteral("This copy of the program cannot make the "
+                                                       "project's tables on a server."));
 }
 
 } // namespace
