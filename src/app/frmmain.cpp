@@ -10,6 +10,7 @@
 #include "app/windows.h"
 #include "db/project.h"
 #include "db/schema.h"
+#include "db/serverlogin.h"
 #include "db/sharedqueries.h"
 #include "fulltext/indexstatus.h"
 
@@ -26,8 +27,6 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
-#include <QUrl>
-#include <QUrlQuery>
 
 #include <map>
 
@@ -43,25 +42,6 @@ namespace quirelle {
 namespace {
 
 const QString projectFilter = QStringLiteral("Microsoft Access File (*.mdb)|*.mdb");
-
-// How the caption names a shared project: "postgresql://user@host/database" (with the port when
-// one was given), neither a password nor the connection's settings.
-QString sharedProjectName(const QString& address)
-{
-    const QUrl url(address);
-    QString host = url.host(QUrl::FullyDecoded);
-    if (host.isEmpty())
-        host = QUrlQuery(url).queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
-    if (host.isEmpty())
-        host = QStringLiteral("localhost");
-    QString name = QStringLiteral("postgresql://");
-    if (!url.userName().isEmpty())
-        name += url.userName(QUrl::FullyDecoded) + QLatin1Char('@');
-    name += host;
-    if (url.port() > 0)
-        name += QLatin1Char(':') + QString::number(url.port());
-    return name + url.path(QUrl::FullyDecoded);
-}
 
 } // namespace
 
@@ -213,7 +193,7 @@ void frmMain::showProjectCaption()
     db::Recordset papers;
     getAllPapers(papers);
     const QString name =
-        p.isServer() ? sharedProjectName(p.projectFilePath()) : p.projectFilePath();
+        p.isServer() ? db::sharedProjectName(p.projectFilePath()) : p.projectFilePath();
     setWindowTitle(QStringLiteral("Corvantis Tessiva V1.8 - ") + QStringLiteral("Project: ") +
                    name + QStringLiteral(" - Papers added: ") +
                    QString::number(papers.RecordCount()) +

@@ -12,80 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QUrl>
-#include <QUrlQuery>
 
 namespace quirelle {
-
-namespace {
-
-QString encoded(const QString& part)
-{
-    return QString::fromLatin1(QUrl::toPercentEncoding(part));
-}
-
-bool isSocketFolder(const QString& host)
-{
-    return host.startsWith(QLatin1Char('/'));
-}
-
-// The boxes of the window, filled from an address: the one last opened.
-ServerLogin loginOf(const QString& address)
-{
-    const QUrl url(address);
-    const QUrlQuery query(url);
-    ServerLogin login;
-    login.host = query.hasQueryItem(QStringLiteral("host"))
-                     ? query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded)
-                     : url.host();
-    login.port =
-        url.port() > 0 ? QString::number(url.port()) : query.queryItemValue(QStringLiteral("port"));
-    login.database = url.path(QUrl::FullyDecoded).mid(1);
-    login.user = url.userName(QUrl::FullyDecoded);
-    login.tls = query.queryItemValue(QStringLiteral("sslmode"));
-    return login;
-}
-
-} // namespace
-
-const QStringList& tlsModes()
-{
-    static const QStringList modes{QStringLiteral("prefer"),    QStringLiteral("disable"),
-                                   QStringLiteral("allow"),     QStringLiteral("require"),
-                                   QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
-    return modes;
-}
-
-QString serverAddress(const ServerLogin& login)
-{
-    QString address = QStringLiteral("postgresql://");
-    if (!login.user.isEmpty()) {
-        address += encoded(login.user);
-        if (!login.password.isEmpty())
-            address += QLatin1Char(':') + encoded(login.password);
-        address += QLatin1Char('@');
-    }
-    QStringList query;
-    const QString host = login.host.trimmed();
-    const QString port = login.port.trimmed();
-    if (isSocketFolder(host)) {
-        query << QStringLiteral("host=") + encoded(host);
-        if (!port.isEmpty())
-            query << QStringLiteral("port=") + encoded(port);
-    } else {
-        // An IPv6 address goes between brackets, so that its colons are not taken for a port.
-        address += host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
-                                                   : encoded(host);
-        if (!port.isEmpty())
-            address += QLatin1Char(':') + port;
-    }
-    address += QLatin1Char('/') + encoded(login.database.trimmed());
-    if (!login.tls.isEmpty() && login.tls != tlsModes().front())
-        query << QStringLiteral("sslmode=") + login.tls;
-    if (!query.isEmpty())
-        address += QLatin1Char('?') + query.join(QLatin1Char('&'));
-    return address;
-}
 
 frmOpenShared::frmOpenShared() : Form(QStringLiteral("frmOpenShared"), 5160, 3480)
 {
@@ -114,7 +42,7 @@ frmOpenShared::frmOpenShared() : Form(QStringLiteral("frmOpenShared"), 5160, 348
     place(tlsCaption, 120, 2265, 1455, 255);
     cboTls = new QComboBox(this);
     cboTls->setObjectName(QStringLiteral("cboTls"));
-    cboTls->addItems(tlsModes());
+    cboTls->addItems(db::tlsModes());
     tlsCaption->setBuddy(cboTls);
     place(cboTls, 1680, 2220, 3360, 315);
     cmdOpen = new QPushButton(QStringLiteral("Open"), this);
@@ -142,12 +70,12 @@ void frmOpenShared::populate()
 {
     const QString last = frmMain::getLastOpenedFile();
     if (db::isServerAddress(last)) {
-        const ServerLogin login = loginOf(last);
+        const db::ServerLogin login = db::serverLogin(last);
         txtHost->setText(login.host);
         txtPort->setText(login.port);
         txtDatabase->setText(login.database);
         txtUser->setText(login.user);
-        cboTls->setCurrentIndex(std::max<qsizetype>(0, tlsModes().indexOf(login.tls)));
+        cboTls->setCurrentIndex(std::max<qsizetype>(0, db::tlsModes().indexOf(login.tls)));
     }
     txtPassword->clear();
     placeByPositionForm();
@@ -175,8 +103,8 @@ void frmOpenShared::cmdOpen_Click()
         return;
     }
     const QString address =
-        serverAddress({txtHost->text(), port, txtDatabase->text(), txtUser->text(),
-                       txtPassword->text(), cboTls->currentText()});
+        db::serverAddress({txtHost->text(), port, txtDatabase->text(), txtUser->text(),
+                           txtPassword->text(), cboTls->currentText()});
     hideForm();
     const bool opened = frmMenu::instance().connectTo(address);
     windows::unloadSearch(); // the next search starts afresh, whether or not it connected

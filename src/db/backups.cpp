@@ -4,6 +4,7 @@
 #include "db/database.h"
 #include "db/dberror.h"
 #include "db/projectcopy.h"
+#include "db/serverlogin.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,8 +12,6 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
-#include <QUrl>
-#include <QUrlQuery>
 
 #include <sqlite3.h>
 
@@ -596,11 +595,8 @@ BackupResult writeBackup(const QString& projectFile, const QDateTime& now, const
 
 QString sharedProjectStandIn(const QString& address, const QString& folder)
 {
-    const QUrl url(address);
-    QString host = url.host(QUrl::FullyDecoded);
-    if (host.isEmpty())
-        host = QUrlQuery(url).queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
-    QString name = url.path(QUrl::FullyDecoded).mid(1) + QLatin1Char('@') + host;
+    const ServerLogin login = serverLogin(address);
+    QString name = login.database + QLatin1Char('@') + login.host;
     // A name for a file on every system: the database's and the server's, nothing else.
     for (QChar& c : name) {
         if (!c.isLetterOrNumber() && c != QLatin1Char('@') && c != QLatin1Char('-') &&

@@ -3,7 +3,8 @@
 // notes, window placement, the about window and leaving the program. Every menu command and
 // options-panel button opens its window, every caption shows whole in the font in use, and every
 // window carries the program's icon; another project opened unloads the windows that show rows
-// of the one that was open.
+// of the one that was open. A shared project is opened by the window that builds its address,
+// named in the caption and the settings file without its password, and backed up beside them.
 #include "app/form.h"
 #include "app/frmopenshared.h"
 #include "app/frmsplash.h"
@@ -66,7 +67,7 @@ QLineEdit* sharedBox(const char* name)
 }
 
 // File > Open Shared Project, the boxes filled as the user types them, then "Open".
-void openShared(const ServerLogin& login)
+void openShared(const db::ServerLogin& login)
 {
     fromMenu("mnuOpenShared");
     QVERIFY(shown(QStringLiteral("frmOpenShared")));
@@ -81,7 +82,7 @@ void openShared(const ServerLogin& login)
             typeKeys(sharedBox(name), text);
     }
     auto* tls = control<QComboBox>(frmOpenShared::instance(), QStringLiteral("cboTls"));
-    tls->setCurrentIndex(std::max<qsizetype>(0, tlsModes().indexOf(login.tls)));
+    tls->setCurrentIndex(std::max<qsizetype>(0, db::tlsModes().indexOf(login.tls)));
     click(control(frmOpenShared::instance(), QStringLiteral("cmdOpen")));
 }
 
@@ -509,7 +510,7 @@ private slots:
         QFETCH(QStringList, parts);
         QFETCH(QString, address);
         const QString built =
-            serverAddress({parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]});
+            db::serverAddress({parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]});
         QCOMPARE(built, address);
         const QUrl url(built);
         QCOMPARE(url.password(QUrl::FullyDecoded), parts[4]);
@@ -536,7 +537,7 @@ private slots:
         openShared({nowhere, "", "review", "member", "s3cret", "require"});
         QCOMPARE(prompts().size(), 1);
         const QString said = QStringLiteral("Error getting ") +
-                             db::displayAddress(serverAddress(
+                             db::displayAddress(db::serverAddress(
                                  {nowhere, "", "review", "member", "s3cret", "require"})) +
                              QStringLiteral("\n\n");
         QVERIFY2(lastPrompt().startsWith(said) && lastPrompt().size() > said.size(),

@@ -1,5 +1,6 @@
 // Backup copies: names, rotation, listing, when due, damaged files refused, copies that cannot be
-// written, restoring, and the background runner's reports.
+// written, restoring, and the background runner's reports; a project's rows replaced in place, and
+// the copies of a shared project.
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
 #include "db/projectcopy.h"

@@ -1,5 +1,7 @@
 // quirelle-cli run as a user runs it: exit status and messages for bad use, projects and files;
-// import, export, and an --output file replaced whole or not at all.
+// import, export, and an --output file replaced whole or not at all; whole projects copied between
+// files (and through the tests' server, when there is one), or refused with the destination as it
+// was.
 #include "db/projectlock.h"
 #include "testsupport.h"
 
