@@ -28,6 +28,15 @@ namespace {
 
 // The fields the detail boxes save, by box; the others save nothing (the title is stored by
 // "Add", a quotation by its own "Add", and the paper's number is not for typing).
+// What the user is told when someone else saved a detail while it was shown here.
+QString changedMeanwhile(const QString& theirs)
+{
+    return QStringLiteral("Someone else changed this detail while it was shown here, so what you "
+                          "typed was not stored. It now reads:\n\n%1\n\nYour text is still in "
+                          "the box: leave the box again to store it instead.")
+        .arg(theirs.isEmpty() ? QStringLiteral("(nothing)") : theirs);
+}
+
 QString fieldOfBox(int index)
 {
     switch (index) {
@@ -296,10 +305,19 @@ void frmViewPaper::txtDetails_LostFocus(int index)
     // writes nothing.
     if (text.isEmpty() || field.isEmpty() || text == m_shownDetails[static_cast<size_t>(index)])
         return;
+    QString& shown = m_shownDetails[static_cast<size_t>(index)];
     try {
-        if (!paper::saveDetail(m_currentPaperID, field, text))
+        const paper::SavedDetail saved = paper::saveDetail(m_currentPaperID, field, text, shown);
+        if (saved.outcome == paper::SavedDetail::NoPaper)
             throw db::DbError(db::err::NoCurrentRecord, QStringLiteral("No current record."));
-        m_shownDetails[static_cast<size_t>(index)] = text;
+        if (saved.outcome == paper::SavedDetail::ChangedMeanwhile) {
+            // Their value is what the box stands for now: leaving it again stores the typed text
+            // over it, knowingly.
+            shown = saved.stored;
+            services::MsgBox(changedMeanwhile(saved.stored));
+            return;
+        }
+        shown = saved.stored;
     } catch (const db::DbError& e) {
         // The row keeps its value and the box what was typed, so that it can be mended.
         services::MsgBox(QStringLiteral("Error found : ") + e.description());
@@ -316,8 +334,15 @@ void frmViewPaper::cmbPublication_LostFocus()
     // A new paper has no row to hold it until it is added.
     if (m_currentPaperID < 1 || text == m_shownPublicationType)
         return;
-    if (paper::saveDetail(m_currentPaperID, QStringLiteral("Publication Type"), text))
-        m_shownPublicationType = text;
+    try {
+        const paper::SavedDetail saved = paper::saveDetail(
+            m_currentPaperID, QStringLiteral("Publication Type"), text, m_shownPublicationType);
+        m_shownPublicationType = saved.stored;
+        if (saved.outcome == paper::SavedDetail::ChangedMeanwhile)
+            services::MsgBox(changedMeanwhile(saved.stored));
+    } catch (const db::DbError& e) {
+        services::MsgBox(QStringLiteral("Error found : ") + e.description());
+    }
 }
 
 // ---- Adding papers and links ----
@@ -469,13 +494,20 @@ void frmViewPaper::cmdDeletePaper_Click()
                          QStringLiteral("Warning")) != services::Answer::Yes)
         return;
     QStringList kept;
-    m_comboLines[References].writeThrough(
-        project().db(), [&] { kept = paper::deletePaper(m_currentPaperID); },
-        [&](QStringList& lines) {
-            const qsizetype at = paper::paperLinePosition(lines, m_currentPaperID);
-            if (at < lines.size() && ListLine::idOf(lines[at]) == m_currentPaperID)
-                lines.removeAt(at);
-        });
+    try {
+        m_comboLines[References].writeThrough(
+            project().db(), [&] { kept = paper::deletePaper(m_currentPaperID); },
+            [&](QStringList& lines) {
+                const qsizetype at = paper::paperLinePosition(lines, m_currentPaperID);
+                if (at < lines.size() && ListLine::idOf(lines[at]) == m_currentPaperID)
+                    lines.removeAt(at);
+            });
+    } catch (const db::DbError& e) {
+        // Deleted elsewhere meanwhile: nothing to delete here, and the window closes all the same.
+        if (e.number() != paper::PaperGone)
+            throw;
+        services::MsgBox(e.description());
+    }
     FilesTab::reportKept(kept);
     windows::filesChanged(); // the index forgets the files the paper had
     windows::unloadSearch();
