@@ -148,11 +148,12 @@ void frmViewPaper::populate(qint32 paperIDIn)
     showPaper(paperIDIn, readPaper(paperIDIn));
 }
 
-frmViewPaper::StoredPaper frmViewPaper::readPaper(qint32 paperId)
+frmViewPaper::StoredPaper frmViewPaper::readPaper(qint32 paperId, bool storeTypedFirst)
 {
     // What was typed into a box of the paper on show belongs to that paper: store it before
     // any paper is read, so that showing the same paper again shows it.
-    if (QWidget* focused = QApplication::focusWidget(); focused && isAncestorOf(focused))
+    if (QWidget* focused = QApplication::focusWidget();
+        storeTypedFirst && focused && isAncestorOf(focused))
         commitFocusedBox();
     StoredPaper stored;
     if (paperId < 1)
@@ -218,6 +219,60 @@ void frmViewPaper::showPaper(qint32 paperIDIn, const StoredPaper& stored)
     lstCitations->addItems(stored.citations);
     cmdBackToPrevious->setEnabled(m_previousPaperID > 0);
     showForm();
+}
+
+void frmViewPaper::changedElsewhere()
+{
+    if (m_currentPaperID < 1)
+        return;
+    const StoredPaper stored = readPaper(m_currentPaperID, false);
+    // A paper deleted elsewhere stays on show: whatever is asked for it is refused and said.
+    if (!stored.found)
+        return;
+    QWidget* focused = QApplication::focusWidget();
+    const auto inUse = [focused](const QWidget* w) {
+        return focused && (focused == w || w->isAncestorOf(focused));
+    };
+    const auto storedText = [&stored](const QString& field) {
+        const auto it = stored.details.find(field);
+        return it == stored.details.end() ? QString() : it->second;
+    };
+    // A box shows the stored value unless the user is in it or has typed into it: what is
+    // typed stays, and saving it then says that the value changed meanwhile.
+    for (int index : {1, 2, 3, 4, 7}) {
+        QString& shown = m_shownDetails[static_cast<size_t>(index)];
+        QWidget* box = txtDetails[static_cast<size_t>(index)];
+        if (inUse(box) || detailText(index) != shown)
+            continue;
+        shown = storedText(fieldOfBox(index));
+        setDetailText(index, shown);
+    }
+    if (!inUse(txtDetails[0]))
+        setDetailText(0, storedText(QStringLiteral("Title")));
+    if (!inUse(cmbPublication) && cmbPublication->currentText() == m_shownPublicationType) {
+        m_shownPublicationType = storedText(QStringLiteral("Publication Type"));
+        cmbPublication->setCurrentIndex(cmbPublication->findText(
+            m_shownPublicationType, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        cmbPublication->setEditText(m_shownPublicationType);
+    }
+    const auto refill = [](QListWidget* list, const QStringList& lines) {
+        QStringList shownLines;
+        for (int i = 0; i < list->count(); ++i)
+            shownLines << list->item(i)->text();
+        if (lines == shownLines)
+            return;
+        const int row = list->currentRow();
+        list->clear();
+        list->addItems(lines);
+        list->setCurrentRow(std::min(row, static_cast<int>(list->count()) - 1));
+    };
+    refill(m_links[Authors]->list, stored.links.authors);
+    refill(m_links[Keywords]->list, stored.links.keywords);
+    refill(m_links[Models]->list, stored.links.models);
+    refill(m_links[References]->list, stored.links.references);
+    refill(lstStatements, stored.links.statements);
+    refill(lstOtherArticles, stored.otherWorks);
+    refill(lstCitations, stored.citations);
 }
 
 void frmViewPaper::lockAll(bool flag)
