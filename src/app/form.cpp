@@ -264,6 +264,19 @@ void Form::unloadProjectWindows()
         frame().setPanelEnabled(true);
 }
 
+void windows::changedElsewhere()
+{
+    // A copy of the list: a window may close itself while it reads its rows again.
+    const std::vector<Form*> forms = liveForms();
+    for (Form* f : forms) {
+        if (std::find(liveForms().begin(), liveForms().end(), f) != liveForms().end() &&
+            f->isShown())
+            f->changedElsewhere();
+    }
+    if (Form::hasFrame())
+        Form::frame().showProjectCaption();
+}
+
 void windows::projectChanged()
 {
     Form::unloadProjectWindows();

@@ -119,6 +119,9 @@ public:
         }
     }
     bool isShown() const;
+    // Someone else wrote to the project while the window is shown: it reads its rows again,
+    // leaving alone any box the user is typing in.
+    virtual void changedElsewhere() {}
 
     // The frame that holds a child window inside the main window.
     QMdiSubWindow* subWindow() const { return m_sub; }

@@ -1,6 +1,8 @@
 // The main window.
 #include "app/frmmain.h"
 
+#include "app/changewatcher.h"
+
 #include "app/actions.h"
 #include "app/application.h"
 #include "app/frmmenu.h"
@@ -88,6 +90,7 @@ frmMain::frmMain() : m_area(new QMdiArea(this))
     setStatusBar(bar);
     m_safety = new ProjectSafety(safetyPanel, this);
     m_fullText = new fulltext::IndexStatus(indexPanel, this);
+    m_watcher = new ChangeWatcher(this);
 
     m_area->setMinimumSize(toPixels(9405), toPixels(7860));
     adjustSize();
@@ -202,6 +205,8 @@ void frmMain::showProjectCaption()
 
 void frmMain::projectOpened()
 {
+    // What others change from now on is shown; what they changed before is what was read.
+    services::guarded([this] { m_watcher->look(); });
     // After the window is shown: the user can start at once, while the check runs.
     QTimer::singleShot(0, m_safety, [this, file = project().file()] {
         services::guarded([&] {

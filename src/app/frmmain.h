@@ -12,6 +12,7 @@ class QLabel;
 
 namespace quirelle {
 
+class ChangeWatcher;
 class ProjectSafety;
 namespace fulltext {
 class IndexStatus;
@@ -65,6 +66,7 @@ private:
     QMdiArea* m_area;
     ProjectSafety* m_safety = nullptr;
     fulltext::IndexStatus* m_fullText = nullptr;
+    ChangeWatcher* m_watcher = nullptr;
     std::function<void()> m_forget;
 };
 

@@ -37,6 +37,10 @@ void paperFilesChanged();
 void filesChanged();
 void rebuildFullTextIndex(); // empties the full-text index and reads every file again
 
+// Someone else wrote to the open project: the caption's count and every open window show their
+// rows, leaving alone what the user is typing.
+void changedElsewhere();
+
 // Windows that show the rows of the project that was open are unloaded (or refilled) when
 // another project is opened, before the user can act on them.
 void projectChanged();

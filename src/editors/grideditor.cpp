@@ -211,7 +211,12 @@ void GridEditor::populate()
     fill();
 }
 
-void GridEditor::fill()
+void GridEditor::changedElsewhere()
+{
+    fill(Fill::KeepBoxes);
+}
+
+void GridEditor::fill(Fill how)
 {
     Project& p = project();
     // One read transaction for the whole pass, so that the rows are read under one lock of the
@@ -227,6 +232,7 @@ void GridEditor::fill()
     const db::Field id = rs.Fields(m_design.idField);
     std::vector<QString> cells;
     cells.reserve(static_cast<size_t>(rows) * fields.size());
+    std::vector<qint32> previousIds = std::move(m_ids);
     m_ids.clear();
     m_ids.reserve(static_cast<size_t>(rows));
     if (rows > 0)
@@ -241,6 +247,19 @@ void GridEditor::fill()
 
     // The rows are read: only now does the window change (a file that cannot be read leaves it
     // as it was).
+    if (how == Fill::KeepBoxes) {
+        // Others' rows arrived: the row the user chose stays chosen where it still is.
+        const qint32 chosen =
+            m_selectedRow > 0 && static_cast<size_t>(m_selectedRow) <= previousIds.size()
+                ? previousIds[static_cast<size_t>(m_selectedRow - 1)]
+                : 0;
+        const auto at = std::find(m_ids.begin(), m_ids.end(), chosen);
+        m_selectedRow =
+            chosen > 0 && at != m_ids.end() ? static_cast<int>(at - m_ids.begin()) + 1 : 0;
+        m_model->setCells(std::move(cells), rows);
+        m_grid->setVisible(rows > 0 || !m_design.hideEmptyGrid);
+        return;
+    }
     m_selectedRow = 0;
     if (m_design.fillClears)
         clear();

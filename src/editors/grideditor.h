@@ -121,11 +121,14 @@ protected:
     void closeRequested() override;
     void closeEvent(QCloseEvent* event) override;
     bool showsProjectRows() const override { return true; }
+    void changedElsewhere() override;
 
 private:
     QWidget* box(int index) const { return m_boxes[static_cast<size_t>(index)]; }
 
-    void fill();
+    // KeepBoxes: the grid alone is read again; the boxes and the chosen row stay.
+    enum class Fill { Afresh, KeepBoxes };
+    void fill(Fill how = Fill::Afresh);
     void rowClick(int row);
     void add();
     void deleteRow();

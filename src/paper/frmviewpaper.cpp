@@ -28,6 +28,15 @@ namespace {
 
 // The fields the detail boxes save, by box; the others save nothing (the title is stored by
 // "Add", a quotation by its own "Add", and the paper's number is not for typing).
+// What the user is told when someone else saved a detail while it was shown here.
+QString changedMeanwhile(const QString& theirs)
+{
+    return QStringLiteral("Someone else changed this detail while it was shown here, so what you "
+                          "typed was not stored. It now reads:\n\n%1\n\nYour text is still in "
+                          "the box: leave the box again to store it instead.")
+        .arg(theirs.isEmpty() ? QStringLiteral("(nothing)") : theirs);
+}
+
 QString fieldOfBox(int index)
 {
     switch (index) {
@@ -139,11 +148,12 @@ void frmViewPaper::populate(qint32 paperIDIn)
     showPaper(paperIDIn, readPaper(paperIDIn));
 }
 
-frmViewPaper::StoredPaper frmViewPaper::readPaper(qint32 paperId)
+frmViewPaper::StoredPaper frmViewPaper::readPaper(qint32 paperId, bool storeTypedFirst)
 {
     // What was typed into a box of the paper on show belongs to that paper: store it before
     // any paper is read, so that showing the same paper again shows it.
-    if (QWidget* focused = QApplication::focusWidget(); focused && isAncestorOf(focused))
+    if (QWidget* focused = QApplication::focusWidget();
+        storeTypedFirst && focused && isAncestorOf(focused))
         commitFocusedBox();
     StoredPaper stored;
     if (paperId < 1)
@@ -209,6 +219,60 @@ void frmViewPaper::showPaper(qint32 paperIDIn, const StoredPaper& stored)
     lstCitations->addItems(stored.citations);
     cmdBackToPrevious->setEnabled(m_previousPaperID > 0);
     showForm();
+}
+
+void frmViewPaper::changedElsewhere()
+{
+    if (m_currentPaperID < 1)
+        return;
+    const StoredPaper stored = readPaper(m_currentPaperID, false);
+    // A paper deleted elsewhere stays on show: whatever is asked for it is refused and said.
+    if (!stored.found)
+        return;
+    QWidget* focused = QApplication::focusWidget();
+    const auto inUse = [focused](const QWidget* w) {
+        return focused && (focused == w || w->isAncestorOf(focused));
+    };
+    const auto storedText = [&stored](const QString& field) {
+        const auto it = stored.details.find(field);
+        return it == stored.details.end() ? QString() : it->second;
+    };
+    // A box shows the stored value unless the user is in it or has typed into it: what is
+    // typed stays, and saving it then says that the value changed meanwhile.
+    for (int index : {1, 2, 3, 4, 7}) {
+        QString& shown = m_shownDetails[static_cast<size_t>(index)];
+        QWidget* box = txtDetails[static_cast<size_t>(index)];
+        if (inUse(box) || detailText(index) != shown)
+            continue;
+        shown = storedText(fieldOfBox(index));
+        setDetailText(index, shown);
+    }
+    if (!inUse(txtDetails[0]))
+        setDetailText(0, storedText(QStringLiteral("Title")));
+    if (!inUse(cmbPublication) && cmbPublication->currentText() == m_shownPublicationType) {
+        m_shownPublicationType = storedText(QStringLiteral("Publication Type"));
+        cmbPublication->setCurrentIndex(cmbPublication->findText(
+            m_shownPublicationType, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        cmbPublication->setEditText(m_shownPublicationType);
+    }
+    const auto refill = [](QListWidget* list, const QStringList& lines) {
+        QStringList shownLines;
+        for (int i = 0; i < list->count(); ++i)
+            shownLines << list->item(i)->text();
+        if (lines == shownLines)
+            return;
+        const int row = list->currentRow();
+        list->clear();
+        list->addItems(lines);
+        list->setCurrentRow(std::min(row, static_cast<int>(list->count()) - 1));
+    };
+    refill(m_links[Authors]->list, stored.links.authors);
+    refill(m_links[Keywords]->list, stored.links.keywords);
+    refill(m_links[Models]->list, stored.links.models);
+    refill(m_links[References]->list, stored.links.references);
+    refill(lstStatements, stored.links.statements);
+    refill(lstOtherArticles, stored.otherWorks);
+    refill(lstCitations, stored.citations);
 }
 
 void frmViewPaper::lockAll(bool flag)
@@ -296,10 +360,19 @@ void frmViewPaper::txtDetails_LostFocus(int index)
     // writes nothing.
     if (text.isEmpty() || field.isEmpty() || text == m_shownDetails[static_cast<size_t>(index)])
         return;
+    QString& shown = m_shownDetails[static_cast<size_t>(index)];
     try {
-        if (!paper::saveDetail(m_currentPaperID, field, text))
+        const paper::SavedDetail saved = paper::saveDetail(m_currentPaperID, field, text, shown);
+        if (saved.outcome == paper::SavedDetail::NoPaper)
             throw db::DbError(db::err::NoCurrentRecord, QStringLiteral("No current record."));
-        m_shownDetails[static_cast<size_t>(index)] = text;
+        if (saved.outcome == paper::SavedDetail::ChangedMeanwhile) {
+            // Their value is what the box stands for now: leaving it again stores the typed text
+            // over it, knowingly.
+            shown = saved.stored;
+            services::MsgBox(changedMeanwhile(saved.stored));
+            return;
+        }
+        shown = saved.stored;
     } catch (const db::DbError& e) {
         // The row keeps its value and the box what was typed, so that it can be mended.
         services::MsgBox(QStringLiteral("Error found : ") + e.description());
@@ -316,8 +389,15 @@ void frmViewPaper::cmbPublication_LostFocus()
     // A new paper has no row to hold it until it is added.
     if (m_currentPaperID < 1 || text == m_shownPublicationType)
         return;
-    if (paper::saveDetail(m_currentPaperID, QStringLiteral("Publication Type"), text))
-        m_shownPublicationType = text;
+    try {
+        const paper::SavedDetail saved = paper::saveDetail(
+            m_currentPaperID, QStringLiteral("Publication Type"), text, m_shownPublicationType);
+        m_shownPublicationType = saved.stored;
+        if (saved.outcome == paper::SavedDetail::ChangedMeanwhile)
+            services::MsgBox(changedMeanwhile(saved.stored));
+    } catch (const db::DbError& e) {
+        services::MsgBox(QStringLiteral("Error found : ") + e.description());
+    }
 }
 
 // ---- Adding papers and links ----
@@ -469,13 +549,20 @@ void frmViewPaper::cmdDeletePaper_Click()
                          QStringLiteral("Warning")) != services::Answer::Yes)
         return;
     QStringList kept;
-    m_comboLines[References].writeThrough(
-        project().db(), [&] { kept = paper::deletePaper(m_currentPaperID); },
-        [&](QStringList& lines) {
-            const qsizetype at = paper::paperLinePosition(lines, m_currentPaperID);
-            if (at < lines.size() && ListLine::idOf(lines[at]) == m_currentPaperID)
-                lines.removeAt(at);
-        });
+    try {
+        m_comboLines[References].writeThrough(
+            project().db(), [&] { kept = paper::deletePaper(m_currentPaperID); },
+            [&](QStringList& lines) {
+                const qsizetype at = paper::paperLinePosition(lines, m_currentPaperID);
+                if (at < lines.size() && ListLine::idOf(lines[at]) == m_currentPaperID)
+                    lines.removeAt(at);
+            });
+    } catch (const db::DbError& e) {
+        // Deleted elsewhere meanwhile: nothing to delete here, and the window closes all the same.
+        if (e.number() != paper::PaperGone)
+            throw;
+        services::MsgBox(e.description());
+    }
     FilesTab::reportKept(kept);
     windows::filesChanged(); // the index forgets the files the paper had
     windows::unloadSearch();

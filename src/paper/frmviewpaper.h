@@ -50,13 +50,15 @@ public:
 protected:
     void Form_Load() override;
     bool showsProjectRows() const override { return true; }
+    void changedElsewhere() override;
 
 private:
     friend void windows::paperFilesChanged();
     void buildControls();
     void connectHandlers();
     struct StoredPaper;
-    StoredPaper readPaper(qint32 paperId);
+    // With `storeTypedFirst`, what the user typed into a box is stored before reading.
+    StoredPaper readPaper(qint32 paperId, bool storeTypedFirst = true);
     void showPaper(qint32 paperId, const StoredPaper& stored);
     void clearAll();
     void fillDetails(const StoredPaper& stored);

@@ -200,6 +200,7 @@ void frmSearchPapers::endStep()
 
 void frmSearchPapers::cmdFind_Click()
 {
+    lblSnippet->clear(); // a word that the list was out of date goes with it
     const int mode = chosenMode();
     if (mode < 0) {
         endStep();
@@ -264,6 +265,15 @@ void frmSearchPapers::showSnippet(QListWidgetItem* item)
     lblSnippet->setText(QStringLiteral("page %1: %2")
                             .arg(fulltext::pageOfRow(row))
                             .arg(fulltext::passageHtml(found)));
+}
+
+void frmSearchPapers::changedElsewhere()
+{
+    // The list is not searched again behind the user's back: the user is told instead.
+    if (lstOptions->count() > 0)
+        lblSnippet->setText(QStringLiteral("Others have changed the project since this search: "
+                                           "the list may be out of date. Search again to see "
+                                           "their changes."));
 }
 
 void frmSearchPapers::cmdCancel_Click()

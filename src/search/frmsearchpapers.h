@@ -33,6 +33,7 @@ protected:
     void Form_Load() override;
     void closeRequested() override;
     bool showsProjectRows() const override { return true; }
+    void changedElsewhere() override;
 
 private:
     void optSearch_Click(int index);

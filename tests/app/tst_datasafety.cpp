@@ -379,6 +379,71 @@ private slots:
         QVERIFY2(lastPrompt().contains(QStringLiteral("read-only")), qPrintable(lastPrompt()));
         QCOMPARE(surname->text(), "Wendrake");
     }
+
+    // A copy that may only read shows within a second what the copy that writes stores: the
+    // caption's count, the paper on show (but not the box the user is typing in), an editor's
+    // grid, and a word that a search's list may be out of date.
+    void othersChangesArrive()
+    {
+        Shell shell(Shell::Start::EmptyFolder);
+        const QString other = shell.folder() + QStringLiteral("/shared");
+        db::createProjectFile(other);
+        const QString file = other + QStringLiteral(".mdb");
+        auto writer = db::Database::OpenDatabase(file);
+        const qint64 paper = addRow(*writer, "Papers", {{"Title", "Clay remembers"}});
+        Harness holder({"hold-lock", file});
+        QCOMPARE(holder.firstLine(), "locked");
+        st::setNextAnswer(services::Answer::Yes);
+        openByMenu(file);
+        QVERIFY(caption().endsWith(QStringLiteral("(read-only)")));
+        int shown = static_cast<int>(prompts().size());
+
+        fromMenu("mnuSearch");
+        auto& search = frmSearchPapers::instance();
+        chooseSearchMode(0);
+        replaceText(control(search, "cmbSearchCriteria"), QStringLiteral("Clay"));
+        click(control(search, "cmdFind"));
+        addRow(*writer, "Papers", {{"Title", "Second"}});
+        QTRY_VERIFY_WITH_TIMEOUT(caption().contains(QStringLiteral("Papers added: 2")), 2000);
+        QVERIFY(control<QLabel>(search, "lblSnippet")->text().contains("out of date"));
+
+        clickLine(control<QListWidget>(search, "lstOptions"), 0); // the paper window
+        auto& paperWindow = frmViewPaper::instance();
+        QTRY_VERIFY(paperWindow.isShown());
+        const auto box = [&](int i) {
+            return control<QLineEdit>(paperWindow, QStringLiteral("txtDetails(%1)").arg(i));
+        };
+        focusTo(box(4));
+        replaceText(box(4), QStringLiteral("typing"));
+        {
+            db::Recordset row = writer->OpenRecordset(
+                QStringLiteral("select * from [Papers] where [Paper ID] = ?;"), {paper});
+            row.Edit();
+            row.Fields("Year") = QStringLiteral("2001");
+            row.Fields("Status") = QStringLiteral("Read");
+            row.Update();
+        }
+        const qint64 author = addRow(*writer, "Authors", {{"Surname", "Alder"}});
+        addRow(*writer, "Paper Authors List",
+               {{"Paper ID", QString::number(paper)}, {"Author ID", QString::number(author)}});
+        QTRY_COMPARE_WITH_TIMEOUT(box(1)->text(), QStringLiteral("2001"), 2000);
+        QTRY_COMPARE(lines(control<QListWidget>(paperWindow, "lstAuthors")),
+                     QStringList{QString::number(author) + QStringLiteral(" : Alder, ")});
+        QCOMPARE(box(4)->text(), QStringLiteral("typing"));
+        QCOMPARE(QApplication::focusWidget(), box(4));
+
+        // Leaving the box: what was typed is not stored over their value, and the user is told it.
+        click(control(paperWindow, "cmdBack"));
+        QCOMPARE(prompts().size(), ++shown);
+        QVERIFY2(lastPrompt().contains(QStringLiteral("\n\nRead\n\n")), qPrintable(lastPrompt()));
+        click(control(search, "cmdCancel"));
+        panelButton(0);
+        auto* grid = control<QTableView>(frmAddAuthor::instance(), "MSFAuthors");
+        QCOMPARE(grid->model()->rowCount(), 1);
+        addRow(*writer, "Authors", {{"Surname", "Birch"}});
+        QTRY_COMPARE_WITH_TIMEOUT(grid->model()->rowCount(), 2, 2000);
+        QVERIFY2(prompts().size() == shown, qPrintable(prompts().join('|')));
+    }
 };
 
 QTEST_MAIN(TstDataSafety)

@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(paper::linkLines(a).references, beta);
         QCOMPARE(paper::citations(a), beta);
         QCOMPARE(paper::otherWorks(a, a), beta);
-        QVERIFY(paper::saveDetail(b, "Year", "1999"));
+        QCOMPARE(paper::saveDetail(b, "Year", "1999").stored, "1999");
         paper::addQuotation(b, "clay remembers");
         paper::addLink(paper::Link::Reference, b, QString::number(a));
         paper::addPaper("Gamma");

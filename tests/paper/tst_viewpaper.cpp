@@ -507,6 +507,55 @@ private slots:
         QCOMPARE(prompts().size(), 3);
         QCOMPARE(countRows(shell.db(), "Papers"), 0);
     }
+
+    // Someone else saves while this window shows the paper: a detail typed over their value is
+    // not stored and the message shows theirs; an author they deleted is not linked; the paper
+    // they deleted is not deleted twice, and the window still closes.
+    void changedElsewhereMeanwhile()
+    {
+        Shell shell;
+        const qint64 p = addPaper("Shared", {{"Status", "Read"}});
+        const qint64 a = addAuthor("Alder", "A");
+        openPaper(p);
+        auto other = db::Database::OpenDatabase(shell.file());
+        const auto otherPaper = [&] {
+            return other->OpenRecordset(
+                QStringLiteral("select * from [Papers] where [Paper ID] = ?;"), {p});
+        };
+        db::Recordset theirs = otherPaper();
+        theirs.Edit();
+        theirs.Fields("Status") = QStringLiteral("Skimmed");
+        theirs.Update();
+        typeAndLeave(4, QStringLiteral("Reread"));
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY2(lastPrompt().contains(QStringLiteral("\n\nSkimmed\n\n")),
+                 qPrintable(lastPrompt()));
+        QCOMPARE(stored(p, "Status"), "Skimmed");
+        QCOMPARE(detail(4), "Reread");
+        // Left again, knowing their value: the typed text is stored.
+        focusTo(detailBox(4));
+        pressKey(Qt::Key_Tab);
+        QCOMPARE(stored(p, "Status"), "Reread");
+        QCOMPARE(prompts().size(), 1);
+
+        choose("cmbAuthor", line(a, "Alder, A"));
+        other->OpenRecordset(QStringLiteral("select * from [Authors] where [Author ID] = ?;"), {a})
+            .Delete();
+        press("cmdAddAuthor");
+        QCOMPARE(prompts().size(), 2);
+        QVERIFY2(lastPrompt().contains(QStringLiteral("author is no longer in the project")),
+                 qPrintable(lastPrompt()));
+        QCOMPARE(countRows(shell.db(), "Paper Authors List"), 0);
+        QCOMPARE(lines(list("lstAuthors")), QStringList());
+
+        otherPaper().Delete();
+        st::setNextAnswer(services::Answer::Yes);
+        press("cmdDeletePaper");
+        QCOMPARE(prompts().size(), 4);
+        QVERIFY2(lastPrompt().contains(QStringLiteral("no longer in the project")),
+                 qPrintable(lastPrompt()));
+        QVERIFY(!win().isVisible());
+    }
 };
 
 QTEST_MAIN(TstViewPaper)

@@ -23,12 +23,17 @@ QString paperLine(db::Recordset& rs)
                             rs.Fields(QStringLiteral("Title")).text());
 }
 
+[[noreturn]] void rowGone(const QString& row, const QString& what)
+{
+    throw db::DbError(PaperGone, QStringLiteral("The %1 is no longer in the project (another "
+                                                "copy of the program may have deleted it): the "
+                                                "%2 was not stored.")
+                                     .arg(row, what));
+}
+
 [[noreturn]] void paperGone(const QString& what)
 {
-    throw db::DbError(PaperGone, QStringLiteral("The paper is no longer in the project (another "
-                                                "copy of the program may have deleted it): the "
-                                                "%1 was not stored.")
-                                     .arg(what));
+    rowGone(QStringLiteral("paper"), what);
 }
 
 struct LinkTable
@@ -51,6 +56,23 @@ LinkTable linkTable(Link link)
         break;
     }
     return {PaperList::References, "Reference ID", "reference"};
+}
+
+// Whether the row a link of that kind points at is still stored.
+bool linkedRowExists(Link link, qint32 id)
+{
+    db::Recordset row;
+    switch (link) {
+    case Link::Author:
+        return getAuthor(row, id);
+    case Link::Keyword:
+        return getKeyword(row, id);
+    case Link::Model:
+        return getModel(row, id);
+    case Link::Reference:
+        break;
+    }
+    return getPaper(row, id);
 }
 
 QString fieldText(db::Recordset& rs, const char* field)
@@ -173,6 +195,13 @@ void addLink(Link link, qint32 paperId, const QString& idText)
     db::Recordset paper;
     if (!getPaper(paper, paperId))
         paperGone(QString::fromLatin1(t.noun) + QStringLiteral(" link"));
+    // Nor for a row another copy deleted while this one still listed it.
+    bool numbered = false;
+    const qint32 linked = idText.trimmed().toInt(&numbered);
+    if (numbered && !linkedRowExists(link, linked))
+        rowGone(link == Link::Reference ? QStringLiteral("referenced paper")
+                                        : QString::fromLatin1(t.noun),
+                QStringLiteral("link"));
     db::Recordset rows;
     getPaperList(rows, t.list, paperId);
     rows.AddNew();
@@ -211,15 +240,26 @@ qint32 addQuotation(qint32 paperId, const QString& statement)
     return rs.Fields(QStringLiteral("Statements ID")).toLong();
 }
 
-bool saveDetail(qint32 paperId, const QString& field, const QString& text)
+SavedDetail saveDetail(qint32 paperId, const QString& field, const QString& text,
+                       const std::optional<QString>& shown)
 {
+    db::Transaction transaction(project().db());
     db::Recordset rs;
     if (!getPaper(rs, paperId))
-        return false;
+        return {SavedDetail::NoPaper, {}};
+    if (shown) {
+        // Stored only over the value the user saw: what someone else saved meanwhile is kept.
+        const QString stored = rs.Fields(field).text();
+        if (stored != *shown)
+            return {SavedDetail::ChangedMeanwhile, stored};
+    }
     rs.Edit();
     rs.Fields(field) = text;
     rs.Update();
-    return true;
+    // As stored, which is what a later save compares with.
+    SavedDetail saved{SavedDetail::Stored, rs.Fields(field).text()};
+    transaction.commit();
+    return saved;
 }
 
 QStringList deletePaper(qint32 paperId)
@@ -228,8 +268,11 @@ QStringList deletePaper(qint32 paperId)
     // The paper goes with all its link rows and quotations, or nothing goes.
     db::Transaction transaction(p.db());
     db::Recordset rs;
-    if (getPaper(rs, paperId))
-        rs.Delete();
+    if (!getPaper(rs, paperId))
+        throw db::DbError(PaperGone, QStringLiteral("The paper is no longer in the project: "
+                                                    "another copy of the program has deleted "
+                                                    "it."));
+    rs.Delete();
     for (PaperList list : {PaperList::Authors, PaperList::Keywords, PaperList::Models,
                            PaperList::References, PaperList::Statements}) {
         if (!getPaperList(rs, list, paperId))

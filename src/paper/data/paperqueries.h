@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace quirelle::paper {
 
 // The five lists of a stored paper, as populate fills them: a link row gives a line only when
@@ -40,17 +42,29 @@ enum class Link { Author, Keyword, Model, Reference };
 inline constexpr int PaperGone = 3167;
 
 // Writes one link row: [Paper ID] = the paper's number, the link field = `idText` as the user's
-// line gave it. Fails with PaperGone, or with the engine's error (3022 for a duplicate).
+// line gave it. Fails with PaperGone (also when the linked row is gone), or with the engine's
+// error (3022 for a duplicate).
 void addLink(Link link, qint32 paperId, const QString& idText);
 // Stores a new paper with `title` and returns its number.
 qint32 addPaper(const QString& title);
 // Stores a quotation of the paper and returns its number.
 qint32 addQuotation(qint32 paperId, const QString& statement);
-// Writes `text` into `field` of the paper; false when the paper is not stored.
-bool saveDetail(qint32 paperId, const QString& field, const QString& text);
+// Whether a detail was written, and the value the paper holds after the attempt.
+struct SavedDetail
+{
+    enum Outcome { Stored, NoPaper, ChangedMeanwhile };
+    Outcome outcome = Stored;
+    QString stored;
+};
+// Writes `text` into `field` of the paper, all or nothing. With `shown`, the value the user saw
+// before typing: when the field no longer holds it (someone else saved meanwhile), nothing is
+// written and the result carries the value that is stored now.
+SavedDetail saveDetail(qint32 paperId, const QString& field, const QString& text,
+                       const std::optional<QString>& shown = std::nullopt);
 // Deletes the paper with its rows in every link table (where it is the citing paper), its
 // quotations, its extra fields and its file rows, all or nothing; then its attached copies go to
-// the trash. Returns the copies kept because there was no trash to move them to.
+// the trash. Returns the copies kept because there was no trash to move them to. Fails with
+// PaperGone when the paper is no longer stored.
 QStringList deletePaper(qint32 paperId);
 
 } // namespace quirelle::paper
