@@ -223,6 +223,34 @@ TableSummary copyRows(Database& source, Database& destination, const CopiedTable
     return sum.summary();
 }
 
+bool hasSequences(Database& database)
+{
+    NativeStatement table(database, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = "
+                                                   "'sqlite_sequence'"));
+    return table.next();
+}
+
+// The numbers SQLite has handed out, so that a copy never hands out again the number of a row
+// deleted before it was made (a server's sequences are its engine's to keep).
+void copySequences(Database& source, Database& destination)
+{
+    if (!hasSequences(source) || !hasSequences(destination))
+        return;
+    NativeStatement read(source, QStringLiteral("SELECT name, seq FROM sqlite_sequence"));
+    NativeStatement update(destination, QStringLiteral("UPDATE sqlite_sequence SET seq = "
+                                                       "max(seq, ?2) WHERE name = ?1"));
+    NativeStatement insert(destination,
+                           QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT ?1, ?2 "
+                                          "WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence "
+                                          "WHERE name = ?1)"));
+    while (read.next()) {
+        for (NativeStatement* s : {&update, &insert}) {
+            s->bind(1, read.text(0)).bind(2, read.number(1));
+            s->run();
+        }
+    }
+}
+
 [[noreturn]] void refuse(const QString& reason)
 {
     throw DbError(err::Generic, reason);
@@ -345,6 +373,8 @@ CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
                            .arg(QString::fromLatin1(written.checksum)));
             result.tables.push_back(read);
         }
+        if (!source.isServer() && !destination.isServer())
+            copySequences(source, destination);
         writing.commit();
         result.ok = true;
     } catch (const std::exception& e) {

@@ -148,6 +148,7 @@ void fillEveryTable(test::TempProject& p)
     const qint64 file =
         test::addRow(QStringLiteral("Paper Files"),
                      {{"Paper ID", id}, {"Path", "tides.txt"}, {"Kind", "linked"}, {"Size", "24"}});
+    test::addPaper(QStringLiteral("Gone"));
     p.db().Close();
     test::sqliteShell(p.file(), QStringLiteral("delete from Papers where [Title] = 'Gone';"
                                                "insert into [Full Text](rowid, body) values "
@@ -519,6 +520,11 @@ private slots:
         QVERIFY(dumps.join(QString()).contains(QStringLiteral("Ødegaard")));
         QCOMPARE(tableDumps(copy + QStringLiteral(".mdb")), dumps);
         QCOMPARE(indexDump(copy + QStringLiteral(".mdb")), indexDump(p.file()));
+        // The number of a paper deleted before the copy is not handed out again.
+        const QString numbers = QStringLiteral("select * from sqlite_sequence order by name");
+        QVERIFY(test::sqliteShell(p.file(), numbers).contains(QStringLiteral("Papers|4")));
+        QCOMPARE(test::sqliteShell(copy + QStringLiteral(".mdb"), numbers),
+                 test::sqliteShell(p.file(), numbers));
         r = cli({"search", copy + QStringLiteral(".mdb"), "moon"});
         QVERIFY2(r.out.contains(QStringLiteral("\tpage 1\t")), qPrintable(r.out + r.err));
         // Back into an empty project the program made.
