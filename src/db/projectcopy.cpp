@@ -386,7 +386,7 @@ CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
 
 QString projectLocation(const QString& given)
 {
-    if (isServerAddress(given) || given.endsWith(Extension, Qt::CaseInsensitive))
+    if (isServerAddress(given) || given.endsWith(Extension))
         return given;
     return given + Extension;
 }
@@ -410,7 +410,7 @@ CopyResult copyProject(const QString& source, const QString& destination, CopyMo
         std::unique_ptr<ProjectLock> lock;
         const bool toFile = !isServerAddress(destination);
         if (toFile) {
-            if (!destination.endsWith(Extension, Qt::CaseInsensitive))
+            if (!destination.endsWith(Extension))
                 refuse(QStringLiteral("%1 is not a project: its name does not end in .mdb")
                            .arg(destination));
             // As when the program opens it: another copy that has it open would be written under.
