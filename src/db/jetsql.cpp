@@ -7,6 +7,7 @@
 // that letter case is ignored for every alphabet.
 #include "db/jetsql.h"
 
+#include "db/connection.h"
 #include "db/dberror.h"
 #include "db/textrules.h"
 
@@ -140,8 +141,13 @@ constexpr int maxNesting = 200;
 class Parser
 {
 public:
-    Parser(const QString& query, const TableLookup& lookup, const QVariantList& params)
-        : m_query(query), m_tokens(tokenize(query)), m_lookup(lookup), m_params(params)
+    Parser(const QString& query, const TableLookup& lookup, const QVariantList& params,
+           Dialect dialect)
+        : m_query(query)
+        , m_tokens(tokenize(query))
+        , m_lookup(lookup)
+        , m_params(params)
+        , m_server(dialect == Dialect::PostgreSQL)
     {}
 
     TranslatedSelect parse();
@@ -240,6 +246,7 @@ private:
     size_t m_pos = 0;
     const TableLookup& m_lookup;
     const QVariantList& m_params;
+    bool m_server; // PostgreSQL's SQL, else SQLite's
     int m_nextParam = 0;
     int m_nesting = 0;
     std::vector<QVariant> m_bindings;
@@ -532,7 +539,13 @@ QString Parser::toSql(const Expr& e) const
 TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup,
                                  const QVariantList& params)
 {
-    Parser parser(query, lookup, params);
+    return translateSelect(query, lookup, params, Dialect::SQLite);
+}
+
+TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup,
+                                 const QVariantList& params, Dialect dialect)
+{
+    Parser parser(query, lookup, params, dialect);
     return parser.parse();
 }
 
