@@ -92,11 +92,9 @@ bool Connection::hasTable(const QString& name)
 {
     if (m_tables.count(name.toLower()))
         return true;
-    auto info = describe(name);
-    if (!info)
-        return false;
-    m_tables.emplace(name.toLower(), std::move(*info));
-    return true;
+    // Not kept: the tables of the full-text index are dropped and made anew by statements of
+    // the engine's own language.
+    return describe(name).has_value();
 }
 
 const TableInfo& Connection::table(const QString& name)
@@ -242,7 +240,7 @@ public:
     TableVersion tableVersion(const QString& table) override;
     bool numbersFields() const override { return true; }
     qint32 nextNumber(const TableInfo& table, const ColumnInfo& column) override;
-    QString returningKey(const TableInfo&) const override { return {}; }
+    QString returning(const TableInfo&, const QString&) const override { return {}; }
     qint64 insertedKey(Statement&) override { return sqlite3_last_insert_rowid(m_handle); }
 
 protected:

@@ -94,13 +94,16 @@ public:
 
     // Adding a row. Whether the program numbers the auto-increment fields that are not given
     // (else the engine does), that number, and what follows the INSERT so that running it
-    // tells the new row's number (insertedKey, after the statement ran).
+    // tells the new row's number (insertedKey, after the statement ran): its row number, or
+    // where the engine numbers a field, that field's number when asked for it.
     virtual bool numbersFields() const = 0;
     virtual qint32 nextNumber(const TableInfo& table, const ColumnInfo& column) = 0;
-    virtual QString returningKey(const TableInfo& table) const = 0;
+    virtual QString returning(const TableInfo& table, const QString& numberedField = {}) const = 0;
     virtual qint64 insertedKey(Statement& insert) = 0;
 
 protected:
+    // For a connection that learns only once open that it may not write.
+    void markReadOnly() { m_readOnly = true; }
     // Finalizes the kept statements: a driver does so before it closes its connection.
     void dropStatements() { m_statements.clear(); }
     // Reads the description of the table of that name (letter case ignored); nothing when

@@ -4,11 +4,14 @@
 #include "db/connection.h"
 #include "db/dberror.h"
 #include "db/jetsql.h"
+#include "db/pgconnection.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 #include <QUrlQuery>
+
+#include <optional>
 
 namespace quirelle::db {
 
@@ -50,8 +53,7 @@ Database::~Database() = default;
 std::unique_ptr<Database> Database::OpenDatabase(const QString& path, bool readOnlyWanted)
 {
     if (isServerAddress(path))
-        throw DbError(err::Generic,
-                      QStringLiteral("This copy of the program cannot open shared projects."));
+        return std::unique_ptr<Database>(new Database(openServer(path, readOnlyWanted)));
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         throw DbError(err::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
@@ -128,9 +130,13 @@ void Database::appendTableDef(const TableDef& def)
     if (c.hasTable(def.name))
         throw DbError(err::TableExists, QStringLiteral("Table '%1' already exists.").arg(def.name));
 
-    Transaction t(*this);
+    // Inside the caller's transaction when there is one (a project created on a server).
+    std::optional<Transaction> t;
+    if (!c.inTransaction())
+        t.emplace(*this);
     c.createTable(def);
-    t.commit();
+    if (t)
+        t->commit();
     c.forgetTables();
 }
 
@@ -293,10 +299,14 @@ RowWriter::RowWriter(Database& database, const QString& table, const QStringList
     d->table = info.name;
     d->fieldCount = static_cast<int>(fields.size());
     QStringList all = fields;
+    QString numberedByEngine;
     for (const ColumnInfo& col : info.columns) {
-        if (!c.numbersFields() || !col.autoNumber || col.rowidAlias ||
-            fields.contains(col.name, Qt::CaseInsensitive))
+        if (!col.autoNumber || col.rowidAlias || fields.contains(col.name, Qt::CaseInsensitive))
             continue;
+        if (!c.numbersFields()) {
+            numberedByEngine = col.name;
+            break;
+        }
         // Numbered as Recordset::Update numbers it: past the highest value stored and the
         // highest number handed out, which is kept in sqlite_sequence.
         d->numbered = true;
@@ -320,10 +330,10 @@ RowWriter::RowWriter(Database& database, const QString& table, const QStringList
     QStringList params;
     for (qsizetype i = 1; i <= all.size(); ++i)
         params << QStringLiteral("?%1").arg(i);
-    d->insert = c.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                              .arg(sqliteName(info.name), fieldList(all),
-                                   params.join(QStringLiteral(", "))) +
-                          c.returningKey(info));
+    d->insert = c.prepare(
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(sqliteName(info.name), fieldList(all), params.join(QStringLiteral(", "))) +
+        c.returning(info, numberedByEngine));
 }
 
 RowWriter::~RowWriter() = default;

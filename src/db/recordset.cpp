@@ -310,7 +310,7 @@ void Recordset::Impl::insertRow()
                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(sqliteName(table.name), fields.join(QStringLiteral(", ")),
                            params.join(QStringLiteral(", ")));
-        Statement& s = conn->cached(sql + conn->returningKey(table));
+        Statement& s = conn->cached(sql + conn->returning(table));
         for (size_t i = 0; i < values.size(); ++i)
             s.bind(static_cast<int>(i + 1), values[i]);
         s.step();
@@ -344,10 +344,10 @@ void Recordset::Impl::updateRow()
     }
     const qint64 key = keys[static_cast<size_t>(position)];
     if (!sets.isEmpty()) {
-        auto s = conn->prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?%4")
-                                   .arg(sqliteName(table.name), sets.join(QStringLiteral(", ")),
-                                        table.rowKey)
-                                   .arg(values.size() + 1));
+        auto s = conn->prepare(
+            QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?%4")
+                .arg(sqliteName(table.name), sets.join(QStringLiteral(", ")), table.rowKey)
+                .arg(values.size() + 1));
         for (size_t i = 0; i < values.size(); ++i)
             s->bind(static_cast<int>(i + 1), values[i]);
         s->bindInteger(static_cast<int>(values.size() + 1), key);
