@@ -20,6 +20,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <map>
 
 namespace quirelle::db {
@@ -527,6 +528,15 @@ void PgConnection::createTable(const TableDef& def)
         exec(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
                  .arg(i.primary ? QStringLiteral("UNIQUE ") : QString(),
                       quoted(def.name + QLatin1Char('.') + i.name), table, quoted(i.field)));
+        // Text is found by its folded letters (see the dialect's translation): an index of
+        // those finds it without reading every row.
+        const auto field = std::find_if(def.fields.begin(), def.fields.end(),
+                                        [&](const FieldDef& f) { return f.name == i.field; });
+        if (field != def.fields.end() && field->type != FieldType::Long) {
+            exec(QStringLiteral("CREATE INDEX %1 ON %2 (quirelle_fold(%3))")
+                     .arg(quoted(def.name + QLatin1Char('.') + i.name + QStringLiteral(" folded")),
+                          table, quoted(i.field)));
+        }
     }
     exec(QStringLiteral("CREATE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %2 "
                         "FOR EACH STATEMENT EXECUTE FUNCTION quirelle_changed()")
@@ -648,12 +658,14 @@ std::shared_ptr<Connection> openServer(const QString& address, bool readOnlyWant
     // A role that may not change the tables, or a server that only reads, opens read-only; the
     // server then also refuses every write itself.
     const bool mayWrite =
-        scalar(*probe, QStringLiteral(
-                           "SELECT NOT pg_is_in_recovery() AND current_setting("
-                           "'default_transaction_read_only') = 'off' AND coalesce((SELECT "
-                           "has_table_privilege(c.oid, 'INSERT, UPDATE, DELETE') FROM pg_class c "
-                           "WHERE c.relname = 'Papers' AND c.relnamespace = "
-                           "current_schema()::regnamespace), true)")) == QLatin1String("t");
+        scalar(*probe,
+               QStringLiteral("SELECT NOT pg_is_in_recovery() AND current_setting("
+                              "'default_transaction_read_only') = 'off' AND coalesce((SELECT "
+                              "has_table_privilege(c.oid, 'INSERT') AND "
+                              "has_table_privilege(c.oid, 'UPDATE') AND has_table_privilege(c.oid, "
+                              "'DELETE') FROM pg_class c "
+                              "WHERE c.relname = 'Papers' AND c.relnamespace = "
+                              "current_schema()::regnamespace), true)")) == QLatin1String("t");
     if (!mayWrite || readOnlyWanted) {
         probe->markReadOnly();
         probe->setUp();

@@ -484,6 +484,24 @@ private slots:
         QCOMPARE(countRows(p.db(), "Papers"), 1);
         // Asked for, a writer's opening is read-only too.
         QVERIFY(Database::OpenDatabase(p.address(), true)->readOnly());
+
+        // A connection the server dropped fails once, saying so, and connects again on the
+        // next action.
+        NativeStatement pid(p.db(), "SELECT pg_backend_pid()");
+        QVERIFY(pid.next());
+        test::ServerDatabase::execAsAdmin(
+            QString("SELECT pg_terminate_backend(%1)").arg(pid.number(0)));
+        QCOMPARE(errorNumber(
+                     [&] {
+                         addRow(p.db(), "Papers", {{"Title", "lost"}});
+                     },
+                     &message),
+                 err::Generic);
+        QVERIFY2(message.contains("connection to the server") && message.contains("was lost"),
+                 qPrintable(message));
+        addRow(p.db(), "Papers", {{"Title", "again"}});
+        QCOMPARE(rowsOf(p.db(), "select * from [Papers] order by [Title];", {"Title"}),
+                 QStringList({"again", "kept"}));
     }
 
     // Texts come back as they were stored, also through a read-only opening, which refuses
