@@ -329,11 +329,19 @@ std::unique_ptr<Statement> PgConnection::prepare(const QString& sql)
 
 bool PgConnection::prepareNamed(const QByteArray& name, const QByteArray& sql, int count)
 {
-    // Preparing fails only where running would, which then says why.
-    if (inTransaction())
-        return false; // a failure would end the transaction
+    // Preparing fails only where running would, which then says why; inside a transaction the
+    // failure is undone alone, so that the transaction goes on.
+    const bool guarded = inTransaction();
+    if (guarded)
+        exec(QStringLiteral("SAVEPOINT quirelle_prepare"));
     Result r(PQprepare(m_handle, name.constData(), sql.constData(), count, nullptr));
-    return PQresultStatus(r.get()) == PGRES_COMMAND_OK;
+    const bool prepared = PQresultStatus(r.get()) == PGRES_COMMAND_OK;
+    if (guarded) {
+        exec(prepared ? QStringLiteral("RELEASE SAVEPOINT quirelle_prepare")
+                      : QStringLiteral("ROLLBACK TO SAVEPOINT quirelle_prepare; RELEASE "
+                                       "SAVEPOINT quirelle_prepare"));
+    }
+    return prepared;
 }
 
 void PgConnection::reconnectIfLost()
@@ -350,23 +358,58 @@ void PgConnection::reconnectIfLost()
 Result PgConnection::run(const QByteArray& sql, const QByteArray& name, int count,
                          const char* const* values, bool write)
 {
-    const bool guarded = write && inTransaction();
-    if (guarded)
-        exec(QStringLiteral("SAVEPOINT quirelle_statement"));
-    Result r(
-        name.isEmpty()
-            ? PQexecParams(m_handle, sql.constData(), count, nullptr, values, nullptr, nullptr, 0)
-            : PQexecPrepared(m_handle, name.constData(), count, values, nullptr, nullptr, 0));
-    const auto status = PQresultStatus(r.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        if (guarded) {
+    const auto send = [&] {
+        return name.isEmpty() ? PQsendQueryParams(m_handle, sql.constData(), count, nullptr, values,
+                                                  nullptr, nullptr, 0)
+                              : PQsendQueryPrepared(m_handle, name.constData(), count, values,
+                                                    nullptr, nullptr, 0);
+    };
+    const auto ok = [](const PGresult* r) {
+        const auto status = PQresultStatus(r);
+        return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    };
+    Result r;
+    if (write && inTransaction()) {
+        // Inside a savepoint, sent together with it and its release in one exchange.
+        const char* begin = "SAVEPOINT quirelle_statement";
+        const char* end = "RELEASE SAVEPOINT quirelle_statement";
+        const auto command = [this](const char* text) {
+            return PQsendQueryParams(m_handle, text, 0, nullptr, nullptr, nullptr, nullptr, 0);
+        };
+        if (!PQenterPipelineMode(m_handle) || !command(begin) || !send() || !command(end) ||
+            !PQpipelineSync(m_handle)) {
+            PQexitPipelineMode(m_handle);
+            fail(nullptr);
+        }
+        // One result for each of the three, each followed by a null, then the sync's.
+        Result results[3];
+        for (Result& each : results) {
+            each.reset(PQgetResult(m_handle));
+            while (PGresult* more = PQgetResult(m_handle))
+                PQclear(more);
+        }
+        while (PGresult* rest = PQgetResult(m_handle)) {
+            const bool synced = PQresultStatus(rest) == PGRES_PIPELINE_SYNC;
+            PQclear(rest);
+            if (synced)
+                break;
+        }
+        PQexitPipelineMode(m_handle);
+        r = std::move(results[1]);
+        if (!r || !ok(r.get())) {
             Result undo(PQexec(m_handle, "ROLLBACK TO SAVEPOINT quirelle_statement; RELEASE "
                                          "SAVEPOINT quirelle_statement"));
+            fail(r && PQresultStatus(r.get()) != PGRES_PIPELINE_ABORTED ? r.get()
+                                                                        : results[0].get());
         }
-        fail(r.get());
+    } else {
+        r.reset(name.isEmpty() ? PQexecParams(m_handle, sql.constData(), count, nullptr, values,
+                                              nullptr, nullptr, 0)
+                               : PQexecPrepared(m_handle, name.constData(), count, values, nullptr,
+                                                nullptr, 0));
+        if (!ok(r.get()))
+            fail(r.get());
     }
-    if (guarded)
-        exec(QStringLiteral("RELEASE SAVEPOINT quirelle_statement"));
     noteChanges(r.get());
     return r;
 }
@@ -607,14 +650,20 @@ void createServerHelpers(Database& database)
     const QString schema = encoding.text(2);
     const QStringList statements{
         // The text folded as the dialect compares it: letter case aside, accents kept.
-        QStringLiteral("CREATE FUNCTION quirelle_fold(t text) RETURNS text LANGUAGE sql IMMUTABLE "
-                       "STRICT PARALLEL SAFE AS $f$ SELECT translate(%1, 'ς', 'σ') $f$")
+        // (Text of ASCII characters alone, as most is, takes the short way.)
+        QStringLiteral(
+            "CREATE FUNCTION quirelle_fold(t text) RETURNS text LANGUAGE sql IMMUTABLE "
+            "STRICT PARALLEL SAFE AS $f$ SELECT CASE WHEN octet_length(t) = length(t) "
+            "THEN lower(t COLLATE \"C\") COLLATE \"default\" ELSE translate(%1, 'ς', 'σ') "
+            "COLLATE \"default\" END $f$")
             .arg(lower),
         // Its base letters, accents taken off: the first key of the ordering.
         QStringLiteral(
             "CREATE FUNCTION quirelle_base(t text) RETURNS text LANGUAGE sql IMMUTABLE "
-            "STRICT PARALLEL SAFE AS $f$ SELECT regexp_replace(normalize(%1.quirelle_fold(t), "
-            "NFD), '%2', '', 'g') $f$")
+            "STRICT PARALLEL SAFE AS $f$ SELECT CASE WHEN octet_length(t) = length(t) THEN "
+            "lower(t COLLATE \"C\") COLLATE \"default\" ELSE "
+            "regexp_replace(normalize(%1.quirelle_fold(t), NFD), "
+            "'%2', '', 'g') END $f$")
             .arg(schema, markClass()),
         QStringLiteral("CREATE TABLE quirelle_changes (id bigint GENERATED ALWAYS AS IDENTITY "
                        "PRIMARY KEY, table_name text NOT NULL)"),
