@@ -453,17 +453,36 @@ private slots:
             addRow(p.db(), "Paper Statements List", {{"Paper ID", "1"}, {"Statement", t}});
         addRow(p.db(), "Papers", {{"Title", "kept"}});
 
-        const QString reader = "reader" + QString::number(QCoreApplication::applicationPid());
+        // A member who writes needs no more than the rights on the tables.
+        const QString process = QString::number(QCoreApplication::applicationPid());
+        const QString reader = "reader" + process, writer = "writer" + process;
         test::ServerDatabase::execAsAdmin(
-            QString("DROP ROLE IF EXISTS %1; CREATE ROLE %1 LOGIN").arg(reader));
-        const auto dropRole = qScopeGuard([&] {
-            NativeStatement::exec(p.db(),
-                                  "REVOKE ALL ON ALL TABLES IN SCHEMA public FROM " + reader);
-            test::ServerDatabase::execAsAdmin("DROP ROLE " + reader);
+            QString("DROP ROLE IF EXISTS %1; DROP ROLE IF EXISTS %2; CREATE ROLE %1 LOGIN; "
+                    "CREATE ROLE %2 LOGIN")
+                .arg(reader, writer));
+        const auto dropRoles = qScopeGuard([&] {
+            NativeStatement::exec(p.db(), QString("REVOKE ALL ON ALL TABLES IN SCHEMA public "
+                                                  "FROM %1, %2")
+                                              .arg(reader, writer));
+            test::ServerDatabase::execAsAdmin(QString("DROP ROLE %1, %2").arg(reader, writer));
         });
         NativeStatement::exec(
-            p.db(), QString("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %1").arg(reader));
+            p.db(), QString("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %1, %2; GRANT INSERT, "
+                            "UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO %2")
+                        .arg(reader, writer));
         QUrl url(p.address());
+        url.setUserName(writer);
+        {
+            auto member = Database::OpenDatabase(url.toString());
+            QVERIFY(!member->readOnly());
+            QCOMPARE(addRow(*member, "Papers", {{"Title", "by a member"}}), 2);
+            addRow(*member, "Paper Keywords List",
+                   {{"Keywords ID", 40}, {"Paper ID", "2"}, {"Keyword", "k"}});
+            QCOMPARE(addRow(*member, "Paper Keywords List", {{"Paper ID", "2"}, {"Keyword", "k"}}),
+                     41);
+            Recordset rs = member->OpenRecordset("select * from [Papers] where [Paper ID] = 2;");
+            rs.Delete();
+        }
         url.setUserName(reader);
         url.setPassword("not shown");
         auto db = Database::OpenDatabase(url.toString());
