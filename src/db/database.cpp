@@ -246,7 +246,9 @@ RowStream::RowStream(Database& database, const QString& table, const QStringList
     if (!whereField.isEmpty())
         sql += QStringLiteral(" WHERE %1 = ?1").arg(sqliteName(whereField));
     sql += QStringLiteral(" ORDER BY ") + info.rowKey;
-    d->statement = c.prepare(sql);
+    // A walk over a whole table reads it in batches; the rows of one value are few, and one
+    // statement reads them for each value in turn.
+    d->statement = whereField.isEmpty() ? c.prepareLarge(sql) : c.prepare(sql);
     if (!whereField.isEmpty())
         d->statement->bind(1, whereValue);
 }

@@ -160,6 +160,7 @@ public:
     Dialect dialect() const override { return Dialect::PostgreSQL; }
     void createTable(const TableDef& def) override;
     std::unique_ptr<Statement> prepare(const QString& sql) override;
+    std::unique_ptr<Statement> prepareLarge(const QString& sql) override;
     void exec(const QString& sql) override
     {
         reconnectIfLost();
@@ -199,10 +200,16 @@ private:
 class PgStatement final : public Statement
 {
 public:
-    PgStatement(PgConnection& c, const QString& sql) : m_c(c)
+    // A statement `batched` reads its rows through a cursor, a batch at a time, so that the
+    // rows it holds stay few however many it returns.
+    PgStatement(PgConnection& c, const QString& sql, bool batched = false) : m_c(c)
     {
         int count = 0;
         m_sql = serverParameters(sql, &count).toUtf8();
+        if (batched) {
+            m_cursor = "c" + m_c.nextName();
+            m_sql = "DECLARE " + m_cursor + " NO SCROLL CURSOR WITH HOLD FOR " + m_sql;
+        }
         m_values.resize(static_cast<size_t>(count));
         static const QRegularExpression write(QStringLiteral("^\\s*(INSERT|UPDATE|DELETE)\\b"),
                                               QRegularExpression::CaseInsensitiveOption);
@@ -210,6 +217,7 @@ public:
     }
     ~PgStatement() override
     {
+        closeCursor();
         if (!m_name.isEmpty() && PQstatus(m_c.handle()) == CONNECTION_OK)
             PQclear(PQexec(m_c.handle(), ("DEALLOCATE " + m_name).constData()));
     }
@@ -229,6 +237,7 @@ public:
     }
     void reset() override
     {
+        closeCursor();
         m_result.reset();
         m_row = -1;
     }
@@ -242,8 +251,16 @@ public:
         if (!m_result) {
             execute();
             m_row = -1;
+            if (!m_cursor.isEmpty()) {
+                m_open = true;
+                fetch();
+            }
         }
         ++m_row;
+        if (m_row >= PQntuples(m_result.get()) && m_open) {
+            fetch();
+            m_row = 0;
+        }
         return m_row < PQntuples(m_result.get());
     }
     ValueType type(int column) const override
@@ -290,6 +307,22 @@ private:
             throw DbError(err::Generic, QStringLiteral("Bind or column index out of range."));
         return m_values[static_cast<size_t>(index - 1)];
     }
+    static constexpr int Batch = 2000;
+    void fetch()
+    {
+        m_result = m_c.run("FETCH " + QByteArray::number(Batch) + " FROM " + m_cursor, {}, 0,
+                           nullptr, false);
+        if (PQntuples(m_result.get()) < Batch)
+            closeCursor();
+    }
+    void closeCursor()
+    {
+        if (!m_open)
+            return;
+        m_open = false;
+        if (PQstatus(m_c.handle()) == CONNECTION_OK)
+            PQclear(PQexec(m_c.handle(), ("CLOSE " + m_cursor).constData()));
+    }
     void execute()
     {
         std::vector<const char*> values;
@@ -316,6 +349,8 @@ private:
     QByteArray m_name; // prepared on the server under this name
     int m_runs = 0;
     quint64 m_reconnections = 0;
+    QByteArray m_cursor; // batched: the cursor's name
+    bool m_open = false; // the cursor holds rows not fetched yet
     bool m_write = false;
     std::vector<std::optional<QByteArray>> m_values;
     Result m_result;
@@ -325,6 +360,11 @@ private:
 std::unique_ptr<Statement> PgConnection::prepare(const QString& sql)
 {
     return std::make_unique<PgStatement>(*this, sql);
+}
+
+std::unique_ptr<Statement> PgConnection::prepareLarge(const QString& sql)
+{
+    return std::make_unique<PgStatement>(*this, sql, true);
 }
 
 bool PgConnection::prepareNamed(const QByteArray& name, const QByteArray& sql, int count)
