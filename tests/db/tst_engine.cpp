@@ -381,8 +381,8 @@ private slots:
     }
 
     // Many rows read and written at once, in the order they were added, through one statement
-    // (a server's in batches);
-    // a table's version changes with every write to it, from this connection or another.
+    // (a server's in batches); a table's version changes with every write to it, from this
+    // connection or another.
     void bulkRowsAndVersions_data() { test::addEngineRows(); }
     void bulkRowsAndVersions()
     {
