@@ -622,6 +622,8 @@ QString Parser::serverCompare(const Expr& e) const
     const auto side = [&](const Expr& x) {
         if (text && x.kind == Expr::Number)
             return QLatin1Char('\'') + x.text + QLatin1Char('\'');
+        if (text && x.kind == Expr::Column && !x.column->isText())
+            return QStringLiteral("CAST(%1 AS text)").arg(toSql(x));
         if (x.kind == Expr::Value)
             return QStringLiteral("CAST(%1 AS %2)")
                 .arg(toSql(x), text || !number ? QStringLiteral("text") : QStringLiteral("bigint"));

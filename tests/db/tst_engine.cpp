@@ -251,6 +251,7 @@ private slots:
             {where + "[Paper ID] = -100;", {}, {}},
             {where + "title = \"neural nets\";", {}, {n}},
             {where + "papers.[Paper ID] = 1", {}, {n}},
+            {where + "[Year] = 1998 and [Paper ID] < [Year]", {}, {n}},
             {where + "[Title] = ?", {"o'brien"}, {o}},
             {where + "[Title] = 'o''brien'", {}, {o}},
             {where + "[Title] like ?", {"*'B*"}, {o}},
