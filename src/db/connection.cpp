@@ -82,7 +82,7 @@ Statement& Connection::cached(const QString& sql)
 {
     auto it = m_statements.find(sql);
     if (it == m_statements.end())
-        it = m_statements.emplace(sql, prepare(sql)).first;
+        it = m_statements.emplace(sql, prepareKept(sql)).first;
     it->second->reset();
     it->second->clearBindings();
     return *it->second;
@@ -223,7 +223,12 @@ public:
 
     Dialect dialect() const override { return Dialect::SQLite; }
     void createTable(const TableDef& def) override;
-    std::unique_ptr<Statement> prepare(const QString& sql) override;
+    std::unique_ptr<Statement> prepare(const QString& sql) override { return prepare(sql, 0); }
+    std::unique_ptr<Statement> prepareKept(const QString& sql) override
+    {
+        return prepare(sql, SQLITE_PREPARE_PERSISTENT);
+    }
+    std::unique_ptr<Statement> prepare(const QString& sql, unsigned flags);
     void exec(const QString& sql) override
     {
         char* error = nullptr;
@@ -331,12 +336,12 @@ private:
     sqlite3_stmt* m_s;
 };
 
-std::unique_ptr<Statement> SqliteConnection::prepare(const QString& sql)
+std::unique_ptr<Statement> SqliteConnection::prepare(const QString& sql, unsigned flags)
 {
     sqlite3_stmt* stmt = nullptr;
     const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v3(m_handle, text.constData(), static_cast<int>(text.size()),
-                           SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v3(m_handle, text.constData(), static_cast<int>(text.size()), flags, &stmt,
+                           nullptr) != SQLITE_OK) {
         fail();
     }
     return std::make_unique<SqliteStatement>(*this, stmt);

@@ -79,6 +79,8 @@ public:
     virtual void createTable(const TableDef& def) = 0;
 
     virtual std::unique_ptr<Statement> prepare(const QString& sql) = 0;
+    // A statement kept to run many times.
+    virtual std::unique_ptr<Statement> prepareKept(const QString& sql) { return prepare(sql); }
     // A query that may return very many rows, read without holding them all at once.
     virtual std::unique_ptr<Statement> prepareLarge(const QString& sql) { return prepare(sql); }
     // A prepared statement kept for the life of the connection (reset, its values cleared).
