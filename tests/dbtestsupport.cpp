@@ -45,7 +45,7 @@ QString withDatabase(const QString& address, const QString& database)
 
 } // namespace
 
-ServerDatabase::ServerDatabase()
+ServerTestDatabase::ServerTestDatabase()
 {
     static int serial = 0;
     m_name =
@@ -55,7 +55,7 @@ ServerDatabase::ServerDatabase()
     m_address = withDatabase(serverAddress(), m_name);
 }
 
-ServerDatabase::~ServerDatabase()
+ServerTestDatabase::~ServerTestDatabase()
 {
     try {
         execAsAdmin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_name));
@@ -64,7 +64,7 @@ ServerDatabase::~ServerDatabase()
     }
 }
 
-void ServerDatabase::execAsAdmin(const QString& sql)
+void ServerTestDatabase::execAsAdmin(const QString& sql)
 {
     auto admin = db::Database::OpenDatabase(serverAddress());
     db::NativeStatement::exec(*admin, sql);
@@ -73,7 +73,7 @@ void ServerDatabase::execAsAdmin(const QString& sql)
 TempProject::TempProject(Engine engine)
 {
     if (engine == Engine::Server) {
-        m_database = std::make_unique<ServerDatabase>();
+        m_database = std::make_unique<ServerTestDatabase>();
         m_address = m_database->address();
         db::createServerProject(m_address);
         m_server = db::Database::OpenDatabase(m_address);

@@ -43,7 +43,7 @@ void addEngineRows();
     if (engine == quirelle::test::Engine::Server && quirelle::test::serverAddress().isEmpty())     \
         QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
 
-class ServerDatabase;
+class ServerTestDatabase;
 
 // A new project with every table: a project file opened as the program's project, or a
 // database of its own on the test server, dropped again at the end.
@@ -58,18 +58,18 @@ public:
 
 private:
     QString m_address;
-    std::unique_ptr<ServerDatabase> m_database; // dropped after the project closes
+    std::unique_ptr<ServerTestDatabase> m_database; // dropped after the project closes
     std::unique_ptr<db::Database> m_server;
 };
 
 // A new database on the test server, with its address, dropped when this goes.
-class ServerDatabase
+class ServerTestDatabase
 {
 public:
-    ServerDatabase();
-    ~ServerDatabase();
-    ServerDatabase(const ServerDatabase&) = delete;
-    ServerDatabase& operator=(const ServerDatabase&) = delete;
+    ServerTestDatabase();
+    ~ServerTestDatabase();
+    ServerTestDatabase(const ServerTestDatabase&) = delete;
+    ServerTestDatabase& operator=(const ServerTestDatabase&) = delete;
     const QString& address() const { return m_address; }
     const QString& name() const { return m_name; }
     // Runs statements as the test server's superuser, in the server's own database.

@@ -458,7 +458,7 @@ private slots:
         // A member who writes needs no more than the rights on the tables.
         const QString process = QString::number(QCoreApplication::applicationPid());
         const QString reader = "reader" + process, writer = "writer" + process;
-        test::ServerDatabase::execAsAdmin(
+        test::ServerTestDatabase::execAsAdmin(
             QString("DROP ROLE IF EXISTS %1; DROP ROLE IF EXISTS %2; CREATE ROLE %1 LOGIN; "
                     "CREATE ROLE %2 LOGIN")
                 .arg(reader, writer));
@@ -466,7 +466,7 @@ private slots:
             NativeStatement::exec(p.db(), QString("REVOKE ALL ON ALL TABLES IN SCHEMA public "
                                                   "FROM %1, %2")
                                               .arg(reader, writer));
-            test::ServerDatabase::execAsAdmin(QString("DROP ROLE %1, %2").arg(reader, writer));
+            test::ServerTestDatabase::execAsAdmin(QString("DROP ROLE %1, %2").arg(reader, writer));
         });
         NativeStatement::exec(
             p.db(), QString("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %1, %2; GRANT INSERT, "
@@ -510,7 +510,7 @@ private slots:
         // next action.
         NativeStatement pid(p.db(), "SELECT pg_backend_pid()");
         QVERIFY(pid.next());
-        test::ServerDatabase::execAsAdmin(
+        test::ServerTestDatabase::execAsAdmin(
             QString("SELECT pg_terminate_backend(%1)").arg(pid.number(0)));
         QCOMPARE(errorNumber(
                      [&] {
