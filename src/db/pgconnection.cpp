@@ -513,17 +513,17 @@ void PgConnection::fail(const PGresult* result) const
 
 TableVersion PgConnection::tableVersion(const QString& table)
 {
-    // Counted and the highest: a statement another member commits late, with a lower number,
-    // still changes the count.
+    // The table's entries counted and the highest: a transaction another member commits late,
+    // with a lower number, still changes the count. The log has one entry per transaction, so
+    // this connection's own writes inside one count too.
     Statement& s = cached(QStringLiteral("SELECT count(*), coalesce(max(id), 0) FROM "
                                          "quirelle_changes WHERE table_name = ?1"));
     s.bindText(1, hasTable(table) ? this->table(table).name : table);
     TableVersion v;
     v.connection = serial();
-    if (s.step()) {
-        v.external = s.integer(0);
-        v.local = static_cast<quint64>(s.integer(1));
-    }
+    v.local = totalChanges();
+    if (s.step())
+        v.external = (s.integer(1) << 32) ^ s.integer(0);
     s.reset();
     return v;
 }
@@ -708,9 +708,16 @@ void createServerHelpers(Database& database)
         QStringLiteral("CREATE TABLE quirelle_changes (id bigint GENERATED ALWAYS AS IDENTITY "
                        "PRIMARY KEY, table_name text NOT NULL)"),
         QStringLiteral("CREATE INDEX quirelle_changes_table ON quirelle_changes (table_name, id)"),
+        // One entry per table and transaction (a setting local to the transaction says it was
+        // made); every thousandth entry clears its table's older entries away.
         QStringLiteral("CREATE FUNCTION quirelle_changed() RETURNS trigger LANGUAGE plpgsql "
-                       "SECURITY DEFINER SET search_path = %1, pg_temp AS $f$ BEGIN "
-                       "INSERT INTO quirelle_changes (table_name) VALUES (TG_TABLE_NAME); "
+                       "SECURITY DEFINER SET search_path = %1, pg_temp AS $f$ DECLARE "
+                       "made text := 'quirelle.changed_' || md5(TG_TABLE_NAME); added bigint; "
+                       "BEGIN IF coalesce(current_setting(made, true), '') = '' THEN "
+                       "INSERT INTO quirelle_changes (table_name) VALUES (TG_TABLE_NAME) "
+                       "RETURNING id INTO added; PERFORM set_config(made, 'y', true); "
+                       "IF added % 1000 = 0 THEN DELETE FROM quirelle_changes WHERE table_name = "
+                       "TG_TABLE_NAME AND id < added - 100; END IF; END IF; "
                        "PERFORM pg_notify('quirelle', TG_TABLE_NAME); RETURN NULL; END $f$")
             .arg(schema),
         QStringLiteral("CREATE FUNCTION quirelle_numbered() RETURNS trigger LANGUAGE plpgsql "
