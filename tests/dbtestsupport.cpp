@@ -2,14 +2,83 @@
 #include "dbtestsupport.h"
 
 #include "db/backups.h"
+#include "db/dberror.h"
+#include "db/nativesql.h"
+
+#include <QCoreApplication>
+#include <QUrl>
 
 #include <QProcess>
 #include <QStandardPaths>
 
 namespace quirelle::test {
 
-TempProject::TempProject()
+QString serverAddress()
 {
+    return qEnvironmentVariable("QUIRELLE_TEST_PG");
+}
+
+QTestData& addEngineRow(Engine engine, const char* name)
+{
+    QByteArray row = engine == Engine::File ? "file" : "server";
+    if (name)
+        row += QByteArray(": ") + name;
+    return QTest::newRow(row.constData()) << engine;
+}
+
+void addEngineRows()
+{
+    QTest::addColumn<Engine>("engine");
+    addEngineRow(Engine::File);
+    addEngineRow(Engine::Server);
+}
+
+namespace {
+
+// The test server's address with another database in place of its own.
+QString withDatabase(const QString& address, const QString& database)
+{
+    QUrl url(address);
+    url.setPath(QLatin1Char('/') + database);
+    return url.toString();
+}
+
+} // namespace
+
+ServerTestDatabase::ServerTestDatabase()
+{
+    static int serial = 0;
+    m_name =
+        QStringLiteral("quirelle_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+    execAsAdmin(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_name));
+    execAsAdmin(QStringLiteral("CREATE DATABASE %1").arg(m_name));
+    m_address = withDatabase(serverAddress(), m_name);
+}
+
+ServerTestDatabase::~ServerTestDatabase()
+{
+    try {
+        execAsAdmin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_name));
+    } catch (const db::DbError& e) {
+        qWarning("could not drop the test database: %s", qPrintable(e.description()));
+    }
+}
+
+void ServerTestDatabase::execAsAdmin(const QString& sql)
+{
+    auto admin = db::Database::OpenDatabase(serverAddress());
+    db::NativeStatement::exec(*admin, sql);
+}
+
+TempProject::TempProject(Engine engine)
+{
+    if (engine == Engine::Server) {
+        m_database = std::make_unique<ServerTestDatabase>();
+        m_address = m_database->address();
+        db::createServerProject(m_address);
+        m_server = db::Database::OpenDatabase(m_address);
+        return;
+    }
     project().close();
     db::createProjectFile(pathWithoutExtension());
     QString reason;
@@ -19,12 +88,16 @@ TempProject::TempProject()
 
 TempProject::~TempProject()
 {
+    if (m_server) {
+        m_server->Close();
+        return;
+    }
     project().close();
 }
 
 db::Database& TempProject::db()
 {
-    return project().db();
+    return m_server ? *m_server : project().db();
 }
 
 qint64 addRow(db::Database& database, const QString& table, const QVariantMap& values)

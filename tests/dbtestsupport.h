@@ -28,13 +28,56 @@ private:
     QTemporaryDir m_dir;
 };
 
-// A new project file with every table, opened as the program's project.
+// Where a test's project lives: in a file, or on the test server (QUIRELLE_TEST_PG).
+enum class Engine { File, Server };
+
+// The address of the test server's superuser database; "" when no server was given.
+QString serverAddress();
+// A data row of `engine` (the first column), named by the engine and `name`; and the column
+// "engine" with a row for each engine.
+QTestData& addEngineRow(Engine engine, const char* name = nullptr);
+void addEngineRows();
+// The engine of the current data row; a server row is skipped when no test server was given.
+#define QUIRELLE_FETCH_ENGINE(engine)                                                              \
+    QFETCH(quirelle::test::Engine, engine);                                                        \
+    if (engine == quirelle::test::Engine::Server && quirelle::test::serverAddress().isEmpty())     \
+        QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
+
+class ServerTestDatabase;
+
+// A new project with every table: a project file opened as the program's project, or a
+// database of its own on the test server, dropped again at the end.
 class TempProject : public TempFolder
 {
 public:
-    TempProject();
+    explicit TempProject(Engine engine = Engine::File);
     ~TempProject();
     db::Database& db();
+    // The server project's address ("" for a file).
+    const QString& address() const { return m_address; }
+
+private:
+    QString m_address;
+    std::unique_ptr<ServerTestDatabase> m_database; // dropped after the project closes
+    std::unique_ptr<db::Database> m_server;
+};
+
+// A new database on the test server, with its address, dropped when this goes.
+class ServerTestDatabase
+{
+public:
+    ServerTestDatabase();
+    ~ServerTestDatabase();
+    ServerTestDatabase(const ServerTestDatabase&) = delete;
+    ServerTestDatabase& operator=(const ServerTestDatabase&) = delete;
+    const QString& address() const { return m_address; }
+    const QString& name() const { return m_name; }
+    // Runs statements as the test server's superuser, in the server's own database.
+    static void execAsAdmin(const QString& sql);
+
+private:
+    QString m_name;
+    QString m_address;
 };
 
 // Adds one row to `table` with the given field values and returns its auto number (or -1).
@@ -96,3 +139,5 @@ private:
 };
 
 } // namespace quirelle::test
+
+Q_DECLARE_METATYPE(quirelle::test::Engine)

@@ -1,31 +1,73 @@
-// The open SQLite connection shared by a database and the record sets opened on it, with the
-// table descriptions and prepared statements it keeps for them. Internal to the engine.
+// The engine's driver layer: an open connection to a project database (a SQLite file or a
+// PostgreSQL server) shared by a database and the record sets opened on it, with the table
+// descriptions and prepared statements it keeps for them. Internal to the engine: the record
+// sets, bulk reading and writing and native statements run on either driver through it.
 #pragma once
 
 #include "db/tableinfo.h"
 
 #include <QString>
+#include <QVariant>
 
 #include <map>
 #include <memory>
-#include <string>
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include <optional>
 
 namespace quirelle::db {
 
-class Statement;
+struct TableDef;
+struct TableVersion;
+
+// The SQL a connection speaks.
+enum class Dialect { SQLite, PostgreSQL };
+
+enum class ValueType { Null, Integer, Real, Text };
+
+// A prepared statement. Parameters are written ?1, ?2 ... in either dialect; failures are
+// thrown as engine errors.
+class Statement
+{
+public:
+    virtual ~Statement() = default;
+
+    // Binds `value` to the one-based parameter `index`: a null QVariant is Null, whole numbers
+    // and truth values bind as integers, real numbers as such, anything else as text.
+    void bind(int index, const QVariant& value);
+    virtual void bindNull(int index) = 0;
+    virtual void bindInteger(int index, qint64 value) = 0;
+    virtual void bindReal(int index, double value) = 0;
+    virtual void bindText(int index, const QString& value) = 0;
+    // Ready to run again from the start, with the values bound so far.
+    virtual void reset() = 0;
+    // Every parameter Null again.
+    virtual void clearBindings() = 0;
+
+    // Runs the statement (the first time) and moves to its next row; false after the last.
+    virtual bool step() = 0;
+    // Runs the statement to its end.
+    void run()
+    {
+        while (step()) {}
+    }
+
+    virtual ValueType type(int column) const = 0;
+    bool isNull(int column) const { return type(column) == ValueType::Null; }
+    virtual qint64 integer(int column) const = 0;
+    virtual double real(int column) const = 0;
+    virtual QString text(int column) const = 0;
+    // The stored field a selected value comes from, when the driver can say; else "".
+    virtual QString originName(int) const { return {}; }
+};
 
 class Connection
 {
 public:
-    Connection(sqlite3* handle, QString path, bool readOnly);
-    ~Connection();
+    Connection(QString path, bool readOnly);
+    virtual ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    sqlite3* handle() const { return m_handle; }
+    virtual Dialect dialect() const = 0;
     const QString& path() const { return m_path; }
     bool readOnly() const { return m_readOnly; }
 
@@ -33,43 +75,63 @@ public:
     const TableInfo& table(const QString& name);
     bool hasTable(const QString& name);
     void forgetTables() { m_tables.clear(); }
+    // Creates the table from its description (inside the caller's transaction).
+    virtual void createTable(const TableDef& def) = 0;
 
-    // A prepared statement kept for the life of the connection (reset before it is handed out).
-    sqlite3_stmt* cached(const QString& sql);
-    void exec(const QString& sql);
+    virtual std::unique_ptr<Statement> prepare(const QString& sql) = 0;
+    // A statement kept to run many times.
+    virtual std::unique_ptr<Statement> prepareKept(const QString& sql) { return prepare(sql); }
+    // A query that may return very many rows, read without holding them all at once.
+    virtual std::unique_ptr<Statement> prepareLarge(const QString& sql) { return prepare(sql); }
+    // A prepared statement kept for the life of the connection (reset, its values cleared).
+    Statement& cached(const QString& sql);
+    // Runs statements that take no values.
+    virtual void exec(const QString& sql) = 0;
+    virtual bool inTransaction() const = 0;
 
-    // Turns the connection's last failure into an engine error and throws it.
-    [[noreturn]] void fail(int rc, const QString& context = {}) const;
-
-    // Rows of `table` added, changed or deleted through this connection so far (letter case
-    // ignored), counted as SQLite reports them; and the number that tells this connection
-    // apart from every other opened during the run.
-    quint64 changesTo(const QString& table) const;
-    void noteChange(const char* table);
+    // Rows this connection added, changed or deleted so far, in every table: a value read
+    // before stays true while this number stays the same (for this connection's own writes).
+    virtual quint64 totalChanges() const = 0;
+    virtual TableVersion tableVersion(const QString& table) = 0;
+    // The number that tells this connection apart from every other opened during the run.
     quint64 serial() const { return m_serial; }
 
+    // Adding a row. Whether the program numbers the auto-increment fields that are not given
+    // (else the engine does), that number, and what follows the INSERT so that running it
+    // tells the new row's number (insertedKey, after the statement ran): its row number, or
+    // where the engine numbers a field, that field's number when asked for it.
+    virtual bool numbersFields() const = 0;
+    virtual qint32 nextNumber(const TableInfo& table, const ColumnInfo& column) = 0;
+    virtual QString returning(const TableInfo& table, const QString& numberedField = {}) const = 0;
+    virtual qint64 insertedKey(Statement& insert) = 0;
+
+protected:
+    // For a connection that learns only once open that it may not write.
+    void markReadOnly() { m_readOnly = true; }
+    // Finalizes the kept statements: a driver does so before it closes its connection.
+    void dropStatements() { m_statements.clear(); }
+    // Reads the description of the table of that name (letter case ignored); nothing when
+    // there is none.
+    virtual std::optional<TableInfo> describe(const QString& name) = 0;
+
 private:
-    sqlite3* m_handle;
     QString m_path;
     bool m_readOnly;
-    std::map<QString, TableInfo> m_tables; // by lower-case name
-    std::map<QString, sqlite3_stmt*> m_statements;
-    std::map<std::string, quint64> m_changes; // by the table's stored name
     quint64 m_serial;
+    std::map<QString, TableInfo> m_tables; // by lower-case name
+    std::map<QString, std::unique_ptr<Statement>> m_statements;
 };
 
-// One-shot prepared statement that is finalized when it goes out of scope.
-class Statement
-{
-public:
-    Statement(Connection& c, const QString& sql);
-    ~Statement();
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt* get() const { return m_stmt; }
+// A connection to a SQLite project file: created (it must not exist), or opened and proved a
+// readable database.
+std::shared_ptr<Connection> openSqlite(const QString& path, bool create, bool readOnly);
 
-private:
-    sqlite3_stmt* m_stmt = nullptr;
-};
+// The auto-increment field with the primary index, which numbers the table's rows; "" when the
+// table has none.
+QString numberedKey(const TableDef& def);
+
+// The connection's last failure as an engine error of the dialect's numbers: the SQLite
+// result code `rc` with the message.
+[[noreturn]] void failSqlite(int rc, const QString& message, const QString& path);
 
 } // namespace quirelle::db

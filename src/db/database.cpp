@@ -3,105 +3,21 @@
 
 #include "db/connection.h"
 #include "db/dberror.h"
-#include "db/durability.h"
 #include "db/jetsql.h"
-#include "db/textrules.h"
+#include "db/pgconnection.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 #include <QUrlQuery>
 
-#include <sqlite3.h>
+#include <optional>
 
 namespace quirelle::db {
 
 namespace {
 
 constexpr int ApplicationId = 0x5155524c; // marks the files this program creates
-
-int collateJet(void*, int lengthA, const void* a, int lengthB, const void* b)
-{
-    return text::collate(
-        std::string_view(static_cast<const char*>(a), static_cast<size_t>(lengthA)),
-        std::string_view(static_cast<const char*>(b), static_cast<size_t>(lengthB)));
-}
-
-void deletePattern(void* p)
-{
-    delete static_cast<text::LikePattern*>(p);
-}
-
-// jetlike(value, pattern): the dialect's `like`. The compiled pattern is kept with the
-// statement, so a constant pattern is compiled once per query.
-void jetLike(sqlite3_context* context, int, sqlite3_value** args)
-{
-    if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    auto* pattern = static_cast<text::LikePattern*>(sqlite3_get_auxdata(context, 1));
-    if (!pattern) {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(args[1]));
-        pattern = new text::LikePattern(QString::fromUtf8(p, sqlite3_value_bytes(args[1])));
-        sqlite3_set_auxdata(context, 1, pattern, deletePattern);
-        pattern = static_cast<text::LikePattern*>(sqlite3_get_auxdata(context, 1));
-        if (!pattern) {
-            sqlite3_result_error_nomem(context);
-            return;
-        }
-    }
-    const auto* v = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
-    const int n = sqlite3_value_bytes(args[0]);
-    sqlite3_result_int(context,
-                       pattern->matches(std::string_view(v, static_cast<size_t>(n))) ? 1 : 0);
-}
-
-std::shared_ptr<Connection> connect(const QString& path, int flags, bool readOnly)
-{
-    sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        sqlite3_close_v2(handle);
-        throw DbError(err::NotAValidPath, QStringLiteral("'%1' is not a valid path.").arg(path));
-    }
-    sqlite3_extended_result_codes(handle, 1);
-    sqlite3_busy_timeout(handle, 2000);
-    applyDurabilitySettings(handle);
-    sqlite3_create_collation_v2(handle, "JET", SQLITE_UTF8, nullptr, collateJet, nullptr);
-    sqlite3_create_function_v2(handle, "jetlike", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                               jetLike, nullptr, nullptr, nullptr);
-    return std::make_shared<Connection>(handle, path, readOnly);
-}
-
-QString fieldSql(const FieldDef& f, bool rowid)
-{
-    const QString name = sqliteName(f.name);
-    QString sql = name;
-    switch (f.type) {
-    case FieldType::Long:
-        if (rowid)
-            sql += QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
-        else if (f.attributes & 16)
-            sql += QStringLiteral(" COUNTER");
-        else
-            sql += QStringLiteral(" INTEGER");
-        return sql;
-    case FieldType::Text:
-        sql += QStringLiteral(" VARCHAR(%1) CONSTRAINT %2 CHECK (length(%3) <= %1)")
-                   .arg(f.size)
-                   .arg(sqliteName(f.name + QStringLiteral(" size")), name);
-        break;
-    case FieldType::Memo:
-        sql += QStringLiteral(" LONGTEXT");
-        break;
-    }
-    if (!f.allowZeroLength) {
-        sql += QStringLiteral(" CONSTRAINT %1 CHECK (%2 <> '')")
-                   .arg(sqliteName(f.name + QStringLiteral(" not empty")), name);
-    }
-    return sql;
-}
 
 } // namespace
 
@@ -137,8 +53,7 @@ Database::~Database() = default;
 std::unique_ptr<Database> Database::OpenDatabase(const QString& path, bool readOnlyWanted)
 {
     if (isServerAddress(path))
-        throw DbError(err::Generic,
-                      QStringLiteral("This copy of the program cannot open shared projects."));
+        return std::unique_ptr<Database>(new Database(openServer(path, readOnlyWanted)));
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         throw DbError(err::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
@@ -150,24 +65,7 @@ std::unique_ptr<Database> Database::OpenDatabase(const QString& path, bool readO
 
     const bool readOnly =
         readOnlyWanted || !info.isWritable() || !QFileInfo(info.absolutePath()).isWritable();
-    auto c = connect(path, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, readOnly);
-    // Reading the schema proves the file is a readable database before anyone relies on it.
-    // A file held by another program, or one that cannot be read now, is not taken for a
-    // damaged one.
-    const int rc =
-        sqlite3_exec(c->handle(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    const int primary = rc & 0xff;
-    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
-        throw DbError(err::NotADatabase,
-                      QStringLiteral("Unrecognized database format '%1'.").arg(path));
-    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-        throw DbError(err::Locked, QStringLiteral("The project '%1' is in use by another "
-                                                  "program. Try again in a moment.")
-                                       .arg(path));
-    if (rc != SQLITE_OK)
-        throw DbError(err::Generic, QStringLiteral("Could not read '%1': %2.")
-                                        .arg(path, QString::fromUtf8(sqlite3_errmsg(c->handle()))));
-    return std::unique_ptr<Database>(new Database(std::move(c)));
+    return std::unique_ptr<Database>(new Database(openSqlite(path, false, readOnly)));
 }
 
 std::unique_ptr<Database> Database::CreateDatabase(const QString& pathWithoutExtension,
@@ -179,7 +77,7 @@ std::unique_ptr<Database> Database::CreateDatabase(const QString& pathWithoutExt
     const QFileInfo info(path);
     if (info.fileName() == QLatin1String(".mdb") || !QFileInfo(info.absolutePath()).isDir())
         throw DbError(err::NotAValidPath, QStringLiteral("'%1' is not a valid path.").arg(path));
-    auto c = connect(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, false);
+    auto c = openSqlite(path, true, false);
     // Writing the header makes the new file a database at once, even before it has tables.
     c->exec(
         QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = 1;").arg(ApplicationId));
@@ -210,7 +108,7 @@ bool Database::readOnly() const
 
 bool Database::isServer() const
 {
-    return false;
+    return connection().dialect() == Dialect::PostgreSQL;
 }
 
 const TableInfo& Database::TableDefs(const QString& name) const
@@ -232,32 +130,13 @@ void Database::appendTableDef(const TableDef& def)
     if (c.hasTable(def.name))
         throw DbError(err::TableExists, QStringLiteral("Table '%1' already exists.").arg(def.name));
 
-    // An auto-increment field with the primary index is the table's own row number; the others
-    // are numbered by the engine (see Recordset::Update), so they may also take repeated values.
-    QString rowidField;
-    for (const IndexDef& i : def.indexes) {
-        for (const FieldDef& f : def.fields) {
-            if (i.primary && f.name == i.field && f.type == FieldType::Long && (f.attributes & 16))
-                rowidField = f.name;
-        }
-    }
-    QStringList fields;
-    for (const FieldDef& f : def.fields)
-        fields << fieldSql(f, f.name == rowidField);
-
-    Transaction t(*this);
-    c.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-               .arg(sqliteName(def.name), fields.join(QStringLiteral(", "))));
-    for (const IndexDef& i : def.indexes) {
-        if (i.field == rowidField)
-            continue;
-        // Index names repeat across tables, and SQLite's are per database: prefix the table.
-        c.exec(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-                   .arg(i.primary ? QStringLiteral("UNIQUE ") : QString(),
-                        sqliteName(def.name + QLatin1Char('.') + i.name), sqliteName(def.name),
-                        sqliteName(i.field)));
-    }
-    t.commit();
+    // Inside the caller's transaction when there is one (a project created on a server).
+    std::optional<Transaction> t;
+    if (!c.inTransaction())
+        t.emplace(*this);
+    c.createTable(def);
+    if (t)
+        t->commit();
     c.forgetTables();
 }
 
@@ -265,21 +144,14 @@ Recordset Database::OpenRecordset(const QString& query, const QVariantList& para
 {
     auto& c = connection();
     const TranslatedSelect q = translateSelect(
-        query, [&c](const QString& name) -> const TableInfo& { return c.table(name); }, params);
+        query, [&c](const QString& name) -> const TableInfo& { return c.table(name); }, params,
+        c.dialect());
     return Recordset(m_connection, q);
 }
 
 TableVersion Database::tableVersion(const QString& table) const
 {
-    Connection& c = connection();
-    TableVersion v;
-    v.connection = c.serial();
-    v.local = c.changesTo(table);
-    sqlite3_stmt* s = c.cached(QStringLiteral("PRAGMA data_version"));
-    if (sqlite3_step(s) == SQLITE_ROW)
-        v.external = sqlite3_column_int64(s, 0);
-    sqlite3_reset(s);
-    return v;
+    return connection().tableVersion(table);
 }
 
 void Database::BeginTrans()
@@ -299,7 +171,7 @@ void Database::Rollback()
 
 bool Database::inTransaction() const
 {
-    return sqlite3_get_autocommit(connection().handle()) == 0;
+    return connection().inTransaction();
 }
 
 ReadTransaction::ReadTransaction(Database& db)
@@ -355,23 +227,6 @@ QString fieldList(const QStringList& fields)
     return names.join(QStringLiteral(", "));
 }
 
-void bind(Connection& c, sqlite3_stmt* s, int index, const QVariant& v)
-{
-    int rc;
-    if (v.isNull()) {
-        rc = sqlite3_bind_null(s, index);
-    } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
-               v.typeId() == QMetaType::UInt) {
-        rc = sqlite3_bind_int64(s, index, v.toLongLong());
-    } else {
-        const QByteArray utf8 = v.toString().toUtf8();
-        rc = sqlite3_bind_text(s, index, utf8.constData(), static_cast<int>(utf8.size()),
-                               SQLITE_TRANSIENT);
-    }
-    if (rc != SQLITE_OK)
-        c.fail(rc);
-}
-
 } // namespace
 
 struct RowStream::Impl
@@ -386,52 +241,44 @@ RowStream::RowStream(Database& database, const QString& table, const QStringList
 {
     d->connection = database.m_connection;
     Connection& c = database.connection();
-    const QString stored = c.table(table).name;
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(fieldList(fields), sqliteName(stored));
+    const TableInfo& info = c.table(table);
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(fieldList(fields), sqliteName(info.name));
     if (!whereField.isEmpty())
         sql += QStringLiteral(" WHERE %1 = ?1").arg(sqliteName(whereField));
-    sql += QStringLiteral(" ORDER BY rowid");
-    d->statement = std::make_unique<Statement>(c, sql);
+    sql += QStringLiteral(" ORDER BY ") + info.rowKey;
+    // A walk over a whole table reads it in batches; the rows of one value are few, and one
+    // statement reads them for each value in turn.
+    d->statement = whereField.isEmpty() ? c.prepareLarge(sql) : c.prepare(sql);
     if (!whereField.isEmpty())
-        bind(c, d->statement->get(), 1, whereValue);
+        d->statement->bind(1, whereValue);
 }
 
 RowStream::~RowStream() = default;
 
 void RowStream::restart(const QVariant& whereValue)
 {
-    sqlite3_stmt* s = d->statement->get();
-    sqlite3_reset(s);
-    bind(*d->connection, s, 1, whereValue);
+    d->statement->reset();
+    d->statement->bind(1, whereValue);
 }
 
 bool RowStream::next()
 {
-    const int rc = sqlite3_step(d->statement->get());
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc != SQLITE_DONE)
-        d->connection->fail(sqlite3_extended_errcode(d->connection->handle()));
-    return false;
+    return d->statement->step();
 }
 
 QString RowStream::text(int column) const
 {
-    sqlite3_stmt* s = d->statement->get();
-    if (sqlite3_column_type(s, column) == SQLITE_NULL)
-        return {};
-    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
-    return QString::fromUtf8(t, sqlite3_column_bytes(s, column));
+    return d->statement->text(column);
 }
 
 qint64 RowStream::number(int column) const
 {
-    return sqlite3_column_int64(d->statement->get(), column);
+    return d->statement->integer(column);
 }
 
 bool RowStream::isNull(int column) const
 {
-    return sqlite3_column_type(d->statement->get(), column) == SQLITE_NULL;
+    return d->statement->isNull(column);
 }
 
 struct RowWriter::Impl
@@ -454,25 +301,30 @@ RowWriter::RowWriter(Database& database, const QString& table, const QStringList
     d->table = info.name;
     d->fieldCount = static_cast<int>(fields.size());
     QStringList all = fields;
+    QString numberedByEngine;
     for (const ColumnInfo& col : info.columns) {
         if (!col.autoNumber || col.rowidAlias || fields.contains(col.name, Qt::CaseInsensitive))
             continue;
+        if (!c.numbersFields()) {
+            numberedByEngine = col.name;
+            break;
+        }
         // Numbered as Recordset::Update numbers it: past the highest value stored and the
         // highest number handed out, which is kept in sqlite_sequence.
         d->numbered = true;
         all << col.name;
-        Statement highest(c, QStringLiteral("SELECT max(%1) FROM %2")
-                                 .arg(sqliteName(col.name), sqliteName(info.name)));
-        if (sqlite3_step(highest.get()) == SQLITE_ROW)
-            d->nextNumber = sqlite3_column_int64(highest.get(), 0);
-        Statement sequence(c, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = "
-                                             "'sqlite_sequence'"));
-        d->haveSequence = sqlite3_step(sequence.get()) == SQLITE_ROW;
+        auto highest = c.prepare(QStringLiteral("SELECT max(%1) FROM %2")
+                                     .arg(sqliteName(col.name), sqliteName(info.name)));
+        if (highest->step())
+            d->nextNumber = highest->integer(0);
+        auto sequence = c.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = "
+                                                 "'sqlite_sequence'"));
+        d->haveSequence = sequence->step();
         if (d->haveSequence) {
-            Statement seq(c, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"));
-            bind(c, seq.get(), 1, info.name);
-            if (sqlite3_step(seq.get()) == SQLITE_ROW)
-                d->nextNumber = std::max(d->nextNumber, sqlite3_column_int64(seq.get(), 0));
+            auto seq = c.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"));
+            seq->bindText(1, info.name);
+            if (seq->step())
+                d->nextNumber = std::max(d->nextNumber, seq->integer(0));
         }
         ++d->nextNumber;
         break;
@@ -480,9 +332,10 @@ RowWriter::RowWriter(Database& database, const QString& table, const QStringList
     QStringList params;
     for (qsizetype i = 1; i <= all.size(); ++i)
         params << QStringLiteral("?%1").arg(i);
-    d->insert = std::make_unique<Statement>(
-        c, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-               .arg(sqliteName(info.name), fieldList(all), params.join(QStringLiteral(", "))));
+    d->insert = c.prepare(
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(sqliteName(info.name), fieldList(all), params.join(QStringLiteral(", "))) +
+        c.returning(info, numberedByEngine));
 }
 
 RowWriter::~RowWriter() = default;
@@ -490,40 +343,33 @@ RowWriter::~RowWriter() = default;
 qint64 RowWriter::add(const QVariantList& values)
 {
     Connection& c = *d->connection;
-    sqlite3_stmt* s = d->insert->get();
-    sqlite3_reset(s);
+    Statement& s = *d->insert;
+    s.reset();
     for (int i = 0; i < d->fieldCount; ++i)
-        bind(c, s, i + 1, i < values.size() ? values[i] : QVariant());
+        s.bind(i + 1, i < values.size() ? values[i] : QVariant());
     if (d->numbered) {
         if (d->nextNumber > INT32_MAX)
             throw DbError(err::Generic,
                           QStringLiteral("The table '%1' has run out of numbers.").arg(d->table));
-        sqlite3_bind_int64(s, d->fieldCount + 1, d->nextNumber);
+        s.bindInteger(d->fieldCount + 1, d->nextNumber);
     }
-    const int rc = sqlite3_step(s);
-    sqlite3_reset(s);
-    if (rc != SQLITE_DONE)
-        c.fail(sqlite3_extended_errcode(c.handle()));
+    s.step();
+    const qint64 key = c.insertedKey(s);
+    s.reset();
     if (!d->numbered)
-        return sqlite3_last_insert_rowid(c.handle());
+        return key;
     const qint64 number = d->nextNumber++;
     if (d->haveSequence) {
-        sqlite3_stmt* update =
+        Statement& update =
             c.cached(QStringLiteral("UPDATE sqlite_sequence SET seq = ?1 WHERE name = ?2"));
-        sqlite3_bind_int64(update, 1, number);
-        bind(c, update, 2, d->table);
-        if (sqlite3_step(update) != SQLITE_DONE)
-            c.fail(sqlite3_extended_errcode(c.handle()));
-        if (sqlite3_changes(c.handle()) == 0) {
-            sqlite3_stmt* insert =
-                c.cached(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?2, ?1)"));
-            sqlite3_bind_int64(insert, 1, number);
-            bind(c, insert, 2, d->table);
-            if (sqlite3_step(insert) != SQLITE_DONE)
-                c.fail(sqlite3_extended_errcode(c.handle()));
-            sqlite3_reset(insert);
-        }
-        sqlite3_reset(update);
+        update.bindInteger(1, number);
+        update.bindText(2, d->table);
+        update.run();
+        Statement& insert = c.cached(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) "
+                                                    "SELECT ?2, ?1 WHERE changes() = 0"));
+        insert.bindInteger(1, number);
+        insert.bindText(2, d->table);
+        insert.run();
     }
     return number;
 }

@@ -45,6 +45,8 @@ struct TableDef
 
 // The state of one table's rows: two equal versions mean that nothing was written to the
 // table in between, through this program or by another program.
+// (On a server both counts come from the table's log of changes, which every member's writes
+// add to.)
 struct TableVersion
 {
     quint64 connection = 0; // which opening of which file

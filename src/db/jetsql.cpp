@@ -4,9 +4,13 @@
 //          [order by field [asc|desc], ...] [;]
 // Conditions combine comparisons, `like`, `is [not] null`, `not`, `and`, `or` and brackets.
 // Text comparisons and ordering go through the JET collation and `like` through jetlike(), so
-// that letter case is ignored for every alphabet.
+// that letter case is ignored for every alphabet. For a server, the same rules are written with
+// the functions created beside a shared project's tables: quirelle_fold (letter case folded) and
+// quirelle_base (accents taken off too), compared code point by code point, and a `like` pattern
+// becomes a regular expression over the folded text, made here from the bound pattern.
 #include "db/jetsql.h"
 
+#include "db/connection.h"
 #include "db/dberror.h"
 #include "db/textrules.h"
 
@@ -140,8 +144,13 @@ constexpr int maxNesting = 200;
 class Parser
 {
 public:
-    Parser(const QString& query, const TableLookup& lookup, const QVariantList& params)
-        : m_query(query), m_tokens(tokenize(query)), m_lookup(lookup), m_params(params)
+    Parser(const QString& query, const TableLookup& lookup, const QVariantList& params,
+           Dialect dialect)
+        : m_query(query)
+        , m_tokens(tokenize(query))
+        , m_lookup(lookup)
+        , m_params(params)
+        , m_server(dialect == Dialect::PostgreSQL)
     {}
 
     TranslatedSelect parse();
@@ -234,15 +243,22 @@ private:
     bool caselessValue(const Expr& e) const;
 
     QString toSql(const Expr& e) const;
+    QString serverCompare(const Expr& e) const;
+    QString serverLike(const Expr& e) const;
+    QString orderItems(const ColumnInfo& c, const QString& sql, bool descending) const;
+    QString serverDistinct(const std::vector<std::pair<const ColumnInfo*, QString>>& values,
+                           const QString& fromWhere, const QStringList& order,
+                           const QStringList& orderFields) const;
 
     QString m_query;
     std::vector<Token> m_tokens;
     size_t m_pos = 0;
     const TableLookup& m_lookup;
     const QVariantList& m_params;
+    bool m_server; // PostgreSQL's SQL, else SQLite's
     int m_nextParam = 0;
     int m_nesting = 0;
-    std::vector<QVariant> m_bindings;
+    mutable std::vector<QVariant> m_bindings; // a server's `like` writes its pattern anew
     const TableInfo* m_table = nullptr;
 };
 
@@ -301,18 +317,16 @@ TranslatedSelect Parser::parse()
         where = QStringLiteral(" WHERE ") + toSql(*orExpr());
 
     QStringList order;
+    QStringList orderFields;
     if (accept("order")) {
         expect("by");
         do {
             const ColumnInfo& c = fieldReference();
-            QString item = sqliteName(c.name);
-            if (c.isText())
-                item += QStringLiteral(" COLLATE JET");
-            if (accept("desc"))
-                item += QStringLiteral(" DESC");
-            else
+            const bool descending = accept("desc");
+            if (!descending)
                 accept("asc");
-            order << item;
+            order << orderItems(c, sqliteName(c.name), descending);
+            orderFields << c.name;
         } while (accept(","));
     }
     accept(";");
@@ -325,21 +339,20 @@ TranslatedSelect Parser::parse()
 
     out.updatable = star && !distinct;
     if (out.updatable) {
-        order << QStringLiteral("rowid");
+        order << m_table->rowKey;
         out.countSql = QStringLiteral("SELECT count(*)") + from + where;
         out.filtered = !where.isEmpty();
         out.existsSql = QStringLiteral("SELECT 1") + from + where + QStringLiteral(" LIMIT 1");
-        out.sql = QStringLiteral("SELECT rowid") + from + where + QStringLiteral(" ORDER BY ") +
-                  order.join(QStringLiteral(", "));
+        out.sql = QStringLiteral("SELECT ") + m_table->rowKey + from + where +
+                  QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
         return out;
     }
 
-    QStringList list;
+    // The values selected, each as the field it comes from and the name it is shown by.
+    std::vector<std::pair<const ColumnInfo*, QString>> values;
     if (star) {
-        for (const ColumnInfo& c : m_table->columns) {
-            list << sqliteName(c.name) + (c.isText() ? QStringLiteral(" COLLATE JET") : QString());
-            out.columns << c.name;
-        }
+        for (const ColumnInfo& c : m_table->columns)
+            values.emplace_back(&c, c.name);
     } else {
         for (Selected& s : selected) {
             if (s.alias.startsWith(QLatin1Char('\x01'))) {
@@ -348,17 +361,82 @@ TranslatedSelect Parser::parse()
                 s.alias.clear();
             }
             const ColumnInfo& c = column(s.field);
-            const QString shown = s.alias.isEmpty() ? c.name : s.alias;
-            list << sqliteName(c.name) + (c.isText() ? QStringLiteral(" COLLATE JET") : QString()) +
-                        QStringLiteral(" AS ") + sqliteName(shown);
-            out.columns << shown;
+            values.emplace_back(&c, s.alias.isEmpty() ? c.name : s.alias);
         }
+    }
+    for (const auto& [c, shown] : values)
+        out.columns << shown;
+    if (m_server && distinct) {
+        out.sql = serverDistinct(values, from + where, order, orderFields);
+        return out;
+    }
+    QStringList list;
+    for (const auto& [c, shown] : values) {
+        QString item = sqliteName(c->name);
+        if (c->isText() && !m_server)
+            item += QStringLiteral(" COLLATE JET");
+        if (!star)
+            item += QStringLiteral(" AS ") + sqliteName(shown);
+        list << item;
     }
     out.sql = QStringLiteral("SELECT ") + (distinct ? QStringLiteral("DISTINCT ") : QString()) +
               list.join(QStringLiteral(", ")) + from + where;
     if (!order.isEmpty())
         out.sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     return out;
+}
+
+QString Parser::orderItems(const ColumnInfo& c, const QString& sql, bool descending) const
+{
+    const QString direction = descending ? QStringLiteral(" DESC") : QString();
+    if (!m_server)
+        return sql + (c.isText() ? QStringLiteral(" COLLATE JET") : QString()) + direction;
+    // Nulls first, as in a file.
+    const QString nulls =
+        descending ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST");
+    if (!c.isText())
+        return sql + direction + nulls;
+    return QStringLiteral("quirelle_base(%1) COLLATE \"C\"%2%3, quirelle_fold(%1) COLLATE "
+                          "\"C\"%2%3")
+        .arg(sql, direction, nulls);
+}
+
+// `select distinct` on a server: rows that differ only in letter case are one, as in a file.
+// One of them is shown; the ordering then applies to the values shown.
+QString Parser::serverDistinct(const std::vector<std::pair<const ColumnInfo*, QString>>& values,
+                               const QString& fromWhere, const QStringList& order,
+                               const QStringList& orderFields) const
+{
+    QStringList list, groups;
+    for (const auto& [c, shown] : values) {
+        const QString field = sqliteName(c->name);
+        if (c->isText()) {
+            list << QStringLiteral("min(%1 COLLATE \"C\") AS %2").arg(field, sqliteName(shown));
+            groups << QStringLiteral("quirelle_fold(%1)").arg(field);
+        } else {
+            list << field + QStringLiteral(" AS ") + sqliteName(shown);
+            groups << field;
+        }
+    }
+    QString sql = QStringLiteral("SELECT ") + list.join(QStringLiteral(", ")) + fromWhere +
+                  QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
+    if (order.isEmpty())
+        return sql;
+    QStringList outer;
+    for (qsizetype i = 0; i < orderFields.size(); ++i) {
+        const auto it = std::find_if(values.begin(), values.end(), [&](const auto& v) {
+            return v.first->name.compare(orderFields[i], Qt::CaseInsensitive) == 0;
+        });
+        if (it == values.end())
+            throw DbError(err::Syntax,
+                          QStringLiteral("ORDER BY clause conflicts with DISTINCT in query "
+                                         "expression '%1'.")
+                              .arg(m_query));
+        const bool descending = order[i].contains(QLatin1String(" DESC"));
+        outer << orderItems(*it->first, QStringLiteral("q.") + sqliteName(it->second), descending);
+    }
+    return QStringLiteral("SELECT * FROM (") + sql + QStringLiteral(") q ORDER BY ") +
+           outer.join(QStringLiteral(", "));
 }
 
 ExprPtr Parser::orExpr()
@@ -510,9 +588,13 @@ QString Parser::toSql(const Expr& e) const
         return QLatin1Char('(') + toSql(*e.left) +
                (e.negated ? QStringLiteral(" IS NOT NULL)") : QStringLiteral(" IS NULL)"));
     case Expr::Like:
+        if (m_server)
+            return serverLike(e);
         return (e.negated ? QStringLiteral("NOT jetlike(") : QStringLiteral("jetlike(")) +
                toSql(*e.left) + QStringLiteral(", ") + toSql(*e.right) + QLatin1Char(')');
     case Expr::Compare: {
+        if (m_server)
+            return serverCompare(e);
         QString sql = QLatin1Char('(') + toSql(*e.left) + QLatin1Char(' ') + e.text +
                       QLatin1Char(' ') + toSql(*e.right);
         // Text is compared without regard to case. A value with no letters compares the same
@@ -527,12 +609,84 @@ QString Parser::toSql(const Expr& e) const
     return {};
 }
 
+// A comparison on a server. Text is compared by its folded letters: equal when only letter case
+// differs; else ordered by the base letters and then by the folded text. Values are compared as
+// a file compares them with a field of that type: a number with a text field as text, and text
+// that is no number with a number field as text.
+QString Parser::serverCompare(const Expr& e) const
+{
+    const Expr* sides[] = {e.left.get(), e.right.get()};
+    const bool text = isTextColumn(*sides[0]) || isTextColumn(*sides[1]);
+    const bool number = (sides[0]->kind == Expr::Column && !sides[0]->column->isText()) ||
+                        (sides[1]->kind == Expr::Column && !sides[1]->column->isText());
+    const auto side = [&](const Expr& x) {
+        if (text && x.kind == Expr::Number)
+            return QLatin1Char('\'') + x.text + QLatin1Char('\'');
+        if (text && x.kind == Expr::Column && !x.column->isText())
+            return QStringLiteral("CAST(%1 AS text)").arg(toSql(x));
+        if (x.kind == Expr::Value)
+            return QStringLiteral("CAST(%1 AS %2)")
+                .arg(toSql(x), text || !number ? QStringLiteral("text") : QStringLiteral("bigint"));
+        return toSql(x);
+    };
+    const auto isNumberText = [this](const Expr& x) {
+        if (x.kind != Expr::Value)
+            return true;
+        const QVariant& v = m_bindings[static_cast<size_t>(x.binding)];
+        bool ok = true;
+        if (!v.isNull() && v.typeId() == QMetaType::QString)
+            v.toString().trimmed().toLongLong(&ok);
+        return ok;
+    };
+    QString left = side(*sides[0]);
+    QString right = side(*sides[1]);
+    if (!text && number && (!isNumberText(*sides[0]) || !isNumberText(*sides[1]))) {
+        // No number equals such text.
+        left = toSql(*sides[0]) + QStringLiteral("::text");
+        right = toSql(*sides[1]) + QStringLiteral("::text");
+    }
+    const bool equality = e.text == QLatin1String("=") || e.text == QLatin1String("<>");
+    if (!text || (equality && (caselessValue(*sides[0]) || caselessValue(*sides[1]))))
+        return QStringLiteral("(%1 %2 %3)").arg(left, e.text, right);
+    if (equality)
+        return QStringLiteral("(quirelle_fold(%1) %2 quirelle_fold(%3))").arg(left, e.text, right);
+    return QStringLiteral("((quirelle_base(%1) COLLATE \"C\", quirelle_fold(%1) COLLATE \"C\") %2 "
+                          "(quirelle_base(%3), quirelle_fold(%3)))")
+        .arg(left, e.text, right);
+}
+
+// `like` on a server: the pattern, a value bound to the query, becomes a regular expression
+// matched against the folded text. Only a value can be a pattern there.
+QString Parser::serverLike(const Expr& e) const
+{
+    const Expr& pattern = *e.right;
+    if (pattern.kind != Expr::Value)
+        throw DbError(err::Syntax,
+                      QStringLiteral("A shared project takes only a text as the pattern of "
+                                     "'like' in query expression '%1'.")
+                          .arg(m_query));
+    QVariant& v = m_bindings[static_cast<size_t>(pattern.binding)];
+    if (!v.isNull())
+        v = text::LikePattern(v.toString()).regularExpression();
+    QString subject = toSql(*e.left);
+    if (e.left->kind != Expr::Column || !e.left->column->isText())
+        subject = QStringLiteral("CAST(%1 AS text)").arg(subject);
+    return QStringLiteral("%1(quirelle_fold(%2) ~ CAST(%3 AS text))")
+        .arg(e.negated ? QStringLiteral("NOT ") : QString(), subject, toSql(pattern));
+}
+
 } // namespace
 
 TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup,
                                  const QVariantList& params)
 {
-    Parser parser(query, lookup, params);
+    return translateSelect(query, lookup, params, Dialect::SQLite);
+}
+
+TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup,
+                                 const QVariantList& params, Dialect dialect)
+{
+    Parser parser(query, lookup, params, dialect);
     return parser.parse();
 }
 

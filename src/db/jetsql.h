@@ -30,10 +30,15 @@ struct TranslatedSelect
 
 using TableLookup = std::function<const TableInfo&(const QString& name)>;
 
+enum class Dialect;
+
 // Throws DbError (err::Syntax, err::UnknownField, or what `lookup` throws). Each `?` of the
-// query takes the next value of `params`; a query with more `?` than values fails.
+// query takes the next value of `params`; a query with more `?` than values fails. The
+// statements are written in `dialect`'s SQL (SQLite's unless told).
 TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup,
                                  const QVariantList& params = {});
+TranslatedSelect translateSelect(const QString& query, const TableLookup& lookup,
+                                 const QVariantList& params, Dialect dialect);
 
 // Writes a name as an SQLite identifier.
 QString sqliteName(const QString& name);

@@ -1,5 +1,6 @@
-// Statements in SQLite's own language, for the tables the dialect cannot describe (the
-// full-text index): prepared, with bound values, failures turned into engine errors.
+// Statements in the engine's own language (SQLite's for a project file, PostgreSQL's on a
+// server), for the tables the dialect cannot describe (the full-text index): prepared, with
+// bound values written ?1, ?2 ... in either, failures turned into engine errors.
 #pragma once
 
 #include <QString>

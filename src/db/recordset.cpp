@@ -1,4 +1,4 @@
-// Record sets over the SQLite connection. An updatable record set keeps the row numbers its
+// Record sets over the engine's connection. An updatable record set keeps the row numbers its
 // query returned and reads one row's values when that row is first needed; a read-only one
 // keeps the values it selected.
 #include "db/recordset.h"
@@ -7,8 +7,6 @@
 #include "db/dberror.h"
 #include "db/jetsql.h"
 #include "db/textrules.h"
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <optional>
@@ -22,22 +20,21 @@ namespace {
     throw DbError(err::NoCurrentRecord, QStringLiteral("No current record."));
 }
 
-QVariant columnValue(sqlite3_stmt* s, int col, const ColumnInfo* info)
+QVariant columnValue(const Statement& s, int col, const ColumnInfo* info)
 {
-    switch (sqlite3_column_type(s, col)) {
-    case SQLITE_NULL:
+    switch (s.type(col)) {
+    case ValueType::Null:
         return {};
-    case SQLITE_INTEGER:
+    case ValueType::Integer:
         if (info && info->isText())
-            return QString::number(sqlite3_column_int64(s, col));
-        return QVariant::fromValue(static_cast<qint32>(sqlite3_column_int64(s, col)));
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(s, col);
-    default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-        return QString::fromUtf8(text, sqlite3_column_bytes(s, col));
+            return QString::number(s.integer(col));
+        return QVariant::fromValue(static_cast<qint32>(s.integer(col)));
+    case ValueType::Real:
+        return s.real(col);
+    case ValueType::Text:
+        break;
     }
-    }
+    return s.text(col);
 }
 
 // The value as the field's type will hold it; fails as the dialect does for text that is not
@@ -75,32 +72,6 @@ QVariant convertForField(const QVariant& v, const ColumnInfo& c)
     return text;
 }
 
-void bindValue(Connection& conn, sqlite3_stmt* s, int index, const QVariant& v)
-{
-    int rc;
-    if (v.isNull()) {
-        rc = sqlite3_bind_null(s, index);
-    } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
-               v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool) {
-        rc = sqlite3_bind_int64(s, index, v.toLongLong());
-    } else if (v.typeId() == QMetaType::Double) {
-        rc = sqlite3_bind_double(s, index, v.toDouble());
-    } else {
-        const QByteArray utf8 = v.toString().toUtf8();
-        rc = sqlite3_bind_text(s, index, utf8.constData(), static_cast<int>(utf8.size()),
-                               SQLITE_TRANSIENT);
-    }
-    if (rc != SQLITE_OK)
-        conn.fail(rc);
-}
-
-void stepDone(Connection& conn, sqlite3_stmt* s)
-{
-    const int rc = sqlite3_step(s);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-        conn.fail(sqlite3_extended_errcode(conn.handle()));
-}
-
 } // namespace
 
 struct Recordset::Impl
@@ -134,7 +105,7 @@ struct Recordset::Impl
         bool operator<(qint64 k) const { return key < k; }
     };
     std::vector<BlockRow> block; // in the order of their row numbers
-    sqlite3_int64 blockChanges = -1;
+    quint64 blockChanges = ~quint64(0);
     std::vector<int> blockFields; // the fields the block holds, by their index
     std::vector<int> slotOf;      // by field index: its place in a block row; -1: not read
     QString blockSql;             // the statement that reads a block of those fields
@@ -167,32 +138,24 @@ struct Recordset::Impl
     // The one value of a statement over the query's table, with the query's values bound.
     qint64 scalar(const QString& sql)
     {
-        Statement s(*conn, sql);
-        bindAll(s.get());
-        const int rc = sqlite3_step(s.get());
-        if (rc == SQLITE_ROW)
-            return sqlite3_column_int64(s.get(), 0);
-        if (rc != SQLITE_DONE)
-            conn->fail(sqlite3_extended_errcode(conn->handle()));
-        return 0;
+        auto s = conn->prepare(sql);
+        bindAll(*s);
+        return s->step() ? s->integer(0) : 0;
     }
-    void bindAll(sqlite3_stmt* s)
+    void bindAll(Statement& s)
     {
         for (size_t i = 0; i < query.bindings.size(); ++i)
-            bindValue(*conn, s, static_cast<int>(i + 1), query.bindings[i]);
+            s.bind(static_cast<int>(i + 1), query.bindings[i]);
     }
     // Reads the row numbers, in the query's order; their values are read when they are needed.
     void load()
     {
         if (loaded)
             return;
-        Statement s(*conn, query.sql);
-        bindAll(s.get());
-        int rc;
-        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
-            keys.push_back(sqlite3_column_int64(s.get(), 0));
-        if (rc != SQLITE_DONE)
-            conn->fail(sqlite3_extended_errcode(conn->handle()));
+        auto s = conn->prepare(query.sql);
+        bindAll(*s);
+        while (s->step())
+            keys.push_back(s->integer(0));
         loaded = true;
         unloadedCount.reset();
         query = {};
@@ -236,7 +199,7 @@ struct Recordset::Impl
     const BlockRow& currentBlockRow(int index)
     {
         const qint64 key = keys[static_cast<size_t>(position)];
-        if (blockChanges != sqlite3_total_changes64(conn->handle()))
+        if (blockChanges != conn->totalChanges())
             block.clear();
         if (index >= 0 && slotOf[static_cast<size_t>(index)] < 0) {
             blockFields.insert(std::upper_bound(blockFields.begin(), blockFields.end(), index),
@@ -261,24 +224,24 @@ struct Recordset::Impl
     void readBlock(int first)
     {
         if (blockSql.isEmpty()) {
-            QString fields = QStringLiteral("rowid");
+            QString fields = table.rowKey;
             for (int f : blockFields)
                 fields +=
                     QStringLiteral(", ") + sqliteName(table.columns[static_cast<size_t>(f)].name);
             QStringList params;
             for (int i = 1; i <= BlockSize; ++i)
                 params << QStringLiteral("?%1").arg(i);
-            blockSql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
-                           .arg(fields, sqliteName(table.name), params.join(QLatin1Char(',')));
+            blockSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
+                           .arg(fields, sqliteName(table.name), table.rowKey,
+                                params.join(QLatin1Char(',')));
         }
-        sqlite3_stmt* s = conn->cached(blockSql);
+        Statement& s = conn->cached(blockSql);
         const int last = std::min(count(), first + BlockSize);
         for (int p = first; p < last; ++p)
-            sqlite3_bind_int64(s, p - first + 1, keys[static_cast<size_t>(p)]);
+            s.bindInteger(p - first + 1, keys[static_cast<size_t>(p)]);
         block.clear();
-        int rc;
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-            BlockRow row{sqlite3_column_int64(s, 0), {}};
+        while (s.step()) {
+            BlockRow row{s.integer(0), {}};
             row.values.reserve(blockFields.size());
             for (size_t i = 0; i < blockFields.size(); ++i) {
                 const auto f = static_cast<size_t>(blockFields[i]);
@@ -286,15 +249,13 @@ struct Recordset::Impl
             }
             block.push_back(std::move(row));
         }
-        sqlite3_reset(s);
-        if (rc != SQLITE_DONE)
-            conn->fail(sqlite3_extended_errcode(conn->handle()));
+        s.reset();
         // SQLite returns them by row number, but nothing promises it.
         if (!std::is_sorted(block.begin(), block.end(),
                             [](const BlockRow& x, const BlockRow& y) { return x.key < y.key; }))
             std::sort(block.begin(), block.end(),
                       [](const BlockRow& x, const BlockRow& y) { return x.key < y.key; });
-        blockChanges = sqlite3_total_changes64(conn->handle());
+        blockChanges = conn->totalChanges();
     }
 
     void moveTo(int p)
@@ -316,60 +277,15 @@ struct Recordset::Impl
                                                         "read-only."));
     }
 
-    qint32 nextNumber(const ColumnInfo& c);
     void insertRow();
     void updateRow();
 };
 
-// The next number of an auto-increment field that is not the row number: one past both the
-// highest number given so far and the highest value stored, so a number is never handed out
-// twice even after its row was deleted. The highest number given is kept where SQLite keeps
-// its own, in sqlite_sequence.
-qint32 Recordset::Impl::nextNumber(const ColumnInfo& c)
-{
-    qint64 highest = 0;
-    {
-        Statement s(*conn, QStringLiteral("SELECT max(%1) FROM %2")
-                               .arg(sqliteName(c.name), sqliteName(table.name)));
-        if (sqlite3_step(s.get()) == SQLITE_ROW)
-            highest = sqlite3_column_int64(s.get(), 0);
-    }
-    const bool haveSequence = [&] {
-        Statement s(*conn,
-                    QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'"));
-        return sqlite3_step(s.get()) == SQLITE_ROW;
-    }();
-    if (haveSequence) {
-        Statement s(*conn, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"));
-        const QByteArray n = table.name.toUtf8();
-        sqlite3_bind_text(s.get(), 1, n.constData(), static_cast<int>(n.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(s.get()) == SQLITE_ROW)
-            highest = std::max(highest, sqlite3_column_int64(s.get(), 0));
-    }
-    if (highest >= INT32_MAX)
-        throw DbError(err::Generic,
-                      QStringLiteral("The table '%1' has run out of numbers.").arg(table.name));
-    const qint64 next = highest + 1;
-    if (haveSequence) {
-        Statement del(*conn, QStringLiteral("DELETE FROM sqlite_sequence WHERE name = ?1"));
-        const QByteArray n = table.name.toUtf8();
-        sqlite3_bind_text(del.get(), 1, n.constData(), static_cast<int>(n.size()),
-                          SQLITE_TRANSIENT);
-        stepDone(*conn, del.get());
-        Statement ins(*conn,
-                      QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?1, ?2)"));
-        sqlite3_bind_text(ins.get(), 1, n.constData(), static_cast<int>(n.size()),
-                          SQLITE_TRANSIENT);
-        sqlite3_bind_int64(ins.get(), 2, next);
-        stepDone(*conn, ins.get());
-    }
-    return static_cast<qint32>(next);
-}
-
 void Recordset::Impl::insertRow()
 {
     // Everything of one new row is written in one transaction, so a refusal leaves nothing.
-    const bool ownTransaction = sqlite3_get_autocommit(conn->handle()) != 0;
+    // (A server numbers the row in the one statement that adds it.)
+    const bool ownTransaction = conn->numbersFields() && !conn->inTransaction();
     if (ownTransaction)
         conn->exec(QStringLiteral("SAVEPOINT quirelle_row"));
     try {
@@ -380,8 +296,8 @@ void Recordset::Impl::insertRow()
             QVariant v;
             if (buffer[i].has_value())
                 v = convertForField(*buffer[i], c);
-            else if (c.autoNumber && !c.rowidAlias)
-                v = nextNumber(c);
+            else if (c.autoNumber && !c.rowidAlias && conn->numbersFields())
+                v = conn->nextNumber(table, c);
             else
                 continue;
             fields << sqliteName(c.name);
@@ -394,20 +310,21 @@ void Recordset::Impl::insertRow()
                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(sqliteName(table.name), fields.join(QStringLiteral(", ")),
                            params.join(QStringLiteral(", ")));
-        sqlite3_stmt* s = conn->cached(sql);
+        Statement& s = conn->cached(sql + conn->returning(table));
         for (size_t i = 0; i < values.size(); ++i)
-            bindValue(*conn, s, static_cast<int>(i + 1), values[i]);
-        const int rc = sqlite3_step(s);
-        sqlite3_reset(s);
-        if (rc != SQLITE_DONE)
-            conn->fail(sqlite3_extended_errcode(conn->handle()));
-        lastModified = sqlite3_last_insert_rowid(conn->handle());
+            s.bind(static_cast<int>(i + 1), values[i]);
+        s.step();
+        lastModified = conn->insertedKey(s);
+        s.reset();
         if (ownTransaction)
             conn->exec(QStringLiteral("RELEASE quirelle_row"));
     } catch (...) {
         if (ownTransaction) {
-            sqlite3_exec(conn->handle(), "ROLLBACK TO quirelle_row; RELEASE quirelle_row", nullptr,
-                         nullptr, nullptr);
+            try {
+                conn->exec(QStringLiteral("ROLLBACK TO quirelle_row; RELEASE quirelle_row"));
+            } catch (const DbError&) {
+                // the connection already undid it
+            }
         }
         throw;
     }
@@ -427,13 +344,14 @@ void Recordset::Impl::updateRow()
     }
     const qint64 key = keys[static_cast<size_t>(position)];
     if (!sets.isEmpty()) {
-        Statement s(*conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
-                               .arg(sqliteName(table.name), sets.join(QStringLiteral(", ")))
-                               .arg(values.size() + 1));
+        auto s = conn->prepare(
+            QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?%4")
+                .arg(sqliteName(table.name), sets.join(QStringLiteral(", ")), table.rowKey)
+                .arg(values.size() + 1));
         for (size_t i = 0; i < values.size(); ++i)
-            bindValue(*conn, s.get(), static_cast<int>(i + 1), values[i]);
-        sqlite3_bind_int64(s.get(), static_cast<int>(values.size() + 1), key);
-        stepDone(*conn, s.get());
+            s->bind(static_cast<int>(i + 1), values[i]);
+        s->bindInteger(static_cast<int>(values.size() + 1), key);
+        s->run();
     }
     lastModified = key;
 }
@@ -458,25 +376,22 @@ Recordset::Recordset(std::shared_ptr<Connection> c, const TranslatedSelect& q)
         return;
     }
     d->names = q.columns;
-    Statement s(*d->conn, q.sql);
+    auto s = d->conn->prepare(q.sql);
     for (size_t i = 0; i < q.bindings.size(); ++i)
-        bindValue(*d->conn, s.get(), static_cast<int>(i + 1), q.bindings[i]);
+        s->bind(static_cast<int>(i + 1), q.bindings[i]);
     // The field each value comes from, which says how to read it, is the same on every row.
     std::vector<const ColumnInfo*> origins;
     for (int i = 0; i < q.columns.size(); ++i) {
-        const int at = table.indexOf(QString::fromUtf8(sqlite3_column_origin_name(s.get(), i)));
+        const int at = table.indexOf(s->originName(i));
         origins.push_back(at >= 0 ? &table.columns[static_cast<size_t>(at)] : nullptr);
     }
-    int rc;
-    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+    while (s->step()) {
         std::vector<QVariant> row;
         row.reserve(origins.size());
         for (size_t i = 0; i < origins.size(); ++i)
-            row.push_back(columnValue(s.get(), static_cast<int>(i), origins[i]));
+            row.push_back(columnValue(*s, static_cast<int>(i), origins[i]));
         d->rows.push_back(std::move(row));
     }
-    if (rc != SQLITE_DONE)
-        d->conn->fail(sqlite3_extended_errcode(d->conn->handle()));
     d->position = d->count() > 0 ? 0 : -1;
 }
 
@@ -662,13 +577,11 @@ void Recordset::Delete()
     i.requireUpdatable();
     i.requireCurrent(); // (and reads the rows first)
     const qint64 key = i.keys[static_cast<size_t>(i.position)];
-    sqlite3_stmt* s = i.conn->cached(
-        QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(sqliteName(i.table.name)));
-    sqlite3_bind_int64(s, 1, key);
-    const int rc = sqlite3_step(s);
-    sqlite3_reset(s);
-    if (rc != SQLITE_DONE)
-        i.conn->fail(sqlite3_extended_errcode(i.conn->handle()));
+    Statement& s = i.conn->cached(QStringLiteral("DELETE FROM %1 WHERE %2 = ?1")
+                                      .arg(sqliteName(i.table.name), i.table.rowKey));
+    s.bindInteger(1, key);
+    s.run();
+    s.reset();
     i.keys.erase(i.keys.begin() + i.position);
     i.currentDeleted = true;
     i.mode = Impl::Mode::None;

@@ -2,6 +2,7 @@
 #include "db/schema.h"
 
 #include "db/dberror.h"
+#include "db/pgconnection.h"
 
 namespace quirelle::db {
 
@@ -192,6 +193,32 @@ void createProjectFile(const QString& pathWithoutExtension)
                                              QStringLiteral(";LANGID=0x0409;CP=1252;COUNTRY=0"));
     createMissingTables(*database);
     createMissingAddedTables(*database);
+    database->Close();
+}
+
+void createServerProject(const QString& address)
+{
+    if (!isServerAddress(address))
+        throw DbError(err::NotAValidPath,
+                      QStringLiteral("'%1' is not the address of a database server.").arg(address));
+    auto database = Database::OpenDatabase(address);
+    if (database->readOnly())
+        throw DbError(err::ReadOnly, QStringLiteral("Cannot update. Database or object is "
+                                                    "read-only."));
+    std::vector<TableDef> tables = projectTables();
+    tables.insert(tables.end(), addedTables().begin(), addedTables().end());
+    for (const TableDef& t : tables) {
+        if (tableExists(*database, t.name))
+            throw DbError(err::TableExists,
+                          QStringLiteral("The database already holds a project: table '%1' "
+                                         "already exists.")
+                              .arg(t.name));
+    }
+    Transaction transaction(*database);
+    createServerHelpers(*database);
+    for (const TableDef& t : tables)
+        createTable(*database, t);
+    transaction.commit();
     database->Close();
 }
 

@@ -31,4 +31,9 @@ void createMissingTables(Database& database);
 // Fails (err::DatabaseExists) when the file is already there.
 void createProjectFile(const QString& pathWithoutExtension);
 
+// Creates every project table (the added ones too), with what the server needs beside them, in
+// the empty database at the server address `address`, all or nothing. Fails with an engine error
+// when the database already has any of them (err::TableExists) or may not be written.
+void createServerProject(const QString& address);
+
 } // namespace quirelle::db

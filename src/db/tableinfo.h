@@ -23,6 +23,9 @@ struct TableInfo
 {
     QString name;
     std::vector<ColumnInfo> columns;
+    // How a statement names the row number that addresses a row: SQLite's own, or on a server
+    // the table's numbered key (or the hidden column given to a table without one).
+    QString rowKey = QStringLiteral("rowid");
 
     // Index of the field named `field`, ignoring letter case; -1 when there is none.
     int indexOf(QStringView field) const

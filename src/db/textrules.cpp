@@ -419,6 +419,51 @@ bool LikePattern::matches(QStringView s) const
     return matchFolded(foldToUcs4(s));
 }
 
+QString foldedText(QStringView s)
+{
+    return folded(s);
+}
+
+QString LikePattern::regularExpression() const
+{
+    // Letters and digits stand for themselves; every other character is escaped, in a list too.
+    const auto literal = [](char32_t c) {
+        const QString s = QString::fromUcs4(&c, 1);
+        return QChar::isLetterOrNumber(c) ? s : QStringLiteral("\\") + s;
+    };
+    QString out = QStringLiteral("^");
+    for (const Token& t : m_tokens) {
+        switch (t.kind) {
+        case Kind::Literal:
+            out += literal(t.ch);
+            break;
+        case Kind::AnyRun:
+            out += QStringLiteral(".*");
+            break;
+        case Kind::One:
+            out += QLatin1Char('.');
+            break;
+        case Kind::Digit:
+            out += QStringLiteral("[0-9]");
+            break;
+        case Kind::List:
+            if (t.ranges.empty()) {
+                out += t.negated ? QStringLiteral(".") : QStringLiteral("[^\\s\\S]");
+                break;
+            }
+            out += t.negated ? QStringLiteral("[^") : QStringLiteral("[");
+            for (const auto& [from, to] : t.ranges) {
+                out += literal(from);
+                if (to != from)
+                    out += QLatin1Char('-') + literal(to);
+            }
+            out += QLatin1Char(']');
+            break;
+        }
+    }
+    return out + QLatin1Char('$');
+}
+
 qsizetype characterCount(QStringView s)
 {
     qsizetype n = 0;

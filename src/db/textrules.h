@@ -15,6 +15,9 @@ namespace quirelle::db::text {
 // tie, so "émile" sorts next to "Emile". Returns 0 exactly when the texts differ only in case.
 int collate(std::string_view a, std::string_view b);
 
+// The text as `like` compares it: composed, letter case folded.
+QString foldedText(QStringView s);
+
 // How many characters the text holds, as the file's own checks count them (a character outside
 // the basic plane is one character, not two).
 qsizetype characterCount(QStringView s);
@@ -33,6 +36,9 @@ public:
     explicit LikePattern(QStringView pattern);
     bool matches(std::string_view utf8) const;
     bool matches(QStringView s) const;
+    // The pattern as a regular expression (POSIX, as PostgreSQL reads them) that matches the
+    // whole of a folded text (see foldedText) exactly when the pattern matches the text.
+    QString regularExpression() const;
 
 private:
     enum class Kind { Literal, AnyRun, One, Digit, List };
