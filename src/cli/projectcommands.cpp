@@ -6,6 +6,7 @@
 #include "db/database.h"
 #include "db/dberror.h"
 #include "db/projectcopy.h"
+#include "db/schema.h"
 
 namespace quirelle::cli {
 
@@ -20,15 +21,6 @@ bool takesNoOption(const Arguments& a)
 QString shown(const QString& location)
 {
     return db::isServerAddress(location) ? db::displayAddress(location) : location;
-}
-
-// Makes the project's tables in the server's database. Until the engine can make them, a server
-// that can be reached is refused rather than told it was made ready.
-void createProjectOnServer(const QString& address)
-{
-    db::Database::OpenDatabase(address)->Close();
-    throw db::DbError(db::err::Generic, QStringLiteral("This copy of the program cannot make the "
-                                                       "project's tables on a server."));
 }
 
 } // namespace
@@ -76,7 +68,7 @@ int runInitServer(const Arguments& a)
         return usageError(
             QStringLiteral("%1 is not a server address (postgresql://...)").arg(address));
     try {
-        createProjectOnServer(address);
+        db::createServerProject(address);
     } catch (const db::DbError& e) {
         return failure(e.description());
     }

@@ -13,6 +13,10 @@
 //   quirelle_crashharness import <project.mdb> <references file>
 //       imports the file as the program does, printing "progress <done>" as rows are stored,
 //       then "imported <papers>" once the import's one transaction is committed
+//   quirelle_crashharness member <project> <count> <tag>
+//       adds papers as one member of a group does, the project a file or a server address: each
+//       paper with an author of its own and their link in one transaction; prints
+//       "added <paper id> <author id>" after each commit
 //   quirelle_crashharness hold-lock <project.mdb>
 //       takes the project lock, prints "locked" (or "held" with the holder's message) and waits
 //       until stdin closes
@@ -89,6 +93,36 @@ void addPapers(const QStringList& args)
     }
 }
 
+void addAsMember(const QStringList& args)
+{
+    auto project = db::Database::OpenDatabase(args.value(0));
+    const int count = args.value(1).toInt();
+    const QString tag = args.value(2);
+    db::Recordset papers = project->OpenRecordset("select * from [Papers];");
+    db::Recordset authors = project->OpenRecordset("select * from [Authors];");
+    db::Recordset links = project->OpenRecordset("select * from [Paper Authors List];");
+    for (int n = 0; n < count; ++n) {
+        db::Transaction transaction(*project);
+        papers.AddNew();
+        papers["Title"] = QStringLiteral("%1 paper %2").arg(tag).arg(n);
+        papers.Update();
+        papers.setBookmark(papers.LastModified());
+        const qint32 paper = papers["Paper ID"].toLong();
+        authors.AddNew();
+        authors["Surname"] = QStringLiteral("%1 author %2").arg(tag).arg(n);
+        authors.Update();
+        authors.setBookmark(authors.LastModified());
+        const qint32 author = authors["Author ID"].toLong();
+        links.AddNew();
+        links["Paper ID"] = QString::number(paper);
+        links["Author ID"] = QString::number(author);
+        links.Update();
+        transaction.commit();
+        std::printf("added %d %d\n", paper, author);
+        std::fflush(stdout);
+    }
+}
+
 void deletePapers(const QStringList& args)
 {
     openProject(args.value(0));
@@ -140,13 +174,14 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const std::map<QString, std::function<void(const QStringList&)>> modes{
         {"add", addPapers},      {"delete", deletePapers},     {"hold-write", holdWrite},
-        {"hold-lock", holdLock}, {"import", importReferences},
+        {"hold-lock", holdLock}, {"import", importReferences}, {"member", addAsMember},
     };
     QStringList args = app.arguments().mid(1);
     const auto mode = modes.find(args.value(0));
     if (mode == modes.end() || args.size() < 2) {
-        std::fprintf(stderr, "usage: quirelle_crashharness add|delete|import|hold-write|hold-lock "
-                             "<project.mdb> ...\n");
+        std::fprintf(stderr,
+                     "usage: quirelle_crashharness add|delete|import|member|hold-write|hold-lock "
+                     "<project.mdb> ...\n");
         return 2;
     }
     args.removeFirst();

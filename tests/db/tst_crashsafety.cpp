@@ -222,6 +222,42 @@ private slots:
         QVERIFY(!QFile::exists(file + "-journal"));
     }
 
+    // Eight members of a group adding papers at once, each with an author and their link, one
+    // transaction each: every row is there once, every link whole, and nobody saw an error.
+    // A project file has one writer, the copy that holds its lock: this is a shared project's.
+    void membersAddingAtOnce()
+    {
+        if (test::serverAddress().isEmpty())
+            QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
+        test::TempProject shared(test::Engine::Server);
+        const QString address = shared.address();
+        constexpr int Members = 8;
+        constexpr int Each = 500;
+        std::vector<std::unique_ptr<Harness>> members;
+        for (int m = 0; m < Members; ++m)
+            members.push_back(std::make_unique<Harness>(QStringList{
+                "member", address, QString::number(Each), QStringLiteral("m%1").arg(m)}));
+        std::set<QString> papers;
+        std::set<QString> links;
+        for (auto& member : members) {
+            QVERIFY2(member->waitForLines(Each), qPrintable(member->errors()));
+            QVERIFY(member->finish());
+            QVERIFY2(member->errors().isEmpty(), qPrintable(member->errors()));
+            for (const QString& line : member->lines()) {
+                const QStringList ids = line.split(' ');
+                QVERIFY(papers.insert(ids.value(1)).second); // no number given twice
+                links.insert(ids.value(1) + '/' + ids.value(2));
+            }
+        }
+        db::Database& project = shared.db();
+        QCOMPARE(test::countRows(project, "Papers"), Members * Each);
+        QCOMPARE(test::countRows(project, "Authors"), Members * Each);
+        const QStringList stored =
+            test::rowsOf(project, "select * from [Paper Authors List];", {"Paper ID", "Author ID"});
+        QCOMPARE(std::set<QString>(stored.begin(), stored.end()), links);
+        QCOMPARE(stored.size(), Members * Each);
+    }
+
     // A project a tool left in write-ahead-log mode goes back to one file, which then opens
     // read-only with nothing beside it.
     void durabilitySettingsKeepOneFile()
