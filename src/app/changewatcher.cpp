@@ -9,29 +9,11 @@ namespace quirelle {
 
 namespace {
 
-// The tables whose rows the windows show.
-const QStringList& watchedTables()
-{
-    static const QStringList tables{
-        QStringLiteral("Papers"),
-        QStringLiteral("Authors"),
-        QStringLiteral("Keywords"),
-        QStringLiteral("Models"),
-        QStringLiteral("Paper Authors List"),
-        QStringLiteral("Paper Keywords List"),
-        QStringLiteral("Paper Models List"),
-        QStringLiteral("Paper References List"),
-        QStringLiteral("Paper Statements List"),
-        QStringLiteral("Meetings"),
-    };
-    return tables;
-}
-
 // Only others can change what this copy shows when the project is shared on a server, or when
 // another copy holds the file and this one may only read it.
 bool othersMayWrite(Project& p)
 {
-    return p.isOpen() && (p.db().isServer() || p.readOnly());
+    return p.isServer() || p.readOnly();
 }
 
 } // namespace
@@ -48,24 +30,19 @@ void ChangeWatcher::look()
 {
     Project& p = project();
     if (!othersMayWrite(p)) {
-        m_seen.clear();
+        m_seen.reset();
         return;
     }
-    std::vector<db::TableVersion> now;
-    now.reserve(static_cast<size_t>(watchedTables().size()));
+    qint64 now = 0;
     try {
-        for (const QString& table : watchedTables())
-            now.push_back(p.db().tableVersion(table));
+        now = p.db().othersChanges();
     } catch (const db::DbError&) {
         // A project that cannot be read now is said by the next action that needs it.
         return;
     }
-    const bool sameOpening = m_generation == p.generation() && now.size() == m_seen.size();
-    bool changedElsewhere = false;
-    for (size_t i = 0; sameOpening && i < now.size(); ++i)
-        changedElsewhere = changedElsewhere || now[i].external != m_seen[i].external;
+    const bool changedElsewhere = m_generation == p.generation() && m_seen && now != *m_seen;
     m_generation = p.generation();
-    m_seen = std::move(now);
+    m_seen = now;
     if (changedElsewhere)
         windows::changedElsewhere();
 }

@@ -1,14 +1,12 @@
 // Brings others' changes to the windows: while a project that others may change is open (one on
-// a server, or a file this copy may only read), the tables the windows show are looked at a few
-// times a second, and every open window is told when someone else has written to them.
+// a server, or a file this copy may only read), the database is asked a few times a second
+// whether others committed changes, and every open window is told when they did.
 #pragma once
-
-#include "db/database.h"
 
 #include <QObject>
 #include <QTimer>
 
-#include <vector>
+#include <optional>
 
 namespace quirelle {
 
@@ -25,8 +23,8 @@ public:
 
 private:
     QTimer m_timer;
-    quint64 m_generation = 0; // the opening of the project the versions below belong to
-    std::vector<db::TableVersion> m_seen;
+    quint64 m_generation = 0;     // the opening of the project the versions below belong to
+    std::optional<qint64> m_seen; // others' changes counted when last looked
 };
 
 } // namespace quirelle

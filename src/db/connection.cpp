@@ -243,6 +243,7 @@ public:
         return static_cast<quint64>(sqlite3_total_changes64(m_handle));
     }
     TableVersion tableVersion(const QString& table) override;
+    qint64 othersChanges() override;
     bool numbersFields() const override { return true; }
     qint32 nextNumber(const TableInfo& table, const ColumnInfo& column) override;
     QString returning(const TableInfo&, const QString&) const override { return {}; }
@@ -345,6 +346,14 @@ std::unique_ptr<Statement> SqliteConnection::prepare(const QString& sql, unsigne
         fail();
     }
     return std::make_unique<SqliteStatement>(*this, stmt);
+}
+
+qint64 SqliteConnection::othersChanges()
+{
+    Statement& s = cached(QStringLiteral("PRAGMA data_version"));
+    const qint64 version = s.step() ? s.integer(0) : 0;
+    s.reset();
+    return version;
 }
 
 TableVersion SqliteConnection::tableVersion(const QString& table)

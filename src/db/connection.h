@@ -93,6 +93,9 @@ public:
     // before stays true while this number stays the same (for this connection's own writes).
     virtual quint64 totalChanges() const = 0;
     virtual TableVersion tableVersion(const QString& table) = 0;
+    // A number that grows when other connections commit changes, learnt as cheaply as the engine
+    // allows (it may lag behind a commit by a moment).
+    virtual qint64 othersChanges() = 0;
     // The number that tells this connection apart from every other opened during the run.
     quint64 serial() const { return m_serial; }
 

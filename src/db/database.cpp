@@ -149,6 +149,11 @@ Recordset Database::OpenRecordset(const QString& query, const QVariantList& para
     return Recordset(m_connection, q);
 }
 
+qint64 Database::othersChanges() const
+{
+    return connection().othersChanges();
+}
+
 TableVersion Database::tableVersion(const QString& table) const
 {
     return connection().tableVersion(table);

@@ -102,6 +102,9 @@ public:
 
     // Lets a window keep what it read from a table until the table changes.
     TableVersion tableVersion(const QString& table) const;
+    // Grows when others commit changes to the database (other connections to the file, other
+    // members on the server); cheap enough to ask several times a second.
+    qint64 othersChanges() const;
 
     void BeginTrans();
     void CommitTrans();

@@ -177,6 +177,7 @@ public:
     }
     quint64 totalChanges() const override { return m_changes; }
     TableVersion tableVersion(const QString& table) override;
+    qint64 othersChanges() override;
     bool numbersFields() const override { return false; }
     qint32 nextNumber(const TableInfo&, const ColumnInfo&) override { return 0; }
     QString returning(const TableInfo& table, const QString& numberedField) const override
@@ -195,6 +196,8 @@ private:
     quint64 m_changes = 0;
     quint64 m_names = 0;
     quint64 m_reconnections = 0;
+    bool m_listening = false; // to the notices of the tables' triggers
+    qint64 m_notices = 0;     // from other connections, counted
 };
 
 class PgStatement final : public Statement
@@ -393,6 +396,9 @@ void PgConnection::reconnectIfLost()
         fail(nullptr);
     ++m_reconnections;
     setUp();
+    // Whatever others committed while the connection was gone is not known: count it as changed.
+    m_listening = false;
+    ++m_notices;
 }
 
 Result PgConnection::run(const QByteArray& sql, const QByteArray& name, int count,
@@ -509,6 +515,26 @@ void PgConnection::fail(const PGresult* result) const
             QStringLiteral("The connection to the server %1 was lost: %2").arg(path(), message));
     }
     throw DbError(err::Generic, message);
+}
+
+qint64 PgConnection::othersChanges()
+{
+    // The tables' triggers send a notice when a transaction commits; reading the notices that
+    // arrived costs no exchange with the server. Listening starts at the first question, so that
+    // the connections nobody asks (a worker's) do not gather notices.
+    reconnectIfLost();
+    if (!m_listening) {
+        exec(QStringLiteral("LISTEN quirelle"));
+        m_listening = true;
+    }
+    PQconsumeInput(m_handle);
+    const int self = PQbackendPID(m_handle);
+    while (PGnotify* notice = PQnotifies(m_handle)) {
+        if (notice->be_pid != self)
+            ++m_notices;
+        PQfreemem(notice);
+    }
+    return m_notices;
 }
 
 TableVersion PgConnection::tableVersion(const QString& table)

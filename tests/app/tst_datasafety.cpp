@@ -380,22 +380,37 @@ private slots:
         QCOMPARE(surname->text(), "Wendrake");
     }
 
-    // A copy that may only read shows within a second what the copy that writes stores: the
-    // caption's count, the paper on show (but not the box the user is typing in), an editor's
-    // grid, and a word that a search's list may be out of date.
+    // Another copy that may only read the file, or a member of a shared project, is shown within
+    // a second what the one who writes stores: the caption's count, the paper on show (but not
+    // the box the user is typing in), an editor's grid, and a word that a search's list may be
+    // out of date.
+    void othersChangesArrive_data() { test::addEngineRows(); }
     void othersChangesArrive()
     {
+        QUIRELLE_FETCH_ENGINE(engine);
+        std::unique_ptr<test::ServerTestDatabase> server; // dropped after the program ends
         Shell shell(Shell::Start::EmptyFolder);
-        const QString other = shell.folder() + QStringLiteral("/shared");
-        db::createProjectFile(other);
-        const QString file = other + QStringLiteral(".mdb");
-        auto writer = db::Database::OpenDatabase(file);
+        QString location = shell.folder() + QStringLiteral("/shared.mdb");
+        if (engine == test::Engine::Server) {
+            server = std::make_unique<test::ServerTestDatabase>();
+            location = server->address();
+            db::createServerProject(location);
+        } else {
+            db::createProjectFile(location.chopped(4));
+        }
+        auto writer = db::Database::OpenDatabase(location);
         const qint64 paper = addRow(*writer, "Papers", {{"Title", "Clay remembers"}});
-        Harness holder({"hold-lock", file});
-        QCOMPARE(holder.firstLine(), "locked");
-        st::setNextAnswer(services::Answer::Yes);
-        openByMenu(file);
-        QVERIFY(caption().endsWith(QStringLiteral("(read-only)")));
+        std::unique_ptr<Harness> holder;
+        if (engine == test::Engine::File) {
+            holder = std::make_unique<Harness>(QStringList{"hold-lock", location});
+            QCOMPARE(holder->firstLine(), "locked");
+            st::setNextAnswer(services::Answer::Yes);
+            openByMenu(location);
+            QVERIFY(caption().endsWith(QStringLiteral("(read-only)")));
+        } else {
+            QVERIFY(frmMenu::instance().connectTo(location));
+            QVERIFY2(caption().contains(QStringLiteral("Papers added: 1")), qPrintable(caption()));
+        }
         int shown = static_cast<int>(prompts().size());
 
         fromMenu("mnuSearch");

@@ -511,13 +511,23 @@ private slots:
     // Someone else saves while this window shows the paper: a detail typed over their value is
     // not stored and the message shows theirs; an author they deleted is not linked; the paper
     // they deleted is not deleted twice, and the window still closes.
+    void changedElsewhereMeanwhile_data() { addEngineRows(); }
     void changedElsewhereMeanwhile()
     {
+        QUIRELLE_FETCH_ENGINE(engine);
+        std::unique_ptr<ServerTestDatabase> server; // dropped after the program ends
         Shell shell;
+        QString location = shell.file();
+        if (engine == Engine::Server) {
+            server = std::make_unique<ServerTestDatabase>();
+            location = server->address();
+            db::createServerProject(location);
+            QVERIFY(frmMenu::instance().connectTo(location));
+        }
         const qint64 p = addPaper("Shared", {{"Status", "Read"}});
         const qint64 a = addAuthor("Alder", "A");
         openPaper(p);
-        auto other = db::Database::OpenDatabase(shell.file());
+        auto other = db::Database::OpenDatabase(location);
         const auto otherPaper = [&] {
             return other->OpenRecordset(
                 QStringLiteral("select * from [Papers] where [Paper ID] = ?;"), {p});
@@ -545,7 +555,7 @@ private slots:
         QCOMPARE(prompts().size(), 2);
         QVERIFY2(lastPrompt().contains(QStringLiteral("author is no longer in the project")),
                  qPrintable(lastPrompt()));
-        QCOMPARE(countRows(shell.db(), "Paper Authors List"), 0);
+        QCOMPARE(countRows(project().db(), "Paper Authors List"), 0);
         QCOMPARE(lines(list("lstAuthors")), QStringList());
 
         otherPaper().Delete();
