@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/dberror.h"
 #include "db/jetsql.h"
+#include "db/writelock.h"
 
 #include <QRegularExpression>
 
@@ -81,6 +82,7 @@ Connection::~Connection()
     for (auto& [sql, stmt] : m_statements)
         sqlite3_finalize(stmt);
     sqlite3_close_v2(m_handle);
+    dropWriteLock(m_handle);
 }
 
 void Connection::fail(int rc, const QString& context) const

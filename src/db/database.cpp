@@ -5,10 +5,13 @@
 #include "db/dberror.h"
 #include "db/durability.h"
 #include "db/jetsql.h"
+#include "db/nativesql.h"
 #include "db/textrules.h"
+#include "db/writelock.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -66,7 +69,7 @@ std::shared_ptr<Connection> connect(const QString& path, int flags, bool readOnl
         throw DbError(err::NotAValidPath, QStringLiteral("'%1' is not a valid path.").arg(path));
     }
     sqlite3_extended_result_codes(handle, 1);
-    sqlite3_busy_timeout(handle, 2000);
+    waitWhenBusy(handle, 2000);
     applyDurabilitySettings(handle);
     sqlite3_create_collation_v2(handle, "JET", SQLITE_UTF8, nullptr, collateJet, nullptr);
     sqlite3_create_function_v2(handle, "jetlike", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
@@ -284,16 +287,20 @@ TableVersion Database::tableVersion(const QString& table) const
 
 void Database::BeginTrans()
 {
+    takeWriteLock(connection().handle()); // the transaction may write (db/writelock.h)
+    const auto settle = qScopeGuard([this] { settleWriteLock(connection().handle()); });
     connection().exec(QStringLiteral("BEGIN"));
 }
 
 void Database::CommitTrans()
 {
+    const auto settle = qScopeGuard([this] { settleWriteLock(connection().handle()); });
     connection().exec(QStringLiteral("COMMIT"));
 }
 
 void Database::Rollback()
 {
+    const auto settle = qScopeGuard([this] { settleWriteLock(connection().handle()); });
     connection().exec(QStringLiteral("ROLLBACK"));
 }
 
@@ -306,7 +313,7 @@ ReadTransaction::ReadTransaction(Database& db)
 {
     if (db.inTransaction())
         return;
-    db.BeginTrans();
+    NativeStatement::exec(db, QStringLiteral("BEGIN")); // without the write lock: it only reads
     m_db = &db;
 }
 

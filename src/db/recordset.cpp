@@ -7,6 +7,9 @@
 #include "db/dberror.h"
 #include "db/jetsql.h"
 #include "db/textrules.h"
+#include "db/writelock.h"
+
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -370,6 +373,9 @@ void Recordset::Impl::insertRow()
 {
     // Everything of one new row is written in one transaction, so a refusal leaves nothing.
     const bool ownTransaction = sqlite3_get_autocommit(conn->handle()) != 0;
+    if (ownTransaction)
+        takeWriteLock(conn->handle()); // it reads, then writes (db/writelock.h)
+    const auto settle = qScopeGuard([this] { settleWriteLock(conn->handle()); });
     if (ownTransaction)
         conn->exec(QStringLiteral("SAVEPOINT quirelle_row"));
     try {
