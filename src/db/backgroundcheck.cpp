@@ -1,6 +1,8 @@
 // The background check and backup runner.
 #include "db/backgroundcheck.h"
 
+#include "db/queuedreport.h"
+
 #include <QDateTime>
 #include <QScopeGuard>
 
@@ -72,23 +74,11 @@ void BackgroundCheck::start(const QString& projectFile, Job job)
         Qt::QueuedConnection);
 }
 
-template<typename Report>
-void BackgroundCheck::post(quint64 run, Report report)
-{
-    // `this` outlives every report posted: the destructor waits for the worker first, and a
-    // report still queued is dropped with the object.
-    QMetaObject::invokeMethod(
-        this,
-        [this, run, report = std::move(report)] {
-            if (run == m_run)
-                report();
-        },
-        Qt::QueuedConnection);
-}
-
 void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job,
                            const std::shared_ptr<CancelFlag>& cancel)
 {
+    // Reports go through postReport: `this` outlives every one, as the destructor waits for the
+    // worker first, and a report still queued is dropped with the object.
     // Counted off only after its last report is queued, so that a waiter finds every report.
     const auto jobOver = qScopeGuard([this] {
         const std::lock_guard lock(m_mutex);
@@ -96,7 +86,7 @@ void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job,
         m_jobDone.notify_all();
     });
     const auto finish = [this, run, projectFile] {
-        post(run, [this, projectFile] {
+        postReport(this, m_run, run, [this, projectFile] {
             m_busy = false;
             emit finished(projectFile);
         });
@@ -108,7 +98,7 @@ void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job,
         const FileCheck check = checkFile(projectFile, cancel.get());
         if (cancel->load())
             return;
-        post(run, [this, projectFile, check] {
+        postReport(this, m_run, run, [this, projectFile, check] {
             switch (check.result) {
             case FileCheck::Result::Passed:
                 emit checkPassed(projectFile);
@@ -131,7 +121,7 @@ void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job,
         writeBackup(projectFile, QDateTime::currentDateTime(), cancel.get());
     if (backup.status == BackupResult::Status::Cancelled || cancel->load())
         return;
-    post(run, [this, projectFile, backup] {
+    postReport(this, m_run, run, [this, projectFile, backup] {
         switch (backup.status) {
         case BackupResult::Status::Written:
             emit backupWritten(projectFile, backup.file);
