@@ -3,6 +3,7 @@
 
 #include "app/frmmenu.h"
 #include "app/services.h"
+#include "app/windows.h"
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
 #include "db/database.h"
@@ -204,6 +205,7 @@ void ProjectSafety::checkFailed(const QString& projectFile, const QString& probl
     // The lock is held across the swap, so that no other copy opens the project halfway.
     std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
+    windows::stopFullTextIndex();
     p.close();
     replaceDamaged(projectFile);
     // Whatever happened, the project (the copy, or the damaged file left as it was) is opened
@@ -224,6 +226,7 @@ bool ProjectSafety::restore(const QString& copy)
     const QString path = p.projectFilePath();
     std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
+    windows::stopFullTextIndex();
     p.close();
     const db::RestoreResult result = db::restoreBackup(projectFile, copy);
     frmMenu::instance().connectTo(path, std::move(lock));

@@ -35,6 +35,8 @@ void paperFilesChanged();
 // full-text index reads what is new, beside the windows.
 void filesChanged();
 void rebuildFullTextIndex(); // empties the full-text index and reads every file again
+// The full-text index lets go of the open project's file, which is about to be replaced.
+void stopFullTextIndex();
 
 // Windows that show the rows of the project that was open are unloaded (or refilled) when
 // another project is opened, before the user can act on them.
