@@ -4,6 +4,7 @@
 // text" mode with its passage, the status bar and the command line, as the user meets them.
 #include "app/windows.h"
 #include "db/dberror.h"
+#include "db/nativesql.h"
 #include "fulltext/data/backgroundindex.h"
 #include "fulltext/data/extractformat.h"
 #include "fulltext/data/extraction.h"
@@ -125,6 +126,13 @@ class TstFullText : public QObject
     static fulltext::BackgroundIndex& worker()
     {
         return *frmMain::instance().findChild<fulltext::BackgroundIndex*>();
+    }
+    // The index holds the words of the stored text, no more, no less (a page taken out with
+    // other words than it was indexed with would leave them behind).
+    static void checkIndex()
+    {
+        db::NativeStatement::exec(project().db(), "INSERT INTO [Full Text]([Full Text]) "
+                                                  "VALUES('integrity-check')");
     }
     static void waitForIndex()
     {
@@ -430,6 +438,7 @@ private slots:
         QCOMPARE(found("kalman"), QStringList{}); // at once, before the index is updated
         QCOMPARE(updateIndex().removed, 1);
         QCOMPARE(countRows(project().db(), "Full Text"), 1);
+        checkIndex();
     }
 
     // An update stopped between two files leaves the files it stored whole; the next goes on
@@ -609,6 +618,7 @@ private slots:
         QCOMPARE(states(), QStringList(30, "indexed/"));
         QCOMPARE(found("common").size(), 1);
         QCOMPARE(countRows(project().db(), "Papers"), changes + 1);
+        checkIndex();
     }
 
     // The index of an earlier version, which kept the pages' text as it was, is made anew when
