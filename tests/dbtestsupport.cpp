@@ -213,8 +213,10 @@ HeldFile::HeldFile(const QString& file)
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (shell.isEmpty())
         return;
+    // It waits its turn, as another program would, and ends at once when it could not take the
+    // file, so that "held" is printed only when it is.
     m_shell.start(shell, {file});
-    m_shell.write("BEGIN EXCLUSIVE;\n.print held\n");
+    m_shell.write(".timeout 5000\n.bail on\nBEGIN EXCLUSIVE;\n.print held\n");
     while (m_shell.waitForReadyRead(30000)) {
         if (m_shell.readAllStandardOutput().contains("held")) {
             m_held = true;

@@ -4,6 +4,7 @@
 #include "app/frmmenu.h"
 #include "app/services.h"
 #include "app/settingsfile.h"
+#include "app/windows.h"
 #include "db/backgroundcheck.h"
 #include "db/backups.h"
 #include "db/database.h"
@@ -221,6 +222,7 @@ void ProjectSafety::checkFailed(const QString& projectFile, const QString& probl
     // The lock is held across the swap, so that no other copy opens the project halfway.
     std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
+    windows::stopFullTextIndex();
     p.close();
     replaceDamaged(projectFile);
     // Whatever happened, the project (the copy, or the damaged file left as it was) is opened
@@ -243,6 +245,7 @@ bool ProjectSafety::restore(const QString& copy)
     const bool server = p.isServer();
     std::unique_ptr<db::ProjectLock> lock = p.takeLock();
     m_check->cancel();
+    windows::stopFullTextIndex();
     p.close();
     // A shared project's rows are replaced on the server; a file is replaced whole.
     const db::RestoreResult result = server ? db::restoreSharedBackup(path, standIn, copy)

@@ -36,6 +36,8 @@ void paperFilesChanged();
 // full-text index reads what is new, beside the windows.
 void filesChanged();
 void rebuildFullTextIndex(); // empties the full-text index and reads every file again
+// The full-text index lets go of the open project's file, which is about to be replaced.
+void stopFullTextIndex();
 
 // Someone else wrote to the open project: the caption's count and every open window show their
 // rows, leaving alone what the user is typing.

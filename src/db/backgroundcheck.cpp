@@ -1,6 +1,8 @@
 // The background check and backup runner.
 #include "db/backgroundcheck.h"
 
+#include "db/queuedreport.h"
+
 #include <QDateTime>
 #include <QScopeGuard>
 
@@ -82,23 +84,11 @@ void BackgroundCheck::start(const QString& projectFile, Job job, const QString& 
         Qt::QueuedConnection);
 }
 
-template<typename Report>
-void BackgroundCheck::post(quint64 run, Report report)
-{
-    // `this` outlives every report posted: the destructor waits for the worker first, and a
-    // report still queued is dropped with the object.
-    QMetaObject::invokeMethod(
-        this,
-        [this, run, report = std::move(report)] {
-            if (run == m_run)
-                report();
-        },
-        Qt::QueuedConnection);
-}
-
 void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job, const QString& address,
                            const std::shared_ptr<CancelFlag>& cancel)
 {
+    // Reports go through postReport: `this` outlives every one, as the destructor waits for the
+    // worker first, and a report still queued is dropped with the object.
     // Counted off only after its last report is queued, so that a waiter finds every report.
     const auto jobOver = qScopeGuard([this] {
         const std::lock_guard lock(m_mutex);
@@ -106,7 +96,7 @@ void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job, con
         m_jobDone.notify_all();
     });
     const auto finish = [this, run, projectFile] {
-        post(run, [this, projectFile] {
+        postReport(this, m_run, run, [this, projectFile] {
             m_busy = false;
             emit finished(projectFile);
         });
@@ -122,7 +112,7 @@ void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job, con
         const FileCheck check = checkFile(projectFile, cancel.get());
         if (cancel->load())
             return;
-        post(run, [this, projectFile, check] {
+        postReport(this, m_run, run, [this, projectFile, check] {
             switch (check.result) {
             case FileCheck::Result::Passed:
                 emit checkPassed(projectFile);
@@ -147,7 +137,7 @@ void BackgroundCheck::work(quint64 run, const QString& projectFile, Job job, con
             : writeSharedBackup(address, projectFile, QDateTime::currentDateTime(), cancel.get());
     if (backup.status == BackupResult::Status::Cancelled || cancel->load())
         return;
-    post(run, [this, projectFile, backup] {
+    postReport(this, m_run, run, [this, projectFile, backup] {
         switch (backup.status) {
         case BackupResult::Status::Written:
             emit backupWritten(projectFile, backup.file);

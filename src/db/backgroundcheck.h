@@ -66,10 +66,6 @@ private:
     // Runs on the worker thread.
     void work(quint64 run, const QString& projectFile, Job job, const QString& address,
               const std::shared_ptr<CancelFlag>& cancel);
-    // Hands a step's report to the owner's thread, where it is dropped if the run is stale.
-    template<typename Report>
-    void post(quint64 run, Report report);
-
     QThread m_thread;
     QObject* m_worker; // lives on m_thread; runs the jobs one after another
     quint64 m_run = 0; // the run whose reports are wanted

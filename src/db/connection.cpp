@@ -8,6 +8,7 @@
 #include "db/durability.h"
 #include "db/jetsql.h"
 #include "db/textrules.h"
+#include "db/writelock.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -212,7 +213,10 @@ public:
     {
         dropStatements();
         sqlite3_close_v2(m_handle);
+        dropWriteLock(m_handle);
     }
+    void takeWriteTurn() override { takeWriteLock(m_handle); }
+    void settleWriteTurn() override { settleWriteLock(m_handle); }
 
     sqlite3* handle() const { return m_handle; }
     [[noreturn]] void fail(int rc) const
@@ -531,7 +535,7 @@ std::shared_ptr<Connection> openSqlite(const QString& path, bool create, bool re
         throw DbError(err::NotAValidPath, QStringLiteral("'%1' is not a valid path.").arg(path));
     }
     sqlite3_extended_result_codes(handle, 1);
-    sqlite3_busy_timeout(handle, 2000);
+    waitWhenBusy(handle, 2000);
     applyDurabilitySettings(handle);
     sqlite3_create_collation_v2(handle, "JET", SQLITE_UTF8, nullptr, collateJet, nullptr);
     sqlite3_create_function_v2(handle, "jetlike", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,

@@ -88,6 +88,11 @@ public:
     // Runs statements that take no values.
     virtual void exec(const QString& sql) = 0;
     virtual bool inTransaction() const = 0;
+    // A transaction that may write takes its turn among this program's connections first
+    // (db/writelock.h), and lets the turn go once no transaction is open. A server orders its
+    // writers itself.
+    virtual void takeWriteTurn() {}
+    virtual void settleWriteTurn() {}
 
     // Rows this connection added, changed or deleted so far, in every table: a value read
     // before stays true while this number stays the same (for this connection's own writes).

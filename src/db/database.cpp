@@ -4,10 +4,12 @@
 #include "db/connection.h"
 #include "db/dberror.h"
 #include "db/jetsql.h"
+#include "db/nativesql.h"
 #include "db/pgconnection.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -161,16 +163,20 @@ TableVersion Database::tableVersion(const QString& table) const
 
 void Database::BeginTrans()
 {
+    connection().takeWriteTurn(); // the transaction may write
+    const auto settle = qScopeGuard([this] { connection().settleWriteTurn(); });
     connection().exec(QStringLiteral("BEGIN"));
 }
 
 void Database::CommitTrans()
 {
+    const auto settle = qScopeGuard([this] { connection().settleWriteTurn(); });
     connection().exec(QStringLiteral("COMMIT"));
 }
 
 void Database::Rollback()
 {
+    const auto settle = qScopeGuard([this] { connection().settleWriteTurn(); });
     connection().exec(QStringLiteral("ROLLBACK"));
 }
 
@@ -183,7 +189,7 @@ ReadTransaction::ReadTransaction(Database& db)
 {
     if (db.inTransaction())
         return;
-    db.BeginTrans();
+    NativeStatement::exec(db, QStringLiteral("BEGIN")); // without a write turn: it only reads
     m_db = &db;
 }
 

@@ -759,6 +759,37 @@ void createServerHelpers(Database& database)
         NativeStatement::exec(database, sql);
 }
 
+void createServerSearchIndexes(Database& database)
+{
+    NativeStatement::exec(database, QStringLiteral("SAVEPOINT quirelle_trigrams"));
+    try {
+        NativeStatement::exec(database, QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"));
+    } catch (const DbError&) {
+        NativeStatement::exec(database, QStringLiteral("ROLLBACK TO SAVEPOINT quirelle_trigrams"));
+        return;
+    }
+    NativeStatement::exec(database, QStringLiteral("RELEASE SAVEPOINT quirelle_trigrams"));
+    static const std::pair<const char*, const char*> searched[] = {
+        {"Papers", "Title"},    {"Papers", "Rating"},    {"Paper Statements List", "Statement"},
+        {"Authors", "Surname"}, {"Keywords", "Keyword"}, {"Models", "Model"},
+    };
+    for (const auto& [table, field] : searched) {
+        const TableInfo& info = database.TableDefs(QString::fromLatin1(table));
+        const auto column =
+            std::find_if(info.columns.begin(), info.columns.end(), [field](const ColumnInfo& c) {
+                return c.name.compare(QLatin1String(field), Qt::CaseInsensitive) == 0;
+            });
+        if (column == info.columns.end())
+            continue;
+        NativeStatement::exec(database,
+                              QStringLiteral("CREATE INDEX %1 ON %2 USING gin (quirelle_fold(%3) "
+                                             "gin_trgm_ops)")
+                                  .arg(quoted(info.name + QStringLiteral(" ") + column->name +
+                                              QStringLiteral(" trigrams")),
+                                       quoted(info.name), quoted(column->name)));
+    }
+}
+
 std::shared_ptr<Connection> openServer(const QString& address, bool readOnlyWanted)
 {
     const QString full = fullAddress(address);

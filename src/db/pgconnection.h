@@ -22,5 +22,9 @@ std::shared_ptr<Connection> openServer(const QString& address, bool readOnly);
 // order text by the dialect's rules, the log of changes behind tableVersion, and the trigger
 // functions that keep it and tell other members. Fails when the database is not in UTF-8.
 void createServerHelpers(Database& database);
+// Indexes by the trigrams of the folded text of the fields the searches look inside, so that a
+// search for a word anywhere in them need not read every row. Where the server lacks the
+// trigram extension (or the user may not add it), the searches read every row instead.
+void createServerSearchIndexes(Database& database);
 
 } // namespace quirelle::db

@@ -31,11 +31,14 @@ struct CopiedTable
     QStringList fields;
     std::vector<FieldType> types;
     bool native = false;
+    // Native tables read through a view: how rows are written and emptied instead.
+    QString insertSql;
+    QString clearSql;
 };
 
 CopiedTable describedTable(const TableDef& def)
 {
-    CopiedTable t{def.name, {}, {}, false};
+    CopiedTable t{def.name, {}, {}, false, {}, {}};
     for (const FieldDef& f : def.fields) {
         t.fields << f.name;
         t.types.push_back(f.type);
@@ -60,16 +63,23 @@ std::vector<CopiedTable> indexTables()
     constexpr auto Long = FieldType::Long;
     constexpr auto Text = FieldType::Memo;
     return {
-        {QStringLiteral("Full Text"),
-         {QStringLiteral("rowid"), QStringLiteral("body")},
+        // The pages' text, read expanded and stored compressed; the index is made from it
+        // once every page is there.
+        {QStringLiteral("Full Text Body"),
+         {QStringLiteral("page"), QStringLiteral("body")},
          {Long, Text},
-         true},
+         true,
+         QStringLiteral("INSERT INTO [Full Text Pages] (page, packed) VALUES (?1, "
+                        "fulltext_pack(?2))"),
+         QStringLiteral("DELETE FROM [Full Text Pages]")},
         {QStringLiteral("Full Text Files"),
          {QStringLiteral("File ID"), QStringLiteral("Paper ID"), QStringLiteral("Size"),
           QStringLiteral("Modified"), QStringLiteral("Content Hash"), QStringLiteral("State"),
           QStringLiteral("Reason"), QStringLiteral("Pages")},
          {Long, Long, Long, Text, Text, Text, Text, Long},
-         true},
+         true,
+         {},
+         {}},
     };
 }
 
@@ -157,14 +167,19 @@ QVariantList rowOf(const Reader& r, const CopiedTable& t)
 template<class F>
 void forEachStoredRow(Database& database, const CopiedTable& t, F&& each)
 {
-    if (!database.tableExists(t.name))
-        return; // an older project without the table: no rows
     if (t.native) {
+        // The index's tables and views are SQLite's own, unknown to the dialect.
+        NativeStatement exists(database, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name "
+                                                        "= ?1"));
+        if (!exists.bind(1, t.name).next())
+            return;
         NativeStatement rows(
             database, QStringLiteral("SELECT %1 FROM %2").arg(nativeFields(t), bracketed(t.name)));
         while (rows.next())
             each(rowOf(rows, t));
     } else {
+        if (!database.tableExists(t.name))
+            return; // an older project without the table: no rows
         RowStream rows(database, t.name, t.fields);
         while (rows.next())
             each(rowOf(rows, t));
@@ -181,7 +196,9 @@ TableSummary summarize(Database& database, const CopiedTable& t)
 void clearRows(Database& database, const CopiedTable& t)
 {
     if (t.native) {
-        NativeStatement::exec(database, QStringLiteral("DELETE FROM %1").arg(bracketed(t.name)));
+        NativeStatement::exec(
+            database, t.clearSql.isEmpty() ? QStringLiteral("DELETE FROM %1").arg(bracketed(t.name))
+                                           : t.clearSql);
         return;
     }
     Recordset rs =
@@ -204,9 +221,11 @@ TableSummary copyRows(Database& source, Database& destination, const CopiedTable
         QStringList params;
         for (qsizetype i = 1; i <= t.fields.size(); ++i)
             params << QStringLiteral("?%1").arg(i);
-        NativeStatement insert(destination, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                .arg(bracketed(t.name), nativeFields(t),
-                                                     params.join(QStringLiteral(", "))));
+        NativeStatement insert(destination, !t.insertSql.isEmpty()
+                                                ? t.insertSql
+                                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                      .arg(bracketed(t.name), nativeFields(t),
+                                                           params.join(QStringLiteral(", "))));
         forEachStoredRow(source, t, [&](const QVariantList& row) {
             for (qsizetype i = 0; i < row.size(); ++i)
                 insert.bind(static_cast<int>(i + 1), row[i]);
@@ -346,7 +365,9 @@ CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
         ReadTransaction reading(source);
         Transaction writing(destination);
         // The index is SQLite's own: a server keeps an index of its own, made from the files.
-        if (!source.isServer() && !destination.isServer() && fulltext::hasIndexTables(source)) {
+        const bool withIndex =
+            !source.isServer() && !destination.isServer() && fulltext::hasIndexTables(source);
+        if (withIndex) {
             fulltext::createMissingIndexTables(destination);
             for (CopiedTable& t : indexTables())
                 tables.push_back(std::move(t));
@@ -373,6 +394,10 @@ CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
                            .arg(QString::fromLatin1(written.checksum)));
             result.tables.push_back(read);
         }
+        if (withIndex)
+            NativeStatement::exec(destination,
+                                  QStringLiteral("INSERT INTO [Full Text]([Full Text]) VALUES "
+                                                 "('rebuild')"));
         if (!source.isServer() && !destination.isServer())
             copySequences(source, destination);
         writing.commit();

@@ -8,6 +8,8 @@
 #include "db/jetsql.h"
 #include "db/textrules.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <optional>
 
@@ -286,6 +288,9 @@ void Recordset::Impl::insertRow()
     // Everything of one new row is written in one transaction, so a refusal leaves nothing.
     // (A server numbers the row in the one statement that adds it.)
     const bool ownTransaction = conn->numbersFields() && !conn->inTransaction();
+    if (ownTransaction)
+        conn->takeWriteTurn(); // it reads, then writes
+    const auto settle = qScopeGuard([this] { conn->settleWriteTurn(); });
     if (ownTransaction)
         conn->exec(QStringLiteral("SAVEPOINT quirelle_row"));
     try {

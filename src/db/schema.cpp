@@ -218,6 +218,7 @@ void createServerProject(const QString& address)
     createServerHelpers(*database);
     for (const TableDef& t : tables)
         createTable(*database, t);
+    createServerSearchIndexes(*database);
     transaction.commit();
     database->Close();
 }

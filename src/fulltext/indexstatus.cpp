@@ -37,21 +37,6 @@ bool hasIndexWork(db::Database& database)
 IndexStatus::IndexStatus(QLabel* panel, QObject* parent)
     : QObject(parent), m_panel(panel), m_worker(new BackgroundIndex(this))
 {
-    // What the worker read is written here, through the windows' own connection: one file at a
-    // time, a few milliseconds each.
-    m_worker->setWriter([this](const IndexChange& change) {
-        bool written = false;
-        services::guarded([&] {
-            Project& p = project();
-            // Only into the project the run started on: not into another, nor into the same
-            // file opened again (a backup restored in its place).
-            if (!p.isOpen() || p.readOnly() || p.generation() != m_generation)
-                return;
-            writeChange(p.db(), change);
-            written = true;
-        });
-        return written;
-    });
     QObject::connect(m_worker, &BackgroundIndex::progress, this, [this](int done, int total) {
         m_panel->setText(QStringLiteral("Indexing %1 of %2 files").arg(done).arg(total));
     });
@@ -72,10 +57,6 @@ IndexStatus::~IndexStatus() = default;
 
 void IndexStatus::start(bool rebuild)
 {
-    // Kept off where the index is not wanted beside other work on the file (programs that test
-    // other parts hold and read the file themselves at chosen moments).
-    if (qEnvironmentVariableIsSet("QUIRELLE_NO_FULLTEXT_INDEX"))
-        return;
     Project& p = project();
     // A server keeps the index of a shared project itself.
     if (!p.isOpen() || p.isServer()) {
@@ -92,9 +73,10 @@ void IndexStatus::start(bool rebuild)
         m_panel->clear();
         return;
     }
-    if (rebuild)
+    if (rebuild) {
+        m_worker->cancel(); // it would write into the index being emptied
         clearIndex(p.db());
-    m_generation = p.generation();
+    }
     m_worker->update(p.file());
 }
 
@@ -126,6 +108,12 @@ void windows::filesChanged()
 void windows::rebuildFullTextIndex()
 {
     frmMain::instance().fullText().rebuild();
+}
+
+void windows::stopFullTextIndex()
+{
+    if (frmMain::isLoaded())
+        frmMain::instance().fullText().stop();
 }
 
 } // namespace quirelle

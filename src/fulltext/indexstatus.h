@@ -34,7 +34,6 @@ private:
     void start(bool rebuild);
 
     QLabel* m_panel;
-    quint64 m_generation = 0; // the opening of the project being indexed
     BackgroundIndex* m_worker;
 };
 

@@ -4,8 +4,12 @@
 #include "db/nativesql.h"
 #include "dbtestsupport.h"
 
+#include <QDeadlineTimer>
 #include <QScopeGuard>
 #include <QUrl>
+
+#include <atomic>
+#include <thread>
 
 using namespace quirelle;
 using namespace quirelle::db;
@@ -212,6 +216,57 @@ private slots:
         QCOMPARE(rs.Fields("Title").text(), "changed");
         other.Delete();
         QCOMPARE(errorNumber([&] { rs.Fields("Title").Value(); }), err::RecordDeleted);
+    }
+
+    // Two connections of the program to one file (the windows' and a background worker's) take
+    // turns at writing: a transaction that has read and then writes waits for the other's to
+    // end, where SQLite alone would refuse it at once; one that only reads does not wait.
+    void connectionsTakeTurns_data()
+    {
+        QTest::addColumn<bool>("writes");
+        QTest::newRow("read") << false;
+        QTest::newRow("read, then write") << true;
+    }
+    void connectionsTakeTurns()
+    {
+        QFETCH(bool, writes);
+        test::TempProject p;
+        addRow(p.db(), "Papers", {{"Title", "first"}});
+        std::atomic<bool> holding = false, done = false, committed = false;
+        std::thread other([&] {
+            const auto database = Database::OpenDatabase(p.file());
+            Transaction t(*database);
+            addRow(*database, "Papers", {{"Title", "other"}});
+            holding = true;
+            // Kept until the reader here is done; a moment only when the writer here waits.
+            const QDeadlineTimer deadline(writes ? 300 : 10000);
+            while (!done && !deadline.hasExpired())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            committed = true;
+            t.commit();
+        });
+        while (!holding)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        int seen = 0;
+        bool otherCommitted = false;
+        const int error = errorNumber([&] {
+            if (!writes) {
+                ReadTransaction reading(p.db());
+                seen = countRows(p.db(), "Papers");
+                otherCommitted = committed;
+                return;
+            }
+            Transaction t(p.db());
+            seen = countRows(p.db(), "Papers");
+            addRow(p.db(), "Papers", {{"Title", "mine"}});
+            t.commit();
+        });
+        done = true;
+        other.join();
+        QCOMPARE(error, 0);
+        QCOMPARE(otherCommitted, false);
+        QCOMPARE(seen, writes ? 2 : 1);
+        QCOMPARE(countRows(p.db(), "Papers"), writes ? 3 : 2);
     }
 
     // Queries of the dialect, with values bound and literals in the text (which reach SQLite

@@ -4,6 +4,7 @@
 // text" mode with its passage, the status bar and the command line, as the user meets them.
 #include "app/windows.h"
 #include "db/dberror.h"
+#include "db/nativesql.h"
 #include "fulltext/data/backgroundindex.h"
 #include "fulltext/data/extractformat.h"
 #include "fulltext/data/extraction.h"
@@ -125,6 +126,13 @@ class TstFullText : public QObject
     static fulltext::BackgroundIndex& worker()
     {
         return *frmMain::instance().findChild<fulltext::BackgroundIndex*>();
+    }
+    // The index holds the words of the stored text, no more, no less (a page taken out with
+    // other words than it was indexed with would leave them behind).
+    static void checkIndex()
+    {
+        db::NativeStatement::exec(project().db(), "INSERT INTO [Full Text]([Full Text]) "
+                                                  "VALUES('integrity-check')");
     }
     static void waitForIndex()
     {
@@ -430,6 +438,7 @@ private slots:
         QCOMPARE(found("kalman"), QStringList{}); // at once, before the index is updated
         QCOMPARE(updateIndex().removed, 1);
         QCOMPARE(countRows(project().db(), "Full Text"), 1);
+        checkIndex();
     }
 
     // An update stopped between two files leaves the files it stored whole; the next goes on
@@ -489,7 +498,13 @@ private slots:
         QCOMPARE(next.total, 2);
         QCOMPARE(states(),
                  (QStringList{"indexed/", "indexed/", "could not be read/timed out", "indexed/"}));
-        QCOMPARE(sqliteShell(file, "select count(*) from [Full Text];").trimmed(), "3");
+        // Three pages in the index and in the stored text (read without the program's own
+        // functions: the words are found without the text).
+        QCOMPARE(sqliteShell(file, "select (select count(*) from [Full Text] where [Full Text] "
+                                   "match 'words') || '/' || (select count(*) from [Full Text "
+                                   "Pages]);")
+                     .trimmed(),
+                 "3/3");
     }
 
     // The command line's index and search.
@@ -577,6 +592,57 @@ private slots:
         QCOMPARE(indexPanel()->text(),
                  "Read-only project: its full text is searched but not indexed");
         QCOMPARE(found("remembers"), QStringList{"1:3"});
+    }
+
+    // The windows write beside the background update, which writes each file on a connection of
+    // its own: a change that reads and then writes waits for the file being stored, never
+    // refused as "in use", and the index ends whole.
+    void windowsWriteWhileIndexing()
+    {
+        const qint64 p = addPaper("Many Notes");
+        for (int i = 1; i <= 30; ++i)
+            attach(p, makeFile(m_shell->folder() + QString("/in/%1.txt").arg(i),
+                               QString("note%1 common words\n").arg(i).toUtf8()));
+        windows::filesChanged();
+        int changes = 0;
+        while (worker().isBusy()) {
+            db::Transaction t(project().db());
+            const int papers = countRows(project().db(), "Papers");
+            addPaper(QString("Written while indexing %1").arg(papers));
+            t.commit();
+            ++changes;
+            QTest::qWait(1);
+        }
+        QVERIFY(changes > 0);
+        QCOMPARE(indexPanel()->text(), QString());
+        QCOMPARE(states(), QStringList(30, "indexed/"));
+        QCOMPARE(found("common").size(), 1);
+        QCOMPARE(countRows(project().db(), "Papers"), changes + 1);
+        checkIndex();
+    }
+
+    // The index of an earlier version, which kept the pages' text as it was, is made anew when
+    // the project is opened, and its files are read again.
+    void olderIndex()
+    {
+        const qint64 clay = seedPapers(m_shell->folder()).first;
+        updateIndex();
+        const QString file = project().file();
+        project().close();
+        sqliteShell(file, "drop table [Full Text]; drop view [Full Text Body]; drop table [Full "
+                          "Text Pages]; create virtual table [Full Text] using fts5(body); "
+                          "insert into [Full Text](rowid, body) values(65537, 'stale words');");
+        QVERIFY(project().open(m_shell->pathWithoutExtension()));
+        QCOMPARE(found("stale"), QStringList{});
+        QCOMPARE(states(), QStringList{});
+        QCOMPARE(updateIndex().indexed, 2);
+        // Found with its page, and its passage read from the text kept compressed.
+        const auto hits = fulltext::searchFullText(project().db(), "remembers");
+        QCOMPARE(hits.size(), size_t(1));
+        QCOMPARE(hits[0].paperId, clay);
+        QCOMPARE(hits[0].page, 3);
+        QVERIFY(fulltext::passagePlain(fulltext::passage(project().db(), "remembers", hits[0].row))
+                    .contains("clay [remembers]"));
     }
 };
 

@@ -122,12 +122,6 @@ class TstPaperFiles : public PaperWindowTest
     }
 
 private slots:
-    void initTestCase()
-    {
-        // The full-text index has tests of its own; here it would read the file while the
-        // tests hold it and check it with the sqlite3 shell.
-        qputenv("QUIRELLE_NO_FULLTEXT_INDEX", "1");
-    }
     void init()
     {
         m_home = std::make_unique<QTemporaryDir>();

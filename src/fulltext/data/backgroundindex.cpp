@@ -3,13 +3,9 @@
 
 #include "db/database.h"
 #include "db/dberror.h"
+#include "db/queuedreport.h"
+#include "db/writelock.h"
 #include "paper/data/paperfiles.h"
-
-#include <QThread>
-
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 namespace quirelle::fulltext {
 
@@ -18,18 +14,6 @@ BackgroundIndex::BackgroundIndex(QObject* parent) : QObject(parent) {}
 BackgroundIndex::~BackgroundIndex()
 {
     cancel();
-}
-
-template<typename Report>
-void BackgroundIndex::post(quint64 run, Report report)
-{
-    QMetaObject::invokeMethod(
-        this,
-        [this, run, report = std::move(report)] {
-            if (run == m_run)
-                report();
-        },
-        Qt::QueuedConnection);
 }
 
 void BackgroundIndex::join()
@@ -47,70 +31,41 @@ void BackgroundIndex::cancel()
     m_busy = false;
 }
 
-namespace {
-
-// A change handed to the owner's thread, and whether it was written.
-struct Handoff
-{
-    std::mutex mutex;
-    std::condition_variable written;
-    int result = -1; // -1 not yet, 0 not written, 1 written
-};
-
-} // namespace
-
 void BackgroundIndex::update(const QString& projectFile)
 {
     cancel();
     const quint64 run = ++m_run;
     m_cancel = std::make_shared<std::atomic<bool>>(false);
     m_busy = true;
-    ChangeWriter writer;
-    if (m_writer) {
-        writer = [this, run, cancel = m_cancel](const IndexChange& change) {
-            const auto handoff = std::make_shared<Handoff>();
-            QMetaObject::invokeMethod(
-                this,
-                [this, run, handoff, change] {
-                    const bool written = run == m_run && m_writer(change);
-                    const std::lock_guard lock(handoff->mutex);
-                    handoff->result = written ? 1 : 0;
-                    handoff->written.notify_all();
-                },
-                Qt::QueuedConnection);
-            std::unique_lock lock(handoff->mutex);
-            while (handoff->result < 0) {
-                if (*cancel)
-                    return false;
-                handoff->written.wait_for(lock, std::chrono::milliseconds(20));
-            }
-            return handoff->result == 1;
+    m_thread = std::thread([this, run, projectFile, limits = m_limits, cancel = m_cancel] {
+        // `this` outlives the thread (cancel() joins it); a report still queued is dropped with
+        // the object.
+        const auto post = [this, run](auto report) {
+            db::postReport(this, m_run, run, std::move(report));
         };
-    }
-    m_thread = std::thread([this, run, projectFile, writer, limits = m_limits, cancel = m_cancel] {
-        const auto over = [this, run] { post(run, [this] { m_busy = false; }); };
+        // The thread that cancels may hold the write lock while it waits for this one.
+        const db::WriteLockCancel giveUp(*cancel);
         try {
             const std::unique_ptr<db::Database> database = db::Database::OpenDatabase(projectFile);
             if (database->readOnly()) {
-                post(run, [this] { emit readOnly(); });
+                post([this] { emit readOnly(); });
             } else {
-                if (!writer)
-                    createMissingIndexTables(*database);
+                createMissingIndexTables(*database);
                 const IndexRun result = updateIndex(
                     *database, paper::FileFolders(projectFile),
-                    [this, run](int doneFiles, int total) {
-                        post(run, [this, doneFiles, total] { emit progress(doneFiles, total); });
+                    [this, post](int doneFiles, int total) {
+                        post([this, doneFiles, total] { emit progress(doneFiles, total); });
                     },
-                    *cancel, limits, writer);
+                    *cancel, limits);
                 if (!result.cancelled)
-                    post(run, [this, result] { emit finished(result); });
+                    post([this, result] { emit finished(result); });
             }
         } catch (const db::DbError& e) {
-            post(run, [this, why = e.description()] { emit failed(why); });
+            post([this, why = e.description()] { emit failed(why); });
         } catch (const std::exception& e) {
-            post(run, [this, why = QString::fromUtf8(e.what())] { emit failed(why); });
+            post([this, why = QString::fromUtf8(e.what())] { emit failed(why); });
         }
-        over();
+        post([this] { m_busy = false; });
     });
 }
 

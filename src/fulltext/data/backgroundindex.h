@@ -1,8 +1,7 @@
 // The update of a project's full-text index on a thread of its own with a connection of its own,
-// cancellable, each step reported by a signal on the owner's thread. The files are read there;
-// what was read may be written on the owner's thread, through the connection the windows use:
-// two connections of one program writing the same file at once would refuse each other's
-// changes.
+// cancellable, each step reported by a signal on the owner's thread. Each file's rows are written
+// there too, in a transaction of their own: the program's write lock (db/writelock.h) lets the
+// windows' connection write between two files, and its reads go on meanwhile.
 #pragma once
 
 #include "fulltext/data/fulltextindex.h"
@@ -11,7 +10,6 @@
 #include <QString>
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <thread>
 
@@ -38,9 +36,6 @@ public:
 
     // How long one file may take and how much memory its reader may use.
     void setLimits(const ExtractLimits& limits) { m_limits = limits; }
-    // Writes each change on the owner's thread (false: the run stops). Without it the worker
-    // writes through its own connection.
-    void setWriter(std::function<bool(const IndexChange&)> writer) { m_writer = std::move(writer); }
 
 signals:
     void progress(int done, int total);
@@ -52,15 +47,12 @@ signals:
 
 private:
     void join();
-    template<typename Report>
-    void post(quint64 run, Report report);
 
     std::thread m_thread;
     std::shared_ptr<std::atomic<bool>> m_cancel;
     quint64 m_run = 0;
     bool m_busy = false;
     ExtractLimits m_limits;
-    std::function<bool(const IndexChange&)> m_writer;
 };
 
 } // namespace quirelle::fulltext

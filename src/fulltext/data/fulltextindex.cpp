@@ -2,6 +2,7 @@
 #include "fulltext/data/fulltextindex.h"
 
 #include "db/database.h"
+#include "db/dberror.h"
 #include "db/nativesql.h"
 #include "fulltext/data/querytext.h"
 #include "paper/data/paperfiles.h"
@@ -10,7 +11,12 @@
 #include <QHash>
 #include <QSet>
 
+#include <chrono>
 #include <map>
+#include <optional>
+#include <thread>
+
+#include <sqlite3.h>
 
 namespace quirelle::fulltext {
 
@@ -18,6 +24,41 @@ namespace {
 
 const QString Pages = QStringLiteral("Full Text");
 const QString Files = QStringLiteral("Full Text Files");
+const QString Texts = QStringLiteral("Full Text Pages");
+
+// The pages' text is kept compressed; the index reads it through a view that expands it, so
+// that the text takes a fraction of the room and the index still shows passages.
+void packText(sqlite3_context* context, int, sqlite3_value** args)
+{
+    const auto* text = static_cast<const char*>(sqlite3_value_blob(args[0]));
+    const QByteArray packed =
+        qCompress(QByteArray::fromRawData(text, sqlite3_value_bytes(args[0])));
+    sqlite3_result_blob(context, packed.constData(), static_cast<int>(packed.size()),
+                        SQLITE_TRANSIENT);
+}
+
+void unpackText(sqlite3_context* context, int, sqlite3_value** args)
+{
+    const auto* packed = static_cast<const char*>(sqlite3_value_blob(args[0]));
+    const QByteArray text =
+        qUncompress(QByteArray::fromRawData(packed, sqlite3_value_bytes(args[0])));
+    sqlite3_result_text(context, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+int addFunctions(sqlite3* handle, const char**, const sqlite3_api_routines*)
+{
+    constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    sqlite3_create_function_v2(handle, "fulltext_pack", 1, flags, nullptr, packText, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(handle, "fulltext_unpack", 1, flags, nullptr, unpackText, nullptr,
+                               nullptr, nullptr);
+    return SQLITE_OK;
+}
+
+// Every connection the program opens has the two functions.
+[[maybe_unused]] const bool functionsAdded = [] {
+    return sqlite3_auto_extension(reinterpret_cast<void (*)()>(addFunctions)) == SQLITE_OK;
+}();
 
 const QString Indexed = QStringLiteral("indexed");
 const QString Unreadable = QStringLiteral("could not be read");
@@ -58,21 +99,37 @@ struct Work
     QString knownHash; // when a changed time was found to leave the content as it was
 };
 
+// Takes a file's pages out of the index, which is told the words of each page to forget, and
+// out of the stored text.
+void removePages(db::Database& database, qint32 fileId)
+{
+    db::NativeStatement forget(database,
+                               QStringLiteral("INSERT INTO [Full Text]([Full Text], rowid, body) "
+                                              "SELECT 'delete', page, body FROM [Full Text Body] "
+                                              "WHERE page BETWEEN ?1 AND ?2"));
+    forget.bind(1, firstRow(fileId)).bind(2, lastRow(fileId)).run();
+    db::NativeStatement drop(database, QStringLiteral("DELETE FROM [Full Text Pages] "
+                                                      "WHERE page BETWEEN ?1 AND ?2"));
+    drop.bind(1, firstRow(fileId)).bind(2, lastRow(fileId)).run();
+}
+
 // Stores what was read of one file.
 void storeFile(db::Database& database, const IndexChange& w)
 {
     const Extraction& e = w.extraction;
-    db::NativeStatement remove(database, QStringLiteral("DELETE FROM [Full Text] "
-                                                        "WHERE rowid BETWEEN ?1 AND ?2"));
-    remove.bind(1, firstRow(w.fileId)).bind(2, lastRow(w.fileId)).run();
+    removePages(database, w.fileId);
     int pages = 0;
     if (e.outcome == Extraction::Outcome::Read) {
+        db::NativeStatement keep(database, QStringLiteral("INSERT INTO [Full Text Pages](page, "
+                                                          "packed) VALUES(?1, fulltext_pack(?2))"));
         db::NativeStatement add(
             database, QStringLiteral("INSERT INTO [Full Text](rowid, body) VALUES(?1, ?2)"));
         for (qsizetype i = 0; i < e.pages.size() && i < MaxPage; ++i) {
             if (e.pages[i].trimmed().isEmpty())
                 continue;
-            add.bind(1, firstRow(w.fileId) | (i + 1)).bind(2, e.pages[i]).run();
+            const qint64 row = firstRow(w.fileId) | (i + 1);
+            keep.bind(1, row).bind(2, e.pages[i]).run();
+            add.bind(1, row).bind(2, e.pages[i]).run();
             ++pages;
         }
     }
@@ -97,12 +154,10 @@ void storeFile(db::Database& database, const IndexChange& w)
 
 void removeFiles(db::Database& database, const QList<qint32>& fileIds)
 {
-    db::NativeStatement pages(database, QStringLiteral("DELETE FROM [Full Text] "
-                                                       "WHERE rowid BETWEEN ?1 AND ?2"));
     db::NativeStatement file(database,
                              QStringLiteral("DELETE FROM [Full Text Files] WHERE [File ID] = ?1"));
     for (const qint32 id : fileIds) {
-        pages.bind(1, firstRow(id)).bind(2, lastRow(id)).run();
+        removePages(database, id);
         file.bind(1, id).run();
     }
 }
@@ -134,22 +189,43 @@ void writeChange(db::Database& database, const IndexChange& change)
     transaction.commit();
 }
 
+namespace {
+
+// Makes the index's tables anew, empty.
+void makeIndexTables(db::Database& database)
+{
+    // In the caller's transaction when there is one (a copy of the whole project).
+    std::optional<db::Transaction> transaction;
+    if (!database.inTransaction())
+        transaction.emplace(database);
+    db::NativeStatement::exec(
+        database,
+        QStringLiteral(
+            "DROP TABLE IF EXISTS [Full Text]; DROP VIEW IF EXISTS [Full Text Body]; "
+            "DROP TABLE IF EXISTS [Full Text Pages]; DROP TABLE IF EXISTS [Full Text Files]; "
+            // A page's row number says its file and page; its text is kept compressed.
+            "CREATE TABLE [Full Text Pages](page INTEGER PRIMARY KEY, packed BLOB); "
+            "CREATE VIEW [Full Text Body] AS SELECT page, fulltext_unpack(packed) AS body "
+            "FROM [Full Text Pages]; "
+            // Letters are compared without their accents, so "Muller" finds "Müller". The
+            // index keeps the words of the pages, not their text, which it reads from the view.
+            "CREATE VIRTUAL TABLE [Full Text] USING fts5(body, content = 'Full Text Body', "
+            "content_rowid = 'page', tokenize = 'unicode61 remove_diacritics 2'); "
+            "CREATE TABLE [Full Text Files]([File ID] INTEGER PRIMARY KEY, [Paper ID] INTEGER, "
+            "[Size] INTEGER, [Modified] TEXT, [Content Hash] TEXT, [State] TEXT, [Reason] TEXT, "
+            "[Pages] INTEGER);"));
+    if (transaction)
+        transaction->commit();
+}
+
+} // namespace
+
 void createMissingIndexTables(db::Database& database)
 {
-    if (!database.tableExists(Pages)) {
-        // Letters are compared without their accents, so "Muller" finds "Müller"; a page's row
-        // number says its file and page, so the body is all the index keeps.
-        db::NativeStatement::exec(database, QStringLiteral("CREATE VIRTUAL TABLE [Full Text] USING "
-                                                           "fts5(body, tokenize = 'unicode61 "
-                                                           "remove_diacritics 2')"));
-    }
-    if (!database.tableExists(Files)) {
-        db::NativeStatement::exec(
-            database, QStringLiteral("CREATE TABLE [Full Text Files]([File ID] INTEGER PRIMARY "
-                                     "KEY, [Paper ID] INTEGER, [Size] INTEGER, [Modified] TEXT, "
-                                     "[Content Hash] TEXT, [State] TEXT, [Reason] TEXT, "
-                                     "[Pages] INTEGER)"));
-    }
+    // A project of an older version has none, or an index that kept the pages' text as it was:
+    // it is made anew, and every file is read again.
+    if (!hasIndexTables(database) || !database.tableExists(Texts))
+        makeIndexTables(database);
 }
 
 bool hasIndexTables(db::Database& database)
@@ -161,20 +237,30 @@ void clearIndex(db::Database& database)
 {
     // Made anew rather than emptied: deleted rows would stay in the index's segments until they
     // are merged away.
-    db::Transaction transaction(database);
-    db::NativeStatement::exec(database, QStringLiteral("DROP TABLE IF EXISTS [Full Text]; "
-                                                       "DROP TABLE IF EXISTS [Full Text Files];"));
-    createMissingIndexTables(database);
-    transaction.commit();
+    makeIndexTables(database);
 }
 
 IndexRun updateIndex(db::Database& database, const paper::FileFolders& folders,
                      const IndexProgress& progress, const std::atomic<bool>& cancelled,
-                     const ExtractLimits& limits, const ChangeWriter& writer)
+                     const ExtractLimits& limits)
 {
-    const ChangeWriter write = writer ? writer : [&database](const IndexChange& change) {
-        writeChange(database, change);
-        return true;
+    // A change waits its turn; when the file stays in use for long (another program, or a long
+    // read that holds it), it is tried again a few times before the run gives up.
+    const auto write = [&database, &cancelled](const IndexChange& change) {
+        for (int attempt = 1;; ++attempt) {
+            if (cancelled)
+                return false;
+            try {
+                writeChange(database, change);
+                return true;
+            } catch (const db::DbError& e) {
+                if (cancelled)
+                    return false;
+                if (e.number() != db::err::Locked || attempt == 5)
+                    throw;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
     };
     IndexRun run;
     std::vector<paper::PaperFile> files;

@@ -46,7 +46,7 @@ struct IndexRun
     bool cancelled = false;
 };
 
-// One change to the index, as a run hands it over to be written.
+// One change to the index, as a run writes it.
 struct IndexChange
 {
     enum class Kind {
@@ -65,18 +65,15 @@ struct IndexChange
 };
 // Writes one change in a transaction of its own.
 void writeChange(db::Database& database, const IndexChange& change);
-// Writes a change where the caller wants it (on another connection's thread, say); false when
-// the run is to stop.
-using ChangeWriter = std::function<bool(const IndexChange& change)>;
 
 // Brings the index up to date: files added, changed (size, modified time, hash) or gone since they
 // were indexed. Files that are missing keep what was indexed of them. Each file is read outside
 // any transaction and stored in one of its own, so that a run that is stopped (or killed) leaves
-// every file it lists whole, and the next run goes on from there. The changes are written to
-// `database` unless `writer` is given.
+// every file it lists whole, and the next run goes on from there; a program's other connections
+// wait at most for one file's write (db/writelock.h).
 IndexRun updateIndex(db::Database& database, const paper::FileFolders& folders,
                      const IndexProgress& progress, const std::atomic<bool>& cancelled,
-                     const ExtractLimits& limits = {}, const ChangeWriter& writer = {});
+                     const ExtractLimits& limits = {});
 
 // How each file stands in the index.
 struct FileIndexState
