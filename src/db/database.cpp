@@ -296,6 +296,7 @@ struct RowWriter::Impl
 {
     std::shared_ptr<Connection> connection;
     std::unique_ptr<Statement> insert;
+    std::unique_ptr<BulkInsert> bulk; // the engine's quicker way, for put()
     QString table;
     int fieldCount = 0;
     bool numbered = false; // an auto-increment field other than the row number is given here
@@ -347,9 +348,26 @@ RowWriter::RowWriter(Database& database, const QString& table, const QStringList
         QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
             .arg(sqliteName(info.name), fieldList(all), params.join(QStringLiteral(", "))) +
         c.returning(info, numberedByEngine));
+    if (!d->numbered && c.inTransaction())
+        d->bulk = c.prepareBulk(info, fields);
 }
 
 RowWriter::~RowWriter() = default;
+
+void RowWriter::put(const QVariantList& values)
+{
+    if (!d->bulk) {
+        add(values);
+        return;
+    }
+    d->bulk->add(values);
+}
+
+void RowWriter::flush()
+{
+    if (d->bulk)
+        d->bulk->flush();
+}
 
 qint64 RowWriter::add(const QVariantList& values)
 {

@@ -195,6 +195,15 @@ public:
     // Adds one row with the values of the fields in order (an invalid QVariant is Null) and
     // returns its number: the one given to its auto-increment field, else its row number.
     qint64 add(const QVariantList& values);
+    // Adds one row as add() does when its number is not needed: on a server, inside a
+    // transaction, the rows are then sent many at a time. A row the table refuses then throws
+    // here, in flush() or in the next statement on the database (a row written through add()
+    // included), with the engine's error; none of the rows sent with it is stored, and the
+    // transaction can only be rolled back. The rows not sent yet go when the writer is destroyed
+    // (not when an error is on its way out): a refusal then throws from the next statement.
+    void put(const QVariantList& values);
+    // Sends the rows put() kept; throws the error of a refused one.
+    void flush();
 
 private:
     struct Impl;

@@ -21,7 +21,11 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cstring>
+#include <exception>
 #include <map>
+#include <optional>
+#include <utility>
 
 namespace quirelle::db {
 
@@ -111,6 +115,7 @@ QString serverParameters(const QString& sql, int* count)
 }
 
 class PgConnection;
+class PgBulk;
 
 struct ResultDeleter
 {
@@ -161,15 +166,33 @@ public:
     void createTable(const TableDef& def) override;
     std::unique_ptr<Statement> prepare(const QString& sql) override;
     std::unique_ptr<Statement> prepareLarge(const QString& sql) override;
+    std::unique_ptr<BulkInsert> prepareBulk(const TableInfo& table,
+                                            const QStringList& fields) override;
     void exec(const QString& sql) override
     {
+        if (sql == QLatin1String("ROLLBACK"))
+            dropPending();
+        else
+            sendPending();
         reconnectIfLost();
         Result r(PQexec(m_handle, sql.toUtf8().constData()));
         if (PQresultStatus(r.get()) != PGRES_COMMAND_OK &&
             PQresultStatus(r.get()) != PGRES_TUPLES_OK)
             fail(r.get());
+        // A transaction a statement failed in is only rolled back, also when asked to commit.
+        if (sql == QLatin1String("COMMIT") && std::strcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0)
+            throw DbError(err::Generic, QStringLiteral("A statement of the transaction failed: "
+                                                       "nothing of it was stored."));
         noteChanges(r.get());
     }
+    // The rows of a bulk insert not sent yet go before any other statement; a rollback drops
+    // them. A refusal found where it could not be thrown is thrown here.
+    void sendPending();
+    void dropPending();
+    void setPending(PgBulk* bulk) { m_pending = bulk; }
+    bool pending(const PgBulk* bulk) const { return m_pending == bulk; }
+    void defer(const DbError& error) { m_deferred = error; }
+    void countChanges(quint64 rows) { m_changes += rows; }
     bool inTransaction() const override
     {
         return PQtransactionStatus(m_handle) != PQTRANS_IDLE &&
@@ -198,7 +221,20 @@ private:
     quint64 m_reconnections = 0;
     bool m_listening = false; // to the notices of the tables' triggers
     qint64 m_notices = 0;     // from other connections, counted
+    PgBulk* m_pending = nullptr;
+    std::optional<DbError> m_deferred;
 };
+
+// The server's text: the values of its text hold no NUL character, and cutting a value there
+// would store another value than the one given.
+QByteArray serverText(const QString& v)
+{
+    if (v.contains(QChar(0)))
+        throw DbError(err::TypeMismatch,
+                      QStringLiteral("A shared project cannot store text with the character NUL "
+                                     "in it."));
+    return v.toUtf8();
+}
 
 class PgStatement final : public Statement
 {
@@ -228,16 +264,7 @@ public:
     void bindNull(int index) override { value(index).reset(); }
     void bindInteger(int index, qint64 v) override { value(index) = QByteArray::number(v); }
     void bindReal(int index, double v) override { value(index) = QByteArray::number(v, 'g', 17); }
-    void bindText(int index, const QString& v) override
-    {
-        // The server's text holds no NUL character; cutting the value there would store
-        // another value than the one given.
-        if (v.contains(QChar(0)))
-            throw DbError(err::TypeMismatch,
-                          QStringLiteral("A shared project cannot store text with the character "
-                                         "NUL in it."));
-        value(index) = v.toUtf8();
-    }
+    void bindText(int index, const QString& v) override { value(index) = serverText(v); }
     void reset() override
     {
         closeCursor();
@@ -360,6 +387,151 @@ private:
     int m_row = -1;
 };
 
+// Rows sent with COPY, a batch at a time: one statement for thousands of rows, its triggers
+// run once (they see every row of it). The values go as text, which the server reads and checks
+// by the table's rules as it does an INSERT's.
+class PgBulk final : public BulkInsert
+{
+public:
+    PgBulk(PgConnection& c, const TableInfo& table, const QStringList& fields)
+        : m_c(c), m_fields(static_cast<int>(fields.size()))
+    {
+        QStringList names;
+        for (const QString& f : fields)
+            names << quoted(f);
+        m_sql = QStringLiteral("COPY %1 (%2) FROM STDIN")
+                    .arg(quoted(table.name), names.join(QStringLiteral(", ")))
+                    .toUtf8();
+    }
+    ~PgBulk() override
+    {
+        if (!m_c.pending(this))
+            return;
+        m_c.setPending(nullptr);
+        // Rows kept while an error is on its way out are dropped with its transaction.
+        if (std::uncaught_exceptions() > m_unwinding)
+            return;
+        try {
+            send();
+        } catch (const DbError& e) {
+            m_c.defer(e);
+        }
+    }
+
+    void add(const QVariantList& values) override
+    {
+        if (!m_c.pending(this)) {
+            m_c.sendPending();
+            m_c.setPending(this);
+            m_rows.clear();
+        }
+        const qsizetype start = m_rows.size();
+        try {
+            for (int i = 0; i < m_fields; ++i) {
+                if (i > 0)
+                    m_rows += '\t';
+                append(i < values.size() ? values[i] : QVariant());
+            }
+        } catch (...) {
+            m_rows.truncate(start);
+            throw;
+        }
+        m_rows += '\n';
+        m_c.countChanges(1);
+        if (m_rows.size() >= Batch)
+            flush();
+    }
+    void flush() override
+    {
+        if (m_c.pending(this))
+            m_c.sendPending();
+    }
+    // Sends the rows kept (PgConnection::sendPending).
+    void send()
+    {
+        const QByteArray rows = std::exchange(m_rows, {});
+        Result r(PQexec(m_c.handle(), m_sql.constData()));
+        if (PQresultStatus(r.get()) != PGRES_COPY_IN)
+            m_c.fail(r.get());
+        const bool sent = PQputCopyData(m_c.handle(), rows.constData(), int(rows.size())) == 1 &&
+                          PQputCopyEnd(m_c.handle(), nullptr) == 1;
+        Result end(PQgetResult(m_c.handle()));
+        while (PGresult* more = PQgetResult(m_c.handle()))
+            PQclear(more);
+        if (!sent || PQresultStatus(end.get()) != PGRES_COMMAND_OK)
+            m_c.fail(end.get());
+    }
+    void drop() { m_rows.clear(); }
+
+private:
+    static constexpr qsizetype Batch = 4 << 20; // bytes of rows sent together
+
+    // A value in COPY's text form: \N for Null, the characters that end a value or a row
+    // written with a backslash.
+    void append(const QVariant& value)
+    {
+        const int type = value.typeId();
+        if (value.isNull()) {
+            m_rows += "\\N";
+        } else if (type == QMetaType::Int || type == QMetaType::LongLong ||
+                   type == QMetaType::UInt || type == QMetaType::ULongLong ||
+                   type == QMetaType::Bool) {
+            m_rows += QByteArray::number(value.toLongLong());
+        } else if (type == QMetaType::Double) {
+            m_rows += QByteArray::number(value.toDouble(), 'g', 17);
+        } else {
+            for (const char c : serverText(value.toString())) {
+                switch (c) {
+                case '\\':
+                    m_rows += "\\\\";
+                    break;
+                case '\t':
+                    m_rows += "\\t";
+                    break;
+                case '\n':
+                    m_rows += "\\n";
+                    break;
+                case '\r':
+                    m_rows += "\\r";
+                    break;
+                default:
+                    m_rows += c;
+                }
+            }
+        }
+    }
+
+    PgConnection& m_c;
+    int m_fields;
+    QByteArray m_sql;
+    QByteArray m_rows; // in COPY's text form
+    int m_unwinding = std::uncaught_exceptions();
+};
+
+void PgConnection::sendPending()
+{
+    if (m_deferred) {
+        const DbError error = *m_deferred;
+        m_deferred.reset();
+        throw error;
+    }
+    if (PgBulk* bulk = std::exchange(m_pending, nullptr))
+        bulk->send();
+}
+
+void PgConnection::dropPending()
+{
+    m_deferred.reset();
+    if (PgBulk* bulk = std::exchange(m_pending, nullptr))
+        bulk->drop();
+}
+
+std::unique_ptr<BulkInsert> PgConnection::prepareBulk(const TableInfo& table,
+                                                      const QStringList& fields)
+{
+    return std::make_unique<PgBulk>(*this, table, fields);
+}
+
 std::unique_ptr<Statement> PgConnection::prepare(const QString& sql)
 {
     return std::make_unique<PgStatement>(*this, sql);
@@ -404,6 +576,7 @@ void PgConnection::reconnectIfLost()
 Result PgConnection::run(const QByteArray& sql, const QByteArray& name, int count,
                          const char* const* values, bool write)
 {
+    sendPending();
     const auto send = [&] {
         return name.isEmpty() ? PQsendQueryParams(m_handle, sql.constData(), count, nullptr, values,
                                                   nullptr, nullptr, 0)

@@ -235,9 +235,10 @@ TableSummary copyRows(Database& source, Database& destination, const CopiedTable
     } else {
         RowWriter writer(destination, t.name, t.fields);
         forEachStoredRow(source, t, [&](const QVariantList& row) {
-            writer.add(row);
+            writer.put(row);
             sum.add(row);
         });
+        writer.flush();
     }
     return sum.summary();
 }

@@ -495,6 +495,55 @@ private slots:
         QCOMPARE(addRow(p.db(), "Authors", {{"Surname", "next"}}), 4502);
     }
 
+    // Rows put in bulk (a server's sent many at a time) are stored as given, text of every kind
+    // included, before any other statement reads them; numbers given move the table's own past
+    // them. A refused row fails the whole transaction with the engine's error, also when it is
+    // only found once the writer is gone.
+    void bulkPut_data() { test::addEngineRows(); }
+    void bulkPut()
+    {
+        QUIRELLE_FETCH_ENGINE(engine);
+        test::TempProject p(engine);
+        const QStringList texts{"tab\there", "two\nlines\r\n", "back\\slash \\N", "", "Zoë ∑ 𝄞",
+                                "\\.",       "plain"};
+        {
+            Transaction t(p.db());
+            RowWriter papers(p.db(), "Papers", {"Paper ID", "Title", "Summary", "Year"});
+            for (int i = 0; i < texts.size(); ++i)
+                papers.put({i + 5, QString("t%1").arg(i), texts[i], i % 2 ? QVariant() : "1999"});
+            papers.put({1000, "last"});
+            QCOMPARE(countRows(p.db(), "Papers"), int(texts.size()) + 1);
+            t.commit();
+        }
+        QCOMPARE(rowsOf(p.db(),
+                        "select * from [Papers] where [Paper ID] < 1000 order by [Paper ID];",
+                        {"Summary"}),
+                 texts);
+        QCOMPARE(rowsOf(p.db(), "select * from [Papers] where [Year] is null;", {"Title"}).size(),
+                 int(texts.size()) / 2 + 1); // "last" given no year
+        QCOMPARE(addRow(p.db(), "Papers", {{"Title", "next"}}), 1001);
+
+        const auto refused = [&](bool flushed) {
+            Transaction t(p.db());
+            return errorNumber([&] {
+                {
+                    RowWriter keywords(p.db(), "Paper Keywords List", {"Paper ID", "Keyword"});
+                    for (int i = 1; i <= 3000; ++i)
+                        keywords.put({QString::number(i), i == 1500 ? "" : "k"});
+                    if (flushed)
+                        keywords.flush();
+                }
+                t.commit();
+            });
+        };
+        for (const bool flushed : {true, false}) {
+            QCOMPARE(refused(flushed), err::ZeroLength);
+            QCOMPARE(countRows(p.db(), "Paper Keywords List"), 0);
+        }
+        // The project goes on as before.
+        QVERIFY(addRow(p.db(), "Paper Keywords List", {{"Paper ID", "1"}, {"Keyword", "k"}}) > 0);
+    }
+
     // A project on a server: made once in an empty database, with its tables named as they are
     // described; a role that may only read opens it read-only, and every write says so. The
     // address shown never holds the password.

@@ -651,6 +651,16 @@ private slots:
         QCOMPARE(r.status, 0);
         test::TempProject p;
         fillEveryTable(p);
+        // A row the server refuses, sent with many others: the copy fails and leaves nothing.
+        const QString refused = p.folder() + QStringLiteral("/refused.mdb");
+        QVERIFY(QFile::copy(p.file(), refused));
+        test::sqliteShell(refused, QStringLiteral("PRAGMA ignore_check_constraints = ON; update "
+                                                  "[Paper Keywords List] set Keyword = '' where "
+                                                  "rowid = (select max(rowid) from "
+                                                  "[Paper Keywords List]);"));
+        r = cli({"copy", refused, address});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("zero-length")), qPrintable(r.err));
         r = cli({"copy", p.file(), address});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         const QString back = p.folder() + QStringLiteral("/back");
