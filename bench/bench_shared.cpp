@@ -129,7 +129,9 @@ std::vector<double> notificationDelays(const QString& address, db::Database& wat
     for (int w = 0; w < Writers; ++w) {
         writers.emplace_back([&, w] {
             auto member = db::Database::OpenDatabase(address);
-            db::Recordset papers = member->OpenRecordset(QStringLiteral("select * from [Papers];"));
+            // As the paper window adds a paper: through a record set of no rows.
+            db::Recordset papers = member->OpenRecordset(
+                QStringLiteral("select * from [Papers] where [Paper ID] = 0;"));
             for (int n = 0; !stop; ++n) {
                 db::Transaction t(*member);
                 papers.AddNew();
