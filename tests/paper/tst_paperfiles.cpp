@@ -426,6 +426,8 @@ private slots:
         QVERIFY(dropFiles(&win(), {notes}));
         st::setNextFileName(notes);
         press("cmdLinkFile");
+        // The background index writes to the file until it is stopped, as when a project closes.
+        windows::stopFullTextIndex();
         project().close();
         QTemporaryDir moved;
         const QString from = shell.folder();
