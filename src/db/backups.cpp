@@ -612,16 +612,26 @@ BackupResult writeSharedBackup(const QString& address, const QString& standIn, c
     return writeSharedCopy(address, standIn, now, cancel, {});
 }
 
+namespace {
+
+// Whether the backup copy passes the quick check; when it does not, `result` says why.
+bool copyPassesCheck(const QString& copy, RestoreResult& result)
+{
+    const FileCheck check = checkFile(copy);
+    if (!check.passed())
+        result.reason = QStringLiteral("The backup copy '%1' cannot be restored:\n%2")
+                            .arg(QDir::toNativeSeparators(copy), check.problems);
+    return check.passed();
+}
+
+} // namespace
+
 RestoreResult restoreSharedBackup(const QString& address, const QString& standIn,
                                   const QString& copy, const QDateTime& now)
 {
     RestoreResult result;
-    const FileCheck check = checkFile(copy);
-    if (!check.passed()) {
-        result.reason = QStringLiteral("The backup copy '%1' cannot be restored:\n%2")
-                            .arg(QDir::toNativeSeparators(copy), check.problems);
+    if (!copyPassesCheck(copy, result))
         return result;
-    }
     // The shared project as it is now is kept first, so that the restore can be undone.
     const BackupResult kept = writeSharedCopy(address, standIn, now, nullptr, copy);
     if (!kept.written()) {
@@ -679,12 +689,8 @@ RestoreResult replaceDamagedProject(const QString& projectFile, const QString& c
 RestoreResult restoreBackup(const QString& projectFile, const QString& copy, const QDateTime& now)
 {
     RestoreResult result;
-    const FileCheck check = checkFile(copy);
-    if (!check.passed()) {
-        result.reason = QStringLiteral("The backup copy '%1' cannot be restored:\n%2")
-                            .arg(QDir::toNativeSeparators(copy), check.problems);
+    if (!copyPassesCheck(copy, result))
         return result;
-    }
     for (const QString& suffix : sideFileSuffixes()) {
         if (QFileInfo::exists(projectFile + suffix)) {
             result.reason = QStringLiteral("The project '%1' is still open, or was left with "
