@@ -24,6 +24,9 @@ int runIndex(const Arguments& a)
     if (openProject(a.positional[0], true) != Done)
         return NotRead;
     try {
+        // A shared project made by an older version has no index yet.
+        if (!project().readOnly())
+            fulltext::createMissingIndexTables(project().db());
         const paper::FileFolders folders(project().file());
         const std::atomic<bool> never{false};
         const fulltext::IndexRun run = fulltext::updateIndex(

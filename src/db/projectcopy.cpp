@@ -7,6 +7,7 @@
 #include "db/projectlock.h"
 #include "db/schema.h"
 #include "fulltext/data/fulltextindex.h"
+#include "fulltext/data/serverindex.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -23,22 +24,36 @@ namespace {
 const QString MasterTable = QStringLiteral("Master");
 const QString Extension = QStringLiteral(".mdb");
 
+// How a table of the full-text index is read, written and emptied in one engine's own language
+// (the index is made of each engine's own kinds of table).
+struct NativeForm
+{
+    QString readSql;
+    QString insertSql;
+    QString clearSql;
+};
+
 // One table as the copy reads and writes it: its fields in order and how each value is read.
-// The full-text index is SQLite's own kind of table, read and written in its own language.
 struct CopiedTable
 {
     QString name;
     QStringList fields;
     std::vector<FieldType> types;
     bool native = false;
-    // Native tables read through a view: how rows are written and emptied instead.
-    QString insertSql;
-    QString clearSql;
+    NativeForm file;
+    NativeForm server;
+    // What a server keeps of a row read (and the values it takes beside it), when that differs.
+    void (*toServer)(QVariantList& row) = nullptr;
+
+    const NativeForm& form(const Database& database) const
+    {
+        return database.isServer() ? server : file;
+    }
 };
 
 CopiedTable describedTable(const TableDef& def)
 {
-    CopiedTable t{def.name, {}, {}, false, {}, {}};
+    CopiedTable t{def.name, {}, {}, false, {}, {}, nullptr};
     for (const FieldDef& f : def.fields) {
         t.fields << f.name;
         t.types.push_back(f.type);
@@ -57,43 +72,55 @@ std::vector<CopiedTable> projectTablesToCopy()
     return tables;
 }
 
-// The full-text index: a page's row number says its file and page, so it is copied as it is.
-std::vector<CopiedTable> indexTables()
-{
-    constexpr auto Long = FieldType::Long;
-    constexpr auto Text = FieldType::Memo;
-    return {
-        // The pages' text, read expanded and stored compressed; the index is made from it
-        // once every page is there.
-        {QStringLiteral("Full Text Body"),
-         {QStringLiteral("page"), QStringLiteral("body")},
-         {Long, Text},
-         true,
-         QStringLiteral("INSERT INTO [Full Text Pages] (page, packed) VALUES (?1, "
-                        "fulltext_pack(?2))"),
-         QStringLiteral("DELETE FROM [Full Text Pages]")},
-        {QStringLiteral("Full Text Files"),
-         {QStringLiteral("File ID"), QStringLiteral("Paper ID"), QStringLiteral("Size"),
-          QStringLiteral("Modified"), QStringLiteral("Content Hash"), QStringLiteral("State"),
-          QStringLiteral("Reason"), QStringLiteral("Pages")},
-         {Long, Long, Long, Text, Text, Text, Text, Long},
-         true,
-         {},
-         {}},
-    };
-}
-
 QString bracketed(const QString& name)
 {
     return QLatin1Char('[') + name + QLatin1Char(']');
 }
 
-QString nativeFields(const CopiedTable& t)
+// The full-text index: a page's row number says its file and page, so it is copied as it is;
+// a server reads the words of each page as it is written there.
+std::vector<CopiedTable> indexTables()
 {
-    QStringList names;
-    for (const QString& f : t.fields)
-        names << (f == QLatin1String("rowid") ? f : bracketed(f));
-    return names.join(QStringLiteral(", "));
+    constexpr auto Long = FieldType::Long;
+    constexpr auto Text = FieldType::Memo;
+    const QStringList states{QStringLiteral("File ID"),      QStringLiteral("Paper ID"),
+                             QStringLiteral("Size"),         QStringLiteral("Modified"),
+                             QStringLiteral("Content Hash"), QStringLiteral("State"),
+                             QStringLiteral("Reason"),       QStringLiteral("Pages")};
+    QStringList quoted;
+    QStringList params;
+    for (qsizetype i = 0; i < states.size(); ++i) {
+        quoted << QLatin1Char('"') + states[i] + QLatin1Char('"');
+        params << QStringLiteral("?%1").arg(i + 1);
+    }
+    // Either engine reads these.
+    const NativeForm statesForm{
+        QStringLiteral("SELECT %1 FROM \"Full Text Files\"").arg(quoted.join(QStringLiteral(", "))),
+        QStringLiteral("INSERT INTO \"Full Text Files\" (%1) VALUES (%2)")
+            .arg(quoted.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
+        QStringLiteral("DELETE FROM \"Full Text Files\"")};
+    return {
+        // The pages' text, read expanded and stored compressed in a file, whose index is made
+        // from it once every page is there.
+        {QStringLiteral("Full Text Pages"),
+         {QStringLiteral("page"), QStringLiteral("body")},
+         {Long, Text},
+         true,
+         {QStringLiteral("SELECT page, body FROM [Full Text Body]"),
+          QStringLiteral("INSERT INTO [Full Text Pages] (page, packed) VALUES (?1, "
+                         "fulltext_pack(?2))"),
+          QStringLiteral("DELETE FROM [Full Text Pages]")},
+         {fulltext::server::readPagesSql(), fulltext::server::insertPageSql(),
+          fulltext::server::clearPagesSql()},
+         fulltext::server::prepareServerPage},
+        {QStringLiteral("Full Text Files"),
+         states,
+         {Long, Long, Long, Text, Text, Text, Text, Long},
+         true,
+         statesForm,
+         statesForm,
+         nullptr},
+    };
 }
 
 // A multiset hash of the rows: each row's SHA-256 added lane by lane, so that neither the order
@@ -168,13 +195,9 @@ template<class F>
 void forEachStoredRow(Database& database, const CopiedTable& t, F&& each)
 {
     if (t.native) {
-        // The index's tables and views are SQLite's own, unknown to the dialect.
-        NativeStatement exists(database, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name "
-                                                        "= ?1"));
-        if (!exists.bind(1, t.name).next())
-            return;
-        NativeStatement rows(
-            database, QStringLiteral("SELECT %1 FROM %2").arg(nativeFields(t), bracketed(t.name)));
+        // The index's tables are each engine's own, unknown to the dialect; they are all there
+        // (or none is) when the copy reads them.
+        NativeStatement rows(database, t.form(database).readSql);
         while (rows.next())
             each(rowOf(rows, t));
     } else {
@@ -196,9 +219,7 @@ TableSummary summarize(Database& database, const CopiedTable& t)
 void clearRows(Database& database, const CopiedTable& t)
 {
     if (t.native) {
-        NativeStatement::exec(
-            database, t.clearSql.isEmpty() ? QStringLiteral("DELETE FROM %1").arg(bracketed(t.name))
-                                           : t.clearSql);
+        NativeStatement::exec(database, t.form(database).clearSql);
         return;
     }
     Recordset rs =
@@ -218,15 +239,11 @@ TableSummary copyRows(Database& source, Database& destination, const CopiedTable
 {
     Checksum sum(t);
     if (t.native) {
-        QStringList params;
-        for (qsizetype i = 1; i <= t.fields.size(); ++i)
-            params << QStringLiteral("?%1").arg(i);
-        NativeStatement insert(destination, !t.insertSql.isEmpty()
-                                                ? t.insertSql
-                                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                      .arg(bracketed(t.name), nativeFields(t),
-                                                           params.join(QStringLiteral(", "))));
-        forEachStoredRow(source, t, [&](const QVariantList& row) {
+        NativeStatement insert(destination, t.form(destination).insertSql);
+        const bool toServer = t.toServer && destination.isServer();
+        forEachStoredRow(source, t, [&](QVariantList row) {
+            if (toServer)
+                t.toServer(row); // the checksum is of what the server keeps
             for (qsizetype i = 0; i < row.size(); ++i)
                 insert.bind(static_cast<int>(i + 1), row[i]);
             insert.run();
@@ -365,9 +382,10 @@ CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
         }
         ReadTransaction reading(source);
         Transaction writing(destination);
-        // The index is SQLite's own: a server keeps an index of its own, made from the files.
-        const bool withIndex =
-            !source.isServer() && !destination.isServer() && fulltext::hasIndexTables(source);
+        // The index goes with the project, from either engine to either; an index of an older
+        // version, which did not keep the pages' text, is left for the destination to make anew.
+        const bool withIndex = fulltext::hasIndexTables(source) &&
+                               source.tableExists(QStringLiteral("Full Text Pages"));
         if (withIndex) {
             fulltext::createMissingIndexTables(destination);
             for (CopiedTable& t : indexTables())
@@ -395,7 +413,7 @@ CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
                            .arg(QString::fromLatin1(written.checksum)));
             result.tables.push_back(read);
         }
-        if (withIndex)
+        if (withIndex && !destination.isServer())
             NativeStatement::exec(destination,
                                   QStringLiteral("INSERT INTO [Full Text]([Full Text]) VALUES "
                                                  "('rebuild')"));

@@ -3,6 +3,7 @@
 
 #include "db/dberror.h"
 #include "db/pgconnection.h"
+#include "fulltext/data/fulltextindex.h"
 
 namespace quirelle::db {
 
@@ -219,6 +220,7 @@ void createServerProject(const QString& address)
     for (const TableDef& t : tables)
         createTable(*database, t);
     createServerSearchIndexes(*database);
+    fulltext::createMissingIndexTables(*database);
     transaction.commit();
     database->Close();
 }

@@ -25,9 +25,11 @@ bool hasIndexWork(db::Database& database)
     const bool indexed = hasIndexTables(database);
     if (!files && !indexed)
         return false;
+    // In words either engine reads.
     QString sql = QStringLiteral("SELECT ");
-    sql += files ? QStringLiteral("EXISTS(SELECT 1 FROM [Paper Files])") : QStringLiteral("0");
-    sql += indexed ? QStringLiteral(" OR EXISTS(SELECT 1 FROM [Full Text Files])") : QString();
+    sql +=
+        files ? QStringLiteral("EXISTS(SELECT 1 FROM \"Paper Files\")") : QStringLiteral("1 = 0");
+    sql += indexed ? QStringLiteral(" OR EXISTS(SELECT 1 FROM \"Full Text Files\")") : QString();
     db::NativeStatement s(database, sql);
     return s.next() && s.number(0) != 0;
 }
@@ -58,8 +60,8 @@ IndexStatus::~IndexStatus() = default;
 void IndexStatus::start(bool rebuild)
 {
     Project& p = project();
-    // A server keeps the index of a shared project itself.
-    if (!p.isOpen() || p.isServer()) {
+    // A shared project's index is brought up to date with the files this computer can read.
+    if (!p.isOpen()) {
         m_worker->cancel();
         return;
     }

@@ -5,6 +5,7 @@
 #include "db/dberror.h"
 #include "db/nativesql.h"
 #include "fulltext/data/querytext.h"
+#include "fulltext/data/serverindex.h"
 #include "paper/data/paperfiles.h"
 
 #include <QFileInfo>
@@ -133,9 +134,7 @@ void storeFile(db::Database& database, const IndexChange& w)
             ++pages;
         }
     }
-    const QString state = e.outcome == Extraction::Outcome::Read         ? Indexed
-                          : e.outcome == Extraction::Outcome::NotIndexed ? NotIndexed
-                                                                         : Unreadable;
+    const QString state = indexState(e);
     db::NativeStatement mark(database,
                              QStringLiteral("INSERT OR REPLACE INTO [Full Text Files]([File ID], "
                                             "[Paper ID], [Size], [Modified], [Content Hash], "
@@ -172,8 +171,17 @@ void touchFile(db::Database& database, const IndexChange& w)
 
 } // namespace
 
+QString indexState(const Extraction& extraction)
+{
+    return extraction.outcome == Extraction::Outcome::Read         ? Indexed
+           : extraction.outcome == Extraction::Outcome::NotIndexed ? NotIndexed
+                                                                   : Unreadable;
+}
+
 void writeChange(db::Database& database, const IndexChange& change)
 {
+    if (database.isServer())
+        return server::writeChange(database, change);
     db::Transaction transaction(database);
     switch (change.kind) {
     case IndexChange::Kind::Store:
@@ -222,6 +230,8 @@ void makeIndexTables(db::Database& database)
 
 void createMissingIndexTables(db::Database& database)
 {
+    if (database.isServer())
+        return server::createMissingIndexTables(database);
     // A project of an older version has none, or an index that kept the pages' text as it was:
     // it is made anew, and every file is read again.
     if (!hasIndexTables(database) || !database.tableExists(Texts))
@@ -230,11 +240,15 @@ void createMissingIndexTables(db::Database& database)
 
 bool hasIndexTables(db::Database& database)
 {
+    if (database.isServer())
+        return server::hasIndexTables(database);
     return database.tableExists(Pages) && database.tableExists(Files);
 }
 
 void clearIndex(db::Database& database)
 {
+    if (database.isServer())
+        return server::clearIndex(database);
     // Made anew rather than emptied: deleted rows would stay in the index's segments until they
     // are merged away.
     makeIndexTables(database);
@@ -269,8 +283,9 @@ IndexRun updateIndex(db::Database& database, const paper::FileFolders& folders,
         db::ReadTransaction reading(database);
         files = paper::paperFiles(database, folders, 0);
         db::NativeStatement rows(database,
-                                 QStringLiteral("SELECT [File ID], [Paper ID], [Size], [Modified], "
-                                                "[Content Hash] FROM [Full Text Files]"));
+                                 QStringLiteral("SELECT \"File ID\", \"Paper ID\", \"Size\", "
+                                                "\"Modified\", \"Content Hash\" FROM "
+                                                "\"Full Text Files\""));
         while (rows.next()) {
             stored[static_cast<qint32>(rows.number(0))] = {
                 static_cast<qint32>(rows.number(1)), rows.number(2), rows.text(3), rows.text(4)};
@@ -365,9 +380,9 @@ std::vector<FileIndexState> indexStates(db::Database& database)
     std::vector<FileIndexState> out;
     if (!hasIndexTables(database))
         return out;
-    db::NativeStatement rows(database, QStringLiteral("SELECT [File ID], [State], [Reason], "
-                                                      "[Pages] FROM [Full Text Files] "
-                                                      "ORDER BY [File ID]"));
+    db::NativeStatement rows(database, QStringLiteral("SELECT \"File ID\", \"State\", "
+                                                      "\"Reason\", \"Pages\" FROM \"Full Text "
+                                                      "Files\" ORDER BY \"File ID\""));
     while (rows.next()) {
         out.push_back({static_cast<qint32>(rows.number(0)), rows.text(1), rows.text(2),
                        static_cast<int>(rows.number(3))});
@@ -377,6 +392,8 @@ std::vector<FileIndexState> indexStates(db::Database& database)
 
 std::vector<FullTextHit> searchFullText(db::Database& database, const QString& typed)
 {
+    if (database.isServer())
+        return server::searchFullText(database, typed);
     std::vector<FullTextHit> hits;
     const QString query = ftsQuery(typed);
     if (query.isEmpty() || !hasIndexTables(database))
@@ -415,6 +432,8 @@ std::vector<FullTextHit> searchFullText(db::Database& database, const QString& t
 
 QString passage(db::Database& database, const QString& typed, qint64 row)
 {
+    if (database.isServer())
+        return server::passage(database, typed, row);
     const QString query = ftsQuery(typed);
     if (query.isEmpty() || !hasIndexTables(database))
         return {};

@@ -1,0 +1,215 @@
+// The index of a shared project: the pages' text (which the server compresses itself) with the
+// words of each page as a `tsvector` under a GIN index, and the files' states as in a project
+// file. The words are read on the member's computer by the file's own word reader
+// (textsearch.h), so that a criterion finds the same pages in either. Several members may index
+// at once: each file is written under a lock of its own, in one transaction.
+#include "fulltext/data/serverindex.h"
+
+#include "db/database.h"
+#include "db/nativesql.h"
+#include "fulltext/data/textsearch.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace quirelle::fulltext::server {
+
+namespace {
+
+constexpr qint64 MaxPage = (qint64(1) << PageBits) - 1;
+
+// The first number of the program's locks on the server, the second the file's (or 0 for the
+// tables themselves).
+constexpr int LockKey = 0x51465458;
+
+void lock(db::Database& database, qint32 what)
+{
+    db::NativeStatement take(
+        database, QStringLiteral("SELECT pg_advisory_xact_lock(%1, ?1::integer)").arg(LockKey));
+    take.bind(1, what).run();
+}
+
+void removePages(db::Database& database, qint32 fileId)
+{
+    db::NativeStatement drop(database, QStringLiteral("DELETE FROM \"Full Text Pages\" WHERE "
+                                                      "page BETWEEN ?1 AND ?2"));
+    drop.bind(1, qint64(fileId) << PageBits).bind(2, (qint64(fileId) << PageBits) | MaxPage).run();
+}
+
+void storeFile(db::Database& database, const IndexChange& w)
+{
+    const Extraction& e = w.extraction;
+    removePages(database, w.fileId);
+    int pages = 0;
+    if (e.outcome == Extraction::Outcome::Read) {
+        db::NativeStatement keep(database, insertPageSql());
+        for (qsizetype i = 0; i < e.pages.size() && i < MaxPage; ++i) {
+            if (e.pages[i].trimmed().isEmpty())
+                continue;
+            QVariantList page{(qint64(w.fileId) << PageBits) | (i + 1), e.pages[i]};
+            prepareServerPage(page);
+            keep.bind(1, page[0]).bind(2, page[1]).bind(3, page[2]).run();
+            ++pages;
+        }
+    }
+    const QString state = indexState(e);
+    db::NativeStatement mark(
+        database,
+        QStringLiteral("INSERT INTO \"Full Text Files\" (\"File ID\", \"Paper ID\", \"Size\", "
+                       "\"Modified\", \"Content Hash\", \"State\", \"Reason\", \"Pages\") "
+                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (\"File ID\") DO "
+                       "UPDATE SET \"Paper ID\" = excluded.\"Paper ID\", \"Size\" = "
+                       "excluded.\"Size\", \"Modified\" = excluded.\"Modified\", "
+                       "\"Content Hash\" = excluded.\"Content Hash\", \"State\" = "
+                       "excluded.\"State\", \"Reason\" = excluded.\"Reason\", \"Pages\" = "
+                       "excluded.\"Pages\""));
+    mark.bind(1, w.fileId)
+        .bind(2, w.paperId)
+        .bind(3, w.size)
+        .bind(4, w.modified)
+        .bind(5, w.hash)
+        .bind(6, state)
+        .bind(7, state == QLatin1String("indexed") ? QString() : e.reason)
+        .bind(8, pages)
+        .run();
+}
+
+} // namespace
+
+void createMissingIndexTables(db::Database& database)
+{
+    if (hasIndexTables(database))
+        return;
+    // In the caller's transaction when there is one (a copy of the whole project); members who
+    // open an older project at once make them one after the other.
+    std::optional<db::Transaction> transaction;
+    if (!database.inTransaction())
+        transaction.emplace(database);
+    lock(database, 0);
+    db::NativeStatement::exec(
+        database,
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS \"Full Text Files\" (\"File ID\" integer PRIMARY KEY, "
+            "\"Paper ID\" integer, \"Size\" bigint, \"Modified\" text, \"Content Hash\" text, "
+            "\"State\" text, \"Reason\" text, \"Pages\" integer); "
+            "CREATE TABLE IF NOT EXISTS \"Full Text Pages\" (page bigint PRIMARY KEY, body text "
+            "NOT NULL, words tsvector NOT NULL); "
+            "CREATE INDEX IF NOT EXISTS \"Full Text Pages words\" ON \"Full Text Pages\" USING "
+            "gin (words)"));
+    if (transaction)
+        transaction->commit();
+}
+
+bool hasIndexTables(db::Database& database)
+{
+    db::NativeStatement tables(database,
+                               QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = "
+                                              "current_schema()::regnamespace AND relkind = 'r' "
+                                              "AND relname IN ('Full Text Files', 'Full Text "
+                                              "Pages')"));
+    return tables.next() && tables.number(0) == 2;
+}
+
+void clearIndex(db::Database& database)
+{
+    db::Transaction transaction(database);
+    createMissingIndexTables(database);
+    db::NativeStatement::exec(database, QStringLiteral("DELETE FROM \"Full Text Pages\"; "
+                                                       "DELETE FROM \"Full Text Files\""));
+    transaction.commit();
+}
+
+void writeChange(db::Database& database, const IndexChange& change)
+{
+    db::Transaction transaction(database);
+    switch (change.kind) {
+    case IndexChange::Kind::Store:
+        lock(database, change.fileId);
+        storeFile(database, change);
+        break;
+    case IndexChange::Kind::Touch: {
+        lock(database, change.fileId);
+        db::NativeStatement touch(database,
+                                  QStringLiteral("UPDATE \"Full Text Files\" SET \"Size\" = ?2, "
+                                                 "\"Modified\" = ?3 WHERE \"File ID\" = ?1"));
+        touch.bind(1, change.fileId).bind(2, change.size).bind(3, change.modified).run();
+        break;
+    }
+    case IndexChange::Kind::Remove: {
+        db::NativeStatement file(
+            database, QStringLiteral("DELETE FROM \"Full Text Files\" WHERE \"File ID\" = ?1"));
+        QList<qint32> gone = change.gone;
+        std::sort(gone.begin(), gone.end()); // locks taken in one order by every member
+        for (const qint32 id : gone) {
+            lock(database, id);
+            removePages(database, id);
+            file.bind(1, id).run();
+        }
+        break;
+    }
+    }
+    transaction.commit();
+}
+
+std::vector<FullTextHit> searchFullText(db::Database& database, const QString& typed)
+{
+    std::vector<FullTextHit> hits;
+    const QString query = tsqueryText(typed);
+    if (query.isEmpty() || !hasIndexTables(database))
+        return hits;
+    // Each paper once, with its best page (of a file still on it), the best first.
+    db::NativeStatement found(
+        database,
+        QStringLiteral(
+            "SELECT h.paper, p.\"Title\", h.page FROM (SELECT DISTINCT ON (s.\"Paper ID\") "
+            "s.\"Paper ID\" AS paper, t.page, ts_rank(t.words, ?1::tsquery) AS score "
+            "FROM \"Full Text Pages\" t JOIN \"Full Text Files\" s ON s.\"File ID\" = t.page >> "
+            "%1 WHERE t.words @@ ?1::tsquery AND EXISTS (SELECT 1 FROM \"Paper Files\" f WHERE "
+            "f.\"File ID\" = s.\"File ID\") ORDER BY s.\"Paper ID\", score DESC, t.page) h "
+            "JOIN \"Papers\" p ON p.\"Paper ID\" = h.paper ORDER BY h.score DESC, h.paper")
+            .arg(PageBits));
+    found.bind(1, query);
+    while (found.next()) {
+        const qint64 row = found.number(2);
+        hits.push_back({static_cast<qint32>(found.number(0)), found.text(1),
+                        static_cast<qint32>(row >> PageBits), pageOfRow(row), row});
+    }
+    return hits;
+}
+
+QString passage(db::Database& database, const QString& typed, qint64 row)
+{
+    if (tsqueryText(typed).isEmpty() || !hasIndexTables(database))
+        return {};
+    db::NativeStatement page(
+        database, QStringLiteral("SELECT body FROM \"Full Text Pages\" WHERE page = ?1"));
+    page.bind(1, row);
+    if (!page.next())
+        return {};
+    return markedPassage(page.text(0), typed).simplified();
+}
+
+QString readPagesSql()
+{
+    return QStringLiteral("SELECT page, body FROM \"Full Text Pages\"");
+}
+
+QString insertPageSql()
+{
+    return QStringLiteral("INSERT INTO \"Full Text Pages\" (page, body, words) VALUES (?1, ?2, "
+                          "?3::tsvector)");
+}
+
+QString clearPagesSql()
+{
+    return QStringLiteral("DELETE FROM \"Full Text Pages\"");
+}
+
+void prepareServerPage(QVariantList& page)
+{
+    const QString text = serverPageText(page.value(1).toString());
+    page[1] = text;
+    page.append(tsvectorText(text));
+}
+
+} // namespace quirelle::fulltext::server
