@@ -1,6 +1,7 @@
 // What the commands of quirelle-cli share.
 #include "cli/cli.h"
 
+#include "db/database.h"
 #include "db/project.h"
 #include "db/projectlock.h"
 
@@ -87,6 +88,14 @@ OpenProject::~OpenProject()
 
 int openProject(const QString& file, bool forWriting)
 {
+    QString reason;
+    if (db::isServerAddress(file)) {
+        // A shared project: the server orders its members' writes, no lock file does.
+        if (!project().open(file, &reason, !forWriting))
+            return failure(QStringLiteral("%1 cannot be opened as a Quirelle project: %2")
+                               .arg(db::displayAddress(file), reason));
+        return Done;
+    }
     if (!QFileInfo(file).isFile())
         return failure(QStringLiteral("the project file %1 does not exist").arg(file));
     const QString extension = QStringLiteral(".mdb");
@@ -99,7 +108,6 @@ int openProject(const QString& file, bool forWriting)
         if (lock->tryLock() == db::ProjectLock::Status::HeldElsewhere)
             return failure(lock->message() + QStringLiteral(" Nothing was imported."));
     }
-    QString reason;
     if (!project().open(file.chopped(extension.size()), &reason, !forWriting))
         return failure(
             QStringLiteral("%1 cannot be opened as a Quirelle project: %2").arg(file, reason));

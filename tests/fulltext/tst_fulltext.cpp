@@ -1,15 +1,18 @@
 // The full-text index of the papers' files: text read page by page through the extractor's
 // process, files it cannot read listed with the reason, the index kept current file by file and
 // resumed after a stop, the user's criterion always a valid query, and the search window's "Full
-// text" mode with its passage, the status bar and the command line, as the user meets them.
+// text" mode with its passage, the status bar and the command line, as the user meets them;
+// on a shared project too, whose index is the server's own text search.
 #include "app/windows.h"
 #include "db/dberror.h"
 #include "db/nativesql.h"
+#include "db/projectcopy.h"
 #include "fulltext/data/backgroundindex.h"
 #include "fulltext/data/extractformat.h"
 #include "fulltext/data/extraction.h"
 #include "fulltext/data/fulltextindex.h"
 #include "fulltext/data/querytext.h"
+#include "fulltext/data/textsearch.h"
 #include "fulltext/indexstatus.h"
 #include "paper/data/paperfiles.h"
 #include "search/frmsearchpapers.h"
@@ -19,6 +22,8 @@
 #include <QPdfWriter>
 #include <QRadioButton>
 #include <QStatusBar>
+
+#include <thread>
 
 using namespace quirelle;
 using namespace quirelle::test;
@@ -118,6 +123,17 @@ class TstFullText : public QObject
     Q_OBJECT
 
     std::unique_ptr<Shell> m_shell;
+    std::unique_ptr<ServerTestDatabase> m_server; // dropped after the program ends
+
+    // Puts the test's project on the row's engine: a server row works in a new shared project.
+    bool useEngine(Engine engine)
+    {
+        if (engine == Engine::File)
+            return true;
+        m_server = std::make_unique<ServerTestDatabase>();
+        db::createServerProject(m_server->address());
+        return frmMenu::instance().connectTo(m_server->address());
+    }
 
     static frmSearchPapers& search() { return frmSearchPapers::instance(); }
     static QListWidget* results() { return control<QListWidget>(search(), "lstOptions"); }
@@ -156,7 +172,11 @@ private slots:
         qputenv("QUIRELLE_EXTRACT_TEST_MARKERS", "1");
     }
     void init() { m_shell = std::make_unique<Shell>(); }
-    void cleanup() { m_shell.reset(); }
+    void cleanup()
+    {
+        m_shell.reset();
+        m_server.reset();
+    }
 
     // What the user types, as the query the index reads.
     void queryText_data()
@@ -251,8 +271,10 @@ private slots:
     // No text the user types gives an engine error; what has nothing to search finds nothing.
     void hostileCriteria_data()
     {
+        QTest::addColumn<Engine>("engine");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("finds"); // whether anything is found in the two papers
+        std::vector<std::tuple<QByteArray, QString, bool>> rows;
         const std::pair<const char*, bool> texts[] = {{"\"", false},
                                                       {"\"\"\"", false},
                                                       {"(", false},
@@ -284,18 +306,28 @@ private slots:
                                                       {"+clay -silt", false},
                                                       {"body:clay", false}};
         for (const auto& [text, finds] : texts)
-            QTest::newRow(text) << QString::fromUtf8(text) << finds;
-        QTest::newRow("nul") << QString(QChar(0)) << false;
-        QTest::newRow("10,000 characters") << QString(10000, 'x') << false;
-        QTest::newRow("10,000 quotes") << QString(10000, '"') << false;
-        QTest::newRow("deep groups") << QString(5000, '(') + "clay" + QString(5000, ')') << true;
-        QTest::newRow("many words") << QString("clay ").repeated(2000) << true;
-        QTest::newRow("many operators") << QString("clay OR ").repeated(1000) + "clay" << true;
+            rows.emplace_back(text, QString::fromUtf8(text), finds);
+        rows.emplace_back("nul", QString(QChar(0)), false);
+        rows.emplace_back("10,000 characters", QString(10000, 'x'), false);
+        rows.emplace_back("10,000 quotes", QString(10000, '"'), false);
+        rows.emplace_back("10,000 characters in quotes", '"' + QString(10000, 'x') + "\"*", false);
+        rows.emplace_back("a long phrase", '"' + QString("clay ").repeated(2000) + '"', false);
+        rows.emplace_back("deep groups", QString(5000, '(') + "clay" + QString(5000, ')'), true);
+        rows.emplace_back("many words", QString("clay ").repeated(2000), true);
+        rows.emplace_back("many operators", QString("clay OR ").repeated(1000) + "clay", true);
+        rows.emplace_back("symbols only", "😀 OR ☃", false);
+        rows.emplace_back("a symbol beside a word", "😀 OR clay", true);
+        for (const Engine engine : {Engine::File, Engine::Server}) {
+            for (const auto& [name, typed, finds] : rows)
+                addEngineRow(engine, name.constData()) << typed << finds;
+        }
     }
     void hostileCriteria()
     {
+        QUIRELLE_FETCH_ENGINE(engine);
         QFETCH(QString, typed);
         QFETCH(bool, finds);
+        QVERIFY(useEngine(engine));
         seedPapers(m_shell->folder());
         updateIndex();
         QStringList hits;
@@ -311,25 +343,38 @@ private slots:
     // as phrases and as prefixes; one line per paper, best first.
     void pagesFound_data()
     {
+        QTest::addColumn<Engine>("engine");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("hits"); // paper:page, 1 the PDF, 2 the note
-        QTest::newRow("one word") << "remembers" << QStringList{"1:3"};
-        QTest::newRow("accent left aside") << "Muller" << QStringList{"2:1", "1:2"};
-        QTest::newRow("accent typed") << "müller" << QStringList{"2:1", "1:2"};
-        QTest::newRow("letter case") << "ecole" << QStringList{"1:2"};
-        QTest::newRow("phrase") << "\"clay remembers\"" << QStringList{"1:3"};
-        QTest::newRow("phrase not met") << "\"remembers clay\"" << QStringList{};
-        QTest::newRow("prefix") << "rememb*" << QStringList{"1:3"};
-        QTest::newRow("typeset ligature") << "\"first pressure\"" << QStringList{"1:3"};
-        QTest::newRow("words on two pages") << "sediments pressure" << QStringList{};
-        QTest::newRow("or") << "sediments OR notes" << QStringList{"1:1"};
-        QTest::newRow("not") << "kalman NOT clay" << QStringList{"1:4"};
-        QTest::newRow("group") << "(rivers OR grenoble) carry" << QStringList{"1:1"};
+        const std::vector<std::tuple<const char*, QString, QStringList>> rows{
+            {"one word", "remembers", {"1:3"}},
+            {"accent left aside", "Muller", {"2:1", "1:2"}},
+            {"accent typed", "müller", {"2:1", "1:2"}},
+            {"letter case", "ecole", {"1:2"}},
+            {"phrase", "\"clay remembers\"", {"1:3"}},
+            {"phrase not met", "\"remembers clay\"", {}},
+            {"prefix", "rememb*", {"1:3"}},
+            {"phrase with a prefix", "\"clay rem\"*", {"1:3"}},
+            {"typeset ligature", "\"first pressure\"", {"1:3"}},
+            {"words on two pages", "sediments pressure", {}},
+            {"or", "sediments OR notes", {"1:1"}},
+            {"not", "kalman NOT clay", {"1:4"}},
+            {"not before and", "filter NOT clay measurement", {"1:4"}},
+            {"and before or", "sediments OR kalman grenoble", {"1:1"}},
+            {"group", "(rivers OR grenoble) carry", {"1:1"}},
+            {"punctuation parts words", "kalman-filter", {"2:1", "1:4"}},
+        };
+        for (const Engine engine : {Engine::File, Engine::Server}) {
+            for (const auto& [name, typed, hits] : rows)
+                addEngineRow(engine, name) << typed << hits;
+        }
     }
     void pagesFound()
     {
+        QUIRELLE_FETCH_ENGINE(engine);
         QFETCH(QString, typed);
         QFETCH(QStringList, hits);
+        QVERIFY(useEngine(engine));
         seedPapers(m_shell->folder());
         const fulltext::IndexRun run = updateIndex();
         QCOMPARE(run.indexed, 2);
@@ -508,18 +553,22 @@ private slots:
     }
 
     // The command line's index and search.
+    void commandLine_data() { addEngineRows(); }
     void commandLine()
     {
+        QUIRELLE_FETCH_ENGINE(engine);
+        QVERIFY(useEngine(engine));
         seedPapers(m_shell->folder());
-        const QString file = project().file();
+        const QString file = m_server ? m_server->address() : project().file();
         project().close();
         QProcess cli;
         cli.start(QUIRELLE_CLI, {"index", file});
         QVERIFY(cli.waitForFinished(60000));
-        QCOMPARE(cli.exitCode(), 0);
+        const QByteArray progress = cli.readAllStandardError();
+        QVERIFY2(cli.exitCode() == 0, progress.constData());
         QCOMPARE(cli.readAllStandardOutput(),
                  "2 files indexed, 0 could not be read, 0 not indexed, 0 removed from the index\n");
-        QVERIFY(cli.readAllStandardError().contains("Indexing 1 of 2 files"));
+        QVERIFY(progress.contains("Indexing 1 of 2 files"));
         cli.start(QUIRELLE_CLI, {"search", file, "clay", "remembers"});
         QVERIFY(cli.waitForFinished(60000));
         QCOMPARE(cli.exitCode(), 0);
@@ -534,14 +583,17 @@ private slots:
     // The search window's seventh mode, driven as the user drives it: the mode clicked, words
     // typed with Enter, a line chosen with the keys shows its passage and page, a click opens
     // the paper. The index is built from the Tools menu and says so in the status bar.
+    void searchWindow_data() { addEngineRows(); }
     void searchWindow()
     {
+        QUIRELLE_FETCH_ENGINE(engine);
+        QVERIFY(useEngine(engine));
         seedPapers(m_shell->folder());
         fromMenu("mnuRebuildFullTextIndex");
         QVERIFY(indexPanel()->text().isEmpty() || indexPanel()->text().startsWith("Indexing"));
         waitForIndex();
         QCOMPARE(indexPanel()->text(), QString());
-        QCOMPARE(countRows(project().db(), "Full Text Files"), 2);
+        QCOMPARE(states(), QStringList(2, "indexed/"));
 
         panelButton(4);
         auto* option = control<QRadioButton>(search(), "optSearch(6)");
@@ -578,15 +630,19 @@ private slots:
     }
 
     // Attaching starts the update; a read-only project is searched, not indexed, and says so.
+    void backgroundAndReadOnly_data() { addEngineRows(); }
     void backgroundAndReadOnly()
     {
+        QUIRELLE_FETCH_ENGINE(engine);
+        QVERIFY(useEngine(engine));
         const qint64 p = addPaper("Signals in Clay");
         attach(p, makePdf(m_shell->folder() + "/in/clay.pdf", clayPages));
         windows::filesChanged();
         waitForIndex();
         QCOMPARE(found("remembers"), QStringList{"1:3"});
         project().close();
-        QVERIFY(project().open(m_shell->pathWithoutExtension(), nullptr, true));
+        QVERIFY(project().open(m_server ? m_server->address() : m_shell->pathWithoutExtension(),
+                               nullptr, true));
         frmMain::instance().fullText().filesChanged();
         QVERIFY(!worker().isBusy());
         QCOMPARE(indexPanel()->text(),
@@ -643,6 +699,157 @@ private slots:
         QCOMPARE(hits[0].page, 3);
         QVERIFY(fulltext::passagePlain(fulltext::passage(project().db(), "remembers", hits[0].row))
                     .contains("clay [remembers]"));
+    }
+
+    // A shared project's criterion as the server's text search reads it: the words the file's
+    // index reads, joined as it joins them (NOT before AND before OR); a part that can find
+    // nothing in the file's index finds nothing there either.
+    void serverQueries_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("words") << "clay remembers"
+                               << "('clay' & 'remembers')";
+        QTest::newRow("phrase") << "\"clay remembers\""
+                                << "('clay' <-> 'remembers')";
+        QTest::newRow("prefix") << "rememb*"
+                                << "'rememb':*";
+        QTest::newRow("phrase with a prefix") << "\"clay rem\"*"
+                                              << "('clay' <-> 'rem':*)";
+        QTest::newRow("not before or") << "clay OR silt NOT kalman"
+                                       << "('clay' | ('silt' & !'kalman'))";
+        QTest::newRow("group") << "(clay OR silt) pressure"
+                               << "(('clay' | 'silt') & 'pressure')";
+        QTest::newRow("accents and case") << "Müller ÉCOLE"
+                                          << "('muller' & 'ecole')";
+        QTest::newRow("apostrophe") << "it's"
+                                    << "('it' <-> 's')";
+        QTest::newRow("no word and a word") << "😀 clay"
+                                            << "";
+        QTest::newRow("no word or a word") << "😀 OR clay"
+                                           << "'clay'";
+        QTest::newRow("not no word") << "clay NOT 😀"
+                                     << "'clay'";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void serverQueries()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, query);
+        QCOMPARE(fulltext::tsqueryText(typed), query);
+    }
+
+    // A shared project's passage, read from the page's text: the words found marked (a phrase
+    // as one), accents as they stand in the text, a long page cut around what was found.
+    void serverPassages_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("passage");
+        const QString clay = clayPages[2];
+        QTest::newRow("words") << clay << "clay remembers"
+                               << "We show that [clay] [remembers] its first pressure";
+        QTest::newRow("phrase") << clay << "\"clay remembers\""
+                                << "We show that [clay remembers] its first pressure";
+        QTest::newRow("prefix") << clay << "rememb*"
+                                << "We show that clay [remembers] its first pressure";
+        QTest::newRow("not what is left out") << clay << "pressure NOT silt OR clay"
+                                              << "We show that [clay] remembers its first "
+                                                 "[pressure]";
+        QTest::newRow("accent") << clayPages[1] << "muller ecole"
+                                << "Prior work by [Müller] and the [ÉCOLE] of Grenoble";
+        QTest::newRow("not on the page") << clay << "basalt"
+                                         << "";
+        QStringList words;
+        for (int i = 1; i <= 60; ++i)
+            words << (i == 40 ? "target." : QString("w%1").arg(i));
+        QStringList shown = words.mid(28, 24);
+        shown[11] = "[target].";
+        QTest::newRow("long page") << words.join(' ') << "target"
+                                   << "…" + shown.join(' ') + "…";
+    }
+    void serverPassages()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, typed);
+        QFETCH(QString, passage);
+        QCOMPARE(fulltext::passagePlain(fulltext::markedPassage(text, typed)).simplified(),
+                 passage);
+    }
+
+    // A project copied onto a server and back keeps its index: the same papers found on the same
+    // pages, and no file read again.
+    void copyCarriesIndex()
+    {
+        if (serverAddress().isEmpty())
+            QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
+        seedPapers(m_shell->folder());
+        const qint64 binary = addPaper("Binary Notes");
+        attach(binary, makeFile(m_shell->folder() + "/in/nul.txt", bytes("before\0after nul")));
+        QCOMPARE(updateIndex().indexed, 3);
+        const QStringList muller = found("Muller");
+        QCOMPARE(muller.size(), 2);
+        const QString file = project().file();
+        project().close();
+        m_server = std::make_unique<ServerTestDatabase>();
+        const QString shared = m_server->address();
+        db::createServerProject(shared);
+        const QString back = m_shell->folder() + "/back.mdb";
+        for (const auto& [from, to] : {std::pair{file, shared}, std::pair{shared, back}}) {
+            const db::CopyResult copied = db::copyProject(from, to, db::CopyMode::IntoEmpty);
+            QVERIFY2(copied.ok, qPrintable(copied.reason));
+            QVERIFY(project().open(to == back ? back.chopped(4) : to));
+            QCOMPARE(found("Muller"), muller);
+            QCOMPARE(found("\"clay remembers\""), QStringList{"1:3"});
+            QCOMPARE(found("after"), QStringList{QString("%1:1").arg(binary)});
+            QCOMPARE(states(), QStringList(3, "indexed/"));
+            QCOMPARE(updateIndex().total, 0);
+        }
+        checkIndex();
+    }
+
+    // Two members index an older shared project, which has no index yet, at once: neither
+    // fails, and each file ends stored once.
+    void membersIndexAtOnce()
+    {
+        if (serverAddress().isEmpty())
+            QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
+        QVERIFY(useEngine(Engine::Server));
+        const qint64 p = addPaper("Many Notes");
+        for (int i = 1; i <= 12; ++i)
+            attach(p, makeFile(m_shell->folder() + QString("/in/%1.txt").arg(i),
+                               QString("note%1 shared words\n").arg(i).toUtf8()));
+        db::NativeStatement::exec(project().db(),
+                                  "DROP TABLE \"Full Text Pages\"; DROP TABLE \"Full Text Files\"");
+        QVERIFY(!fulltext::hasIndexTables(project().db()));
+        const paper::FileFolders folders(project().file());
+        const QString address = m_server->address();
+        QStringList failures(2);
+        std::vector<int> indexed(2);
+        std::vector<std::thread> members;
+        for (size_t m = 0; m < 2; ++m) {
+            members.emplace_back([&, m] {
+                try {
+                    const auto member = db::Database::OpenDatabase(address);
+                    fulltext::createMissingIndexTables(*member);
+                    const std::atomic<bool> never{false};
+                    indexed[m] = fulltext::updateIndex(*member, folders, {}, never).indexed;
+                } catch (const db::DbError& e) {
+                    failures[qsizetype(m)] = e.description();
+                }
+            });
+        }
+        for (std::thread& t : members)
+            t.join();
+        QCOMPARE(failures, QStringList(2));
+        QVERIFY(indexed[0] + indexed[1] >= 12);
+        QCOMPARE(states(), QStringList(12, "indexed/"));
+        QCOMPARE(found("shared").size(), 1);
+        QCOMPARE(found("note7"), QStringList{QString("%1:1").arg(p)});
+        db::NativeStatement pages(project().db(), "SELECT count(*) FROM \"Full Text Pages\"");
+        QVERIFY(pages.next());
+        QCOMPARE(pages.number(0), 12);
     }
 };
 

@@ -162,7 +162,7 @@ std::vector<FullTextHit> searchFullText(db::Database& database, const QString& t
         database,
         QStringLiteral(
             "SELECT h.paper, p.\"Title\", h.page FROM (SELECT DISTINCT ON (s.\"Paper ID\") "
-            "s.\"Paper ID\" AS paper, t.page, ts_rank(t.words, ?1::tsquery) AS score "
+            "s.\"Paper ID\" AS paper, t.page, ts_rank(t.words, ?1::tsquery, 1) AS score "
             "FROM \"Full Text Pages\" t JOIN \"Full Text Files\" s ON s.\"File ID\" = t.page >> "
             "%1 WHERE t.words @@ ?1::tsquery AND EXISTS (SELECT 1 FROM \"Paper Files\" f WHERE "
             "f.\"File ID\" = s.\"File ID\") ORDER BY s.\"Paper ID\", score DESC, t.page) h "
