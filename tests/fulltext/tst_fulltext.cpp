@@ -21,7 +21,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QStatusBar>
+#include <QUrl>
 
 #include <thread>
 
@@ -629,7 +631,8 @@ private slots:
         QVERIFY(!search().isVisible());
     }
 
-    // Attaching starts the update; a read-only project is searched, not indexed, and says so.
+    // Attaching starts the update; a read-only project is searched, not indexed, and says so. On a
+    // server that is a role that may only read; one not given the index's tables finds nothing.
     void backgroundAndReadOnly_data() { addEngineRows(); }
     void backgroundAndReadOnly()
     {
@@ -641,13 +644,39 @@ private slots:
         waitForIndex();
         QCOMPARE(found("remembers"), QStringList{"1:3"});
         project().close();
-        QVERIFY(project().open(m_server ? m_server->address() : m_shell->pathWithoutExtension(),
-                               nullptr, true));
+        const QString reader = "reader" + QString::number(QCoreApplication::applicationPid());
+        QString location = m_shell->pathWithoutExtension();
+        std::unique_ptr<db::Database> owner;
+        const auto dropRole = qScopeGuard([&] {
+            if (!owner)
+                return;
+            db::NativeStatement::exec(*owner,
+                                      "REVOKE ALL ON ALL TABLES IN SCHEMA public FROM " + reader);
+            owner.reset();
+            ServerTestDatabase::execAsAdmin("DROP ROLE " + reader);
+        });
+        if (m_server) {
+            ServerTestDatabase::execAsAdmin(
+                QString("DROP ROLE IF EXISTS %1; CREATE ROLE %1 LOGIN").arg(reader));
+            owner = db::Database::OpenDatabase(m_server->address());
+            db::NativeStatement::exec(*owner,
+                                      "GRANT SELECT ON ALL TABLES IN SCHEMA public TO " + reader);
+            QUrl url(m_server->address());
+            url.setUserName(reader);
+            location = url.toString();
+        }
+        QVERIFY(project().open(location, nullptr, !m_server));
+        QVERIFY(project().readOnly());
         frmMain::instance().fullText().filesChanged();
         QVERIFY(!worker().isBusy());
         QCOMPARE(indexPanel()->text(),
                  "Read-only project: its full text is searched but not indexed");
         QCOMPARE(found("remembers"), QStringList{"1:3"});
+        if (owner) {
+            db::NativeStatement::exec(*owner,
+                                      "REVOKE SELECT ON \"Full Text Pages\" FROM " + reader);
+            QCOMPARE(found("remembers"), QStringList{});
+        }
     }
 
     // The windows write beside the background update, which writes each file on a connection of
@@ -699,6 +728,30 @@ private slots:
         QCOMPARE(hits[0].page, 3);
         QVERIFY(fulltext::passagePlain(fulltext::passage(project().db(), "remembers", hits[0].row))
                     .contains("clay [remembers]"));
+    }
+
+    // A page far larger than any PDF's (a long text file): stored, and its words found, with a
+    // passage, on either engine, although a server keeps no more than a megabyte of one page's
+    // words.
+    void largePage_data() { addEngineRows(); }
+    void largePage()
+    {
+        QUIRELLE_FETCH_ENGINE(engine);
+        QVERIFY(useEngine(engine));
+        QByteArray text;
+        for (int i = 0; i < 150000; ++i)
+            text += "w" + QByteArray::number(i) + (i % 100 == 0 ? " common " : " ");
+        const qint64 p = addPaper("Long Notes");
+        attach(p, makeFile(m_shell->folder() + "/in/long.txt", text));
+        QCOMPARE(updateIndex().indexed, 1);
+        QCOMPARE(states(), QStringList{"indexed/"});
+        const QString one = QString("%1:1").arg(p);
+        QCOMPARE(found("w17"), QStringList{one});
+        QCOMPARE(found("\"w100 common w101\""), QStringList{one});
+        const auto hits = fulltext::searchFullText(project().db(), "common");
+        QCOMPARE(hits.size(), size_t(1));
+        QVERIFY(fulltext::passagePlain(fulltext::passage(project().db(), "common", hits[0].row))
+                    .contains("w0 [common] w1"));
     }
 
     // A shared project's criterion as the server's text search reads it: the words the file's

@@ -74,11 +74,24 @@ void storeFile(db::Database& database, const IndexChange& w)
         .run();
 }
 
+// Whether both tables of the index are there (and, when asked, may be read by this member: a
+// project's roles are given the tables there were when they were given their rights).
+bool tablesThere(db::Database& database, bool readable)
+{
+    db::NativeStatement tables(
+        database, QStringLiteral("SELECT count(*) FROM pg_class c WHERE c.relnamespace = "
+                                 "current_schema()::regnamespace AND c.relkind = 'r' AND "
+                                 "c.relname IN ('Full Text Files', 'Full Text Pages')%1")
+                      .arg(readable ? QStringLiteral(" AND has_table_privilege(c.oid, 'SELECT')")
+                                    : QString()));
+    return tables.next() && tables.number(0) == 2;
+}
+
 } // namespace
 
 void createMissingIndexTables(db::Database& database)
 {
-    if (hasIndexTables(database))
+    if (tablesThere(database, false))
         return;
     // In the caller's transaction when there is one (a copy of the whole project); members who
     // open an older project at once make them one after the other.
@@ -102,12 +115,7 @@ void createMissingIndexTables(db::Database& database)
 
 bool hasIndexTables(db::Database& database)
 {
-    db::NativeStatement tables(database,
-                               QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = "
-                                              "current_schema()::regnamespace AND relkind = 'r' "
-                                              "AND relname IN ('Full Text Files', 'Full Text "
-                                              "Pages')"));
-    return tables.next() && tables.number(0) == 2;
+    return tablesThere(database, true);
 }
 
 void clearIndex(db::Database& database)
