@@ -313,6 +313,9 @@ private slots:
         rows.emplace_back("10,000 characters", QString(10000, 'x'), false);
         rows.emplace_back("10,000 quotes", QString(10000, '"'), false);
         rows.emplace_back("10,000 characters in quotes", '"' + QString(10000, 'x') + "\"*", false);
+        rows.emplace_back("long phrases of long words",
+                          ('"' + (QString(1000, 'x') + ' ').repeated(64) + "\" ").repeated(64),
+                          false);
         rows.emplace_back("a long phrase", '"' + QString("clay ").repeated(2000) + '"', false);
         rows.emplace_back("deep groups", QString(5000, '(') + "clay" + QString(5000, ')'), true);
         rows.emplace_back("many words", QString("clay ").repeated(2000), true);
@@ -791,6 +794,29 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, query);
         QCOMPARE(fulltext::tsqueryText(typed), query);
+    }
+
+    // A page's words as a server's text search keeps them: folded as the file's index folds them,
+    // each with its places.
+    void serverWords_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("words") << "We show that clay"
+                               << "'we':1 'show':2 'that':3 'clay':4";
+        QTest::newRow("one word thrice") << "Clay, clay; CLAY"
+                                         << "'clay':1,2,3";
+        QTest::newRow("accents, apostrophe") << "Müller's ÉCOLE"
+                                             << "'muller':1 's':2 'ecole':3";
+        QTest::newRow("a mark alone") << QString("a \u0301 b") << "'a':1 'b':2";
+        QTest::newRow("no word") << "-- ... --"
+                                 << "";
+    }
+    void serverWords()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, words);
+        QCOMPARE(fulltext::tsvectorText(text), words);
     }
 
     // A shared project's passage, read from the page's text: the words found marked (a phrase

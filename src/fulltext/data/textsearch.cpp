@@ -26,8 +26,11 @@ constexpr qsizetype MaxLexemeBytes = 1000;
 constexpr size_t MaxPlaces = 256;
 constexpr int MaxPlace = 16383;
 constexpr qsizetype MaxVectorBytes = 900 * 1000;
-// The words of one phrase a query looks for: nobody types more, and each costs the server a step.
+// The words of one phrase, and of a whole criterion, a query looks for: nobody types more, each
+// costs the server a step, and a server's query holds no more than a megabyte of words. Words past
+// these are left out (a term left without any finds nothing).
 constexpr size_t MaxPhraseWords = 64;
+constexpr int MaxQueryWords = 256;
 // The words a passage shows, as the file's index shows them.
 constexpr size_t PassageWords = 24;
 
@@ -77,6 +80,8 @@ public:
     {
         std::vector<Word> out;
         const auto add = [](void* to, int, const char* token, int size, int start, int end) {
+            if (size <= 0)
+                return SQLITE_OK; // no word: the index keeps none, and counts no place
             static_cast<std::vector<Word>*>(to)->push_back(
                 {QByteArray(token, size), qsizetype(start), qsizetype(end)});
             return SQLITE_OK;
@@ -218,8 +223,10 @@ private:
             end = m_query.size();
         auto node = std::make_unique<Node>();
         for (const Word& w : wordsOf(m_query.mid(m_at + 1, end - m_at - 1).toUtf8(), true)) {
-            if (node->term.lexemes.size() < MaxPhraseWords)
-                node->term.lexemes.push_back(lexeme(w.folded));
+            if (node->term.lexemes.size() == MaxPhraseWords || m_words == MaxQueryWords)
+                break;
+            node->term.lexemes.push_back(lexeme(w.folded));
+            ++m_words;
         }
         m_at = end + 1;
         while (m_at < m_query.size() && m_query[m_at] == QLatin1Char('*')) {
@@ -251,6 +258,7 @@ private:
 
     const QString& m_query;
     qsizetype m_at = 0;
+    int m_words = 0;
 };
 
 std::unique_ptr<Node> criterion(const QString& typed)
