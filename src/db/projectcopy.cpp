@@ -25,12 +25,18 @@ const QString MasterTable = QStringLiteral("Master");
 const QString Extension = QStringLiteral(".mdb");
 
 // How a table of the full-text index is read, written and emptied in one engine's own language
-// (the index is made of each engine's own kinds of table).
+// (the index is made of each engine's own kinds of table). A server's table is written as the
+// described ones are, many rows at once: its fields are the ones read, and those `toServer` adds.
 struct NativeForm
 {
     QString readSql;
     QString insertSql;
     QString clearSql;
+    QStringList written;
+    QString finishSql; // run once every row is there
+    // In place of clearSql and finishSql where the engine's state decides.
+    void (*clear)(Database&) = nullptr;
+    void (*finish)(Database&) = nullptr;
 };
 
 // One table as the copy reads and writes it: its fields in order and how each value is read.
@@ -42,7 +48,8 @@ struct CopiedTable
     bool native = false;
     NativeForm file;
     NativeForm server;
-    // What a server keeps of a row read (and the values it takes beside it), when that differs.
+    // What a server keeps of a row read (and the values of the fields it adds), when that
+    // differs.
     void (*toServer)(QVariantList& row) = nullptr;
 
     const NativeForm& form(const Database& database) const
@@ -98,10 +105,20 @@ std::vector<CopiedTable> indexTables()
         QStringLiteral("SELECT %1 FROM \"Full Text Files\"").arg(quoted.join(QStringLiteral(", "))),
         QStringLiteral("INSERT INTO \"Full Text Files\" (%1) VALUES (%2)")
             .arg(quoted.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
-        QStringLiteral("DELETE FROM \"Full Text Files\"")};
+        QStringLiteral("DELETE FROM \"Full Text Files\""),
+        states,
+        {},
+        nullptr,
+        nullptr};
+    NativeForm serverPages;
+    serverPages.readSql = fulltext::server::readPagesSql();
+    serverPages.written = fulltext::server::pageFields();
+    serverPages.clear = fulltext::server::clearPages;
+    serverPages.finish = fulltext::server::indexPages;
     return {
-        // The pages' text, read expanded and stored compressed in a file, whose index is made
-        // from it once every page is there.
+        // The pages' text, read expanded and stored compressed in a file; the index of its words
+        // is made once every page is there (also on a server, where that takes half as long as
+        // keeping it page by page).
         {QStringLiteral("Full Text Pages"),
          {QStringLiteral("page"), QStringLiteral("body")},
          {Long, Text},
@@ -109,9 +126,10 @@ std::vector<CopiedTable> indexTables()
          {QStringLiteral("SELECT page, body FROM [Full Text Body]"),
           QStringLiteral("INSERT INTO [Full Text Pages] (page, packed) VALUES (?1, "
                          "fulltext_pack(?2))"),
-          QStringLiteral("DELETE FROM [Full Text Pages]")},
-         {fulltext::server::readPagesSql(), fulltext::server::insertPageSql(),
-          fulltext::server::clearPagesSql()},
+          QStringLiteral("DELETE FROM [Full Text Pages]"),
+          {},
+          QStringLiteral("INSERT INTO [Full Text]([Full Text]) VALUES ('rebuild')")},
+         serverPages,
          fulltext::server::prepareServerPage},
         {QStringLiteral("Full Text Files"),
          states,
@@ -219,7 +237,11 @@ TableSummary summarize(Database& database, const CopiedTable& t)
 void clearRows(Database& database, const CopiedTable& t)
 {
     if (t.native) {
-        NativeStatement::exec(database, t.form(database).clearSql);
+        const NativeForm& form = t.form(database);
+        if (form.clear)
+            form.clear(database);
+        else
+            NativeStatement::exec(database, form.clearSql);
         return;
     }
     Recordset rs =
@@ -234,21 +256,36 @@ void clearRows(Database& database, const CopiedTable& t)
     }
 }
 
+void finishRows(Database& database, const CopiedTable& t)
+{
+    const NativeForm& form = t.form(database);
+    if (form.finish)
+        form.finish(database);
+    else if (!form.finishSql.isEmpty())
+        NativeStatement::exec(database, form.finishSql);
+}
+
 // Copies the rows and returns the summary of what was read.
 TableSummary copyRows(Database& source, Database& destination, const CopiedTable& t)
 {
     Checksum sum(t);
-    if (t.native) {
-        NativeStatement insert(destination, t.form(destination).insertSql);
-        const bool toServer = t.toServer && destination.isServer();
-        forEachStoredRow(source, t, [&](QVariantList row) {
-            if (toServer)
-                t.toServer(row); // the checksum is of what the server keeps
+    if (t.native && !destination.isServer()) {
+        NativeStatement insert(destination, t.file.insertSql);
+        forEachStoredRow(source, t, [&](const QVariantList& row) {
             for (qsizetype i = 0; i < row.size(); ++i)
                 insert.bind(static_cast<int>(i + 1), row[i]);
             insert.run();
             sum.add(row);
         });
+    } else if (t.native) {
+        RowWriter writer(destination, t.name, t.server.written);
+        forEachStoredRow(source, t, [&](QVariantList row) {
+            if (t.toServer)
+                t.toServer(row); // the checksum is of what the server keeps
+            writer.put(row);
+            sum.add(row);
+        });
+        writer.flush();
     } else {
         RowWriter writer(destination, t.name, t.fields);
         forEachStoredRow(source, t, [&](const QVariantList& row) {
@@ -401,6 +438,8 @@ CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
             // Also in an empty project: a Master row without notes gives way to the source's.
             clearRows(destination, t);
             const TableSummary read = copyRows(source, destination, t);
+            if (t.native)
+                finishRows(destination, t);
             const TableSummary written = summarize(destination, t);
             if (read != written)
                 refuse(QStringLiteral("The copy of the table '%1' does not match: %2 rows read "
@@ -413,10 +452,6 @@ CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
                            .arg(QString::fromLatin1(written.checksum)));
             result.tables.push_back(read);
         }
-        if (withIndex && !destination.isServer())
-            NativeStatement::exec(destination,
-                                  QStringLiteral("INSERT INTO [Full Text]([Full Text]) VALUES "
-                                                 "('rebuild')"));
         if (!source.isServer() && !destination.isServer())
             copySequences(source, destination);
         writing.commit();

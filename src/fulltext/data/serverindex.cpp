@@ -18,6 +18,9 @@ namespace {
 
 constexpr qint64 MaxPage = (qint64(1) << PageBits) - 1;
 
+const QString WordsIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS \"Full Text Pages words\" "
+                                          "ON \"Full Text Pages\" USING gin (words)");
+
 // The first number of the program's locks on the server, the second the file's (or 0 for the
 // tables themselves).
 constexpr int LockKey = 0x51465458;
@@ -42,7 +45,9 @@ void storeFile(db::Database& database, const IndexChange& w)
     removePages(database, w.fileId);
     int pages = 0;
     if (e.outcome == Extraction::Outcome::Read) {
-        db::NativeStatement keep(database, insertPageSql());
+        db::NativeStatement keep(database, QStringLiteral("INSERT INTO \"Full Text Pages\" (page, "
+                                                          "body, words) VALUES (?1, ?2, "
+                                                          "?3::tsvector)"));
         for (qsizetype i = 0; i < e.pages.size() && i < MaxPage; ++i) {
             if (e.pages[i].trimmed().isEmpty())
                 continue;
@@ -106,9 +111,8 @@ void createMissingIndexTables(db::Database& database)
             "\"Paper ID\" integer, \"Size\" bigint, \"Modified\" text, \"Content Hash\" text, "
             "\"State\" text, \"Reason\" text, \"Pages\" integer); "
             "CREATE TABLE IF NOT EXISTS \"Full Text Pages\" (page bigint PRIMARY KEY, body text "
-            "NOT NULL, words tsvector NOT NULL); "
-            "CREATE INDEX IF NOT EXISTS \"Full Text Pages words\" ON \"Full Text Pages\" USING "
-            "gin (words)"));
+            "NOT NULL, words tsvector NOT NULL); ") +
+            WordsIndex);
     if (transaction)
         transaction->commit();
 }
@@ -202,15 +206,28 @@ QString readPagesSql()
     return QStringLiteral("SELECT page, body FROM \"Full Text Pages\"");
 }
 
-QString insertPageSql()
+QStringList pageFields()
 {
-    return QStringLiteral("INSERT INTO \"Full Text Pages\" (page, body, words) VALUES (?1, ?2, "
-                          "?3::tsvector)");
+    return {QStringLiteral("page"), QStringLiteral("body"), QStringLiteral("words")};
 }
 
-QString clearPagesSql()
+void clearPages(db::Database& database)
 {
-    return QStringLiteral("DELETE FROM \"Full Text Pages\"");
+    db::NativeStatement owner(database,
+                              QStringLiteral("SELECT pg_has_role(relowner, 'USAGE') FROM pg_class "
+                                             "WHERE oid = to_regclass('\"Full Text Pages\"')"));
+    if (owner.next() && owner.number(0) != 0)
+        db::NativeStatement::exec(database,
+                                  QStringLiteral("DROP INDEX IF EXISTS \"Full Text Pages words\""));
+    db::NativeStatement::exec(database, QStringLiteral("DELETE FROM \"Full Text Pages\""));
+}
+
+void indexPages(db::Database& database)
+{
+    db::NativeStatement missing(
+        database, QStringLiteral("SELECT to_regclass('\"Full Text Pages words\"') IS NULL"));
+    if (missing.next() && missing.number(0) != 0)
+        db::NativeStatement::exec(database, WordsIndex);
 }
 
 void prepareServerPage(QVariantList& page)

@@ -6,8 +6,6 @@
 #include "fulltext/data/fulltextindex.h"
 #include "fulltext/data/querytext.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -112,7 +110,7 @@ QByteArray lexeme(const QByteArray& folded)
 }
 
 // A word in the quotes of a `tsvector` or `tsquery` value.
-QByteArray quotedLexeme(const QByteArray& word)
+QByteArray quotedLexeme(QByteArrayView word)
 {
     QByteArray out = "'";
     for (const char c : word) {
@@ -414,37 +412,73 @@ QString serverPageText(const QString& text)
 
 QString tsvectorText(const QString& text)
 {
+    // Each word with its place, sorted by word (a stable sort keeps each word's places in order).
+    const std::vector<Word> words = wordsOf(text.toUtf8());
+    struct Found
+    {
+        QByteArrayView lexeme;
+        int place;
+    };
+    std::vector<Found> found;
+    found.reserve(words.size());
+    int place = 0;
+    for (const Word& w : words) {
+        place = std::min(place + 1, MaxPlace);
+        found.push_back({QByteArrayView(w.folded).first(lexeme(w.folded).size()), place});
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.lexeme < b.lexeme; });
+    // Each word once: where its places begin in `found`, how many are kept, what it costs.
     struct Entry
     {
-        QByteArray lexeme;
-        std::vector<int> places;
+        size_t first;
+        size_t places;
+        qsizetype cost;
     };
-    std::vector<Entry> entries; // in the order they first appear
-    QHash<QByteArray, size_t> byLexeme;
-    int place = 0;
-    for (const Word& w : wordsOf(text.toUtf8())) {
-        place = std::min(place + 1, MaxPlace);
-        const QByteArray l = lexeme(w.folded);
-        auto it = byLexeme.constFind(l);
-        if (it == byLexeme.constEnd()) {
-            it = byLexeme.insert(l, entries.size());
-            entries.push_back({l, {}});
+    std::vector<Entry> entries;
+    qsizetype total = 0;
+    for (size_t i = 0; i < found.size();) {
+        Entry e{i, 0, 0};
+        int last = 0;
+        for (; i < found.size() && found[i].lexeme == found[e.first].lexeme; ++i) {
+            if (e.places < MaxPlaces && found[i].place != last)
+                ++e.places;
+            last = found[i].place;
         }
-        std::vector<int>& places = entries[*it].places;
-        if (places.size() < MaxPlaces && (places.empty() || places.back() != place))
-            places.push_back(place);
+        e.cost = found[e.first].lexeme.size() + 4 + 2 * static_cast<qsizetype>(e.places);
+        total += e.cost;
+        entries.push_back(e);
+    }
+    if (total > MaxVectorBytes) {
+        // Too many for one value: the words that come first on the page are kept.
+        std::vector<Entry> byPlace = entries;
+        std::sort(byPlace.begin(), byPlace.end(), [&found](const Entry& a, const Entry& b) {
+            return found[a.first].place < found[b.first].place;
+        });
+        qsizetype used = 0;
+        size_t kept = 0;
+        while (kept < byPlace.size() && used + byPlace[kept].cost <= MaxVectorBytes)
+            used += byPlace[kept++].cost;
+        byPlace.resize(kept);
+        std::sort(byPlace.begin(), byPlace.end(),
+                  [](const Entry& a, const Entry& b) { return a.first < b.first; });
+        entries = std::move(byPlace);
     }
     QByteArray out;
-    qsizetype used = 0;
+    out.reserve(std::min(total, MaxVectorBytes) * 2);
     for (const Entry& e : entries) {
-        used += e.lexeme.size() + 4 + 2 * static_cast<qsizetype>(e.places.size());
-        if (used > MaxVectorBytes)
-            break;
         if (!out.isEmpty())
             out += ' ';
-        out += quotedLexeme(e.lexeme);
-        for (size_t i = 0; i < e.places.size(); ++i)
-            out += (i == 0 ? ':' : ',') + QByteArray::number(e.places[i]);
+        out += quotedLexeme(found[e.first].lexeme);
+        int last = 0;
+        size_t written = 0;
+        for (size_t i = e.first; written < e.places; ++i) {
+            if (found[i].place == last)
+                continue;
+            last = found[i].place;
+            out += (written++ == 0 ? ':' : ',');
+            out += QByteArray::number(last);
+        }
     }
     return QString::fromUtf8(out);
 }
