@@ -1,5 +1,6 @@
 // The full-text index inside a project: the text of every file of every paper, one row per page,
-// kept current file by file (one file, one transaction), and searched by the user's words.
+// kept current file by file (one file, one transaction), and searched by the user's words. On a
+// shared project the same routines keep it in the server's own text search (serverindex.h).
 #pragma once
 
 #include "fulltext/data/extraction.h"
