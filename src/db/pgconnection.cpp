@@ -695,7 +695,10 @@ qint64 PgConnection::othersChanges()
     // The tables' triggers send a notice when a transaction commits; reading the notices that
     // arrived costs no exchange with the server. Listening starts at the first question, so that
     // the connections nobody asks (a worker's) do not gather notices.
-    reconnectIfLost();
+    // A lost connection is not made again here: connecting to a server that cannot be reached
+    // waits, and the windows look four times a second. The next action connects again.
+    if (PQstatus(m_handle) == CONNECTION_BAD)
+        fail(nullptr);
     if (!m_listening) {
         exec(QStringLiteral("LISTEN quirelle"));
         m_listening = true;
@@ -968,7 +971,15 @@ std::shared_ptr<Connection> openServer(const QString& address, bool readOnlyWant
     const QString full = fullAddress(address);
     const QString shown = displayAddress(address);
     const QString password = passwordOf(full);
-    PGconn* handle = PQconnectdb(full.toUtf8().constData());
+    // A server that cannot be reached is given up after a while (unless the address or the
+    // environment says how long to wait): connecting again after a lost connection happens on
+    // the next action, in the window's thread.
+    const QByteArray conninfo = full.toUtf8();
+    const bool timeoutGiven = qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT");
+    const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+    const char* values[] = {"10", conninfo.constData(), nullptr};
+    PGconn* handle =
+        PQconnectdbParams(keywords + (timeoutGiven ? 1 : 0), values + (timeoutGiven ? 1 : 0), 1);
     if (!handle)
         throw DbError(err::Generic, QStringLiteral("Out of memory."));
     if (PQstatus(handle) != CONNECTION_OK) {
