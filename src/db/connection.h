@@ -114,6 +114,10 @@ public:
     // writers itself.
     virtual void takeWriteTurn() {}
     virtual void settleWriteTurn() {}
+    // Holds the row whose key is `key` against other connections' changes until the transaction
+    // ends, so that what is read of it next is what a write then replaces. True when it did: a
+    // file is written by one connection at a time, and needs nothing of it.
+    virtual bool lockRow(const TableInfo&, qint64) { return false; }
 
     // Rows this connection added, changed or deleted so far, in every table: a value read
     // before stays true while this number stays the same (for this connection's own writes).

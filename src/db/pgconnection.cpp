@@ -198,6 +198,7 @@ public:
         return PQtransactionStatus(m_handle) != PQTRANS_IDLE &&
                PQtransactionStatus(m_handle) != PQTRANS_UNKNOWN;
     }
+    bool lockRow(const TableInfo& table, qint64 key) override;
     quint64 totalChanges() const override { return m_changes; }
     TableVersion tableVersion(const QString& table) override;
     qint64 othersChanges() override;
@@ -711,6 +712,18 @@ qint64 PgConnection::othersChanges()
         PQfreemem(notice);
     }
     return m_notices;
+}
+
+bool PgConnection::lockRow(const TableInfo& table, qint64 key)
+{
+    if (!inTransaction() || readOnly())
+        return false;
+    Statement& s = cached(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?1 FOR UPDATE")
+                              .arg(quoted(table.name), table.rowKey));
+    s.bindInteger(1, key);
+    s.step();
+    s.reset();
+    return true;
 }
 
 TableVersion PgConnection::tableVersion(const QString& table)

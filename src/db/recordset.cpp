@@ -544,6 +544,10 @@ void Recordset::Edit()
     Impl& i = impl();
     i.requireUpdatable();
     i.requireCurrent();
+    // Inside a transaction on a server, the row is held until it ends, and read again: a value
+    // compared before the write is the one the write replaces.
+    if (i.conn->lockRow(i.table, i.keys[static_cast<size_t>(i.position)]))
+        i.block.clear();
     i.mode = Impl::Mode::Edit;
     i.buffer.assign(i.table.columns.size(), std::nullopt);
 }

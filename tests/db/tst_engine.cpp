@@ -637,6 +637,38 @@ private slots:
                  QStringList({"again", "kept"}));
     }
 
+    // On a server, a row being edited in a transaction is held: what the editor reads after
+    // Edit is what another member committed before, and another member's change of it waits
+    // until the editor's transaction ends.
+    void editHoldsTheRow()
+    {
+        if (test::serverAddress().isEmpty())
+            QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
+        test::TempProject p(test::Engine::Server);
+        addRow(p.db(), "Papers", {{"Title", "kept"}});
+        auto other = Database::OpenDatabase(p.address());
+        NativeStatement::exec(*other, "SET lock_timeout = '200ms'");
+        const QString all = "select * from [Papers];";
+        Recordset mine = p.db().OpenRecordset(all);
+        QCOMPARE(mine.Fields("Title").text(), "kept");
+        Recordset theirs = other->OpenRecordset(all);
+        theirs.Edit();
+        theirs.Fields("Title") = "theirs";
+        theirs.Update();
+        {
+            Transaction transaction(p.db());
+            mine.Edit();
+            QCOMPARE(mine.Fields("Title").text(), "theirs");
+            theirs.Edit();
+            theirs.Fields("Title") = "late";
+            QCOMPARE(errorNumber([&] { theirs.Update(); }), err::Locked);
+            mine.Fields("Title") = "mine";
+            mine.Update();
+            transaction.commit();
+        }
+        QCOMPARE(rowsOf(*other, all, {"Title"}), QStringList{"mine"});
+    }
+
     // Texts come back as they were stored, also through a read-only opening, which refuses
     // changes; the file is plain SQLite: the sqlite3 shell reads them, and keeps the field rules.
     void textsKeptInAPlainFile()

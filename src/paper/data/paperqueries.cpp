@@ -247,13 +247,13 @@ SavedDetail saveDetail(qint32 paperId, const QString& field, const QString& text
     db::Recordset rs;
     if (!getPaper(rs, paperId))
         return {SavedDetail::NoPaper, {}};
+    rs.Edit(); // (which holds the row on a server: nobody else saves it before this does)
     if (shown) {
         // Stored only over the value the user saw: what someone else saved meanwhile is kept.
         const QString stored = rs.Fields(field).text();
         if (stored != *shown)
             return {SavedDetail::ChangedMeanwhile, stored};
     }
-    rs.Edit();
     rs.Fields(field) = text;
     rs.Update();
     // As stored, which is what a later save compares with.
