@@ -555,6 +555,12 @@ private slots:
         QCOMPARE(stored(p, "Status"), "Reread");
         QCOMPARE(prompts().size(), 1);
 
+        // An author they added is offered when the list is opened.
+        const qint64 b = addRow(*other, "Authors", {{"Surname", "Birch"}, {"Forenames", "B"}});
+        choose("cmbAuthor", line(b, "Birch, B"));
+        press("cmdAddAuthor");
+        QCOMPARE(lines(list("lstAuthors")), QStringList{line(b, "Birch, B")});
+
         choose("cmbAuthor", line(a, "Alder, A"));
         other->OpenRecordset(QStringLiteral("select * from [Authors] where [Author ID] = ?;"), {a})
             .Delete();
@@ -562,8 +568,8 @@ private slots:
         QCOMPARE(prompts().size(), 2);
         QVERIFY2(lastPrompt().contains(QStringLiteral("author is no longer in the project")),
                  qPrintable(lastPrompt()));
-        QCOMPARE(countRows(project().db(), "Paper Authors List"), 0);
-        QCOMPARE(lines(list("lstAuthors")), QStringList());
+        QCOMPARE(countRows(project().db(), "Paper Authors List"), 1);
+        QCOMPARE(lines(list("lstAuthors")), QStringList{line(b, "Birch, B")});
 
         otherPaper().Delete();
         st::setNextAnswer(services::Answer::Yes);
