@@ -155,8 +155,10 @@ struct Recordset::Impl
             s.bind(static_cast<int>(i + 1), query.bindings[i]);
     }
     // Reads the row numbers, in the query's order; their values are read when they are needed.
-    // A search on a server reads the values of the fields asked for so far with them, as many
-    // as the engine keeps at once: one exchange with the server instead of several.
+    // A search on a server reads the values of the fields asked for so far with them: one
+    // exchange with the server instead of several. It keeps those of as many rows as the engine
+    // says, and no more than ReadAheadText characters of text (a walk reads the others again).
+    static constexpr qsizetype ReadAheadText = 4 << 20;
     void load()
     {
         if (loaded)
@@ -168,10 +170,16 @@ struct Recordset::Impl
         bindAll(*s);
         if (ahead > 0)
             block.clear();
+        bool keeping = ahead > 0;
+        qsizetype text = 0;
         while (s->step()) {
             keys.push_back(s->integer(0));
-            if (static_cast<int>(keys.size()) <= ahead)
-                block.push_back(blockRow(*s));
+            if (!keeping)
+                continue;
+            block.push_back(blockRow(*s));
+            for (const QVariant& v : block.back().values)
+                text += v.typeId() == QMetaType::QString ? v.toString().size() : 0;
+            keeping = static_cast<int>(keys.size()) < ahead && text < ReadAheadText;
         }
         if (ahead > 0)
             settleBlock();
