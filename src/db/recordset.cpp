@@ -1,6 +1,6 @@
 // Record sets over the engine's connection. An updatable record set keeps the row numbers its
-// query returned and reads one row's values when that row is first needed; a read-only one
-// keeps the values it selected.
+// query returned and reads one row's values when that row is first needed (with its neighbours';
+// a search on a server with its row number); a read-only one keeps the values it selected.
 #include "db/recordset.h"
 
 #include "db/connection.h"

@@ -1,6 +1,6 @@
-// The search modes and their queries. Each search reads under one read transaction: a search
-// reads one row at a time, and outside a transaction every statement would take the file's lock
-// afresh.
+// The search modes and their queries. Each search reads under one read transaction: outside a
+// transaction every statement would take the file's lock afresh. Links and papers are read by
+// lists of ids, which a server answers in one exchange each.
 #include "search/data/searchqueries.h"
 
 #include "db/database.h"
