@@ -683,7 +683,11 @@ QString Parser::serverLike(const Expr& e) const
     QString subject = toSql(*e.left);
     if (e.left->kind != Expr::Column || !e.left->column->isText())
         subject = QStringLiteral("CAST(%1 AS text)").arg(subject);
-    return QStringLiteral("%1(quirelle_fold(%2) %3 CAST(%4 AS text))")
+    // A field whose folded text the server keeps is matched without folding every row again.
+    const bool kept = e.left->kind == Expr::Column && !e.left->column->folded.isEmpty();
+    subject = kept ? sqliteName(e.left->column->folded)
+                   : QStringLiteral("quirelle_fold(%1)").arg(subject);
+    return QStringLiteral("%1(%2 %3 CAST(%4 AS text))")
         .arg(e.negated ? QStringLiteral("NOT ") : QString(), subject, op, toSql(pattern));
 }
 

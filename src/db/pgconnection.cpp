@@ -117,6 +117,9 @@ QString serverParameters(const QString& sql, int* count)
 class PgConnection;
 class PgBulk;
 
+// The hidden columns that keep a searched field's text folded are named by this and the field.
+const QString FoldedPrefix = QStringLiteral("quirelle_fold ");
+
 struct ResultDeleter
 {
     void operator()(PGresult* r) const { PQclear(r); }
@@ -781,11 +784,16 @@ std::optional<TableInfo> PgConnection::describe(const QString& name)
         "ANY(i.indkey)) FROM pg_attribute a WHERE a.attrelid = ?1 AND a.attnum > 0 AND NOT "
         "a.attisdropped ORDER BY a.attnum"));
     columns->bindInteger(1, found->integer(0));
+    std::map<QString, QString> folded; // by field: its hidden folded column
     while (columns->step()) {
         ColumnInfo c;
         c.name = columns->text(0);
         if (c.name == QLatin1String("rowid")) {
             info.rowKey = QStringLiteral("rowid");
+            continue;
+        }
+        if (c.name.startsWith(FoldedPrefix)) {
+            folded[c.name.mid(FoldedPrefix.size())] = c.name;
             continue;
         }
         const auto type = static_cast<Oid>(columns->integer(1));
@@ -802,6 +810,10 @@ std::optional<TableInfo> PgConnection::describe(const QString& name)
             c.type = FieldType::Memo;
         }
         info.columns.push_back(c);
+    }
+    for (ColumnInfo& c : info.columns) {
+        if (const auto it = folded.find(c.name); it != folded.end())
+            c.folded = it->second;
     }
     return info;
 }
@@ -977,13 +989,15 @@ void createServerHelpers(Database& database)
 void createServerSearchIndexes(Database& database)
 {
     NativeStatement::exec(database, QStringLiteral("SAVEPOINT quirelle_trigrams"));
+    bool trigrams = true;
     try {
         NativeStatement::exec(database, QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"));
     } catch (const DbError&) {
         NativeStatement::exec(database, QStringLiteral("ROLLBACK TO SAVEPOINT quirelle_trigrams"));
-        return;
+        trigrams = false;
     }
-    NativeStatement::exec(database, QStringLiteral("RELEASE SAVEPOINT quirelle_trigrams"));
+    if (trigrams)
+        NativeStatement::exec(database, QStringLiteral("RELEASE SAVEPOINT quirelle_trigrams"));
     static const std::pair<const char*, const char*> searched[] = {
         {"Papers", "Title"},    {"Papers", "Rating"},    {"Paper Statements List", "Statement"},
         {"Authors", "Surname"}, {"Keywords", "Keyword"}, {"Models", "Model"},
@@ -996,12 +1010,20 @@ void createServerSearchIndexes(Database& database)
             });
         if (column == info.columns.end())
             continue;
+        // The folded text kept beside the field: a search that no index serves (one letter)
+        // reads it rather than folding every row's text again.
+        const QString folded = FoldedPrefix + column->name;
         NativeStatement::exec(database,
-                              QStringLiteral("CREATE INDEX %1 ON %2 USING gin (quirelle_fold(%3) "
-                                             "gin_trgm_ops)")
+                              QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 text GENERATED ALWAYS "
+                                             "AS (quirelle_fold(%3)) STORED")
+                                  .arg(quoted(info.name), quoted(folded), quoted(column->name)));
+        if (!trigrams)
+            continue;
+        NativeStatement::exec(database,
+                              QStringLiteral("CREATE INDEX %1 ON %2 USING gin (%3 gin_trgm_ops)")
                                   .arg(quoted(info.name + QStringLiteral(" ") + column->name +
                                               QStringLiteral(" trigrams")),
-                                       quoted(info.name), quoted(column->name)));
+                                       quoted(info.name), quoted(folded)));
     }
 }
 

@@ -605,6 +605,13 @@ private slots:
         for (const QString& t : texts)
             addRow(p.db(), "Paper Statements List", {{"Paper ID", "1"}, {"Statement", t}});
         addRow(p.db(), "Papers", {{"Title", "kept"}});
+        // A searched field's folded text is kept in a hidden column, which `like` reads.
+        QVERIFY(!papers.columns[1].folded.isEmpty());
+        QVERIFY(papers.columns[2].folded.isEmpty());
+        Recordset found = p.db().OpenRecordset(
+            "select * from [Paper Statements List] where [Statement] like '*ÜNÏCØDÉ 深*'");
+        QCOMPARE(found.RecordCount(), 1);
+        QCOMPARE(found.Fields("Statement").text(), texts[1]);
 
         // A member who writes needs no more than the rights on the tables.
         const QString process = QString::number(QCoreApplication::applicationPid());
