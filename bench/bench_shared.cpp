@@ -139,8 +139,11 @@ std::vector<double> notificationDelays(const QString& address, db::Database& wat
                     QStringLiteral("Member %1 paper %2").arg(w).arg(n);
                 papers.Update();
                 t.commit();
-                const std::lock_guard lock(guard);
-                committed.push_back(nowMs());
+                {
+                    const std::lock_guard lock(guard);
+                    committed.push_back(nowMs());
+                }
+                // Outside the lock: held while sleeping, it would make the members write in turn.
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
         });

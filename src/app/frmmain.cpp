@@ -87,10 +87,14 @@ frmMain::frmMain() : m_area(new QMdiArea(this))
     auto* indexPanel = new QLabel(bar);
     indexPanel->setObjectName(QStringLiteral("Panels(3)"));
     bar->addWidget(indexPanel);
+    // The fourth, that the connection to a shared project's server was lost.
+    auto* connectionPanel = new QLabel(bar);
+    connectionPanel->setObjectName(QStringLiteral("Panels(4)"));
+    bar->addWidget(connectionPanel);
     setStatusBar(bar);
     m_safety = new ProjectSafety(safetyPanel, this);
     m_fullText = new fulltext::IndexStatus(indexPanel, this);
-    m_watcher = new ChangeWatcher(this);
+    m_watcher = new ChangeWatcher(connectionPanel, this);
 
     m_area->setMinimumSize(toPixels(9405), toPixels(7860));
     adjustSize();

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace quirelle::db {
 
@@ -106,6 +107,25 @@ public:
     }
     // A prepared statement kept for the life of the connection (reset, its values cleared).
     Statement& cached(const QString& sql);
+
+    // Reading many rows by a list of values. Where every statement is an exchange with a server,
+    // one statement for the whole list costs far less than one for each value; a file reads a
+    // row by its value quicker than it reads a list (it has no list statement, "").
+    // The statement reads `columns` of `table` where `field` holds one of the values bound as
+    // ?1 by bindList: the rows of the first value first, those of one value in the order of
+    // their row numbers `rowKey`, a value listed twice giving its rows twice. `numbers`: the
+    // field holds whole numbers. The columns are written as SQL over the table named "t", the
+    // field and the row key as SQL names of its columns.
+    virtual QString listLookup(const QString& /*table*/, const QString& /*columns*/,
+                               const QString& /*field*/, bool /*numbers*/,
+                               const QString& /*rowKey*/) const
+    {
+        return {};
+    }
+    virtual void bindList(Statement&, int /*index*/, const std::vector<QVariant>& /*values*/) {}
+    // How many rows a record set reads with its row numbers at most, where its query reads the
+    // values of its rows at the same time (0: a file reads the row numbers alone).
+    virtual int rowsReadWithKeys() const { return 0; }
     // Runs statements that take no values.
     virtual void exec(const QString& sql) = 0;
     virtual bool inTransaction() const = 0;
@@ -114,6 +134,10 @@ public:
     // writers itself.
     virtual void takeWriteTurn() {}
     virtual void settleWriteTurn() {}
+    // Holds the row whose key is `key` against other connections' changes until the transaction
+    // ends, so that what is read of it next is what a write then replaces. True when it did: a
+    // file is written by one connection at a time, and needs nothing of it.
+    virtual bool lockRow(const TableInfo&, qint64) { return false; }
 
     // Rows this connection added, changed or deleted so far, in every table: a value read
     // before stays true while this number stays the same (for this connection's own writes).

@@ -244,6 +244,12 @@ struct RowStream::Impl
 {
     std::shared_ptr<Connection> connection;
     std::unique_ptr<Statement> statement;
+    Statement* current = nullptr; // the statement walked
+    // A list of values: read in one statement, or one value after another.
+    QString listSql;
+    std::unique_ptr<Statement> list;
+    std::vector<QVariant> values;
+    size_t nextValue = 0;
 };
 
 RowStream::RowStream(Database& database, const QString& table, const QStringList& fields,
@@ -260,36 +266,74 @@ RowStream::RowStream(Database& database, const QString& table, const QStringList
     // A walk over a whole table reads it in batches; the rows of one value are few, and one
     // statement reads them for each value in turn.
     d->statement = whereField.isEmpty() ? c.prepareLarge(sql) : c.prepare(sql);
-    if (!whereField.isEmpty())
-        d->statement->bind(1, whereValue);
+    d->current = d->statement.get();
+    if (whereField.isEmpty())
+        return;
+    d->statement->bind(1, whereValue);
+    QStringList columns;
+    for (const QString& f : fields)
+        columns << QStringLiteral("t.") + sqliteName(f);
+    const int where = info.indexOf(whereField);
+    d->listSql =
+        c.listLookup(info.name, columns.join(QStringLiteral(", ")), sqliteName(whereField),
+                     where >= 0 && info.columns[static_cast<size_t>(where)].type == FieldType::Long,
+                     info.rowKey);
 }
 
 RowStream::~RowStream() = default;
 
 void RowStream::restart(const QVariant& whereValue)
 {
+    d->values.clear();
+    d->current = d->statement.get();
     d->statement->reset();
     d->statement->bind(1, whereValue);
 }
 
+void RowStream::restart(const std::vector<QVariant>& values)
+{
+    if (d->listSql.isEmpty()) {
+        d->values = values;
+        d->current = d->statement.get();
+        d->statement->reset();
+        if (values.empty())
+            d->statement->bindNull(1); // no rows
+        else
+            d->statement->bind(1, values.front());
+        d->nextValue = 1;
+        return;
+    }
+    if (!d->list)
+        d->list = d->connection->prepare(d->listSql);
+    d->list->reset();
+    d->connection->bindList(*d->list, 1, values);
+    d->current = d->list.get();
+}
+
 bool RowStream::next()
 {
-    return d->statement->step();
+    while (!d->current->step()) {
+        if (d->nextValue >= d->values.size())
+            return false;
+        d->current->reset();
+        d->current->bind(1, d->values[d->nextValue++]);
+    }
+    return true;
 }
 
 QString RowStream::text(int column) const
 {
-    return d->statement->text(column);
+    return d->current->text(column);
 }
 
 qint64 RowStream::number(int column) const
 {
-    return d->statement->integer(column);
+    return d->current->integer(column);
 }
 
 bool RowStream::isNull(int column) const
 {
-    return d->statement->isNull(column);
+    return d->current->isNull(column);
 }
 
 struct RowWriter::Impl

@@ -171,6 +171,10 @@ public:
     // Walks again from before the first row, now of the rows whose `whereField` holds `value`:
     // reading many such lists takes one prepared statement, not one each.
     void restart(const QVariant& whereValue);
+    // Walks again, now of the rows whose `whereField` holds any of `values`: the rows of the
+    // first value, then those of the next, as a restart with each value in turn walks them. A
+    // server reads them all in one statement.
+    void restart(const std::vector<QVariant>& values);
     // The value of the field at `column` (in the order given); Null reads as a null string, or 0.
     QString text(int column) const;
     qint64 number(int column) const;

@@ -7,7 +7,8 @@
 // that letter case is ignored for every alphabet. For a server, the same rules are written with
 // the functions created beside a shared project's tables: quirelle_fold (letter case folded) and
 // quirelle_base (accents taken off too), compared code point by code point, and a `like` pattern
-// becomes a regular expression over the folded text, made here from the bound pattern.
+// becomes a LIKE pattern or a regular expression over the folded text, made here from the bound
+// pattern.
 #include "db/jetsql.h"
 
 #include "db/connection.h"
@@ -343,8 +344,9 @@ TranslatedSelect Parser::parse()
         out.countSql = QStringLiteral("SELECT count(*)") + from + where;
         out.filtered = !where.isEmpty();
         out.existsSql = QStringLiteral("SELECT 1") + from + where + QStringLiteral(" LIMIT 1");
-        out.sql = QStringLiteral("SELECT ") + m_table->rowKey + from + where +
-                  QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+        out.rowsSql =
+            from + where + QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+        out.sql = QStringLiteral("SELECT ") + m_table->rowKey + out.rowsSql;
         return out;
     }
 
@@ -665,14 +667,28 @@ QString Parser::serverLike(const Expr& e) const
                       QStringLiteral("A shared project takes only a text as the pattern of "
                                      "'like' in query expression '%1'.")
                           .arg(m_query));
+    // A pattern of plain characters and `*`, `?` (what a search builds from typed text) is
+    // matched by LIKE, which costs the server less than a regular expression.
     QVariant& v = m_bindings[static_cast<size_t>(pattern.binding)];
-    if (!v.isNull())
-        v = text::LikePattern(v.toString()).regularExpression();
+    QString op = QStringLiteral("~");
+    if (!v.isNull()) {
+        const text::LikePattern like(v.toString());
+        if (const std::optional<QString> plain = like.serverLike()) {
+            v = *plain;
+            op = QStringLiteral("LIKE");
+        } else {
+            v = like.regularExpression();
+        }
+    }
     QString subject = toSql(*e.left);
     if (e.left->kind != Expr::Column || !e.left->column->isText())
         subject = QStringLiteral("CAST(%1 AS text)").arg(subject);
-    return QStringLiteral("%1(quirelle_fold(%2) ~ CAST(%3 AS text))")
-        .arg(e.negated ? QStringLiteral("NOT ") : QString(), subject, toSql(pattern));
+    // A field whose folded text the server keeps is matched without folding every row again.
+    const bool kept = e.left->kind == Expr::Column && !e.left->column->folded.isEmpty();
+    subject = kept ? sqliteName(e.left->column->folded)
+                   : QStringLiteral("quirelle_fold(%1)").arg(subject);
+    return QStringLiteral("%1(%2 %3 CAST(%4 AS text))")
+        .arg(e.negated ? QStringLiteral("NOT ") : QString(), subject, op, toSql(pattern));
 }
 
 } // namespace

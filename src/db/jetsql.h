@@ -19,6 +19,7 @@ struct TranslatedSelect
     QString table;          // the stored name of the table read
     bool updatable = false; // `select *` from one table: rows are addressed by their row number
     QString sql;            // updatable: the row numbers in the query's order; else the values
+    QString rowsSql;        // updatable: sql after its SELECT list ("FROM ... ORDER BY ...")
     QString countSql;       // updatable: the number of rows the query returns
     bool filtered = false;  // updatable: a condition chooses the rows (counting reads them all)
     QString existsSql;      // updatable: one row when the query returns any

@@ -117,6 +117,9 @@ QString serverParameters(const QString& sql, int* count)
 class PgConnection;
 class PgBulk;
 
+// The hidden columns that keep a searched field's text folded are named by this and the field.
+const QString FoldedPrefix = QStringLiteral("quirelle_fold ");
+
 struct ResultDeleter
 {
     void operator()(PGresult* r) const { PQclear(r); }
@@ -198,6 +201,7 @@ public:
         return PQtransactionStatus(m_handle) != PQTRANS_IDLE &&
                PQtransactionStatus(m_handle) != PQTRANS_UNKNOWN;
     }
+    bool lockRow(const TableInfo& table, qint64 key) override;
     quint64 totalChanges() const override { return m_changes; }
     TableVersion tableVersion(const QString& table) override;
     qint64 othersChanges() override;
@@ -209,6 +213,20 @@ public:
                (numberedField.isEmpty() ? table.rowKey : quoted(numberedField));
     }
     qint64 insertedKey(Statement& insert) override { return insert.integer(0); }
+    QString listLookup(const QString& table, const QString& columns, const QString& field,
+                       bool numbers, const QString& rowKey) const override
+    {
+        // Each value's rows are looked up by the field's index (the subquery is kept apart, so
+        // that the server does not read the whole table to join it instead).
+        return QStringLiteral("SELECT %1 FROM unnest(CAST(?1 AS %2[])) WITH ORDINALITY AS "
+                              "quirelle_list(value, n) CROSS JOIN LATERAL (SELECT * FROM %3 t "
+                              "WHERE t.%4 = quirelle_list.value OFFSET 0) t ORDER BY "
+                              "quirelle_list.n, t.%5")
+            .arg(columns, numbers ? QStringLiteral("bigint") : QStringLiteral("text"),
+                 quoted(table), field, rowKey);
+    }
+    void bindList(Statement& s, int index, const std::vector<QVariant>& values) override;
+    int rowsReadWithKeys() const override { return 20000; }
 
 protected:
     std::optional<TableInfo> describe(const QString& name) override;
@@ -526,6 +544,29 @@ void PgConnection::dropPending()
         bulk->drop();
 }
 
+void PgConnection::bindList(Statement& s, int index, const std::vector<QVariant>& values)
+{
+    // An array as the server reads it: {1,2,3} or {"text","text"}, a Null as NULL.
+    QString list = QStringLiteral("{");
+    for (const QVariant& v : values) {
+        if (list.size() > 1)
+            list += QLatin1Char(',');
+        const int type = v.typeId();
+        if (v.isNull()) {
+            list += QStringLiteral("NULL");
+        } else if (type == QMetaType::Int || type == QMetaType::LongLong ||
+                   type == QMetaType::UInt || type == QMetaType::ULongLong) {
+            list += QString::number(v.toLongLong());
+        } else {
+            QString text = v.toString();
+            text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+            text.replace(QLatin1Char('"'), QLatin1String("\\\""));
+            list += QLatin1Char('"') + text + QLatin1Char('"');
+        }
+    }
+    s.bindText(index, list + QLatin1Char('}'));
+}
+
 std::unique_ptr<BulkInsert> PgConnection::prepareBulk(const TableInfo& table,
                                                       const QStringList& fields)
 {
@@ -695,7 +736,10 @@ qint64 PgConnection::othersChanges()
     // The tables' triggers send a notice when a transaction commits; reading the notices that
     // arrived costs no exchange with the server. Listening starts at the first question, so that
     // the connections nobody asks (a worker's) do not gather notices.
-    reconnectIfLost();
+    // A lost connection is not made again here: connecting to a server that cannot be reached
+    // waits, and the windows look four times a second. The next action connects again.
+    if (PQstatus(m_handle) == CONNECTION_BAD)
+        fail(nullptr);
     if (!m_listening) {
         exec(QStringLiteral("LISTEN quirelle"));
         m_listening = true;
@@ -708,6 +752,18 @@ qint64 PgConnection::othersChanges()
         PQfreemem(notice);
     }
     return m_notices;
+}
+
+bool PgConnection::lockRow(const TableInfo& table, qint64 key)
+{
+    if (!inTransaction() || readOnly())
+        return false;
+    Statement& s = cached(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?1 FOR UPDATE")
+                              .arg(quoted(table.name), table.rowKey));
+    s.bindInteger(1, key);
+    s.step();
+    s.reset();
+    return true;
 }
 
 TableVersion PgConnection::tableVersion(const QString& table)
@@ -744,11 +800,16 @@ std::optional<TableInfo> PgConnection::describe(const QString& name)
         "ANY(i.indkey)) FROM pg_attribute a WHERE a.attrelid = ?1 AND a.attnum > 0 AND NOT "
         "a.attisdropped ORDER BY a.attnum"));
     columns->bindInteger(1, found->integer(0));
+    std::map<QString, QString> folded; // by field: its hidden folded column
     while (columns->step()) {
         ColumnInfo c;
         c.name = columns->text(0);
         if (c.name == QLatin1String("rowid")) {
             info.rowKey = QStringLiteral("rowid");
+            continue;
+        }
+        if (c.name.startsWith(FoldedPrefix)) {
+            folded[c.name.mid(FoldedPrefix.size())] = c.name;
             continue;
         }
         const auto type = static_cast<Oid>(columns->integer(1));
@@ -765,6 +826,10 @@ std::optional<TableInfo> PgConnection::describe(const QString& name)
             c.type = FieldType::Memo;
         }
         info.columns.push_back(c);
+    }
+    for (ColumnInfo& c : info.columns) {
+        if (const auto it = folded.find(c.name); it != folded.end())
+            c.folded = it->second;
     }
     return info;
 }
@@ -883,26 +948,31 @@ void createServerHelpers(Database& database)
                                                    "shared project needs a database in UTF8.")
                                         .arg(encoding.text(0)));
     // Letter case by the Unicode rules whatever the database's locale, where the server has them.
+    // (Composing text that is composed already changes nothing: asking first costs less.)
+    const QString composed =
+        QStringLiteral("CASE WHEN t IS NFC NORMALIZED THEN t ELSE normalize(t, NFC) END");
     const QString lower = encoding.number(1)
-                              ? QStringLiteral("lower(normalize(t, NFC) COLLATE \"und-x-icu\")")
-                              : QStringLiteral("lower(normalize(t, NFC))");
+                              ? QStringLiteral("lower(%1 COLLATE \"und-x-icu\")").arg(composed)
+                              : QStringLiteral("lower(%1)").arg(composed);
     const QString schema = encoding.text(2);
     const QStringList statements{
         // The text folded as the dialect compares it: letter case aside, accents kept.
-        // (Text of ASCII characters alone, as most is, takes the short way.)
+        // (Text of ASCII characters alone, as most is, takes the short way.) Both functions
+        // are written so that the server writes their bodies into the statements that call
+        // them, many times quicker than calling a function for every row: one expression,
+        // not STRICT (a Null still gives Null).
         QStringLiteral(
             "CREATE FUNCTION quirelle_fold(t text) RETURNS text LANGUAGE sql IMMUTABLE "
-            "STRICT PARALLEL SAFE AS $f$ SELECT CASE WHEN octet_length(t) = length(t) "
+            "PARALLEL SAFE AS $f$ SELECT CASE WHEN octet_length(t) = length(t) "
             "THEN lower(t COLLATE \"C\") COLLATE \"default\" ELSE translate(%1, 'ς', 'σ') "
             "COLLATE \"default\" END $f$")
             .arg(lower),
         // Its base letters, accents taken off: the first key of the ordering.
-        QStringLiteral(
-            "CREATE FUNCTION quirelle_base(t text) RETURNS text LANGUAGE sql IMMUTABLE "
-            "STRICT PARALLEL SAFE AS $f$ SELECT CASE WHEN octet_length(t) = length(t) THEN "
-            "lower(t COLLATE \"C\") COLLATE \"default\" ELSE "
-            "regexp_replace(normalize(%1.quirelle_fold(t), NFD), "
-            "'%2', '', 'g') END $f$")
+        QStringLiteral("CREATE FUNCTION quirelle_base(t text) RETURNS text LANGUAGE sql IMMUTABLE "
+                       "PARALLEL SAFE AS $f$ SELECT CASE WHEN octet_length(t) = length(t) THEN "
+                       "lower(t COLLATE \"C\") COLLATE \"default\" ELSE "
+                       "regexp_replace(normalize(%1.quirelle_fold(t), NFD), "
+                       "'%2', '', 'g') END $f$")
             .arg(schema, markClass()),
         QStringLiteral("CREATE TABLE quirelle_changes (id bigint GENERATED ALWAYS AS IDENTITY "
                        "PRIMARY KEY, table_name text NOT NULL)"),
@@ -935,13 +1005,15 @@ void createServerHelpers(Database& database)
 void createServerSearchIndexes(Database& database)
 {
     NativeStatement::exec(database, QStringLiteral("SAVEPOINT quirelle_trigrams"));
+    bool trigrams = true;
     try {
         NativeStatement::exec(database, QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"));
     } catch (const DbError&) {
         NativeStatement::exec(database, QStringLiteral("ROLLBACK TO SAVEPOINT quirelle_trigrams"));
-        return;
+        trigrams = false;
     }
-    NativeStatement::exec(database, QStringLiteral("RELEASE SAVEPOINT quirelle_trigrams"));
+    if (trigrams)
+        NativeStatement::exec(database, QStringLiteral("RELEASE SAVEPOINT quirelle_trigrams"));
     static const std::pair<const char*, const char*> searched[] = {
         {"Papers", "Title"},    {"Papers", "Rating"},    {"Paper Statements List", "Statement"},
         {"Authors", "Surname"}, {"Keywords", "Keyword"}, {"Models", "Model"},
@@ -954,12 +1026,20 @@ void createServerSearchIndexes(Database& database)
             });
         if (column == info.columns.end())
             continue;
+        // The folded text kept beside the field: a search that no index serves (one letter)
+        // reads it rather than folding every row's text again.
+        const QString folded = FoldedPrefix + column->name;
         NativeStatement::exec(database,
-                              QStringLiteral("CREATE INDEX %1 ON %2 USING gin (quirelle_fold(%3) "
-                                             "gin_trgm_ops)")
+                              QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 text GENERATED ALWAYS "
+                                             "AS (quirelle_fold(%3)) STORED")
+                                  .arg(quoted(info.name), quoted(folded), quoted(column->name)));
+        if (!trigrams)
+            continue;
+        NativeStatement::exec(database,
+                              QStringLiteral("CREATE INDEX %1 ON %2 USING gin (%3 gin_trgm_ops)")
                                   .arg(quoted(info.name + QStringLiteral(" ") + column->name +
                                               QStringLiteral(" trigrams")),
-                                       quoted(info.name), quoted(column->name)));
+                                       quoted(info.name), quoted(folded)));
     }
 }
 
@@ -968,7 +1048,15 @@ std::shared_ptr<Connection> openServer(const QString& address, bool readOnlyWant
     const QString full = fullAddress(address);
     const QString shown = displayAddress(address);
     const QString password = passwordOf(full);
-    PGconn* handle = PQconnectdb(full.toUtf8().constData());
+    // A server that cannot be reached is given up after a while (unless the address or the
+    // environment says how long to wait): connecting again after a lost connection happens on
+    // the next action, in the window's thread.
+    const QByteArray conninfo = full.toUtf8();
+    const bool timeoutGiven = qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT");
+    const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+    const char* values[] = {"10", conninfo.constData(), nullptr};
+    PGconn* handle =
+        PQconnectdbParams(keywords + (timeoutGiven ? 1 : 0), values + (timeoutGiven ? 1 : 0), 1);
     if (!handle)
         throw DbError(err::Generic, QStringLiteral("Out of memory."));
     if (PQstatus(handle) != CONNECTION_OK) {

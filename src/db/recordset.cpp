@@ -1,6 +1,6 @@
 // Record sets over the engine's connection. An updatable record set keeps the row numbers its
-// query returned and reads one row's values when that row is first needed; a read-only one
-// keeps the values it selected.
+// query returned and reads one row's values when that row is first needed (with its neighbours';
+// a search on a server with its row number); a read-only one keeps the values it selected.
 #include "db/recordset.h"
 
 #include "db/connection.h"
@@ -111,6 +111,11 @@ struct Recordset::Impl
     std::vector<int> blockFields; // the fields the block holds, by their index
     std::vector<int> slotOf;      // by field index: its place in a block row; -1: not read
     QString blockSql;             // the statement that reads a block of those fields
+    // A block read by a list of row numbers: the row after its last, and how many it read.
+    static constexpr int MaxListed = 4096;
+    bool listed = false;
+    int readEnd = -1;
+    int readSize = BlockSize;
 
     Mode mode = Mode::None;
     std::vector<std::optional<QVariant>> buffer; // values put since AddNew or Edit
@@ -150,14 +155,34 @@ struct Recordset::Impl
             s.bind(static_cast<int>(i + 1), query.bindings[i]);
     }
     // Reads the row numbers, in the query's order; their values are read when they are needed.
+    // A search on a server reads the values of the fields asked for so far with them: one
+    // exchange with the server instead of several. It keeps those of as many rows as the engine
+    // says, and no more than ReadAheadText characters of text (a walk reads the others again).
+    static constexpr qsizetype ReadAheadText = 4 << 20;
     void load()
     {
         if (loaded)
             return;
-        auto s = conn->prepare(query.sql);
+        const int ahead = query.filtered && !blockFields.empty() ? conn->rowsReadWithKeys() : 0;
+        auto s = conn->prepare(ahead > 0 ? QStringLiteral("SELECT ") + table.rowKey +
+                                               blockColumns(QString()) + query.rowsSql
+                                         : query.sql);
         bindAll(*s);
-        while (s->step())
+        if (ahead > 0)
+            block.clear();
+        bool keeping = ahead > 0;
+        qsizetype text = 0;
+        while (s->step()) {
             keys.push_back(s->integer(0));
+            if (!keeping)
+                continue;
+            block.push_back(blockRow(*s));
+            for (const QVariant& v : block.back().values)
+                text += v.typeId() == QMetaType::QString ? v.toString().size() : 0;
+            keeping = static_cast<int>(keys.size()) < ahead && text < ReadAheadText;
+        }
+        if (ahead > 0)
+            settleBlock();
         loaded = true;
         unloadedCount.reset();
         query = {};
@@ -204,11 +229,7 @@ struct Recordset::Impl
         if (blockChanges != conn->totalChanges())
             block.clear();
         if (index >= 0 && slotOf[static_cast<size_t>(index)] < 0) {
-            blockFields.insert(std::upper_bound(blockFields.begin(), blockFields.end(), index),
-                               index);
-            for (size_t k = 0; k < blockFields.size(); ++k)
-                slotOf[static_cast<size_t>(blockFields[k])] = static_cast<int>(k);
-            blockSql.clear();
+            addBlockField(index);
             block.clear();
         }
         auto it = std::lower_bound(block.begin(), block.end(), key);
@@ -221,43 +242,92 @@ struct Recordset::Impl
         return *it;
     }
 
-    // Reads the rows from `first` on in one statement, so that walking a record set costs one
-    // statement per block rather than one per row.
-    void readBlock(int first)
+    // ", field, field" for the fields a block holds, each name after `prefix`.
+    QString blockColumns(const QString& prefix) const
     {
-        if (blockSql.isEmpty()) {
-            QString fields = table.rowKey;
-            for (int f : blockFields)
-                fields +=
-                    QStringLiteral(", ") + sqliteName(table.columns[static_cast<size_t>(f)].name);
-            QStringList params;
-            for (int i = 1; i <= BlockSize; ++i)
-                params << QStringLiteral("?%1").arg(i);
-            blockSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
-                           .arg(fields, sqliteName(table.name), table.rowKey,
-                                params.join(QLatin1Char(',')));
+        QString columns;
+        for (int f : blockFields)
+            columns += QStringLiteral(", ") + prefix +
+                       sqliteName(table.columns[static_cast<size_t>(f)].name);
+        return columns;
+    }
+    // The row number and the block's fields of the statement's current row.
+    BlockRow blockRow(const Statement& s) const
+    {
+        BlockRow row{s.integer(0), {}};
+        row.values.reserve(blockFields.size());
+        for (size_t i = 0; i < blockFields.size(); ++i) {
+            const auto f = static_cast<size_t>(blockFields[i]);
+            row.values.push_back(columnValue(s, static_cast<int>(i) + 1, &table.columns[f]));
         }
-        Statement& s = conn->cached(blockSql);
-        const int last = std::min(count(), first + BlockSize);
-        for (int p = first; p < last; ++p)
-            s.bindInteger(p - first + 1, keys[static_cast<size_t>(p)]);
-        block.clear();
-        while (s.step()) {
-            BlockRow row{s.integer(0), {}};
-            row.values.reserve(blockFields.size());
-            for (size_t i = 0; i < blockFields.size(); ++i) {
-                const auto f = static_cast<size_t>(blockFields[i]);
-                row.values.push_back(columnValue(s, static_cast<int>(i) + 1, &table.columns[f]));
-            }
-            block.push_back(std::move(row));
-        }
-        s.reset();
-        // SQLite returns them by row number, but nothing promises it.
+        return row;
+    }
+    // The block read is put in the order of its row numbers (SQLite returns them so, but
+    // nothing promises it) and holds until this connection writes.
+    void settleBlock()
+    {
         if (!std::is_sorted(block.begin(), block.end(),
                             [](const BlockRow& x, const BlockRow& y) { return x.key < y.key; }))
             std::sort(block.begin(), block.end(),
                       [](const BlockRow& x, const BlockRow& y) { return x.key < y.key; });
         blockChanges = conn->totalChanges();
+    }
+
+    // Reads the rows from `first` on in one statement, so that walking a record set costs one
+    // statement per block rather than one per row. Where the engine reads a list of row
+    // numbers in one statement, a walk from block to block reads twice as many each time.
+    void readBlock(int first)
+    {
+        if (blockSql.isEmpty()) {
+            blockSql = conn->listLookup(table.name,
+                                        QStringLiteral("t.") + table.rowKey +
+                                            blockColumns(QStringLiteral("t.")),
+                                        table.rowKey, true, table.rowKey);
+            listed = !blockSql.isEmpty();
+        }
+        if (blockSql.isEmpty()) {
+            QStringList params;
+            for (int i = 1; i <= BlockSize; ++i)
+                params << QStringLiteral("?%1").arg(i);
+            blockSql = QStringLiteral("SELECT %1%2 FROM %3 WHERE %4 IN (%5)")
+                           .arg(table.rowKey, blockColumns(QString()), sqliteName(table.name),
+                                table.rowKey, params.join(QLatin1Char(',')));
+        }
+        Statement& s = conn->cached(blockSql);
+        if (listed) {
+            readSize = first == readEnd ? std::min(2 * readSize, MaxListed) : BlockSize;
+            readEnd = std::min(count(), first + readSize);
+            std::vector<QVariant> listedKeys;
+            listedKeys.reserve(static_cast<size_t>(readEnd - first));
+            for (int p = first; p < readEnd; ++p)
+                listedKeys.emplace_back(keys[static_cast<size_t>(p)]);
+            conn->bindList(s, 1, listedKeys);
+        } else {
+            const int last = std::min(count(), first + BlockSize);
+            for (int p = first; p < last; ++p)
+                s.bindInteger(p - first + 1, keys[static_cast<size_t>(p)]);
+        }
+        block.clear();
+        while (s.step())
+            block.push_back(blockRow(s));
+        s.reset();
+        settleBlock();
+    }
+
+    // A field asked for before a search's rows are read is read with them (see load).
+    void expect(int index)
+    {
+        if (!updatable || loaded || !query.filtered || conn->rowsReadWithKeys() == 0 ||
+            slotOf[static_cast<size_t>(index)] >= 0)
+            return;
+        addBlockField(index);
+    }
+    void addBlockField(int index)
+    {
+        blockFields.insert(std::upper_bound(blockFields.begin(), blockFields.end(), index), index);
+        for (size_t k = 0; k < blockFields.size(); ++k)
+            slotOf[static_cast<size_t>(blockFields[k])] = static_cast<int>(k);
+        blockSql.clear();
     }
 
     void moveTo(int p)
@@ -492,7 +562,9 @@ int Recordset::fieldIndex(const QString& name) const
 
 Field Recordset::Fields(const QString& name)
 {
-    return Field(this, fieldIndex(name));
+    const int index = fieldIndex(name);
+    impl().expect(index);
+    return Field(this, index);
 }
 
 int Recordset::fieldCount() const
@@ -544,6 +616,10 @@ void Recordset::Edit()
     Impl& i = impl();
     i.requireUpdatable();
     i.requireCurrent();
+    // Inside a transaction on a server, the row is held until it ends, and read again: a value
+    // compared before the write is the one the write replaces.
+    if (i.conn->lockRow(i.table, i.keys[static_cast<size_t>(i.position)]))
+        i.block.clear();
     i.mode = Impl::Mode::Edit;
     i.buffer.assign(i.table.columns.size(), std::nullopt);
 }

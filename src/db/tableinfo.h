@@ -16,6 +16,9 @@ struct ColumnInfo
     int size = 0;            // characters, for Text
     bool autoNumber = false; // numbered by the engine when no value is put
     bool rowidAlias = false; // stored as the table's own row number (unique)
+    // On a server, the hidden column that keeps this text folded (see quirelle_fold), kept by
+    // the server as the text changes, for the fields the searches look inside; "" for others.
+    QString folded;
     bool isText() const { return type != FieldType::Long; }
 };
 

@@ -464,6 +464,30 @@ QString LikePattern::regularExpression() const
     return out + QLatin1Char('$');
 }
 
+std::optional<QString> LikePattern::serverLike() const
+{
+    QString out;
+    for (const Token& t : m_tokens) {
+        switch (t.kind) {
+        case Kind::Literal:
+            if (t.ch == U'%' || t.ch == U'_' || t.ch == U'\\')
+                out += QLatin1Char('\\');
+            out += QString::fromUcs4(&t.ch, 1);
+            break;
+        case Kind::AnyRun:
+            out += QLatin1Char('%');
+            break;
+        case Kind::One:
+            out += QLatin1Char('_');
+            break;
+        case Kind::Digit:
+        case Kind::List:
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
 qsizetype characterCount(QStringView s)
 {
     qsizetype n = 0;

@@ -16,7 +16,8 @@
 //   quirelle_crashharness member <project> <count> <tag>
 //       adds papers as one member of a group does, the project a file or a server address: each
 //       paper with an author of its own and their link in one transaction; prints
-//       "added <paper id> <author id>" after each commit
+//       "added <paper id> <author id>" after each commit, "lost <n>" when the server ended the
+//       session (the paper is tried again, once connected again) and "done" at the end
 //   quirelle_crashharness hold-lock <project.mdb>
 //       takes the project lock, prints "locked" (or "held" with the holder's message) and waits
 //       until stdin closes
@@ -31,11 +32,14 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
+#include <thread>
 
 using namespace quirelle;
 
@@ -93,34 +97,78 @@ void addPapers(const QStringList& args)
     }
 }
 
+// Whether the server ended the session (it restarted): the next action connects again.
+bool connectionLost(const db::DbError& e)
+{
+    return e.number() == db::err::Generic && e.description().contains(QLatin1String("was lost"));
+}
+
 void addAsMember(const QStringList& args)
 {
     auto project = db::Database::OpenDatabase(args.value(0));
     const int count = args.value(1).toInt();
     const QString tag = args.value(2);
-    db::Recordset papers = project->OpenRecordset("select * from [Papers];");
-    db::Recordset authors = project->OpenRecordset("select * from [Authors];");
-    db::Recordset links = project->OpenRecordset("select * from [Paper Authors List];");
-    for (int n = 0; n < count; ++n) {
-        db::Transaction transaction(*project);
-        papers.AddNew();
-        papers["Title"] = QStringLiteral("%1 paper %2").arg(tag).arg(n);
-        papers.Update();
-        papers.setBookmark(papers.LastModified());
-        const qint32 paper = papers["Paper ID"].toLong();
-        authors.AddNew();
-        authors["Surname"] = QStringLiteral("%1 author %2").arg(tag).arg(n);
-        authors.Update();
-        authors.setBookmark(authors.LastModified());
-        const qint32 author = authors["Author ID"].toLong();
-        links.AddNew();
-        links["Paper ID"] = QString::number(paper);
-        links["Author ID"] = QString::number(author);
-        links.Update();
-        transaction.commit();
-        std::printf("added %d %d\n", paper, author);
-        std::fflush(stdout);
+    // Opened again after a lost connection, as the windows do on the next action.
+    std::optional<db::Recordset> papers;
+    std::optional<db::Recordset> authors;
+    std::optional<db::Recordset> links;
+    const auto open = [&] {
+        papers = project->OpenRecordset("select * from [Papers];");
+        authors = project->OpenRecordset("select * from [Authors];");
+        links = project->OpenRecordset("select * from [Paper Authors List];");
+    };
+    // A commit the server received just before it went leaves the paper stored: it is not
+    // added twice.
+    const auto stored = [&](const QString& title) {
+        db::Recordset found = project->OpenRecordset(
+            QStringLiteral("select * from [Papers] where [Title] = ?;"), {title});
+        return !found.isEmpty();
+    };
+    bool retrying = false;
+    for (int n = 0; n < count;) {
+        const QString title = QStringLiteral("%1 paper %2").arg(tag).arg(n);
+        try {
+            if (!papers)
+                open();
+            if (retrying && stored(title)) {
+                retrying = false;
+                ++n;
+                continue;
+            }
+            retrying = false;
+            db::Transaction transaction(*project);
+            papers->AddNew();
+            (*papers)["Title"] = title;
+            papers->Update();
+            papers->setBookmark(papers->LastModified());
+            const qint32 paper = (*papers)["Paper ID"].toLong();
+            authors->AddNew();
+            (*authors)["Surname"] = QStringLiteral("%1 author %2").arg(tag).arg(n);
+            authors->Update();
+            authors->setBookmark(authors->LastModified());
+            const qint32 author = (*authors)["Author ID"].toLong();
+            links->AddNew();
+            (*links)["Paper ID"] = QString::number(paper);
+            (*links)["Author ID"] = QString::number(author);
+            links->Update();
+            transaction.commit();
+            std::printf("added %d %d\n", paper, author);
+            std::fflush(stdout);
+            ++n;
+        } catch (const db::DbError& e) {
+            if (!connectionLost(e))
+                throw;
+            std::printf("lost %d\n", n);
+            std::fflush(stdout);
+            papers.reset();
+            authors.reset();
+            links.reset();
+            retrying = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
     }
+    std::printf("done\n");
+    std::fflush(stdout);
 }
 
 void deletePapers(const QStringList& args)

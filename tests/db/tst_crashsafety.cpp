@@ -2,11 +2,16 @@
 // and no half paper; a second writer waits, then fails cleanly; the project stays one file.
 #include "db/dberror.h"
 #include "db/durability.h"
+#include "db/schema.h"
 #include "dbtestsupport.h"
 #include "harness.h"
 
 #include <sqlite3.h>
 
+#include <QRegularExpression>
+#include <QTest>
+
+#include <map>
 #include <set>
 
 using namespace quirelle;
@@ -225,37 +230,73 @@ private slots:
     // Eight members of a group adding papers at once, each with an author and their link, one
     // transaction each: every row is there once, every link whole, and nobody saw an error.
     // A project file has one writer, the copy that holds its lock: this is a shared project's.
+    // Eight members add papers at once, and the server restarts meanwhile: every member is told
+    // the connection was lost, connects again and goes on; every paper is stored once, with its
+    // author's link whole.
     void membersAddingAtOnce()
     {
         if (test::serverAddress().isEmpty())
             QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
-        test::TempProject shared(test::Engine::Server);
-        const QString address = shared.address();
+        test::ServerTestDatabase server;
+        db::createServerProject(server.address());
         constexpr int Members = 8;
         constexpr int Each = 500;
         std::vector<std::unique_ptr<Harness>> members;
         for (int m = 0; m < Members; ++m)
             members.push_back(std::make_unique<Harness>(QStringList{
-                "member", address, QString::number(Each), QStringLiteral("m%1").arg(m)}));
+                "member", server.address(), QString::number(Each), QStringLiteral("m%1").arg(m)}));
+        for (auto& member : members)
+            QVERIFY2(member->waitForLines(Each / 5), qPrintable(member->errors()));
+        // A restart as the members see it: their sessions end, and for a moment nobody gets in.
+        const QString name = server.name();
+        test::ServerTestDatabase::execAsAdmin(
+            QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS false").arg(name));
+        test::ServerTestDatabase::execAsAdmin(
+            QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                           "WHERE datname = '%1'")
+                .arg(name));
+        QTest::qWait(1000);
+        test::ServerTestDatabase::execAsAdmin(
+            QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS true").arg(name));
+
         std::set<QString> papers;
-        std::set<QString> links;
         for (auto& member : members) {
-            QVERIFY2(member->waitForLines(Each), qPrintable(member->errors()));
+            while (member->lines().value(member->lines().size() - 1) != "done")
+                QVERIFY2(member->waitForLines(member->lines().size() + 1),
+                         qPrintable(member->errors()));
             QVERIFY(member->finish());
             QVERIFY2(member->errors().isEmpty(), qPrintable(member->errors()));
-            for (const QString& line : member->lines()) {
+            QVERIFY2(!member->lines().filter(QRegularExpression("^lost ")).isEmpty(),
+                     "a member was not told of the restart");
+            for (const QString& line : member->lines().filter(QRegularExpression("^added "))) {
                 const QStringList ids = line.split(' ');
                 QVERIFY(papers.insert(ids.value(1)).second); // no number given twice
-                links.insert(ids.value(1) + '/' + ids.value(2));
             }
         }
-        db::Database& project = shared.db();
-        QCOMPARE(test::countRows(project, "Papers"), Members * Each);
-        QCOMPARE(test::countRows(project, "Authors"), Members * Each);
-        const QStringList stored =
-            test::rowsOf(project, "select * from [Paper Authors List];", {"Paper ID", "Author ID"});
-        QCOMPARE(std::set<QString>(stored.begin(), stored.end()), links);
-        QCOMPARE(stored.size(), Members * Each);
+        auto project = db::Database::OpenDatabase(server.address());
+        QCOMPARE(test::countRows(*project, "Papers"), Members * Each);
+        QCOMPARE(test::countRows(*project, "Authors"), Members * Each);
+        // Each paper linked once, to the author added with it.
+        std::map<QString, QString> titles;
+        for (const QString& row :
+             test::rowsOf(*project, "select * from [Papers];", {"Paper ID", "Title"}))
+            titles[row.section('/', 0, 0)] = row.section('/', 1).replace(" paper ", " ");
+        std::map<QString, QString> surnames;
+        for (const QString& row :
+             test::rowsOf(*project, "select * from [Authors];", {"Author ID", "Surname"}))
+            surnames[row.section('/', 0, 0)] = row.section('/', 1).replace(" author ", " ");
+        std::set<QString> distinct;
+        for (const auto& [id, title] : titles)
+            distinct.insert(title);
+        QCOMPARE(distinct.size(), size_t(Members * Each)); // no paper stored twice
+        std::set<QString> linked;
+        for (const QString& row : test::rowsOf(*project, "select * from [Paper Authors List];",
+                                               {"Paper ID", "Author ID"})) {
+            const QString paper = row.section('/', 0, 0);
+            QVERIFY2(linked.insert(paper).second, qPrintable(row));
+            QCOMPARE(surnames[row.section('/', 1)], titles[paper]);
+        }
+        QCOMPARE(linked.size(), size_t(Members * Each));
     }
 
     // A project a tool left in write-ahead-log mode goes back to one file, which then opens

@@ -208,14 +208,35 @@ private slots:
             QCOMPARE(rs.Fields("Title").text(), QString::number(i));
         rs.setAbsolutePosition(128);
         QCOMPARE(rs.Fields("Title").text(), "129");
+        const int firstId = rs.Fields("Paper ID").toLong() - 128;
+        // A search: a field asked for before its rows are read (a server reads it with them)
+        // and one asked for after, in the query's order.
+        Recordset found = p.db().OpenRecordset("select * from [Papers] where [Title] like "
+                                               "'*1*' order by [Title] desc;");
+        const Field title = found.Fields("Title");
+        QStringList expected;
+        for (int i = 1; i <= 200; ++i) {
+            if (QString::number(i).contains('1'))
+                expected << QString::number(i);
+        }
+        std::sort(expected.begin(), expected.end(), std::greater<>());
+        QStringList walked;
+        forEachRow(found, [&] {
+            QCOMPARE(found.Fields("Paper ID").toLong(), firstId + title.text().toInt() - 1);
+            walked << title.text();
+        });
+        QCOMPARE(walked, expected);
+        found.setAbsolutePosition(static_cast<int>(expected.indexOf("129")));
         // (A server's numbers undone by a rollback are not handed out again.)
         Recordset other = p.db().OpenRecordset("select * from [Papers] where [Title] = '129';");
         other.Edit();
         other.Fields("Title") = "changed";
         other.Update();
         QCOMPARE(rs.Fields("Title").text(), "changed");
+        QCOMPARE(title.text(), "changed");
         other.Delete();
         QCOMPARE(errorNumber([&] { rs.Fields("Title").Value(); }), err::RecordDeleted);
+        QCOMPARE(errorNumber([&] { title.Value(); }), err::RecordDeleted);
     }
 
     // Two connections of the program to one file (the windows' and a background worker's) take
@@ -407,6 +428,8 @@ private slots:
             {where + "like '*[[]*'", {}, {"[bracket]"}},
             {where + "like 'x_1'", {}, {"x_1"}},
             {where + "like ?", {"X%#"}, {"x%1"}},
+            {where + "like 'x%*'", {}, {"x%1"}},
+            {where + "like ?", {"x\\*1"}, {}},
             {where + "like '*''*'", {}, {"O'Brien"}},
             {where + "not like '*'", {}, {}},
             {where + "< 'b'", {}, {"[bracket]", "Ångström", "angstrom", "abc123", "ABC1", ""}},
@@ -457,6 +480,7 @@ private slots:
             QCOMPARE(errorNumber([&] { links.add({"", "k"}); }), err::ZeroLength);
             // (A server's sequence does not take back the number of a refused row.)
             QVERIFY(links.add({"2", "k"}) > first);
+            links.add({"3", "q\"\\,{} "});
             t.commit();
         }
         QVERIFY(p.db().tableVersion("Authors") != before);
@@ -478,6 +502,21 @@ private slots:
             some.restart("s9");
             QVERIFY(some.next());
             QCOMPARE(some.number(0), 9);
+            // A list of values walks their rows in its order, a value listed twice twice.
+            const auto walk = [](RowStream& stream, const std::vector<QVariant>& values) {
+                stream.restart(values);
+                QStringList found;
+                while (stream.next())
+                    found << stream.text(0);
+                return found;
+            };
+            QCOMPARE(walk(some, {"s9", "none", "s3", QVariant(), "s9"}),
+                     QStringList({"9", "3", "9"}));
+            QCOMPARE(walk(some, {}), QStringList());
+            RowStream byNumber(p.db(), "Authors", {"Surname"}, "Author ID", 0);
+            QCOMPARE(walk(byNumber, {4500, 99999, 5, 5}), QStringList({"s4500", "s5", "s5"}));
+            RowStream byKeyword(p.db(), "Paper Keywords List", {"Paper ID"}, "Keyword", {});
+            QCOMPARE(walk(byKeyword, {"q\"\\,{} ", "k"}), QStringList({"3", "1", "2"}));
         }
         // Another connection's write changes the version this one reads.
         const TableVersion seen = p.db().tableVersion("Authors");
@@ -566,6 +605,13 @@ private slots:
         for (const QString& t : texts)
             addRow(p.db(), "Paper Statements List", {{"Paper ID", "1"}, {"Statement", t}});
         addRow(p.db(), "Papers", {{"Title", "kept"}});
+        // A searched field's folded text is kept in a hidden column, which `like` reads.
+        QVERIFY(!papers.columns[1].folded.isEmpty());
+        QVERIFY(papers.columns[2].folded.isEmpty());
+        Recordset found = p.db().OpenRecordset(
+            "select * from [Paper Statements List] where [Statement] like '*ÜNÏCØDÉ 深*'");
+        QCOMPARE(found.RecordCount(), 1);
+        QCOMPARE(found.Fields("Statement").text(), texts[1]);
 
         // A member who writes needs no more than the rights on the tables.
         const QString process = QString::number(QCoreApplication::applicationPid());
@@ -635,6 +681,38 @@ private slots:
         addRow(p.db(), "Papers", {{"Title", "again"}});
         QCOMPARE(rowsOf(p.db(), "select * from [Papers] order by [Title];", {"Title"}),
                  QStringList({"again", "kept"}));
+    }
+
+    // On a server, a row being edited in a transaction is held: what the editor reads after
+    // Edit is what another member committed before, and another member's change of it waits
+    // until the editor's transaction ends.
+    void editHoldsTheRow()
+    {
+        if (test::serverAddress().isEmpty())
+            QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
+        test::TempProject p(test::Engine::Server);
+        addRow(p.db(), "Papers", {{"Title", "kept"}});
+        auto other = Database::OpenDatabase(p.address());
+        NativeStatement::exec(*other, "SET lock_timeout = '200ms'");
+        const QString all = "select * from [Papers];";
+        Recordset mine = p.db().OpenRecordset(all);
+        QCOMPARE(mine.Fields("Title").text(), "kept");
+        Recordset theirs = other->OpenRecordset(all);
+        theirs.Edit();
+        theirs.Fields("Title") = "theirs";
+        theirs.Update();
+        {
+            Transaction transaction(p.db());
+            mine.Edit();
+            QCOMPARE(mine.Fields("Title").text(), "theirs");
+            theirs.Edit();
+            theirs.Fields("Title") = "late";
+            QCOMPARE(errorNumber([&] { theirs.Update(); }), err::Locked);
+            mine.Fields("Title") = "mine";
+            mine.Update();
+            transaction.commit();
+        }
+        QCOMPARE(rowsOf(*other, all, {"Title"}), QStringList{"mine"});
     }
 
     // Texts come back as they were stored, also through a read-only opening, which refuses

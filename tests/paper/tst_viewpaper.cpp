@@ -1,11 +1,13 @@
 // The paper window through its own controls: a paper added and linked, its lists, detail boxes and
 // link combos, quotations and the reference copied, and another copy's changes meanwhile.
+#include "app/frmmain.h"
 #include "paper/linkgroup.h"
 #include "paperwindow.h"
 #include "search/frmsearchpapers.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -553,6 +555,12 @@ private slots:
         QCOMPARE(stored(p, "Status"), "Reread");
         QCOMPARE(prompts().size(), 1);
 
+        // An author they added is offered when the list is opened.
+        const qint64 b = addRow(*other, "Authors", {{"Surname", "Birch"}, {"Forenames", "B"}});
+        choose("cmbAuthor", line(b, "Birch, B"));
+        press("cmdAddAuthor");
+        QCOMPARE(lines(list("lstAuthors")), QStringList{line(b, "Birch, B")});
+
         choose("cmbAuthor", line(a, "Alder, A"));
         other->OpenRecordset(QStringLiteral("select * from [Authors] where [Author ID] = ?;"), {a})
             .Delete();
@@ -560,8 +568,8 @@ private slots:
         QCOMPARE(prompts().size(), 2);
         QVERIFY2(lastPrompt().contains(QStringLiteral("author is no longer in the project")),
                  qPrintable(lastPrompt()));
-        QCOMPARE(countRows(project().db(), "Paper Authors List"), 0);
-        QCOMPARE(lines(list("lstAuthors")), QStringList());
+        QCOMPARE(countRows(project().db(), "Paper Authors List"), 1);
+        QCOMPARE(lines(list("lstAuthors")), QStringList{line(b, "Birch, B")});
 
         otherPaper().Delete();
         st::setNextAnswer(services::Answer::Yes);
@@ -570,6 +578,48 @@ private slots:
         QVERIFY2(lastPrompt().contains(QStringLiteral("no longer in the project")),
                  qPrintable(lastPrompt()));
         QVERIFY(!win().isVisible());
+    }
+
+    // The server restarts while a detail is being typed: leaving the box says the connection was
+    // lost and keeps the typed text; the status bar says so too; once the server is back, the
+    // next action connects again and stores it.
+    void serverRestartsWhileTyping()
+    {
+        if (test::serverAddress().isEmpty())
+            QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
+        ServerTestDatabase server; // dropped after the program ends
+        Shell shell;
+        db::createServerProject(server.address());
+        QVERIFY(frmMenu::instance().connectTo(server.address()));
+        const qint64 p = addPaper("Shared", {{"Status", "Read"}});
+        openPaper(p);
+        bringToFront(detailBox(4));
+        replaceText(detailBox(4), QStringLiteral("Reread"));
+
+        const auto allowConnections = [&](bool allowed) {
+            ServerTestDatabase::execAsAdmin(QStringLiteral("ALTER DATABASE \"%1\" "
+                                                           "ALLOW_CONNECTIONS %2")
+                                                .arg(server.name(), allowed ? "true" : "false"));
+        };
+        allowConnections(false);
+        ServerTestDatabase::execAsAdmin(
+            QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                           "WHERE datname = '%1'")
+                .arg(server.name()));
+        QLabel* panel = frmMain::instance().statusPanel(4);
+        QTRY_VERIFY(panel->text().contains("lost"));
+        pressKey(Qt::Key_Tab);
+        QCOMPARE(prompts().size(), 1);
+        QVERIFY2(lastPrompt().contains("was lost"), qPrintable(lastPrompt()));
+        QCOMPARE(detail(4), "Reread");
+
+        allowConnections(true);
+        focusTo(detailBox(4));
+        pressKey(Qt::Key_Tab);
+        QCOMPARE(prompts().size(), 1);
+        QCOMPARE(stored(p, "Status"), "Reread");
+        QCOMPARE(detail(4), "Reread");
+        QTRY_COMPARE(panel->text(), QString());
     }
 };
 

@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 
 using namespace quirelle;
@@ -76,6 +77,7 @@ class TstSearchPapers : public QObject
     Q_OBJECT
 
     std::unique_ptr<Shell> m_shell;
+    std::unique_ptr<ServerTestDatabase> m_server; // the shared project the searches read
 
     static frmSearchPapers& window() { return frmSearchPapers::instance(); }
     static QComboBox* criterion() { return control<QComboBox>(window(), "cmbSearchCriteria"); }
@@ -132,6 +134,7 @@ private slots:
         panelButton(4); // Search
     }
     void cleanup() { m_shell.reset(); }
+    void cleanupTestCase() { m_server.reset(); }
 
     void eachModeFillsItsCriteriaList()
     {
@@ -167,9 +170,11 @@ private slots:
     }
 
     // Wildcards, apostrophes and letter case in the text rules are tested with the engine; here
-    // each mode's branches: typed or picked, matches without papers, the keyword terms.
+    // each mode's branches: typed or picked, matches without papers, the keyword terms, with
+    // the same lines from a project file and a shared project.
     void typedAndPickedSearches_data()
     {
+        QTest::addColumn<Engine>("engine");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("text"); // "<n> : " picks the item of row n
         QTest::addColumn<QStringList>("expected");
@@ -178,7 +183,8 @@ private slots:
         const QStringList empty{noEntries};
         const auto row = [](const char* name, Mode mode, const QString& text,
                             const QStringList& expected, const QString& message = {}) {
-            QTest::newRow(name) << int(mode) << text << expected << message;
+            for (Engine engine : {Engine::File, Engine::Server})
+                addEngineRow(engine, name) << int(mode) << text << expected << message;
         };
         row("title, any letter case", Title, "learn", lines({1, 2}));
         row("title with an apostrophe", Title, "O'Brien's", lines({3}));
@@ -210,6 +216,21 @@ private slots:
     }
     void typedAndPickedSearches()
     {
+        QUIRELLE_FETCH_ENGINE(engine);
+        if (engine == Engine::Server) {
+            // One shared project for every row: the searches only read.
+            if (!m_server) {
+                m_server = std::make_unique<ServerTestDatabase>();
+                db::createServerProject(m_server->address());
+                seed(*db::Database::OpenDatabase(m_server->address()));
+            }
+            QVERIFY(frmMenu::instance().connectTo(m_server->address()));
+            panelButton(4);
+        }
+        const auto back = qScopeGuard([&] {
+            if (engine == Engine::Server)
+                frmMenu::instance().connectTo(m_shell->file());
+        });
         QFETCH(int, mode);
         QFETCH(QString, text);
         QFETCH(QStringList, expected);

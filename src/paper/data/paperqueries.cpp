@@ -58,21 +58,39 @@ LinkTable linkTable(Link link)
     return {PaperList::References, "Reference ID", "reference"};
 }
 
-// Whether the row a link of that kind points at is still stored.
+// Whether the row `open` found is still there, held until the transaction ends: on a server,
+// another member's deletion of it waits until then (or has happened, when this is false).
+bool heldRow(bool found, db::Recordset& row)
+{
+    if (!found)
+        return false;
+    try {
+        row.Edit();
+        row.CancelUpdate();
+        row.Fields(row.fieldName(0)).Value(); // read again
+        return true;
+    } catch (const db::DbError& e) {
+        if (e.number() != db::err::RecordDeleted)
+            throw;
+        return false;
+    }
+}
+
+// Whether the row a link of that kind points at is still stored (and held).
 bool linkedRowExists(Link link, qint32 id)
 {
     db::Recordset row;
     switch (link) {
     case Link::Author:
-        return getAuthor(row, id);
+        return heldRow(getAuthor(row, id), row);
     case Link::Keyword:
-        return getKeyword(row, id);
+        return heldRow(getKeyword(row, id), row);
     case Link::Model:
-        return getModel(row, id);
+        return heldRow(getModel(row, id), row);
     case Link::Reference:
         break;
     }
-    return getPaper(row, id);
+    return heldRow(getPaper(row, id), row);
 }
 
 QString fieldText(db::Recordset& rs, const char* field)
@@ -193,7 +211,7 @@ void addLink(Link link, qint32 paperId, const QString& idText)
     db::Transaction transaction(database);
     // A link is never stored for a paper that no longer exists: it could never be reached.
     db::Recordset paper;
-    if (!getPaper(paper, paperId))
+    if (!heldRow(getPaper(paper, paperId), paper))
         paperGone(QString::fromLatin1(t.noun) + QStringLiteral(" link"));
     // Nor for a row another copy deleted while this one still listed it.
     bool numbered = false;
@@ -227,7 +245,7 @@ qint32 addQuotation(qint32 paperId, const QString& statement)
 {
     db::Transaction transaction(project().db());
     db::Recordset rs;
-    if (!getPaper(rs, paperId))
+    if (!heldRow(getPaper(rs, paperId), rs))
         paperGone(QStringLiteral("quotation"));
     getPaperList(rs, PaperList::Statements, paperId);
     rs.AddNew();
@@ -247,13 +265,13 @@ SavedDetail saveDetail(qint32 paperId, const QString& field, const QString& text
     db::Recordset rs;
     if (!getPaper(rs, paperId))
         return {SavedDetail::NoPaper, {}};
+    rs.Edit(); // (which holds the row on a server: nobody else saves it before this does)
     if (shown) {
         // Stored only over the value the user saw: what someone else saved meanwhile is kept.
         const QString stored = rs.Fields(field).text();
         if (stored != *shown)
             return {SavedDetail::ChangedMeanwhile, stored};
     }
-    rs.Edit();
     rs.Fields(field) = text;
     rs.Update();
     // As stored, which is what a later save compares with.

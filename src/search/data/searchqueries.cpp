@@ -1,6 +1,6 @@
-// The search modes and their queries. Each search reads under one read transaction: a search
-// reads one row at a time, and outside a transaction every statement would take the file's lock
-// afresh.
+// The search modes and their queries. Each search reads under one read transaction: outside a
+// transaction every statement would take the file's lock afresh. Links and papers are read by
+// lists of ids, which a server answers in one exchange each.
 #include "search/data/searchqueries.h"
 
 #include "db/database.h"
@@ -36,46 +36,56 @@ void addPaperLines(db::Recordset& papers, QStringList& lines)
     db::forEachRow(papers, [&] { lines << ListLine::format(id.toLong(), title.text()); });
 }
 
-// The lines of the papers that link rows name, each paper read by its id through one prepared
-// statement for the whole search rather than a query of its own.
-class PaperLines
+// The line of the paper each link row names by its number kept as text, or none: only a number
+// can name a paper. The papers are read together, by one statement where the engine can.
+std::vector<std::optional<QString>> paperLines(const QStringList& linkedPapers)
 {
-public:
-    PaperLines()
-        : m_papers(project().db(), QStringLiteral("Papers"),
-                   {QStringLiteral("Paper ID"), QStringLiteral("Title")},
-                   QStringLiteral("Paper ID"), 0)
-    {}
-
-    // The line of the paper a link row names by its number kept as text: only a number can
-    // name a paper.
-    void add(const QString& linkedPaper, QStringList& lines)
-    {
+    std::vector<std::optional<QString>> lines(static_cast<size_t>(linkedPapers.size()));
+    std::vector<QVariant> ids;
+    std::vector<size_t> owners; // the link row of each id
+    for (qsizetype i = 0; i < linkedPapers.size(); ++i) {
         bool ok = false;
-        const qint32 id = linkedPaper.trimmed().toInt(&ok);
-        if (!ok)
-            return;
-        m_papers.restart(id);
-        while (m_papers.next())
-            lines << ListLine::format(static_cast<qint32>(m_papers.number(0)), m_papers.text(1));
+        const qint32 id = linkedPapers[i].trimmed().toInt(&ok);
+        if (ok) {
+            ids.emplace_back(id);
+            owners.push_back(static_cast<size_t>(i));
+        }
     }
+    if (ids.empty())
+        return lines;
+    db::RowStream papers(project().db(), QStringLiteral("Papers"),
+                         {QStringLiteral("Paper ID"), QStringLiteral("Title")},
+                         QStringLiteral("Paper ID"), 0);
+    papers.restart(ids);
+    // The papers come in the order of the ids; an id without a paper has no row.
+    size_t k = 0;
+    while (papers.next()) {
+        const qint64 id = papers.number(0);
+        while (k < ids.size() && ids[k].toLongLong() != id)
+            ++k;
+        if (k == ids.size())
+            break;
+        lines[owners[k]] = ListLine::format(static_cast<qint32>(id), papers.text(1));
+        ++k;
+    }
+    return lines;
+}
 
-private:
-    db::RowStream m_papers;
-};
-
-// The papers of the link rows whose `field` holds `value`, in the order of the rows; false when
-// there is no such row.
-bool addLinkedPapers(const QString& table, const QString& field, const QVariant& value,
-                     QStringList& lines, PaperLines& papers)
+// The papers of the link rows whose `field` holds one of `values`, in the order of the values
+// and then of the rows; false when there is no such row.
+bool addLinkedPapers(const QString& table, const QString& field,
+                     const std::vector<QVariant>& values, QStringList& lines)
 {
-    db::RowStream links(project().db(), table, {QStringLiteral("Paper ID")}, field, value);
-    bool found = false;
-    while (links.next()) {
-        found = true;
-        papers.add(links.text(0), lines);
+    db::RowStream links(project().db(), table, {QStringLiteral("Paper ID")}, field, QVariant());
+    links.restart(values);
+    QStringList linked;
+    while (links.next())
+        linked << links.text(0);
+    for (const std::optional<QString>& line : paperLines(linked)) {
+        if (line)
+            lines << *line;
     }
-    return found;
+    return !linked.isEmpty();
 }
 
 void searchTitle(const QString& criterion, Outcome& out)
@@ -98,21 +108,20 @@ struct LinkedSearch
 
 void searchLinked(const LinkedSearch& s, const QString& criterion, Outcome& out)
 {
-    PaperLines papers;
-    const auto papersOf = [&](qint32 id) {
-        return addLinkedPapers(s.linkTable, s.idField, QString::number(id), out.lines, papers);
-    };
+    // The link rows keep the identifier as text.
     if (const auto picked = ListLine::parse(criterion)) {
-        if (!papersOf(picked->id))
+        if (!addLinkedPapers(s.linkTable, s.idField, {QString::number(picked->id)}, out.lines))
             out.then = Outcome::Then::NoMatches;
         return;
     }
     db::Recordset found = open(s.typedQuery, {contains(criterion)});
+    const db::Field id = found.Fields(s.idField);
     if (found.RecordCount() == 0)
         return;
     // A match without papers is passed over: the papers of the matches after it still count.
-    const db::Field id = found.Fields(s.idField);
-    db::forEachRow(found, [&] { papersOf(id.toLong()); });
+    std::vector<QVariant> ids;
+    db::forEachRow(found, [&] { ids.emplace_back(QString::number(id.toLong())); });
+    addLinkedPapers(s.linkTable, s.idField, ids, out.lines);
     if (out.lines.isEmpty())
         out.then = Outcome::Then::NoMatches;
 }
@@ -153,8 +162,7 @@ db::Recordset openKeywords(const KeywordTerms& terms)
 void searchKeyword(const QString& criterion, Outcome& out)
 {
     if (const auto picked = ListLine::parse(criterion)) {
-        PaperLines papers;
-        if (!addLinkedPapers(KeywordLinks, KeywordsId, picked->id, out.lines, papers))
+        if (!addLinkedPapers(KeywordLinks, KeywordsId, {picked->id}, out.lines))
             out.then = Outcome::Then::NoMatches;
         return;
     }
@@ -207,12 +215,16 @@ std::vector<QuotationHit> quotationHits(const QString& typed)
              {contains(typed)});
     const db::Field statement = quotations.Fields(QStringLiteral("statement"));
     const db::Field paper = quotations.Fields(QStringLiteral("Paper ID"));
-    PaperLines papers;
+    QStringList linked;
     db::forEachRow(quotations, [&] {
-        QuotationHit hit{statement.text(), {}};
-        papers.add(paper.text(), hit.paperLines);
-        hits.push_back(std::move(hit));
+        hits.push_back({statement.text(), {}});
+        linked << paper.text();
     });
+    const std::vector<std::optional<QString>> lines = paperLines(linked);
+    for (size_t i = 0; i < hits.size(); ++i) {
+        if (lines[i])
+            hits[i].paperLines << *lines[i];
+    }
     return hits;
 }
 
@@ -220,14 +232,13 @@ std::optional<QStringList> firstKeywordPapers(const KeywordTerms& terms)
 {
     db::ReadTransaction reading(project().db());
     db::Recordset keywords = openKeywords(terms);
+    const db::Field keywordId = keywords.Fields(QStringLiteral("Keyword ID"));
     if (keywords.RecordCount() == 0)
         return std::nullopt;
     // Only the first keyword found is followed: the query has no order, so which one that is
     // is the engine's choice.
-    const qint32 keywordId = keywords.Fields(QStringLiteral("Keyword ID")).toLong();
     QStringList lines;
-    PaperLines papers;
-    addLinkedPapers(KeywordLinks, KeywordsId, keywordId, lines, papers);
+    addLinkedPapers(KeywordLinks, KeywordsId, {keywordId.toLong()}, lines);
     return lines;
 }
 
