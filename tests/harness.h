@@ -47,6 +47,14 @@ public:
     const QStringList& lines() const { return m_lines; }
     QString errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
     qint64 pid() const { return m_process.processId(); }
+    // How it ended, its last line and what it wrote on its error output: for a failure message.
+    QString ending()
+    {
+        return QStringLiteral("%1 %2, last line \"%3\": %4")
+            .arg(m_process.exitStatus() == QProcess::CrashExit ? "crashed" : "exited")
+            .arg(m_process.exitCode())
+            .arg(m_lines.value(m_lines.size() - 1), errors());
+    }
 
 private:
     void readLines()

@@ -237,6 +237,7 @@ private:
     quint64 m_changes = 0;
     quint64 m_names = 0;
     quint64 m_reconnections = 0;
+    bool m_broken = false;    // left unusable by a session the server ended: connect again
     bool m_listening = false; // to the notices of the tables' triggers
     qint64 m_notices = 0;     // from other connections, counted
     PgBulk* m_pending = nullptr;
@@ -602,8 +603,9 @@ bool PgConnection::prepareNamed(const QByteArray& name, const QByteArray& sql, i
 
 void PgConnection::reconnectIfLost()
 {
-    if (PQstatus(m_handle) != CONNECTION_BAD)
+    if (PQstatus(m_handle) != CONNECTION_BAD && !m_broken)
         return;
+    m_broken = false;
     PQreset(m_handle);
     if (PQstatus(m_handle) != CONNECTION_OK)
         fail(nullptr);
@@ -654,13 +656,18 @@ Result PgConnection::run(const QByteArray& sql, const QByteArray& name, int coun
             if (synced)
                 break;
         }
-        PQexitPipelineMode(m_handle);
+        // Results left unread (the server ended the session amid them) leave the connection
+        // unusable: it is taken as lost, and the next action connects again.
+        m_broken = !PQexitPipelineMode(m_handle);
         r = std::move(results[1]);
         if (!r || !ok(r.get())) {
-            Result undo(PQexec(m_handle, "ROLLBACK TO SAVEPOINT quirelle_statement; RELEASE "
-                                         "SAVEPOINT quirelle_statement"));
-            fail(r && PQresultStatus(r.get()) != PGRES_PIPELINE_ABORTED ? r.get()
-                                                                        : results[0].get());
+            const PGresult* why =
+                r && PQresultStatus(r.get()) != PGRES_PIPELINE_ABORTED ? r.get() : results[0].get();
+            if (!m_broken) {
+                Result undo(PQexec(m_handle, "ROLLBACK TO SAVEPOINT quirelle_statement; RELEASE "
+                                             "SAVEPOINT quirelle_statement"));
+            }
+            fail(why);
         }
     } else {
         r.reset(name.isEmpty() ? PQexecParams(m_handle, sql.constData(), count, nullptr, values,
@@ -722,7 +729,7 @@ void PgConnection::fail(const PGresult* result) const
                                                   "same rows: the change was not stored. Try "
                                                   "again in a moment."));
     }
-    if (PQstatus(m_handle) != CONNECTION_OK || state.startsWith(QLatin1String("08")) ||
+    if (m_broken || PQstatus(m_handle) != CONNECTION_OK || state.startsWith(QLatin1String("08")) ||
         state.startsWith(QLatin1String("57P"))) {
         throw DbError(
             err::Generic,
@@ -738,7 +745,7 @@ qint64 PgConnection::othersChanges()
     // the connections nobody asks (a worker's) do not gather notices.
     // A lost connection is not made again here: connecting to a server that cannot be reached
     // waits, and the windows look four times a second. The next action connects again.
-    if (PQstatus(m_handle) == CONNECTION_BAD)
+    if (PQstatus(m_handle) == CONNECTION_BAD || m_broken)
         fail(nullptr);
     if (!m_listening) {
         exec(QStringLiteral("LISTEN quirelle"));

@@ -238,6 +238,7 @@ int main(int argc, char** argv)
         return 0;
     } catch (const db::DbError& e) {
         std::fprintf(stderr, "error %d: %s\n", e.number(), qPrintable(e.description()));
+        std::printf("error %d: %s\n", e.number(), qPrintable(e.description()));
         return 1;
     }
 }

@@ -263,7 +263,7 @@ private slots:
         for (auto& member : members) {
             while (member->lines().value(member->lines().size() - 1) != "done")
                 QVERIFY2(member->waitForLines(member->lines().size() + 1),
-                         qPrintable(member->errors()));
+                         qPrintable(member->ending()));
             QVERIFY(member->finish());
             QVERIFY2(member->errors().isEmpty(), qPrintable(member->errors()));
             QVERIFY2(!member->lines().filter(QRegularExpression("^lost ")).isEmpty(),

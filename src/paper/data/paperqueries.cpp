@@ -265,13 +265,19 @@ SavedDetail saveDetail(qint32 paperId, const QString& field, const QString& text
     db::Recordset rs;
     if (!getPaper(rs, paperId))
         return {SavedDetail::NoPaper, {}};
-    rs.Edit(); // (which holds the row on a server: nobody else saves it before this does)
-    if (shown) {
-        // Stored only over the value the user saw: what someone else saved meanwhile is kept.
+    // Stored only over the value the user saw: what someone else saved meanwhile is kept. It is
+    // read again once Edit holds the row (on a server), so nobody saves it in between.
+    const auto changedMeanwhile = [&]() -> std::optional<SavedDetail> {
         const QString stored = rs.Fields(field).text();
-        if (stored != *shown)
-            return {SavedDetail::ChangedMeanwhile, stored};
-    }
+        if (shown && stored != *shown)
+            return SavedDetail{SavedDetail::ChangedMeanwhile, stored};
+        return std::nullopt;
+    };
+    if (auto changed = changedMeanwhile())
+        return *changed;
+    rs.Edit();
+    if (auto changed = changedMeanwhile())
+        return *changed;
     rs.Fields(field) = text;
     rs.Update();
     // As stored, which is what a later save compares with.
