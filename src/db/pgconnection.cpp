@@ -792,25 +792,24 @@ TableVersion PgConnection::tableVersion(const QString& table)
 
 std::optional<TableInfo> PgConnection::describe(const QString& name)
 {
-    auto found = prepare(QStringLiteral(
-        "SELECT c.oid, c.relname FROM pg_class c WHERE c.relkind IN ('r', 'p') AND "
-        "c.relnamespace = current_schema()::regnamespace AND lower(c.relname) = lower(?1) AND "
-        "c.relname NOT LIKE 'quirelle\\_%' ORDER BY c.relname = ?1 DESC LIMIT 1"));
-    found->bindText(1, name);
-    if (!found->step())
+    // The table and its columns in one exchange: a row for each column, after the table's name.
+    auto columns = prepare(QStringLiteral(
+        "SELECT t.relname, a.attname, a.atttypid, a.atttypmod, a.attidentity <> '', EXISTS "
+        "(SELECT 1 FROM pg_index i WHERE i.indrelid = a.attrelid AND i.indisprimary AND "
+        "a.attnum = ANY(i.indkey)) FROM (SELECT c.oid, c.relname FROM pg_class c WHERE "
+        "c.relkind IN ('r', 'p') AND c.relnamespace = current_schema()::regnamespace AND "
+        "lower(c.relname) = lower(?1) AND c.relname NOT LIKE 'quirelle\\_%' ORDER BY c.relname "
+        "= ?1 DESC LIMIT 1) t LEFT JOIN pg_attribute a ON a.attrelid = t.oid AND a.attnum > 0 "
+        "AND NOT a.attisdropped ORDER BY a.attnum"));
+    columns->bindText(1, name);
+    if (!columns->step())
         return std::nullopt;
     TableInfo info;
-    info.name = found->text(1);
-    auto columns = prepare(QStringLiteral(
-        "SELECT a.attname, a.atttypid, a.atttypmod, a.attidentity <> '', EXISTS (SELECT 1 FROM "
-        "pg_index i WHERE i.indrelid = a.attrelid AND i.indisprimary AND a.attnum = "
-        "ANY(i.indkey)) FROM pg_attribute a WHERE a.attrelid = ?1 AND a.attnum > 0 AND NOT "
-        "a.attisdropped ORDER BY a.attnum"));
-    columns->bindInteger(1, found->integer(0));
+    info.name = columns->text(0);
     std::map<QString, QString> folded; // by field: its hidden folded column
-    while (columns->step()) {
+    for (bool more = !columns->isNull(1); more; more = columns->step()) {
         ColumnInfo c;
-        c.name = columns->text(0);
+        c.name = columns->text(1);
         if (c.name == QLatin1String("rowid")) {
             info.rowKey = QStringLiteral("rowid");
             continue;
@@ -819,16 +818,16 @@ std::optional<TableInfo> PgConnection::describe(const QString& name)
             folded[c.name.mid(FoldedPrefix.size())] = c.name;
             continue;
         }
-        const auto type = static_cast<Oid>(columns->integer(1));
+        const auto type = static_cast<Oid>(columns->integer(2));
         if (type == Int2 || type == Int4 || type == Int8) {
             c.type = FieldType::Long;
-            c.autoNumber = columns->integer(3) != 0;
-            c.rowidAlias = c.autoNumber && columns->integer(4) != 0;
+            c.autoNumber = columns->integer(4) != 0;
+            c.rowidAlias = c.autoNumber && columns->integer(5) != 0;
             if (c.rowidAlias)
                 info.rowKey = quoted(c.name);
-        } else if (columns->integer(2) > 4) {
+        } else if (columns->integer(3) > 4) {
             c.type = FieldType::Text;
-            c.size = static_cast<int>(columns->integer(2) - 4);
+            c.size = static_cast<int>(columns->integer(3) - 4);
         } else {
             c.type = FieldType::Memo;
         }

@@ -88,6 +88,7 @@ struct Recordset::Impl
     bool loaded = true;
     TranslatedSelect query;
     std::optional<int> unloadedCount;
+    std::optional<bool> unloadedEmpty;       // asked before the rows were read
     TableInfo table;                         // updatable: the table read
     QStringList names;                       // read-only: the names of the values
     std::vector<qint64> keys;                // updatable: row numbers in query order
@@ -137,8 +138,12 @@ struct Recordset::Impl
     }
     bool empty()
     {
-        if (!loaded && !unloadedCount)
-            return scalar(query.existsSql) == 0;
+        if (!loaded && !unloadedCount) {
+            // Opening a query asks, and then moving to its first row asks again: once is enough.
+            if (!unloadedEmpty)
+                unloadedEmpty = scalar(query.existsSql) == 0;
+            return *unloadedEmpty;
+        }
         return count() == 0;
     }
 
@@ -185,6 +190,7 @@ struct Recordset::Impl
             settleBlock();
         loaded = true;
         unloadedCount.reset();
+        unloadedEmpty.reset();
         query = {};
         // Rows gone meanwhile leave a position past the end where the last row was.
         if (position > count())
@@ -229,7 +235,16 @@ struct Recordset::Impl
         if (blockChanges != conn->totalChanges())
             block.clear();
         if (index >= 0 && slotOf[static_cast<size_t>(index)] < 0) {
-            addBlockField(index);
+            // Where every read is an exchange with a server, a set of a block's rows or fewer
+            // reads all its fields at once rather than again for each field asked for.
+            if (conn->rowsReadWithKeys() > 0 && count() <= BlockSize) {
+                for (int f = 0; f < fieldCount(); ++f) {
+                    if (slotOf[static_cast<size_t>(f)] < 0)
+                        addBlockField(f);
+                }
+            } else {
+                addBlockField(index);
+            }
             block.clear();
         }
         auto it = std::lower_bound(block.begin(), block.end(), key);

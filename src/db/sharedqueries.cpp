@@ -68,13 +68,17 @@ const char* const paperLists[] = {"Paper Authors List", "Paper Keywords List", "
 
 } // namespace
 
+QString paperListTable(PaperList list)
+{
+    return QLatin1String(paperLists[static_cast<int>(list)]);
+}
+
 bool getPaperList(db::Recordset& rs, PaperList list, qint32 paperId)
 {
     // The link tables keep the paper's number as decimal text, and are asked for it as text.
-    return openQuery(rs,
-                     QStringLiteral("select * from [%1] where [paper ID] = ?;")
-                         .arg(QLatin1String(paperLists[static_cast<int>(list)])),
-                     {QString::number(paperId)});
+    return openQuery(
+        rs, QStringLiteral("select * from [%1] where [paper ID] = ?;").arg(paperListTable(list)),
+        {QString::number(paperId)});
 }
 
 int getMaster(db::Recordset& rs)

@@ -3,6 +3,7 @@
 // whether any row was found. No record set is shared: no routine depends on what another left.
 #pragma once
 
+#include <QString>
 #include <QVariantList>
 #include <QtGlobal>
 
@@ -25,6 +26,8 @@ bool getAllPapers(db::Recordset& rs);
 bool getPaper(db::Recordset& rs, qint32 id);
 // The rows of `list` that belong to paper `paperId`.
 bool getPaperList(db::Recordset& rs, PaperList list, qint32 paperId);
+// The name of the table of `list`.
+QString paperListTable(PaperList list);
 // Opens the Master row without moving and returns how many rows the table has: more than one is
 // an error the caller reports (masterWarning).
 int getMaster(db::Recordset& rs);

@@ -158,6 +158,9 @@ frmViewPaper::StoredPaper frmViewPaper::readPaper(qint32 paperId, bool storeType
     StoredPaper stored;
     if (paperId < 1)
         return stored;
+    // Everything of the paper under one read: on a server, one transaction instead of one for
+    // each list.
+    db::ReadTransaction reading(project().db());
     db::Recordset rs;
     stored.found = paper::openPaper(paperId, rs);
     if (!stored.found)

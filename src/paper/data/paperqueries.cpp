@@ -6,22 +6,17 @@
 #include "db/listline.h"
 #include "db/project.h"
 #include "db/sharedqueries.h"
+#include "db/textrules.h"
 #include "interchange/data/extrafields.h"
 #include "paper/data/paperfiles.h"
 #include "paper/data/papertext.h"
 
-#include <functional>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace quirelle::paper {
 
 namespace {
-
-QString paperLine(db::Recordset& rs)
-{
-    return ListLine::format(rs.Fields(QStringLiteral("Paper ID")).toLong(),
-                            rs.Fields(QStringLiteral("Title")).text());
-}
 
 [[noreturn]] void rowGone(const QString& row, const QString& what)
 {
@@ -98,20 +93,135 @@ QString fieldText(db::Recordset& rs, const char* field)
     return rs.Fields(QString::fromLatin1(field)).text();
 }
 
-// Adds a line for each of the paper's `link` rows whose linked row `open` still finds.
-void addLinkedLines(QStringList& lines, Link link, qint32 paperId,
-                    bool (*open)(db::Recordset&, qint32),
-                    const std::function<QString(db::Recordset&)>& text)
+// The rows of `table` whose `field` holds one of `values`, read together (in one statement where
+// the engine reads a list): by the value as text, the text of `fields` of each such row, in the
+// order of their row numbers. Only values without letter case are asked for this way, which
+// compare the same with and without regard to it.
+using RowsByValue = std::unordered_map<QString, std::vector<QStringList>>;
+RowsByValue rowsByValue(const QString& table, const QString& field, const QStringList& fields,
+                        const std::vector<QVariant>& values)
+{
+    RowsByValue rows;
+    std::vector<QVariant> asked;
+    std::unordered_set<QString> seen;
+    for (const QVariant& v : values) {
+        if (seen.insert(v.toString()).second)
+            asked.push_back(v);
+    }
+    if (asked.empty())
+        return rows;
+    db::RowStream stream(project().db(), table, QStringList{field} + fields, field, QVariant());
+    stream.restart(asked);
+    while (stream.next()) {
+        QStringList row;
+        for (int i = 1; i <= fields.size(); ++i)
+            row << stream.text(i);
+        rows[stream.text(0)].push_back(std::move(row));
+    }
+    return rows;
+}
+
+// The numbers the link rows of `list` whose `whereField` holds `value` keep as text in `field`,
+// in the order of the rows; a row whose field holds no number links to nothing and gives none.
+std::vector<qint32> linkedIds(PaperList list, const QString& field, const QString& whereField,
+                              const QVariant& value)
+{
+    std::vector<qint32> ids;
+    db::RowStream rows(project().db(), paperListTable(list), {field}, whereField, value);
+    while (rows.next()) {
+        bool ok = false;
+        const qint32 id = rows.text(0).trimmed().toInt(&ok);
+        if (ok)
+            ids.push_back(id);
+    }
+    return ids;
+}
+
+// The numbers the paper's link rows of `list` keep in `field` (see linkedIds).
+std::vector<qint32> linkedIds(PaperList list, const char* field, qint32 paperId)
+{
+    return linkedIds(list, QString::fromLatin1(field), QStringLiteral("Paper ID"),
+                     QString::number(paperId));
+}
+
+// The table a link points into, the fields its lines show and how its single row is opened.
+struct LinkedTable
+{
+    const char* table;
+    const char* idField;
+    QStringList fields;
+    bool (*open)(db::Recordset&, qint32);
+};
+
+LinkedTable linkedTable(Link link)
+{
+    switch (link) {
+    case Link::Author:
+        return {"Authors",
+                "Author ID",
+                {QStringLiteral("Surname"), QStringLiteral("Forenames")},
+                getAuthor};
+    case Link::Keyword:
+        return {"Keywords",
+                "Keyword ID",
+                {QStringLiteral("Keyword"), QStringLiteral("Definition")},
+                getKeyword};
+    case Link::Model:
+        return {"Models", "Model ID", {QStringLiteral("Model")}, getModel};
+    case Link::Reference:
+        break;
+    }
+    return {"Papers", "Paper ID", {QStringLiteral("Title")}, getPaper};
+}
+
+// For each of `ids`, the fields of the row it names in the table `link` points into, or nothing
+// when the row is gone. The rows are read together; a number that several rows hold (which only
+// damage makes) gives the row that opening it alone gives.
+std::vector<std::optional<QStringList>> linkedRows(Link link, const std::vector<qint32>& ids)
+{
+    const LinkedTable t = linkedTable(link);
+    const RowsByValue rows =
+        rowsByValue(QString::fromLatin1(t.table), QString::fromLatin1(t.idField), t.fields,
+                    std::vector<QVariant>(ids.begin(), ids.end()));
+    std::vector<std::optional<QStringList>> out;
+    out.reserve(ids.size());
+    db::Recordset row;
+    for (qint32 id : ids) {
+        const auto it = rows.find(QString::number(id));
+        if (it == rows.end()) {
+            out.emplace_back();
+        } else if (it->second.size() == 1) {
+            out.emplace_back(it->second.front());
+        } else if (t.open(row, id)) {
+            QStringList values;
+            for (const QString& f : t.fields)
+                values << row.Fields(f).text();
+            out.emplace_back(std::move(values));
+        } else {
+            out.emplace_back();
+        }
+    }
+    return out;
+}
+
+// The lines of the rows `ids` name that are still there, each "id : " and its fields joined by
+// `separator`.
+QStringList linkedLines(Link link, const std::vector<qint32>& ids, const QString& separator = {})
+{
+    QStringList lines;
+    const std::vector<std::optional<QStringList>> rows = linkedRows(link, ids);
+    for (size_t i = 0; i < ids.size(); ++i) {
+        if (rows[i])
+            lines << ListLine::format(ids[i], rows[i]->join(separator));
+    }
+    return lines;
+}
+
+// The lines of the paper's `link` rows whose linked row is still there.
+QStringList paperLinkLines(Link link, qint32 paperId, const QString& separator = {})
 {
     const LinkTable t = linkTable(link);
-    db::Recordset links;
-    db::Recordset row;
-    getPaperList(links, t.list, paperId);
-    db::forEachRow(links, [&] {
-        if (const auto id = db::linkedId(links, QString::fromLatin1(t.field)))
-            if (open(row, *id))
-                lines << ListLine::format(*id, text(row));
-    });
+    return linkedLines(link, linkedIds(t.list, t.field, paperId), separator);
 }
 
 } // namespace
@@ -125,16 +235,12 @@ QStringList referenceAuthors(qint32 paperId)
 {
     db::ReadTransaction reading(project().db());
     QStringList authors;
-    db::Recordset links;
-    db::Recordset author;
-    getPaperList(links, PaperList::Authors, paperId);
-    db::forEachRow(links, [&] {
-        // An author whose row is gone adds nothing; the others are still listed.
-        if (const auto id = db::linkedId(links, QStringLiteral("Author ID")))
-            if (getAuthor(author, *id))
-                authors << referenceAuthor(fieldText(author, "Surname"),
-                                           fieldText(author, "Forenames"));
-    });
+    // An author whose row is gone adds nothing; the others are still listed.
+    for (const auto& author :
+         linkedRows(Link::Author, linkedIds(PaperList::Authors, "Author ID", paperId))) {
+        if (author)
+            authors << referenceAuthor(author->at(0), author->at(1));
+    }
     return authors;
 }
 
@@ -142,23 +248,17 @@ LinkLines linkLines(qint32 paperId)
 {
     db::ReadTransaction reading(project().db());
     LinkLines out;
-    addLinkedLines(out.authors, Link::Author, paperId, getAuthor, [](db::Recordset& rs) {
-        return fieldText(rs, "Surname") + QStringLiteral(", ") + fieldText(rs, "Forenames");
-    });
-    addLinkedLines(out.keywords, Link::Keyword, paperId, getKeyword, [](db::Recordset& rs) {
-        return fieldText(rs, "Keyword") + QStringLiteral(" : ") + fieldText(rs, "Definition");
-    });
-    addLinkedLines(out.models, Link::Model, paperId, getModel,
-                   [](db::Recordset& rs) { return fieldText(rs, "Model"); });
-    addLinkedLines(out.references, Link::Reference, paperId, getPaper,
-                   [](db::Recordset& rs) { return fieldText(rs, "Title"); });
-    db::Recordset statements;
-    getPaperList(statements, PaperList::Statements, paperId);
-    db::forEachRow(statements, [&] {
-        out.statements << ListLine::format(
-            statements.Fields(QStringLiteral("Statements ID")).toLong(),
-            fieldText(statements, "Statement"));
-    });
+    out.authors = paperLinkLines(Link::Author, paperId, QStringLiteral(", "));
+    out.keywords = paperLinkLines(Link::Keyword, paperId, QStringLiteral(" : "));
+    out.models = paperLinkLines(Link::Model, paperId);
+    out.references = paperLinkLines(Link::Reference, paperId);
+    db::RowStream statements(project().db(), paperListTable(PaperList::Statements),
+                             {QStringLiteral("Statements ID"), QStringLiteral("Statement")},
+                             QStringLiteral("Paper ID"), QString::number(paperId));
+    while (statements.next()) {
+        out.statements << ListLine::format(static_cast<qint32>(statements.number(0)),
+                                           statements.text(1));
+    }
     return out;
 }
 
@@ -166,42 +266,51 @@ QStringList otherWorks(qint32 paperId, qint32 shown)
 {
     db::Database& database = project().db();
     db::ReadTransaction reading(database);
+    const QString authorsList = paperListTable(PaperList::Authors);
+    const QString authorId = QStringLiteral("Author ID");
+    const QString paperIdField = QStringLiteral("Paper ID");
+    // The paper's author links, each as the number it keeps as text.
+    QStringList authors;
+    db::RowStream links(database, authorsList, {authorId}, paperIdField, QString::number(paperId));
+    while (links.next())
+        authors << links.text(0);
+    // The link rows of all those authors, read together; a value with letter case in it (which
+    // no author's number has) is asked for alone, as the dialect compares it.
+    std::vector<QVariant> asked;
+    for (const QString& author : authors) {
+        if (db::text::isCaseless(author))
+            asked.emplace_back(author);
+    }
+    const RowsByValue byAuthor = rowsByValue(authorsList, authorId, {paperIdField}, asked);
     // Papers already listed, the shown one first; any number fits.
     std::unordered_set<qint32> listed{shown};
-    QStringList lines;
-    db::Recordset authors;
-    db::Recordset paper;
-    getPaperList(authors, PaperList::Authors, paperId);
-    db::forEachRow(authors, [&] {
-        db::Recordset byAuthor = database.OpenRecordset(
-            QStringLiteral("select * from [Paper Authors List] where [Author ID] = ?;"),
-            {fieldText(authors, "Author ID")});
-        db::forEachRow(byAuthor, [&] {
-            const auto other = db::linkedId(byAuthor, QStringLiteral("Paper ID"));
-            if (!other || !listed.insert(*other).second)
-                return;
-            if (getPaper(paper, *other))
-                lines << paperLine(paper);
-        });
-    });
-    return lines;
+    std::vector<qint32> others;
+    const auto add = [&](const QString& linked) {
+        bool ok = false;
+        const qint32 other = linked.trimmed().toInt(&ok);
+        if (ok && listed.insert(other).second)
+            others.push_back(other);
+    };
+    for (const QString& author : authors) {
+        if (!db::text::isCaseless(author)) {
+            db::Recordset rows = database.OpenRecordset(
+                QStringLiteral("select * from [Paper Authors List] where [Author ID] = ?;"),
+                {author});
+            db::forEachRow(rows, [&] { add(fieldText(rows, "Paper ID")); });
+        } else if (const auto it = byAuthor.find(author); it != byAuthor.end()) {
+            for (const QStringList& row : it->second)
+                add(row.front());
+        }
+    }
+    return linkedLines(Link::Reference, others);
 }
 
 QStringList citations(qint32 shown)
 {
-    db::Database& database = project().db();
-    db::ReadTransaction reading(database);
-    QStringList lines;
-    db::Recordset citing = database.OpenRecordset(
-        QStringLiteral("select * from [Paper References List] where [Reference ID] = ?;"), {shown});
-    db::Recordset paper;
+    db::ReadTransaction reading(project().db());
     // A paper that cites this one twice is listed twice.
-    db::forEachRow(citing, [&] {
-        if (const auto id = db::linkedId(citing, QStringLiteral("Paper ID")))
-            if (getPaper(paper, *id))
-                lines << paperLine(paper);
-    });
-    return lines;
+    return linkedLines(Link::Reference, linkedIds(PaperList::References, QStringLiteral("Paper ID"),
+                                                  QStringLiteral("Reference ID"), shown));
 }
 
 void addLink(Link link, qint32 paperId, const QString& idText)
