@@ -8,11 +8,20 @@
 // - twenty queries of common words, rare words, phrases and prefixes: median < 30 ms, slowest
 //   < 100 ms;
 // - the index's size against the extracted text's: no more than 1.5 times.
+// Given the address of a server database as its superuser (--server), it also copies the project
+// with its index onto that server (into a database of its own, dropped after) and runs the twenty
+// queries there: each within twice the file's time, the slowest < 100 ms, and the same papers
+// found by both (each engine ranks them its own way).
+//
+//   bench_fulltext <project.mdb> [--files N] [--server ADDRESS]
 #include "benchcommon.h"
+#include "benchserver.h"
 
 #include "db/database.h"
+#include "db/dberror.h"
 #include "db/nativesql.h"
 #include "db/project.h"
+#include "db/projectcopy.h"
 #include "fulltext/data/backgroundindex.h"
 #include "fulltext/data/extraction.h"
 #include "fulltext/data/fulltextindex.h"
@@ -119,6 +128,74 @@ double timedPdftotext(const QStringList& files)
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
 
+const QString ServerDatabase = QStringLiteral("quirelle_bench_fulltext");
+constexpr int ServerRuns = 5;
+
+// The median wall-clock time of a query over a few runs (the server's work is not the calling
+// thread's), and the papers it found, in order.
+struct QueryRun
+{
+    double ms = 0;
+    std::vector<qint32> papers;
+};
+
+QueryRun timedQuery(db::Database& d, const QString& query)
+{
+    QueryRun run;
+    std::vector<double> times;
+    for (int i = 0; i < ServerRuns; ++i) {
+        const double start = nowMs();
+        const std::vector<fulltext::FullTextHit> hits = fulltext::searchFullText(d, query);
+        times.push_back(nowMs() - start);
+        run.papers.clear();
+        for (const fulltext::FullTextHit& h : hits)
+            run.papers.push_back(h.paperId);
+    }
+    run.ms = median(times);
+    return run;
+}
+
+// The queries on the project's index in its file and in a copy of it on the server.
+void compareOnServer(db::Database& file, const QString& admin, const QStringList& queries)
+{
+    const QString address = freshServerProject(admin, ServerDatabase);
+    {
+        const auto server = db::Database::OpenDatabase(address);
+        const double start = nowMs();
+        const db::CopyResult copied = db::copyTables(file, *server, db::CopyMode::IntoEmpty);
+        if (!copied.ok)
+            throw db::DbError(db::err::Generic, copied.reason);
+        std::printf("\n%-58s %9.0f ms\n", "copying the project with its index onto the server",
+                    nowMs() - start);
+        std::printf("%-36s %9s %9s %7s %7s\n", "query (median of 5, wall clock)", "file", "server",
+                    "ratio", "papers");
+        std::vector<double> onServer;
+        for (const QString& q : queries) {
+            const QueryRun inFile = timedQuery(file, q);
+            const QueryRun there = timedQuery(*server, q);
+            onServer.push_back(there.ms);
+            std::vector<qint32> a = inFile.papers;
+            std::vector<qint32> b = there.papers;
+            std::sort(a.begin(), a.end());
+            std::sort(b.begin(), b.end());
+            const bool same = a == b;
+            const bool within = there.ms <= 2 * std::max(inFile.ms, 1.0);
+            missedGoals() += (same ? 0 : 1) + (within ? 0 : 1);
+            std::printf("%-36s %6.1f ms %6.1f ms %6.2fx %7zu  %s%s\n", qPrintable(q.left(36)),
+                        inFile.ms, there.ms, there.ms / std::max(inFile.ms, 1.0), b.size(),
+                        within ? "PASS" : "FAIL",
+                        same ? ""
+                             : qPrintable(QStringLiteral(" (the file found %1 papers, not "
+                                                         "all the same)")
+                                              .arg(a.size())));
+        }
+        std::sort(onServer.begin(), onServer.end());
+        report("full-text query on the server, median of twenty", median(onServer), 0);
+        report("full-text query on the server, slowest of twenty", onServer.back(), 100);
+    }
+    dropBenchDatabase(admin, ServerDatabase);
+}
+
 qint64 scalar(db::Database& d, const QString& sql)
 {
     db::NativeStatement s(d, sql);
@@ -131,13 +208,22 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_fulltext <project.mdb> [--files N]\n");
+    int fileCount = 2000;
+    QString serverAddress;
+    bool understood = argc >= 2 && argc % 2 == 0;
+    for (int i = 2; understood && i + 1 < argc; i += 2) {
+        if (QByteArray(argv[i]) == "--files")
+            fileCount = QByteArray(argv[i + 1]).toInt();
+        else if (QByteArray(argv[i]) == "--server")
+            serverAddress = QString::fromLocal8Bit(argv[i + 1]);
+        else
+            understood = false;
+    }
+    if (!understood || fileCount < 1) {
+        std::fprintf(stderr,
+                     "usage: bench_fulltext <project.mdb> [--files N] [--server ADDRESS]\n");
         return 2;
     }
-    int fileCount = 2000;
-    if (argc == 4 && QByteArray(argv[2]) == "--files")
-        fileCount = QByteArray(argv[3]).toInt();
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
         std::fprintf(stderr, "pdftotext is missing (Debian's poppler-utils)\n");
         return 2;
@@ -262,6 +348,14 @@ int main(int argc, char** argv)
         for (size_t i = 0; i < std::min<size_t>(found.size(), 20); ++i)
             fulltext::passage(d, words[0], found[i].row);
         report("twenty passages of the commonest word", cpuMs() - start, 0);
+    }
+    if (!serverAddress.isEmpty()) {
+        try {
+            compareOnServer(d, serverAddress, queries);
+        } catch (const db::DbError& e) {
+            std::printf("  (the server's part failed: %s)\n", qPrintable(e.description()));
+            ++missedGoals();
+        }
     }
 
     // The window's thread while the background update runs (it writes each file on its own

@@ -7,6 +7,7 @@
 //
 // The bench makes its own database ("quirelle_bench") on that server and drops it at the end.
 #include "benchcommon.h"
+#include "benchserver.h"
 #include "benchwindows.h"
 
 #include "app/frmmenu.h"
@@ -15,11 +16,8 @@
 #include "db/nativesql.h"
 #include "db/project.h"
 #include "db/projectcopy.h"
-#include "db/schema.h"
 #include "paper/frmviewpaper.h"
 #include "search/data/searchqueries.h"
-
-#include <QUrl>
 
 #include <atomic>
 #include <mutex>
@@ -37,19 +35,6 @@ constexpr double NotifyGoalMs = 1000;
 constexpr int Writers = 8;
 constexpr int Runs = 5;
 const QString BenchDatabase = QStringLiteral("quirelle_bench");
-
-QString withDatabase(const QString& address, const QString& database)
-{
-    QUrl url(address);
-    url.setPath(QLatin1Char('/') + database);
-    return url.toString();
-}
-
-void asAdmin(const QString& admin, const QString& sql)
-{
-    auto server = db::Database::OpenDatabase(admin);
-    db::NativeStatement::exec(*server, sql);
-}
 
 double timedCopy(const char* what, const QString& from, const QString& to)
 {
@@ -175,10 +160,7 @@ int run(const QString& source, const QString& admin)
     if (file.isEmpty())
         return 1;
     std::printf("bench_shared on %s\n\n", qPrintable(QFileInfo(source).fileName()));
-    asAdmin(admin, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(BenchDatabase));
-    asAdmin(admin, QStringLiteral("CREATE DATABASE %1").arg(BenchDatabase));
-    const QString address = withDatabase(admin, BenchDatabase);
-    db::createServerProject(address);
+    const QString address = freshServerProject(admin, BenchDatabase);
     timedCopy("quirelle-cli copy: the file onto the server", file + QStringLiteral(".mdb"),
               address);
     timedCopy("quirelle-cli copy: the server into a new file", address,
@@ -219,7 +201,7 @@ int run(const QString& source, const QString& admin)
                NotifyGoalMs);
     }
     frmMenu::instance().connectTo(file);
-    asAdmin(admin, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(BenchDatabase));
+    dropBenchDatabase(admin, BenchDatabase);
     return verdict();
 }
 
