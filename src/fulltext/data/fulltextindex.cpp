@@ -133,6 +133,12 @@ void storeFile(db::Database& database, const IndexChange& w)
             add.bind(1, row).bind(2, e.pages[i]).run();
             ++pages;
         }
+        // The index adds each file's words as a new piece, and merges its pieces as it goes.
+        // Left to itself it would merge a large run every few files, a write that the windows
+        // would wait for; a bounded share with each file keeps every file's write short.
+        if (pages > 0)
+            db::NativeStatement::exec(database, QStringLiteral("INSERT INTO [Full Text]([Full "
+                                                               "Text], rank) VALUES('merge', 64)"));
     }
     const QString state = indexState(e);
     db::NativeStatement mark(database,
@@ -222,6 +228,9 @@ void makeIndexTables(db::Database& database)
             "CREATE VIRTUAL TABLE [Full Text] USING fts5(body, content = 'Full Text Body', "
             "content_rowid = 'page', tokenize = 'unicode61 remove_diacritics 2', "
             "prefix = '3'); "
+            // Its pieces are merged by each file's write, a little at a time (storeFile).
+            "INSERT INTO [Full Text]([Full Text], rank) VALUES('automerge', 0); "
+            "INSERT INTO [Full Text]([Full Text], rank) VALUES('usermerge', 8); "
             "CREATE TABLE [Full Text Files]([File ID] INTEGER PRIMARY KEY, [Paper ID] INTEGER, "
             "[Size] INTEGER, [Modified] TEXT, [Content Hash] TEXT, [State] TEXT, [Reason] TEXT, "
             "[Pages] INTEGER);"));
