@@ -333,15 +333,18 @@ int main(int argc, char** argv)
                               words[Vocabulary - 3].left(5) + "*"};
     std::vector<double> times;
     size_t hits = 0;
+    QString slowest;
     for (const QString& q : queries) {
         const double start = cpuMs();
         hits += fulltext::searchFullText(d, q).size();
         times.push_back(cpuMs() - start);
+        if (times.back() >= *std::max_element(times.begin(), times.end()))
+            slowest = q;
     }
     std::sort(times.begin(), times.end());
     report("full-text query, median of twenty", median(times), 30);
     report("full-text query, slowest of twenty", times.back(), 100);
-    std::printf("  (%zu papers found in all)\n", hits);
+    std::printf("  (%zu papers found in all; the slowest query: %s)\n", hits, qPrintable(slowest));
     {
         const double start = cpuMs();
         const auto found = fulltext::searchFullText(d, words[0]);

@@ -3,6 +3,7 @@
 
 #include "db/dberror.h"
 
+#include <QScopeGuard>
 #include <QString>
 
 #include <chrono>
@@ -24,6 +25,7 @@ struct WriteLock
     std::condition_variable freed;
     std::thread::id owner;      // the thread whose connections hold it
     std::set<sqlite3*> holders; // empty: free
+    int waitingFirst = 0;       // threads without a cancel flag that wait for it
 };
 
 WriteLock& writeLock()
@@ -61,9 +63,22 @@ void takeWriteLock(sqlite3* handle)
 {
     WriteLock& lock = writeLock();
     std::unique_lock guard(lock.mutex);
-    const auto mine = [&lock] {
-        return lock.holders.empty() || lock.owner == std::this_thread::get_id();
+    // A background worker (a thread with a cancel flag) lets the others' writes go first when it
+    // does not hold the lock already: the window's thread waits at most for the write the worker
+    // is in, never for the next one too.
+    const bool background = cancelFlag != nullptr;
+    const auto mine = [&lock, background] {
+        if (lock.owner == std::this_thread::get_id() && !lock.holders.empty())
+            return true;
+        return lock.holders.empty() && !(background && lock.waitingFirst > 0);
     };
+    const bool waitsFirst = !background && !mine();
+    if (waitsFirst)
+        ++lock.waitingFirst;
+    const auto counted = qScopeGuard([&lock, waitsFirst] {
+        if (waitsFirst && --lock.waitingFirst == 0)
+            lock.freed.notify_all();
+    });
     while (!mine()) {
         if (cancelFlag && cancelFlag->load())
             throw DbError(err::Locked, QStringLiteral("The change was not stored: the work was "

@@ -23,8 +23,9 @@ void settleWriteLock(sqlite3* handle);
 // Lets the lock go whatever the connection's state: it is closed.
 void dropWriteLock(sqlite3* handle);
 
-// While it lives, a wait of this thread for the lock gives up when `cancelled` is set (a
-// background worker that is being stopped by the thread that holds the lock).
+// While it lives, this thread is a background worker: its wait for the lock gives up when
+// `cancelled` is set (it is being stopped by the thread that holds the lock), and when it does
+// not hold the lock, it lets the other threads that wait for it go first.
 class WriteLockCancel
 {
 public:

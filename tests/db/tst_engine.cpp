@@ -2,6 +2,7 @@
 // dialect, bound values, transactions, read-only and bad files.
 #include "db/dberror.h"
 #include "db/nativesql.h"
+#include "db/writelock.h"
 #include "dbtestsupport.h"
 
 #include <QDeadlineTimer>
@@ -288,6 +289,45 @@ private slots:
         QCOMPARE(otherCommitted, false);
         QCOMPARE(seen, writes ? 2 : 1);
         QCOMPARE(countRows(p.db(), "Papers"), writes ? 3 : 2);
+    }
+
+    // A background worker that ends a write and goes on to its next lets a window's thread that
+    // waits write first: the window waits at most for the worker's write under way.
+    void windowsWriteBeforeTheWorker()
+    {
+        test::TempProject p;
+        std::atomic<int> order = 0, workerNext = 0;
+        std::atomic<bool> holding = false, windowWaits = false;
+        std::thread worker([&] {
+            const std::atomic<bool> never = false;
+            const WriteLockCancel background(never);
+            const auto database = Database::OpenDatabase(p.file());
+            Transaction first(*database);
+            addRow(*database, "Papers", {{"Title", "worker's first"}});
+            holding = true;
+            while (!windowWaits)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            first.commit();
+            Transaction next(*database);
+            workerNext = ++order;
+            addRow(*database, "Papers", {{"Title", "worker's next"}});
+            next.commit();
+        });
+        while (!holding)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        windowWaits = true;
+        int window = 0;
+        {
+            Transaction t(p.db());
+            window = ++order;
+            addRow(p.db(), "Papers", {{"Title", "window"}});
+            t.commit();
+        }
+        worker.join();
+        QCOMPARE(window, 1);
+        QCOMPARE(workerNext.load(), 2);
+        QCOMPARE(countRows(p.db(), "Papers"), 3);
     }
 
     // Queries of the dialect, with values bound and literals in the text (which reach SQLite

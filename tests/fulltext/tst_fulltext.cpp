@@ -434,8 +434,8 @@ private slots:
         QCOMPARE(found(typed), hits);
     }
 
-    // A file the extractor cannot read is listed with the reason, and the files after it are
-    // read all the same.
+    // A file the extractor cannot read is listed with the reason, and the files before and after
+    // it are read all the same (the extractor has both of them asked for while it reads it).
     void unreadableFiles_data()
     {
         QTest::addColumn<QString>("name");
@@ -479,15 +479,17 @@ private slots:
             makeFile(path, content);
         }
         const qint64 p = addPaper("Unreadable");
+        attach(p, makeFile(m_shell->folder() + "/in/before.txt", "words read first"));
         attach(p, path);
         attach(p, makeFile(m_shell->folder() + "/in/after.md", "# Heading\nreadable words"));
         fulltext::ExtractLimits limits;
         limits.milliseconds = 3000;
         limits.memoryBytes = qint64(512) << 20;
         const fulltext::IndexRun run = updateIndex(limits);
-        QCOMPARE(states(), (QStringList{state + "/" + reason, "indexed/"}));
-        QCOMPARE(run.indexed, 1);
+        QCOMPARE(states(), (QStringList{"indexed/", state + "/" + reason, "indexed/"}));
+        QCOMPARE(run.indexed, 2);
         QCOMPARE(found("readable"), QStringList{QString("%1:1").arg(p)});
+        QCOMPARE(found("first"), QStringList{QString("%1:1").arg(p)});
         // Read once: the next update leaves it as it is.
         QCOMPARE(updateIndex(limits).total, 0);
     }
@@ -507,6 +509,25 @@ private slots:
             fulltext::passagePlain(fulltext::passage(
                 project().db(), "grun", fulltext::searchFullText(project().db(), "grun")[0].row)),
             "Caf&eacute; & [Grün]");
+    }
+
+    // A paper is listed once, for the best page of any of its files, and the papers best first.
+    void bestPageOfEachPaper()
+    {
+        const qint64 twoFiles = addPaper("Two Files");
+        const qint64 oneFile = addPaper("One File");
+        const QString in = m_shell->folder() + "/in/";
+        attach(twoFiles, makeFile(in + "long.txt", "basalt among a great many other words that "
+                                                   "say little of it, page after page of them"));
+        const paper::PaperFile dense =
+            attach(twoFiles, makeFile(in + "dense.txt", "basalt basalt basalt"));
+        attach(oneFile, makePdf(in + "pages.pdf", {"basalt among many other words on a page",
+                                                   "basalt basalt and little else"}));
+        updateIndex();
+        QCOMPARE(found("basalt"),
+                 (QStringList{QString("%1:1").arg(twoFiles), QString("%1:2").arg(oneFile)}));
+        QCOMPARE(fulltext::searchFullText(project().db(), "basalt")[0].fileId, dense.id);
+        QCOMPARE(found("bas*"), found("basalt")); // through the index of the words' beginnings
     }
 
     // A file changed after it was indexed is read again; one taken off its paper leaves the
@@ -748,17 +769,28 @@ private slots:
         checkIndex();
     }
 
-    // The index of an earlier version, which kept the pages' text as it was, is made anew when
-    // the project is opened, and its files are read again.
+    // The index of an earlier version, which kept the pages' text as it was or did not index the
+    // words' beginnings, is made anew when the project is opened, and its files are read again.
+    void olderIndex_data()
+    {
+        QTest::addColumn<QString>("older");
+        QTest::newRow("text kept as it was")
+            << "drop table [Full Text]; drop view [Full Text Body]; drop table [Full Text Pages]; "
+               "create virtual table [Full Text] using fts5(body); "
+               "insert into [Full Text](rowid, body) values(65537, 'stale words');";
+        QTest::newRow("without the words' beginnings")
+            << "drop table [Full Text]; create virtual table [Full Text] using fts5(body, "
+               "content = 'Full Text Body', content_rowid = 'page', "
+               "tokenize = 'unicode61 remove_diacritics 2');";
+    }
     void olderIndex()
     {
+        QFETCH(QString, older);
         const qint64 clay = seedPapers(m_shell->folder()).first;
         updateIndex();
         const QString file = project().file();
         project().close();
-        sqliteShell(file, "drop table [Full Text]; drop view [Full Text Body]; drop table [Full "
-                          "Text Pages]; create virtual table [Full Text] using fts5(body); "
-                          "insert into [Full Text](rowid, body) values(65537, 'stale words');");
+        sqliteShell(file, older);
         QVERIFY(project().open(m_shell->pathWithoutExtension()));
         QCOMPARE(found("stale"), QStringList{});
         QCOMPARE(states(), QStringList{});

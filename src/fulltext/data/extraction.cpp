@@ -28,6 +28,7 @@ QMutex pathMutex;
 QString setPath;
 
 constexpr int Slice = 20; // ms between looks at the cancel flag
+constexpr int Ahead = 2;  // files asked for before their turn
 
 } // namespace
 
@@ -114,7 +115,8 @@ bool Extractor::send(const QString& absolutePath)
 void Extractor::prefetch(const QString& path)
 {
     const QFileInfo info(path);
-    if (m_sent.isEmpty() && info.isFile() && info.size() > 0 && textKindOf(path) != TextKind::Other)
+    if (m_sent.size() < Ahead && !m_sent.contains(info.absoluteFilePath()) && info.isFile() &&
+        info.size() > 0 && textKindOf(path) != TextKind::Other)
         send(info.absoluteFilePath());
 }
 

@@ -51,8 +51,8 @@ public:
     // Reads `path`. `cancelled` (may be null) is looked at while it runs: the extractor is then
     // killed and the outcome is Cancelled.
     Extraction extract(const QString& path, const std::atomic<bool>* cancelled = nullptr);
-    // Names the file that will be asked for next, so that the extractor reads it while the
-    // caller stores the one before.
+    // Names a file that will be asked for after those named before (at most two ahead), so
+    // that the extractor reads it while the caller stores the one before.
     void prefetch(const QString& path);
 
 private:

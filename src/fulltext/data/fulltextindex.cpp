@@ -133,6 +133,12 @@ void storeFile(db::Database& database, const IndexChange& w)
             add.bind(1, row).bind(2, e.pages[i]).run();
             ++pages;
         }
+        // The index adds each file's words as a new piece, and merges its pieces as it goes.
+        // Left to itself it would merge a large run every few files, a write that the windows
+        // would wait for; a bounded share with each file keeps every file's write short.
+        if (pages > 0)
+            db::NativeStatement::exec(database, QStringLiteral("INSERT INTO [Full Text]([Full "
+                                                               "Text], rank) VALUES('merge', 64)"));
     }
     const QString state = indexState(e);
     db::NativeStatement mark(database,
@@ -217,13 +223,26 @@ void makeIndexTables(db::Database& database)
             "FROM [Full Text Pages]; "
             // Letters are compared without their accents, so "Muller" finds "Müller". The
             // index keeps the words of the pages, not their text, which it reads from the view.
+            // The words' first three letters are indexed too, for a short `word*` that would
+            // otherwise gather every word that begins so, in every page.
             "CREATE VIRTUAL TABLE [Full Text] USING fts5(body, content = 'Full Text Body', "
-            "content_rowid = 'page', tokenize = 'unicode61 remove_diacritics 2'); "
+            "content_rowid = 'page', tokenize = 'unicode61 remove_diacritics 2', "
+            "prefix = '3'); "
+            // Its pieces are merged by each file's write, a little at a time (storeFile).
+            "INSERT INTO [Full Text]([Full Text], rank) VALUES('automerge', 0); "
+            "INSERT INTO [Full Text]([Full Text], rank) VALUES('usermerge', 8); "
             "CREATE TABLE [Full Text Files]([File ID] INTEGER PRIMARY KEY, [Paper ID] INTEGER, "
             "[Size] INTEGER, [Modified] TEXT, [Content Hash] TEXT, [State] TEXT, [Reason] TEXT, "
             "[Pages] INTEGER);"));
     if (transaction)
         transaction->commit();
+}
+
+bool hasPrefixIndex(db::Database& database)
+{
+    db::NativeStatement made(database, QStringLiteral("SELECT sql FROM sqlite_master "
+                                                      "WHERE name = 'Full Text'"));
+    return made.next() && made.text(0).contains(QLatin1String("prefix"));
 }
 
 } // namespace
@@ -232,9 +251,9 @@ void createMissingIndexTables(db::Database& database)
 {
     if (database.isServer())
         return server::createMissingIndexTables(database);
-    // A project of an older version has none, or an index that kept the pages' text as it was:
-    // it is made anew, and every file is read again.
-    if (!hasIndexTables(database) || !database.tableExists(Texts))
+    // A project of an older version has none, or an index that kept the pages' text as it was,
+    // or one without the words' beginnings: it is made anew, and every file is read again.
+    if (!hasIndexTables(database) || !database.tableExists(Texts) || !hasPrefixIndex(database))
         makeIndexTables(database);
 }
 
@@ -350,8 +369,13 @@ IndexRun updateIndex(db::Database& database, const paper::FileFolders& folders,
             continue;
         }
         change.extraction = extractor.extract(w.path, &cancelled);
-        if (i + 1 < work.size() && work[i + 1].knownHash.isEmpty())
-            extractor.prefetch(work[i + 1].path); // read while this one is stored
+        // The next files are read while this one is stored, in their order: up to one whose
+        // time alone changed, which may not need reading.
+        for (size_t next = i + 1; next < work.size() && work[next].knownHash.isEmpty(); ++next) {
+            extractor.prefetch(work[next].path);
+            if (next == i + 2)
+                break;
+        }
         const Extraction& e = change.extraction;
         if (e.outcome == Extraction::Outcome::Cancelled) {
             run.cancelled = true;
@@ -399,33 +423,28 @@ std::vector<FullTextHit> searchFullText(db::Database& database, const QString& t
     if (query.isEmpty() || !hasIndexTables(database))
         return hits;
     db::ReadTransaction reading(database);
-    // The pages best first; each file's paper and title looked up once, for the first of its
-    // pages: only files still on their papers, of papers still in the project.
+    // Each file's best page, found in one pass over the matching pages (no sort of them all),
+    // then the files best first with their papers: only files still on their papers, of papers
+    // still in the project. A paper is listed once, for its best file.
     db::NativeStatement found(
-        database,
-        QStringLiteral("SELECT rowid FROM [Full Text] WHERE [Full Text] MATCH ?1 ORDER BY rank"));
-    db::NativeStatement paperOf(
-        database, QStringLiteral("SELECT p.[Paper ID], p.[Title] FROM [Full Text Files] s "
+        database, QStringLiteral("SELECT p.[Paper ID], p.[Title], b.row FROM "
+                                 "(SELECT rowid AS row, min(rank) AS score FROM [Full Text] "
+                                 "WHERE [Full Text] MATCH ?1 GROUP BY rowid >> %1) b "
+                                 "JOIN [Full Text Files] s ON s.[File ID] = b.row >> %1 "
                                  "JOIN [Paper Files] f ON f.[File ID] = s.[File ID] "
                                  "JOIN [Papers] p ON p.[Paper ID] = s.[Paper ID] "
-                                 "WHERE s.[File ID] = ?1"));
+                                 "ORDER BY b.score, b.row")
+                      .arg(PageBits));
     found.bind(1, query);
-    QSet<qint32> seenFiles;
     QSet<qint32> seenPapers;
     while (found.next()) {
-        const qint64 row = found.number(0);
-        const auto fileId = static_cast<qint32>(row >> PageBits);
-        if (seenFiles.contains(fileId))
-            continue;
-        seenFiles.insert(fileId);
-        paperOf.bind(1, fileId);
-        if (!paperOf.next())
-            continue;
-        const auto paperId = static_cast<qint32>(paperOf.number(0));
+        const auto paperId = static_cast<qint32>(found.number(0));
         if (seenPapers.contains(paperId))
             continue;
         seenPapers.insert(paperId);
-        hits.push_back({paperId, paperOf.text(1), fileId, pageOfRow(row), row});
+        const qint64 row = found.number(2);
+        hits.push_back(
+            {paperId, found.text(1), static_cast<qint32>(row >> PageBits), pageOfRow(row), row});
     }
     return hits;
 }

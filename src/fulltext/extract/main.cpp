@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace quirelle::fulltext;
@@ -132,6 +133,11 @@ int extractOne(const QString& path)
 
 int serve()
 {
+#ifdef F_SETPIPE_SZ
+    // Room for the answers to the files asked for ahead, written while the program that asked
+    // is busy storing the one before.
+    ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
+#endif
     QByteArray line;
     for (int c; (c = std::getchar()) != EOF;) {
         if (c != '\n') {
