@@ -38,6 +38,10 @@ struct NativeForm
     // In place of clearSql and finishSql where the engine's state decides.
     void (*clear)(Database&) = nullptr;
     void (*finish)(Database&) = nullptr;
+    // A second table written with this one (a server's words of the pages): the row's first
+    // value, then the values past `written`.
+    QString alongside;
+    QStringList alongsideWritten;
 };
 
 // One table as the copy reads and writes it: its fields in order and how each value is read.
@@ -102,34 +106,36 @@ std::vector<CopiedTable> indexTables()
         params << QStringLiteral("?%1").arg(i + 1);
     }
     // Either engine reads these.
-    const NativeForm statesForm{
-        QStringLiteral("SELECT %1 FROM \"Full Text Files\"").arg(quoted.join(QStringLiteral(", "))),
+    NativeForm statesForm;
+    statesForm.readSql =
+        QStringLiteral("SELECT %1 FROM \"Full Text Files\"").arg(quoted.join(QStringLiteral(", ")));
+    statesForm.insertSql =
         QStringLiteral("INSERT INTO \"Full Text Files\" (%1) VALUES (%2)")
-            .arg(quoted.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
-        QStringLiteral("DELETE FROM \"Full Text Files\""),
-        states,
-        {},
-        nullptr,
-        nullptr};
+            .arg(quoted.join(QStringLiteral(", ")), params.join(QStringLiteral(", ")));
+    statesForm.clearSql = QStringLiteral("DELETE FROM \"Full Text Files\"");
+    statesForm.written = states;
+    NativeForm filePages;
+    filePages.readSql = QStringLiteral("SELECT page, body FROM [Full Text Body]");
+    filePages.insertSql = QStringLiteral("INSERT INTO [Full Text Pages] (page, packed) VALUES (?1, "
+                                         "fulltext_pack(?2))");
+    filePages.clearSql = QStringLiteral("DELETE FROM [Full Text Pages]");
+    filePages.finishSql = QStringLiteral("INSERT INTO [Full Text]([Full Text]) VALUES ('rebuild')");
     NativeForm serverPages;
     serverPages.readSql = fulltext::server::readPagesSql();
     serverPages.written = fulltext::server::pageFields();
     serverPages.clear = fulltext::server::clearPages;
     serverPages.finish = fulltext::server::indexPages;
+    serverPages.alongside = fulltext::server::wordsTable();
+    serverPages.alongsideWritten = fulltext::server::wordsFields();
     return {
         // The pages' text, read expanded and stored compressed in a file; the index of its words
         // is made once every page is there (also on a server, where that takes half as long as
-        // keeping it page by page).
+        // keeping it page by page, and the words are kept in a table of their own).
         {QStringLiteral("Full Text Pages"),
          {QStringLiteral("page"), QStringLiteral("body")},
          {Long, Text},
          true,
-         {QStringLiteral("SELECT page, body FROM [Full Text Body]"),
-          QStringLiteral("INSERT INTO [Full Text Pages] (page, packed) VALUES (?1, "
-                         "fulltext_pack(?2))"),
-          QStringLiteral("DELETE FROM [Full Text Pages]"),
-          {},
-          QStringLiteral("INSERT INTO [Full Text]([Full Text]) VALUES ('rebuild')")},
+         filePages,
          serverPages,
          fulltext::server::prepareServerPage},
         {QStringLiteral("Full Text Files"),
@@ -280,12 +286,33 @@ TableSummary copyRows(Database& source, Database& destination, const CopiedTable
         });
     } else if (t.native) {
         RowWriter writer(destination, t.name, t.server.written);
+        std::unique_ptr<RowWriter> beside;
+        if (!t.server.alongside.isEmpty())
+            beside = std::make_unique<RowWriter>(destination, t.server.alongside,
+                                                 t.server.alongsideWritten);
+        // One connection sends one table's rows at a time: the second table's are kept and
+        // sent a batch at a time after the first's.
+        std::vector<QVariantList> kept;
+        const auto sendKept = [&] {
+            writer.flush();
+            for (const QVariantList& row : kept)
+                beside->put(row);
+            beside->flush();
+            kept.clear();
+        };
         forEachStoredRow(source, t, [&](QVariantList row) {
             if (t.toServer)
                 t.toServer(row); // the checksum is of what the server keeps
             writer.put(row);
             sum.add(row);
+            if (beside) {
+                kept.push_back(QVariantList{row.first()} + row.mid(t.server.written.size()));
+                if (kept.size() >= 256)
+                    sendKept();
+            }
         });
+        if (beside)
+            sendKept();
         writer.flush();
     } else {
         RowWriter writer(destination, t.name, t.fields);
@@ -413,8 +440,11 @@ TableSummary summarizeTable(Database& database, const QString& table)
 void tidyServerTables(Database& destination, const std::vector<CopiedTable>& tables)
 {
     QStringList names;
-    for (const CopiedTable& t : tables)
+    for (const CopiedTable& t : tables) {
         names << sqliteName(t.name);
+        if (!t.server.alongside.isEmpty())
+            names << sqliteName(t.server.alongside);
+    }
     try {
         NativeStatement::exec(
             destination,

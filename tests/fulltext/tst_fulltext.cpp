@@ -984,9 +984,48 @@ private slots:
         QCOMPARE(found("Muller"), (QStringList{"2:1", "1:2"}));
         QCOMPARE(states(), QStringList(2, "indexed/"));
         db::NativeStatement index(project().db(),
-                                  "SELECT to_regclass('\"Full Text Pages words\"') IS NOT NULL");
+                                  "SELECT to_regclass('\"Full Text Words words\"') IS NOT NULL");
         QVERIFY(index.next());
         QCOMPARE(index.number(0), 1);
+    }
+
+    // A shared project's index of an earlier version, which kept each page's words in the
+    // page's row: the words are moved into their own table by the next update, not read again, and
+    // found as before, also by a prefix.
+    void olderServerIndex()
+    {
+        if (serverAddress().isEmpty())
+            QSKIP("no test server: QUIRELLE_TEST_PG names none (scripts/test starts one)");
+        QVERIFY(useEngine(Engine::Server));
+        const auto [clay, note] = seedPapers(m_shell->folder());
+        QCOMPARE(updateIndex().indexed, 2);
+        const QStringList before = found("clay");
+        QCOMPARE(before.size(), 2);
+        db::NativeStatement::exec(
+            project().db(),
+            "ALTER TABLE \"Full Text Pages\" ADD COLUMN words tsvector; UPDATE \"Full Text "
+            "Pages\" t SET words = w.words FROM \"Full Text Words\" w WHERE w.page = t.page; "
+            "ALTER TABLE \"Full Text Pages\" ALTER COLUMN words SET NOT NULL; DROP TABLE "
+            "\"Full Text Words\"");
+        project().close();
+        QVERIFY(project().open(m_server->address()));
+        fulltext::createMissingIndexTables(project().db()); // as the background update does
+        QCOMPARE(found("clay"), before);
+        QCOMPARE(found("rememb*"), QStringList{QString("%1:3").arg(clay)});
+        QCOMPARE(found("Muller"),
+                 (QStringList{QString("%1:1").arg(note), QString("%1:2").arg(clay)}));
+        QCOMPARE(updateIndex().indexed, 0);
+        db::NativeStatement left(project().db(),
+                                 "SELECT (SELECT count(*) FROM \"Full Text Words\" WHERE length > "
+                                 "0), (SELECT count(*) FROM information_schema.columns WHERE "
+                                 "table_name = 'Full Text Pages' AND column_name = 'words')");
+        QVERIFY(left.next());
+        QCOMPARE(left.number(0), pagesStored());
+        QCOMPARE(left.number(1), 0);
+        // A page indexed now is written to both tables.
+        attach(note, makeFile(m_shell->folder() + "/in/more.txt", "ostracods and clay\n"));
+        QCOMPARE(updateIndex().indexed, 1);
+        QCOMPARE(found("ostracods"), QStringList{QString("%1:1").arg(note)});
     }
 
     // Two members index an older shared project, which has no index yet, at once: neither

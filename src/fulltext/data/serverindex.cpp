@@ -18,8 +18,17 @@ namespace {
 
 constexpr qint64 MaxPage = (qint64(1) << PageBits) - 1;
 
-const QString WordsIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS \"Full Text Pages words\" "
-                                          "ON \"Full Text Pages\" USING gin (words)");
+const QString WordsIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS \"Full Text Words words\" "
+                                          "ON \"Full Text Words\" USING gin (words)");
+
+// The words of each page in a narrow table of their own, apart from its text, with its length
+// in words: a row there is a few dozen bytes, its words kept out of line, so that a search for a
+// common word reads a block for a hundred pages, and the words themselves only of the pages it
+// ranks.
+const QString WordsTable =
+    QStringLiteral("CREATE TABLE IF NOT EXISTS \"Full Text Words\" (page bigint PRIMARY KEY, "
+                   "length integer NOT NULL, words tsvector NOT NULL); ALTER TABLE \"Full Text "
+                   "Words\" ALTER COLUMN words SET STORAGE EXTERNAL; ");
 
 // The first number of the program's locks on the server, the second the file's (or 0 for the
 // tables themselves).
@@ -34,9 +43,14 @@ void lock(db::Database& database, qint32 what)
 
 void removePages(db::Database& database, qint32 fileId)
 {
-    db::NativeStatement drop(database, QStringLiteral("DELETE FROM \"Full Text Pages\" WHERE "
-                                                      "page BETWEEN ?1 AND ?2"));
-    drop.bind(1, qint64(fileId) << PageBits).bind(2, (qint64(fileId) << PageBits) | MaxPage).run();
+    for (const char* table : {"Full Text Pages", "Full Text Words"}) {
+        db::NativeStatement drop(database,
+                                 QStringLiteral("DELETE FROM \"%1\" WHERE page BETWEEN ?1 AND ?2")
+                                     .arg(QLatin1String(table)));
+        drop.bind(1, qint64(fileId) << PageBits)
+            .bind(2, (qint64(fileId) << PageBits) | MaxPage)
+            .run();
+    }
 }
 
 void storeFile(db::Database& database, const IndexChange& w)
@@ -46,14 +60,17 @@ void storeFile(db::Database& database, const IndexChange& w)
     int pages = 0;
     if (e.outcome == Extraction::Outcome::Read) {
         db::NativeStatement keep(database, QStringLiteral("INSERT INTO \"Full Text Pages\" (page, "
-                                                          "body, words) VALUES (?1, ?2, "
-                                                          "?3::tsvector)"));
+                                                          "body) VALUES (?1, ?2)"));
+        db::NativeStatement words(database, QStringLiteral("INSERT INTO \"Full Text Words\" "
+                                                           "(page, length, words) VALUES (?1, "
+                                                           "?2, ?3::tsvector)"));
         for (qsizetype i = 0; i < e.pages.size() && i < MaxPage; ++i) {
             if (e.pages[i].trimmed().isEmpty())
                 continue;
             QVariantList page{(qint64(w.fileId) << PageBits) | (i + 1), e.pages[i]};
             prepareServerPage(page);
-            keep.bind(1, page[0]).bind(2, page[1]).bind(3, page[2]).run();
+            keep.bind(1, page[0]).bind(2, page[1]).run();
+            words.bind(1, page[0]).bind(2, page[2]).bind(3, page[3]).run();
             ++pages;
         }
     }
@@ -79,17 +96,26 @@ void storeFile(db::Database& database, const IndexChange& w)
         .run();
 }
 
-// Whether both tables of the index are there (and, when asked, may be read by this member: a
+// Whether the three tables of the index are there (and, when asked, may be read by this member: a
 // project's roles are given the tables there were when they were given their rights).
 bool tablesThere(db::Database& database, bool readable)
 {
     db::NativeStatement tables(
-        database, QStringLiteral("SELECT count(*) FROM pg_class c WHERE c.relnamespace = "
-                                 "current_schema()::regnamespace AND c.relkind = 'r' AND "
-                                 "c.relname IN ('Full Text Files', 'Full Text Pages')%1")
-                      .arg(readable ? QStringLiteral(" AND has_table_privilege(c.oid, 'SELECT')")
-                                    : QString()));
-    return tables.next() && tables.number(0) == 2;
+        database,
+        QStringLiteral("SELECT count(*) FROM pg_class c WHERE c.relnamespace = "
+                       "current_schema()::regnamespace AND c.relkind = 'r' AND "
+                       "c.relname IN ('Full Text Files', 'Full Text Pages', 'Full Text Words')%1")
+            .arg(readable ? QStringLiteral(" AND has_table_privilege(c.oid, 'SELECT')")
+                          : QString()));
+    return tables.next() && tables.number(0) == 3;
+}
+
+bool tableThere(db::Database& database, const char* name)
+{
+    db::NativeStatement table(
+        database,
+        QStringLiteral("SELECT to_regclass('\"%1\"') IS NOT NULL").arg(QLatin1String(name)));
+    return table.next() && table.number(0) != 0;
 }
 
 } // namespace
@@ -106,8 +132,19 @@ void createMissingIndexTables(db::Database& database)
     lock(database, 0);
     if (tablesThere(database, false))
         return; // made by another member meanwhile
-    // The words of a page are kept in its row (compressed), not apart: a search for a common
-    // word reads them from every page it finds, twice as fast there.
+    if (tableThere(database, "Full Text Pages") && !tableThere(database, "Full Text Words")) {
+        // An index of an earlier version kept each page's words in the page's row: they are
+        // moved, not read again (a page's length is then its last word's place).
+        db::NativeStatement::exec(
+            database,
+            WordsTable +
+                QStringLiteral(
+                    "INSERT INTO \"Full Text Words\" (page, length, words) SELECT page, "
+                    "(SELECT coalesce(max(p), 0) FROM unnest(t.words) u, unnest(u.positions) p), "
+                    "words FROM \"Full Text Pages\" t; ALTER TABLE \"Full Text Pages\" DROP "
+                    "COLUMN IF EXISTS words; ") +
+                WordsIndex);
+    }
     db::NativeStatement::exec(
         database,
         QStringLiteral(
@@ -115,9 +152,10 @@ void createMissingIndexTables(db::Database& database)
             "\"Paper ID\" integer, \"Size\" bigint, \"Modified\" text, \"Content Hash\" text, "
             "\"State\" text, \"Reason\" text, \"Pages\" integer); "
             "CREATE TABLE IF NOT EXISTS \"Full Text Pages\" (page bigint PRIMARY KEY, body text "
-            "NOT NULL, words tsvector NOT NULL); ALTER TABLE \"Full Text Pages\" ALTER COLUMN "
-            "words SET STORAGE MAIN; ") +
-            WordsIndex);
+            "NOT NULL); ") +
+            WordsTable + WordsIndex +
+            QStringLiteral("; DELETE FROM \"Full Text Words\" w WHERE NOT EXISTS (SELECT 1 FROM "
+                           "\"Full Text Pages\" t WHERE t.page = w.page)"));
     if (transaction)
         transaction->commit();
 }
@@ -132,6 +170,7 @@ void clearIndex(db::Database& database)
     db::Transaction transaction(database);
     createMissingIndexTables(database);
     db::NativeStatement::exec(database, QStringLiteral("DELETE FROM \"Full Text Pages\"; "
+                                                       "DELETE FROM \"Full Text Words\"; "
                                                        "DELETE FROM \"Full Text Files\""));
     transaction.commit();
 }
@@ -174,16 +213,25 @@ std::vector<FullTextHit> searchFullText(db::Database& database, const QString& t
     const QString query = tsqueryText(typed);
     if (query.isEmpty() || !hasIndexTables(database))
         return hits;
-    // Each paper once, with its best page (of a file still on it), the best first.
+    // The pages found, through the index of their words (also for a prefix, where the server
+    // would read every page's words instead, a hundred times longer); then each paper once, with
+    // the first page found in its files, the papers ranked by how well that page matches: only
+    // those pages' words are read.
+    db::ReadTransaction reading(database);
+    db::NativeStatement steer(database, QStringLiteral("SELECT current_setting('enable_seqscan'), "
+                                                       "set_config('enable_seqscan', 'off', "
+                                                       "true)"));
+    const QString seqscan = steer.next() ? steer.text(0) : QStringLiteral("on");
     db::NativeStatement found(
         database,
         QStringLiteral(
-            "SELECT h.paper, p.\"Title\", h.page FROM (SELECT DISTINCT ON (s.\"Paper ID\") "
-            "s.\"Paper ID\" AS paper, t.page, ts_rank(t.words, ?1::tsquery, 1) AS score "
-            "FROM \"Full Text Pages\" t JOIN \"Full Text Files\" s ON s.\"File ID\" = t.page >> "
-            "%1 WHERE t.words @@ ?1::tsquery AND EXISTS (SELECT 1 FROM \"Paper Files\" f WHERE "
-            "f.\"File ID\" = s.\"File ID\") ORDER BY s.\"Paper ID\", score DESC, t.page) h "
-            "JOIN \"Papers\" p ON p.\"Paper ID\" = h.paper ORDER BY h.score DESC, h.paper")
+            "WITH m AS MATERIALIZED (SELECT page FROM \"Full Text Words\" WHERE words @@ "
+            "?1::tsquery), h AS (SELECT DISTINCT ON (s.\"Paper ID\") s.\"Paper ID\" AS paper, "
+            "m.page FROM m JOIN \"Full Text Files\" s ON s.\"File ID\" = m.page >> %1 WHERE "
+            "EXISTS (SELECT 1 FROM \"Paper Files\" f WHERE f.\"File ID\" = s.\"File ID\") "
+            "ORDER BY s.\"Paper ID\", m.page) SELECT h.paper, p.\"Title\", h.page FROM h JOIN "
+            "\"Full Text Words\" w ON w.page = h.page JOIN \"Papers\" p ON p.\"Paper ID\" = "
+            "h.paper ORDER BY ts_rank(w.words, ?1::tsquery, 1) DESC, h.paper")
             .arg(PageBits));
     found.bind(1, query);
     while (found.next()) {
@@ -191,6 +239,9 @@ std::vector<FullTextHit> searchFullText(db::Database& database, const QString& t
         hits.push_back({static_cast<qint32>(found.number(0)), found.text(1),
                         static_cast<qint32>(row >> PageBits), pageOfRow(row), row});
     }
+    db::NativeStatement restore(database,
+                                QStringLiteral("SELECT set_config('enable_seqscan', ?1, true)"));
+    restore.bind(1, seqscan).run();
     return hits;
 }
 
@@ -213,24 +264,35 @@ QString readPagesSql()
 
 QStringList pageFields()
 {
-    return {QStringLiteral("page"), QStringLiteral("body"), QStringLiteral("words")};
+    return {QStringLiteral("page"), QStringLiteral("body")};
+}
+
+QString wordsTable()
+{
+    return QStringLiteral("Full Text Words");
+}
+
+QStringList wordsFields()
+{
+    return {QStringLiteral("page"), QStringLiteral("length"), QStringLiteral("words")};
 }
 
 void clearPages(db::Database& database)
 {
     db::NativeStatement owner(database,
                               QStringLiteral("SELECT pg_has_role(relowner, 'USAGE') FROM pg_class "
-                                             "WHERE oid = to_regclass('\"Full Text Pages\"')"));
+                                             "WHERE oid = to_regclass('\"Full Text Words\"')"));
     if (owner.next() && owner.number(0) != 0)
         db::NativeStatement::exec(database,
-                                  QStringLiteral("DROP INDEX IF EXISTS \"Full Text Pages words\""));
-    db::NativeStatement::exec(database, QStringLiteral("DELETE FROM \"Full Text Pages\""));
+                                  QStringLiteral("DROP INDEX IF EXISTS \"Full Text Words words\""));
+    db::NativeStatement::exec(database, QStringLiteral("DELETE FROM \"Full Text Pages\"; DELETE "
+                                                       "FROM \"Full Text Words\""));
 }
 
 void indexPages(db::Database& database)
 {
     db::NativeStatement missing(
-        database, QStringLiteral("SELECT to_regclass('\"Full Text Pages words\"') IS NULL"));
+        database, QStringLiteral("SELECT to_regclass('\"Full Text Words words\"') IS NULL"));
     if (missing.next() && missing.number(0) != 0)
         db::NativeStatement::exec(database, WordsIndex);
 }
@@ -239,7 +301,10 @@ void prepareServerPage(QVariantList& page)
 {
     const QString text = serverPageText(page.value(1).toString());
     page[1] = text;
-    page.append(tsvectorText(text));
+    qsizetype length = 0;
+    const QString words = tsvectorText(text, &length);
+    page.append(qint64(length));
+    page.append(words);
 }
 
 } // namespace quirelle::fulltext::server

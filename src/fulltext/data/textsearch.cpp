@@ -410,10 +410,12 @@ QString serverPageText(const QString& text)
     return out;
 }
 
-QString tsvectorText(const QString& text)
+QString tsvectorText(const QString& text, qsizetype* length)
 {
     // Each word with its place, sorted by word (a stable sort keeps each word's places in order).
     const std::vector<Word> words = wordsOf(text.toUtf8());
+    if (length)
+        *length = static_cast<qsizetype>(words.size());
     struct Found
     {
         QByteArrayView lexeme;

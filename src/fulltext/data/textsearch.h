@@ -26,8 +26,9 @@ std::vector<Word> wordsOf(const QByteArray& utf8, bool query = false);
 // a blank anyway.
 QString serverPageText(const QString& text);
 // The words of a page as a server's `tsvector` reads them (each with its places in the page),
-// within what one value may hold: the words past that are left out.
-QString tsvectorText(const QString& text);
+// within what one value may hold: the words past that are left out. `length`, when given, is
+// set to the number of words on the page.
+QString tsvectorText(const QString& text, qsizetype* length = nullptr);
 // The criterion (see ftsQuery) as a server's `tsquery`: words, phrases (`<->`), prefixes (`:*`),
 // AND (`&`), OR (`|`) and NOT (`& !`) as the file's index reads them. Empty when nothing can be
 // found: a criterion without a searchable word, or one whose words the index cannot hold.
