@@ -499,6 +499,18 @@ CopyResult copyTables(Database& source, Database& destination, CopyMode mode,
                            .arg(QString::fromLatin1(read.checksum))
                            .arg(written.rows)
                            .arg(QString::fromLatin1(written.checksum)));
+            // A server keeps each page's words beside it, one row for each.
+            if (t.native && destination.isServer() && !t.server.alongside.isEmpty()) {
+                NativeStatement beside(
+                    destination,
+                    QStringLiteral("SELECT count(*) FROM %1").arg(sqliteName(t.server.alongside)));
+                const qint64 words = beside.next() ? beside.number(0) : -1;
+                if (words != written.rows)
+                    refuse(QStringLiteral("The copy of the table '%1' does not match: %2 rows of "
+                                          "'%3' for its %4 rows. Nothing was copied.")
+                               .arg(t.name, QString::number(words), t.server.alongside,
+                                    QString::number(written.rows)));
+            }
             result.tables.push_back(read);
         }
         if (!source.isServer() && !destination.isServer())
