@@ -140,21 +140,7 @@ void storeFile(db::Database& database, const IndexChange& w)
             db::NativeStatement::exec(database, QStringLiteral("INSERT INTO [Full Text]([Full "
                                                                "Text], rank) VALUES('merge', 64)"));
     }
-    const QString state = indexState(e);
-    db::NativeStatement mark(database,
-                             QStringLiteral("INSERT OR REPLACE INTO [Full Text Files]([File ID], "
-                                            "[Paper ID], [Size], [Modified], [Content Hash], "
-                                            "[State], [Reason], [Pages]) "
-                                            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"));
-    mark.bind(1, w.fileId)
-        .bind(2, w.paperId)
-        .bind(3, w.size)
-        .bind(4, w.modified)
-        .bind(5, w.hash)
-        .bind(6, state)
-        .bind(7, state == Indexed ? QString() : e.reason)
-        .bind(8, pages)
-        .run();
+    storeFileState(database, w, pages);
 }
 
 void removeFiles(db::Database& database, const QList<qint32>& fileIds)
@@ -182,6 +168,31 @@ QString indexState(const Extraction& extraction)
     return extraction.outcome == Extraction::Outcome::Read         ? Indexed
            : extraction.outcome == Extraction::Outcome::NotIndexed ? NotIndexed
                                                                    : Unreadable;
+}
+
+void storeFileState(db::Database& database, const IndexChange& change, int pages)
+{
+    // Either engine reads this statement.
+    const QString state = indexState(change.extraction);
+    db::NativeStatement mark(
+        database,
+        QStringLiteral("INSERT INTO \"Full Text Files\" (\"File ID\", \"Paper ID\", \"Size\", "
+                       "\"Modified\", \"Content Hash\", \"State\", \"Reason\", \"Pages\") "
+                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (\"File ID\") DO "
+                       "UPDATE SET \"Paper ID\" = excluded.\"Paper ID\", \"Size\" = "
+                       "excluded.\"Size\", \"Modified\" = excluded.\"Modified\", "
+                       "\"Content Hash\" = excluded.\"Content Hash\", \"State\" = "
+                       "excluded.\"State\", \"Reason\" = excluded.\"Reason\", \"Pages\" = "
+                       "excluded.\"Pages\""));
+    mark.bind(1, change.fileId)
+        .bind(2, change.paperId)
+        .bind(3, change.size)
+        .bind(4, change.modified)
+        .bind(5, change.hash)
+        .bind(6, state)
+        .bind(7, state == Indexed ? QString() : change.extraction.reason)
+        .bind(8, pages)
+        .run();
 }
 
 void writeChange(db::Database& database, const IndexChange& change)

@@ -64,6 +64,8 @@ struct IndexChange
     Extraction extraction;
     QList<qint32> gone;
 };
+// Stores how a file stands in the index after its `pages` pages were stored (either engine).
+void storeFileState(db::Database& database, const IndexChange& change, int pages);
 // Writes one change in a transaction of its own.
 void writeChange(db::Database& database, const IndexChange& change);
 

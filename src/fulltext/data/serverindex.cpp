@@ -74,26 +74,7 @@ void storeFile(db::Database& database, const IndexChange& w)
             ++pages;
         }
     }
-    const QString state = indexState(e);
-    db::NativeStatement mark(
-        database,
-        QStringLiteral("INSERT INTO \"Full Text Files\" (\"File ID\", \"Paper ID\", \"Size\", "
-                       "\"Modified\", \"Content Hash\", \"State\", \"Reason\", \"Pages\") "
-                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (\"File ID\") DO "
-                       "UPDATE SET \"Paper ID\" = excluded.\"Paper ID\", \"Size\" = "
-                       "excluded.\"Size\", \"Modified\" = excluded.\"Modified\", "
-                       "\"Content Hash\" = excluded.\"Content Hash\", \"State\" = "
-                       "excluded.\"State\", \"Reason\" = excluded.\"Reason\", \"Pages\" = "
-                       "excluded.\"Pages\""));
-    mark.bind(1, w.fileId)
-        .bind(2, w.paperId)
-        .bind(3, w.size)
-        .bind(4, w.modified)
-        .bind(5, w.hash)
-        .bind(6, state)
-        .bind(7, state == QLatin1String("indexed") ? QString() : e.reason)
-        .bind(8, pages)
-        .run();
+    storeFileState(database, w, pages);
 }
 
 // Whether the three tables of the index are there (and, when asked, may be read by this member: a
